@@ -1,0 +1,6 @@
+#include "app/SetupState.h"
+
+SetupState& State() {
+    static SetupState state;
+    return state;
+}

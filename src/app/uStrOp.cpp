@@ -1,0 +1,83 @@
+#include "app/uStrOp.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/MBUtils.h"
+
+std::string StrLeft(const std::string& text, int count) {
+    if (count <= 0) return {};
+    return text.substr(0, static_cast<size_t>(count));
+}
+
+std::string StrRight(const std::string& text, int count) {
+    if (count <= 0) return {};
+    if (static_cast<size_t>(count) >= text.size()) return text;
+    return text.substr(text.size() - static_cast<size_t>(count));
+}
+
+std::string StrMid(const std::string& text, int start) {
+    if (start < 1) start = 1;
+    if (static_cast<size_t>(start) > text.size()) return {};
+    return text.substr(static_cast<size_t>(start) - 1);
+}
+
+std::string AddPathDelimiter(const std::string& path, const std::string& endFlag) {
+    if (endFlag.empty()) return path;
+    if (path.empty()) return (endFlag[0] == 'T' || endFlag[0] == 'B') ? "\\" : path;
+    if (endFlag[0] == 'T') return IsPathDelimiterAt(path, 1) ? path : "\\" + path;
+    if (endFlag[0] == 'B') {
+        return IsPathDelimiterAt(path, static_cast<int>(path.size())) ? path : path + "\\";
+    }
+    return path;
+}
+
+std::string RemovePathDelimiter(const std::string& path, const std::string& endFlag) {
+    if (endFlag.empty() || path.empty()) return path;
+    if (endFlag[0] == 'T') return IsPathDelimiterAt(path, 1) ? path.substr(1) : path;
+    if (endFlag[0] == 'B') {
+        const int last = static_cast<int>(path.size());
+        return IsPathDelimiterAt(path, last) ? path.substr(0, path.size() - 1) : path;
+    }
+    return path;
+}
+
+std::string MapString(const std::string& text, unsigned long mapFlags) {
+    if (text.empty()) return text;
+    const int n = LCMapStringA(LOCALE_SYSTEM_DEFAULT, mapFlags, text.data(), static_cast<int>(text.size()),
+                               nullptr, 0);
+    if (n == 0) return text;
+    std::vector<char> buf(static_cast<size_t>(n) + 1, '\0');
+    if (LCMapStringA(LOCALE_SYSTEM_DEFAULT, mapFlags, text.data(), static_cast<int>(text.size()), buf.data(), n) ==
+        0)
+        return text;
+    return std::string(buf.data());
+}
+
+std::string GetField(const std::string& text, char delimiter, int index) {
+    std::string out;
+    int field = 1;
+    for (char c : text) {
+        if (c == delimiter) ++field;
+        else if (field == index) out += c;
+    }
+    return out;
+}
+
+namespace {
+// Byte index just past the last "\" or ":" on a character boundary; 0 when none.
+size_t NameStart(const std::string& path) {
+    size_t start = 0;
+    for (size_t i = 0; i < path.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(path[i]);
+        if (IsLeadByte(c)) { ++i; continue; }
+        if (c == '\\' || c == ':') start = i + 1;
+    }
+    return start;
+}
+}  // namespace
+
+std::string ExtractFileName(const std::string& path) { return path.substr(NameStart(path)); }
+
+std::string ExtractFilePath(const std::string& path) { return path.substr(0, NameStart(path)); }

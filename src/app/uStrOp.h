@@ -1,0 +1,26 @@
+#pragma once
+// Byte-string helpers. Texts are CP932 byte strings; positions and lengths are
+// bytes counted from 1. None of these fails: each returns a text or a number.
+#include <string>
+
+std::string StrLeft(const std::string& text, int count);
+std::string StrRight(const std::string& text, int count);
+std::string StrMid(const std::string& text, int start);
+
+// End flag: only its first character counts, "T" = beginning, "B" = end;
+// anything else leaves the path as it is. A "\" that is the trail byte of a
+// double-byte character is not a delimiter.
+std::string AddPathDelimiter(const std::string& path, const std::string& endFlag);
+std::string RemovePathDelimiter(const std::string& path, const std::string& endFlag);
+
+// LCMapStringA for the system default locale; the input unchanged on failure.
+std::string MapString(const std::string& text, unsigned long mapFlags);
+
+// The index-th field (from 1) of a delimited text; empty past the last field.
+std::string GetField(const std::string& text, char delimiter, int index);
+
+// The one place that splits a path after its last "\" or ":" (never inside a
+// double-byte character): the file-name part and the folder part (the folder
+// part keeps its trailing "\" or ":").
+std::string ExtractFileName(const std::string& path);
+std::string ExtractFilePath(const std::string& path);

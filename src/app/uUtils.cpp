@@ -1,0 +1,83 @@
+#include "app/uUtils.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "app/Handles.h"
+#include "app/MBUtils.h"
+#include "app/uStrOp.h"
+
+namespace {
+MsgBoxResponder& Responder() {
+    static MsgBoxResponder responder;
+    return responder;
+}
+}  // namespace
+
+int IPos(const std::string& needle, const std::string& haystack) {
+    return MBPos(MapString(needle, LCMAP_UPPERCASE), MapString(haystack, LCMAP_UPPERCASE));
+}
+
+int MsgBox(const std::string& text, const std::string& caption, unsigned flags) {
+    if (Responder()) return Responder()(text, caption, flags);
+    return MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), flags);
+}
+
+void SetMsgBoxResponder(MsgBoxResponder responder) { Responder() = std::move(responder); }
+
+unsigned long CopyFileReset(const std::string& source, const std::string& destination) {
+    auto exists = [&] { return GetFileAttributesA(destination.c_str()) != INVALID_FILE_ATTRIBUTES; };
+    if (exists()) SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+    const BOOL ok = CopyFileA(source.c_str(), destination.c_str(), FALSE);
+    const DWORD error = GetLastError();
+    if (exists()) SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+    return ok ? 0 : (error ? error : ERROR_GEN_FAILURE);
+}
+
+bool FolderExists(const std::string& path) {
+    const std::string pattern = RemovePathDelimiter(path, "B") + "\\*.*";
+    WIN32_FIND_DATAA fd;
+    FindHandle find(FindFirstFileA(pattern.c_str(), &fd));
+    return static_cast<bool>(find);
+}
+
+bool ForceFolders(const std::string& path) {
+    std::string rest = AddPathDelimiter(path, "B");
+    std::string prefix;
+    bool result = true;
+    for (int p = IPos("\\", rest); p > 0; p = IPos("\\", rest)) {
+        prefix += rest.substr(0, static_cast<size_t>(p));
+        rest.erase(0, static_cast<size_t>(p));
+        if (!FolderExists(prefix)) result = CreateDirectoryA(prefix.c_str(), nullptr) != FALSE;
+    }
+    return result;
+}
+
+std::string GetSpecialFolder(int csidl) {
+    ComPtr<IMalloc> malloc;
+    if (FAILED(SHGetMalloc(malloc.put()))) return {};
+    char* buffer = static_cast<char*>(malloc->Alloc(MAX_PATH));
+    if (!buffer) return {};
+    std::string result;
+    LPITEMIDLIST items = nullptr;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(GetDesktopWindow(), csidl, &items)) && items) {
+        if (SHGetPathFromIDListA(items, buffer)) result = buffer;
+        malloc->Free(items);
+    }
+    malloc->Free(buffer);
+    return result;
+}
+
+std::string SysErrorText(unsigned long code) {
+    if (code == 0) return {};
+    char* text = nullptr;
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = (n && text) ? std::string(text, n) : std::string();
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    if (message.empty()) message = "Error " + std::to_string(code);
+    return MapString(message, LCMAP_FULLWIDTH) + "\r\n";
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The program's basic helpers: case-insensitive search, the one door for
+// message boxes, and the file and folder operations start-up needs. None of
+// them throws; results are flags, texts or Win32 error codes.
+#include <functional>
+#include <string>
+
+// MBPos after upper-casing both texts through MapString; the position is valid
+// in the unmapped haystack because upper-casing keeps CP932 byte lengths.
+int IPos(const std::string& needle, const std::string& haystack);
+
+// Every message box of the program goes through here. Flags are passed to
+// MessageBoxA unchanged; the result is the pressed button's id.
+int MsgBox(const std::string& text, const std::string& caption, unsigned flags);
+
+// Test seam: while a responder is set, it answers instead of a real message
+// box (it sees text, caption and flags, and returns the button id). An empty
+// function restores real message boxes.
+using MsgBoxResponder = std::function<int(const std::string& text, const std::string& caption, unsigned flags)>;
+void SetMsgBoxResponder(MsgBoxResponder responder);
+
+// Copies over any existing destination and leaves the destination with the
+// archive attribute only (never read-only, even from a CD-ROM). 0 on success,
+// else the Win32 error code of the copy (32: destination in use).
+unsigned long CopyFileReset(const std::string& source, const std::string& destination);
+
+// True when the folder (with or without trailing "\") exists and can be listed.
+bool FolderExists(const std::string& path);
+
+// Creates every missing level; the result is that of the last creation
+// attempted, true when nothing had to be created.
+bool ForceFolders(const std::string& path);
+
+// Shell special folder by CSIDL number, without trailing "\"; empty on failure.
+std::string GetSpecialFolder(int csidl);
+
+// The system's text for a Win32 error code in full-width characters, ending
+// with CR LF; empty for 0.
+std::string SysErrorText(unsigned long code);

@@ -1,0 +1,177 @@
+#include "TestSupport.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/Handles.h"
+#include "app/uUtils.h"
+
+std::string ToUtf8(const std::string& cp932) {
+    if (cp932.empty()) return {};
+    int wn = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(wn), L'\0');
+    MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), w.data(), wn);
+    int un = WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
+    std::string u(static_cast<size_t>(un), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, u.data(), un, nullptr, nullptr);
+    return u;
+}
+
+namespace {
+
+std::string TestName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!info) return "outside-test";
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name)
+        if (c == '/' || c == '\\' || c == ':') c = '_';
+    return name;
+}
+
+void DeleteRegTree(HKEY root, const std::string& subkey) {
+    RegKey key;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | KEY_WRITE, key.put()) == ERROR_SUCCESS) {
+        char name[256];
+        for (;;) {
+            DWORD len = sizeof name;
+            if (RegEnumKeyExA(key.get(), 0, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            DeleteRegTree(root, subkey + "\\" + name);
+        }
+    }
+    key.reset();
+    RegDeleteKeyA(root, subkey.c_str());
+}
+
+}  // namespace
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    FileHandle f(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return false;
+    DWORD written = 0;
+    return WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    FileHandle f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return {};
+    std::string out;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+    return out;
+}
+
+bool FileExistsAt(const std::string& path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::string& path) {
+    std::string base = path;
+    if (!base.empty() && base.back() == '\\') base.pop_back();
+    DWORD attrs = GetFileAttributesA(base.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) return;
+    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY) || (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (attrs & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryA(base.c_str());
+        else DeleteFileA(base.c_str());
+        return;
+    }
+    WIN32_FIND_DATAA fd;
+    FindHandle find(FindFirstFileA((base + "\\*").c_str(), &fd));
+    if (find) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..") continue;
+            RemoveTree(base + "\\" + name);
+        } while (FindNextFileA(find.get(), &fd));
+    }
+    find.reset();
+    SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(base.c_str());
+}
+
+ScratchFolder::ScratchFolder() {
+    char temp[MAX_PATH + 1] = {};
+    DWORD n = GetTempPathA(sizeof temp, temp);
+    std::string root = (n > 0 && n < sizeof temp) ? std::string(temp, n) : std::string("C:\\");
+    if (root.back() != '\\') root += '\\';
+    root += "rvtest\\";
+    CreateDirectoryA(root.c_str(), nullptr);
+    path_ = root + TestName() + "\\";
+    RemoveTree(path_);
+    CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+void ScratchFolder::Write(const std::string& relative, const std::string& bytes) const {
+    std::string full = path_ + relative;
+    for (size_t i = path_.size(); i < full.size(); ++i) {
+        if (full[i] == '\\') CreateDirectoryA(full.substr(0, i).c_str(), nullptr);
+    }
+    ASSERT_TRUE(WriteFileBytes(full, bytes)) << "cannot write " << ToUtf8(full);
+}
+
+std::string ScratchFolder::Read(const std::string& relative) const { return ReadFileBytes(path_ + relative); }
+
+bool ScratchFolder::Exists(const std::string& relative) const {
+    return GetFileAttributesA((path_ + relative).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+TestRegKey::TestRegKey() : subkey_("Software\\RavelinTest\\" + TestName()) {
+    DeleteRegTree(HKEY_CURRENT_USER, subkey_);
+    RegKey key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, subkey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+}
+
+TestRegKey::~TestRegKey() { DeleteRegTree(HKEY_CURRENT_USER, subkey_); }
+
+void InstallStrictMsgBox() {
+    SetMsgBoxResponder([](const std::string& text, const std::string& caption, unsigned flags) {
+        ADD_FAILURE() << "unexpected message box: caption '" << ToUtf8(caption) << "', flags " << flags
+                      << ", text '" << ToUtf8(text) << "'";
+        return (flags & 0xF) == MB_YESNO ? IDNO : IDCANCEL;
+    });
+}
+
+ScriptedMsgBox::ScriptedMsgBox() {
+    SetMsgBoxResponder([this](const std::string& text, const std::string& caption, unsigned flags) {
+        seen_.push_back({text, caption, flags});
+        if (next_ >= expected_.size()) {
+            ADD_FAILURE() << "unexpected message box: caption '" << ToUtf8(caption) << "', flags " << flags
+                          << ", text '" << ToUtf8(text) << "'";
+            return (flags & 0xF) == MB_YESNO ? IDNO : IDCANCEL;
+        }
+        const Expectation& e = expected_[next_++];
+        EXPECT_EQ(ToUtf8(e.caption), ToUtf8(caption)) << "message box #" << next_;
+        EXPECT_EQ(e.flags, flags) << "message box #" << next_;
+        if (e.exact)
+            EXPECT_EQ(ToUtf8(e.text), ToUtf8(text)) << "message box #" << next_;
+        else
+            EXPECT_NE(text.find(e.text), std::string::npos)
+                << "message box #" << next_ << " text '" << ToUtf8(text) << "' lacks '" << ToUtf8(e.text) << "'";
+        return e.answer;
+    });
+}
+
+ScriptedMsgBox::~ScriptedMsgBox() {
+    EXPECT_EQ(next_, expected_.size()) << "not every expected message box was shown";
+    InstallStrictMsgBox();
+}
+
+ScriptedMsgBox& ScriptedMsgBox::Expect(const std::string& caption, const std::string& text, unsigned flags,
+                                       int answer) {
+    expected_.push_back({caption, text, true, flags, answer});
+    return *this;
+}
+
+ScriptedMsgBox& ScriptedMsgBox::ExpectContaining(const std::string& caption, const std::string& textPart,
+                                                 unsigned flags, int answer) {
+    expected_.push_back({caption, textPart, false, flags, answer});
+    return *this;
+}

@@ -1,0 +1,87 @@
+#pragma once
+// What every test program shares: a scratch folder and a registry key of its
+// own per test, and scripted answers for message boxes. Outside a
+// ScriptedMsgBox every message box fails the running test instead of blocking.
+#include <string>
+#include <vector>
+
+// Test-local strings are written in UTF-8 sources but compiled to CP932, like
+// the program's own; this turns a CP932 text into UTF-8 for failure output.
+std::string ToUtf8(const std::string& cp932);
+
+// A fresh, empty folder for the running test under %TEMP%\rvtest\, removed
+// with its contents when the object dies. path() ends with "\".
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& relative) const { return path_ + relative; }
+    // Writes bytes to a file below the folder, creating missing folders.
+    void Write(const std::string& relative, const std::string& bytes) const;
+    std::string Read(const std::string& relative) const;
+    bool Exists(const std::string& relative) const;
+
+private:
+    std::string path_;
+};
+
+// Whole-file helpers for any path.
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string ReadFileBytes(const std::string& path);
+bool FileExistsAt(const std::string& path);
+// Removes a folder tree (files first); never follows reparse points.
+void RemoveTree(const std::string& path);
+
+// HKEY_CURRENT_USER\Software\RavelinTest\<suite>.<test>, removed with all its
+// subkeys when the object dies. subkey() has no leading or trailing "\".
+class TestRegKey {
+public:
+    TestRegKey();
+    ~TestRegKey();
+    TestRegKey(const TestRegKey&) = delete;
+    TestRegKey& operator=(const TestRegKey&) = delete;
+    const std::string& subkey() const { return subkey_; }
+
+private:
+    std::string subkey_;
+};
+
+// Answers the message boxes a test expects, in order. Each expectation checks
+// caption and flags exactly and the text either exactly or as a substring.
+// A box that was not expected, or a mismatch, fails the test. At destruction
+// every expectation must have been used.
+class ScriptedMsgBox {
+public:
+    struct Seen {
+        std::string text, caption;
+        unsigned flags;
+    };
+    ScriptedMsgBox();
+    ~ScriptedMsgBox();
+    ScriptedMsgBox(const ScriptedMsgBox&) = delete;
+    ScriptedMsgBox& operator=(const ScriptedMsgBox&) = delete;
+
+    ScriptedMsgBox& Expect(const std::string& caption, const std::string& text, unsigned flags, int answer);
+    ScriptedMsgBox& ExpectContaining(const std::string& caption, const std::string& textPart, unsigned flags,
+                                     int answer);
+    const std::vector<Seen>& seen() const { return seen_; }
+
+private:
+    struct Expectation {
+        std::string caption, text;
+        bool exact;
+        unsigned flags;
+        int answer;
+    };
+    std::vector<Expectation> expected_;
+    std::vector<Seen> seen_;
+    size_t next_ = 0;
+};
+
+// Installs the strict responder (any message box fails the test). Called by
+// the shared test main and by ScriptedMsgBox's destructor.
+void InstallStrictMsgBox();
