@@ -11,12 +11,14 @@ rv_stop_session() {
 }
 trap rv_stop_session EXIT
 
-n=91
-while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and tells its number, so parallel runs
+# never race for one.
+rv_dfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$rv_dfile" >/dev/null 2>&1 &
 rv_session_pids+=($!)
-export DISPLAY=":$n"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$rv_dfile" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$rv_dfile" | tr -d '[:space:]')"
+rm -f "$rv_dfile"
 
 export WINEARCH=win32 WINEDEBUG=-all
 export WINEPREFIX="${RV_WINEPREFIX:-$(cd "$BUILD" && pwd)/wineprefix}"

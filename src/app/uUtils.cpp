@@ -12,6 +12,7 @@ MsgBoxResponder& Responder() {
     static MsgBoxResponder responder;
     return responder;
 }
+HWND g_owner = nullptr;
 }  // namespace
 
 int IPos(const std::string& needle, const std::string& haystack) {
@@ -20,7 +21,9 @@ int IPos(const std::string& needle, const std::string& haystack) {
 
 int MsgBox(const std::string& text, const std::string& caption, unsigned flags) {
     if (Responder()) return Responder()(text, caption, flags);
-    return MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), flags);
+    HWND owner = GetActiveWindow();
+    if (!owner) owner = g_owner;
+    return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
 }
 
 void SetMsgBoxResponder(MsgBoxResponder responder) { Responder() = std::move(responder); }
@@ -81,3 +84,20 @@ std::string SysErrorText(unsigned long code) {
     if (message.empty()) message = "Error " + std::to_string(code);
     return MapString(message, LCMAP_FULLWIDTH) + "\r\n";
 }
+
+void ProcessMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        HWND dialog = GetAncestor(msg.hwnd, GA_ROOT);
+        if (dialog && IsDialogMessageA(dialog, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void SetOwnerWindow(HWND window) { g_owner = window; }
+HWND OwnerWindow() { return g_owner; }

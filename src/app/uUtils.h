@@ -2,6 +2,8 @@
 // The program's basic helpers: case-insensitive search, the one door for
 // message boxes, and the file and folder operations start-up needs. None of
 // them throws; results are flags, texts or Win32 error codes.
+#include <windows.h>
+
 #include <functional>
 #include <string>
 
@@ -37,3 +39,13 @@ std::string GetSpecialFolder(int csidl);
 // The system's text for a Win32 error code in full-width characters, ending
 // with CR LF; empty for 0.
 std::string SysErrorText(unsigned long code);
+
+// Lets the user-interface thread handle every pending window message, as the
+// long runs and waits do between their steps. A WM_QUIT met here is posted
+// again so the main loop still sees it.
+void ProcessMessages();
+
+// The window that owns message boxes, shell dialogs and started programs:
+// the wizard window once it exists (null before).
+void SetOwnerWindow(HWND window);
+HWND OwnerWindow();
