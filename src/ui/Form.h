@@ -1,0 +1,87 @@
+#pragma once
+// Base of the program's four windows: each is a dialog built from an .rc
+// template whose CLASS names the window ("TfrmMain", ...), so tests and
+// accessibility tools find it by class and its controls by id.
+#include <windows.h>
+
+#include <string>
+
+class TForm {
+public:
+    TForm() = default;
+    virtual ~TForm();
+    TForm(const TForm&) = delete;
+    TForm& operator=(const TForm&) = delete;
+
+    // Creates the (hidden unless the template says otherwise) window from the
+    // dialog template; false when the template or class is missing.
+    bool Create(HINSTANCE instance, int templateId, HWND owner);
+    void Destroy();
+
+    HWND Handle() const { return handle_; }
+    // Child control by id; null when there is none.
+    HWND Item(int id) const;
+
+    // Small accessors by control id; an unknown id does nothing and reads as
+    // empty / false / an empty rectangle.
+    void SetText(int id, const std::string& text);
+    std::string GetText(int id) const;
+    void Enable(int id, bool enabled);
+    bool IsEnabled(int id) const;
+    void Show(int id, bool shown);
+    bool IsShown(int id) const;  // the control's own visible style
+    void Check(int id, bool checked);
+    bool IsChecked(int id) const;
+    // Position in client coordinates of this window.
+    void SetBounds(int id, int x, int y, int w, int h);
+    RECT Bounds(int id) const;
+    void Focus(int id);
+
+    // The window itself.
+    void SetCaption(const std::string& caption);
+    std::string Caption() const;
+    int ClientWidth() const;
+    int ClientHeight() const;
+    void SetVisible(bool visible);
+    bool Visible() const;
+    void SetEnabled(bool enabled);
+    bool Enabled() const;
+    // Width and height of the text of control id drawn in its own font
+    // (lines separated by CR LF count as lines): what auto size would take.
+    SIZE MeasureText(int id) const;
+
+    // Modal showing of our own: disables the owner, shows the window, pumps
+    // messages until a modal result is set and accepted by FormCloseQuery,
+    // then hides the window, runs FormClose, re-enables the owner and returns
+    // the modal result.
+    int ShowModal();
+    // Asks FormCloseQuery; when it agrees the modal loop (if any) ends with
+    // this result. 0 clears the result.
+    void SetModalResult(int result);
+    int ModalResult() const { return modalResult_; }
+    bool InModal() const { return inModal_; }
+
+protected:
+    // Window events. OnCommand gets WM_COMMAND's control id and notification.
+    virtual void OnInit() {}
+    virtual void OnCommand(int /*id*/, int /*code*/) {}
+    // Any other message; return true and set result when handled.
+    virtual bool OnMessage(UINT /*msg*/, WPARAM /*wp*/, LPARAM /*lp*/, LRESULT& /*result*/) { return false; }
+    // Called when a modal result is about to be set (and on a title-bar
+    // close): set canClose to false to keep the window open.
+    virtual void FormCloseQuery(bool& /*canClose*/) {}
+    // Called when the window is being hidden at the end of its modal state.
+    virtual void FormClose() {}
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+    HWND handle_ = nullptr;
+    int modalResult_ = 0;
+    bool inModal_ = false;
+};
+
+// Registers the window classes of the four windows and of the gauge and
+// gradient controls (class names "TfrmBack", "TfrmMain", "TfrmStatus",
+// "TfrmCustomDlg", "TGauge", "TGradBox"). Safe to call more than once.
+bool RegisterFormClasses(HINSTANCE instance);
