@@ -1,0 +1,404 @@
+#include "app/Startup.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <climits>
+#include <vector>
+
+#include "app/Handles.h"
+#include "app/OSVersion.h"
+#include "app/PathMacros.h"
+#include "app/ScriptKeys.h"
+#include "app/SetupState.h"
+#include "app/uIniFile.h"
+#include "app/uStrOp.h"
+#include "app/uUtils.h"
+
+const char* const kProductName = Script::Title::kSetupDefault;
+
+namespace {
+
+// The special folders start-up asks the shell for.
+constexpr int kFolderIds[] = {
+    CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_PROGRAM_FILES, CSIDL_PERSONAL, CSIDL_STARTMENU,
+    CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTUP, CSIDL_SENDTO, CSIDL_COMMON_STARTMENU,
+    CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_STARTUP, CSIDL_COMMON_DOCUMENTS,
+};
+
+std::string AsFolder(const std::string& path) { return AddPathDelimiter(path, "B"); }
+
+// "C:\" from "C:\WINDOWS\" and the like: the first two characters and "\".
+std::string DriveRoot(const std::string& folder) { return StrLeft(folder, 2) + "\\"; }
+
+bool FileExists(const std::string& path) {
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Removes a copy left by an earlier start, read-only or not.
+void DeleteStaleCopy(const std::string& path) {
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+}
+
+std::string SystemDirectory(UINT(WINAPI* query)(LPSTR, UINT)) {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const UINT n = query(buffer.data(), static_cast<UINT>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::string(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
+}
+
+}  // namespace
+
+std::string ModulePath() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string QueryTempPath() {
+    char buffer[MAX_PATH];
+    const DWORD n = GetTempPathA(sizeof buffer, buffer);
+    // A result of the buffer size or more is the length the path would need;
+    // the buffer then holds nothing usable.
+    if (n == 0 || n >= sizeof buffer) return {};
+    return AsFolder(std::string(buffer, n));
+}
+
+std::string ReadRegistryString(HKEY hive, const std::string& subkey, const std::string& valueName) {
+    RegKey key;
+    if (RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return {};
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
+    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size == 0) return {};
+    std::string value(size, '\0');
+    if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
+                         &size) != ERROR_SUCCESS)
+        return {};
+    value.resize(size);
+    while (!value.empty() && value.back() == '\0') value.pop_back();
+    return value;
+}
+
+FolderFacts GatherFolderFacts() {
+    FolderFacts facts;
+    for (int id : kFolderIds) facts.special[id] = GetSpecialFolder(id);
+    facts.windowsDirectory = SystemDirectory(GetWindowsDirectoryA);
+    facts.systemDirectory = SystemDirectory(GetSystemDirectoryA);
+    facts.programFilesDir = ReadRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                                               "ProgramFilesDir");
+    return facts;
+}
+
+void ApplyFolderRules(const FolderFacts& facts, SetupState& state, std::string& fatal) {
+    const auto special = [&](int id) { return AsFolder(facts.special[id]); };
+    const bool nt = state.OSKind == "NT";
+
+    state.WindowsFolder = special(CSIDL_WINDOWS);
+    if (state.WindowsFolder == "\\") {
+        if (!facts.windowsDirectory.empty())
+            state.WindowsFolder = AsFolder(facts.windowsDirectory);
+        else
+            fatal += "【致命的エラー → Windowsフォルダ取得失敗】\r\n";
+    }
+    state.SystemFolder = special(CSIDL_SYSTEM);
+    if (state.SystemFolder == "\\") {
+        if (!facts.systemDirectory.empty())
+            state.SystemFolder = AsFolder(facts.systemDirectory);
+        else
+            fatal += "【致命的エラー → WindowsSystemフォルダ取得失敗】\r\n";
+    }
+    const bool shfolderFound = FileExists(state.SystemFolder + "Shfolder.dll");
+
+    state.ProgramFilesFolder = special(CSIDL_PROGRAM_FILES);
+    if (state.ProgramFilesFolder == "\\") state.ProgramFilesFolder = AsFolder(facts.programFilesDir);
+    if (state.ProgramFilesFolder == "\\" || !FolderExists(state.ProgramFilesFolder))
+        state.ProgramFilesFolder = StrLeft(state.WindowsFolder, 2) + "\\Program Files\\";
+
+    state.DocumentsFolder = special(CSIDL_PERSONAL);
+    if (state.DocumentsFolder == "\\") state.DocumentsFolder = StrLeft(state.WindowsFolder, 2) + "\\My Documents\\";
+    state.CommonDocumentsFolder = state.DocumentsFolder;
+
+    state.InstallFolder = "(App)";
+    state.BootDrive = DriveRoot(state.WindowsFolder);
+    state.SourceDrive = DriveRoot(state.SourceFolder);
+
+    state.StartMenuFolder = special(CSIDL_STARTMENU);
+    state.ProgramsFolder = special(CSIDL_PROGRAMS);
+    state.DesktopFolder = special(CSIDL_DESKTOPDIRECTORY);
+    state.StartupFolder = special(CSIDL_STARTUP);
+    state.SendToFolder = special(CSIDL_SENDTO);
+    state.CommonStartMenuFolder = state.StartMenuFolder;
+    state.CommonProgramsFolder = state.ProgramsFolder;
+    state.CommonDesktopFolder = state.DesktopFolder;
+    state.CommonStartupFolder = state.StartupFolder;
+    if (nt) {
+        state.CommonStartMenuFolder = special(CSIDL_COMMON_STARTMENU);
+        state.CommonProgramsFolder = special(CSIDL_COMMON_PROGRAMS);
+        state.CommonDesktopFolder = special(CSIDL_COMMON_DESKTOPDIRECTORY);
+        state.CommonStartupFolder = special(CSIDL_COMMON_STARTUP);
+    }
+    if (nt || shfolderFound) state.CommonDocumentsFolder = special(CSIDL_COMMON_DOCUMENTS);
+}
+
+std::string ModeFromArgument(const std::string& firstArgument) {
+    return ExtractFileName(firstArgument) == "UNSETUP.INI" ? "UNSETUP" : "SETUP";
+}
+
+std::string MakeWorkFolder(const std::string& tempFolder) {
+    std::string candidate;
+    for (int n = 1; n <= 99; ++n) {
+        candidate = tempFolder + "RVTMP" + std::to_string(n) + "\\";
+        if (!FolderExists(candidate)) {
+            ForceFolders(candidate);
+            return candidate;
+        }
+    }
+    return candidate;
+}
+
+void CopyProgramAndScript(SetupState& state, const std::string& programPath, const std::string& firstArgument,
+                          std::string& fatal) {
+    CopyFileReset(programPath, state.WorkFolder + "SETUPB.EXE");
+
+    std::string source;
+    if (state.Mode == "UNSETUP") {
+        state.ScriptFile = state.WorkFolder + "UNSETUP.INI";
+        source = firstArgument;
+    } else {
+        state.ScriptFile = state.WorkFolder + "SETUP.INI";
+        if (FileExists(state.SourceFolder + "SETUP.INI")) source = state.SourceFolder + "SETUP.INI";
+    }
+    // RVTMP99 is reused as it stands: what an earlier start left there must
+    // never pass for this start's script.
+    DeleteStaleCopy(state.ScriptFile);
+    const bool copied = !source.empty() && CopyFileReset(source, state.ScriptFile) == 0;
+    if (!copied || !FileExists(state.ScriptFile)) fatal += "【致命的エラー → iniファイル読み込み失敗】\r\n";
+}
+
+std::string StartSession(SetupState& state, const std::string& programPath, const std::string& firstArgument) {
+    std::string fatal;
+    state.ShowTitlePage = state.ShowFolderPage = state.ShowEULAPage = state.ShowReadmePage = false;
+    state.CheckerDone = false;
+    state.OSKind = GetOSKind();
+    state.OSName = GetOSName();
+    state.SourceFolder = ExtractFilePath(programPath);
+    state.TempFolder = QueryTempPath();
+    if (state.TempFolder.empty()) state.TempFolder = state.SourceFolder;
+    ApplyFolderRules(GatherFolderFacts(), state, fatal);
+    state.Mode = ModeFromArgument(firstArgument);
+    state.WorkFolder = MakeWorkFolder(state.TempFolder);
+    CopyProgramAndScript(state, programPath, firstArgument, fatal);
+    return fatal;
+}
+
+std::string FatalMessage(const std::string& fatalLines) {
+    return fatalLines + "\r\n" + "処理は続行できません。";
+}
+
+void ReadWords(SetupState& state) {
+    state.SetupString = IniRead(Script::Extend::kSection, Script::Extend::kSetupString, Script::Extend::kSetupStringDefault, state.ScriptFile);
+    state.UnSetupString = IniRead(Script::Extend::kSection, Script::Extend::kUnSetupString, Script::Extend::kUnSetupStringDefault,
+                                  state.ScriptFile);
+}
+
+std::string BannerText(const std::string& scriptFile) {
+    const std::string line1 = IniRead(Script::Title::kSection, Script::Title::kCopyRight1, "", scriptFile);
+    const std::string line2 = IniRead(Script::Title::kSection, Script::Title::kCopyRight2, "", scriptFile);
+    if (line1.empty() && line2.empty())
+        return std::string(kProductName) + "\r\n" + "Copyright (C) 2026 The Ravelin Setup Project";
+    return line1 + "\r\n" + line2;
+}
+
+long SetupSpeedFrom(const std::string& text) {
+    constexpr long kDefault = 350;
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i == text.size()) return kDefault;
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return kDefault;
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) return kDefault;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return kDefault;
+    return value < 1 ? 1 : static_cast<long>(value);
+}
+
+void ReadPacingAndTitles(SetupState& state) {
+    state.SetupSpeed = SetupSpeedFrom(IniRead(Script::Extend::kSection, Script::Extend::kSetupSpeed, Script::Extend::kSetupSpeedDefault,
+                                               state.ScriptFile));
+    state.SetupTitle = IniRead(Script::Title::kSection, Script::Title::kSetup, Script::Title::kSetupDefault, state.ScriptFile);
+    state.UnSetupTitle = IniRead(Script::Title::kSection, Script::Title::kUnSetup, state.SetupTitle, state.ScriptFile);
+}
+
+std::string DefaultInstallFolder(SetupState& state) {
+    const std::string& script = state.ScriptFile;
+    std::string folder;
+    if (state.Mode == "UNSETUP") {
+        folder = IniRead(Script::SetupFolder::kSection, Script::SetupFolder::kFolder, "", script);
+    } else {
+        folder = IniRead(Script::DefaultFolder::kSection, Script::DefaultFolder::kFolder,
+                         Script::DefaultFolder::kFolderDefault, script);
+
+        state.ProgramID = IniRead(Script::ProgramID::kSection, Script::ProgramID::kID, "", script);
+        if (!state.ProgramID.empty())
+            folder = IniRead(state.ProgramID, Script::ProgramIDList::kFolder, folder,
+                             state.WindowsFolder + Script::ProgramIDList::kFileName);
+
+        const std::string referRegistry = IniRead(Script::DefaultFolder::kSection, Script::DefaultFolder::kReferRegistry, "", script);
+        if (!referRegistry.empty()) {
+            const RegistryRoot root = SplitRegistryRoot(GetField(referRegistry, ',', 1));
+            const std::string subkey = RemovePathDelimiter(RemovePathDelimiter(root.subkey, "T"), "B");
+            const std::string value = ReadRegistryString(root.hive, subkey, GetField(referRegistry, ',', 2));
+            if (!value.empty()) folder = value;
+        }
+
+        const std::string referIni = IniRead(Script::DefaultFolder::kSection, Script::DefaultFolder::kReferIniFile, "", script);
+        if (!referIni.empty()) {
+            const std::string expanded = ExpandPathMacros(referIni, state);
+            const std::string file = GetField(expanded, ',', 3);
+            // Without a file name the profile functions would read WIN.INI.
+            if (!file.empty()) {
+                const std::string value = IniRead(GetField(expanded, ',', 1), GetField(expanded, ',', 2), "", file);
+                if (!value.empty()) folder = value;
+            }
+        }
+    }
+    return AsFolder(ExpandPathMacros(folder, state));
+}
+
+bool OptionsChangeable(const std::string& scriptFile) {
+    return IniRead(Script::Extend::kSection, Script::Extend::kEnabled, "", scriptFile) != Script::Values::kFalse;
+}
+
+ShortcutBoxes ShortcutBoxesFrom(const std::string& scriptFile) {
+    ShortcutBoxes boxes;
+    for (int i = 1;; ++i) {
+        const std::string name = IniRead(Script::ShortCut::kSection, Script::NumberedKey(Script::ShortCut::kNamePrefix, i), "",
+                                         scriptFile);
+        if (name.empty()) break;
+        if (IPos("Dsk)", name)) boxes.desktop = true;
+        if (IPos("Sta)", name)) boxes.startMenu = true;
+        if (IPos("Sup)", name)) boxes.startUp = true;
+        if (IPos("Sen)", name)) boxes.sendTo = true;
+    }
+    return boxes;
+}
+
+std::string TopMessage(const SetupState& state) {
+    if (state.Mode == "UNSETUP") {
+        const std::string& u = state.UnSetupString;
+        return u + "を行います。" + "\r\n\r\n" + "開始するには、「" + u + "開始(S)」を選択してください。" + "\r\n";
+    }
+    std::string text;
+    bool any = false;
+    for (int i = 1; i <= Script::TopMessage::kMessageCount; ++i) {
+        const std::string line = IniRead(Script::TopMessage::kSection,
+                                        Script::NumberedKey(Script::TopMessage::kMessagePrefix, i), "", state.ScriptFile);
+        any = any || !line.empty();
+        text += line + "\r\n";
+    }
+    return any ? text : state.SetupString + "を行います。" + "\r\n";
+}
+
+UninstallOptions UninstallOptionsFrom(const std::string& checkBox, const std::string& caption3,
+                                      const std::string& caption4, const std::string& unSetupString) {
+    UninstallOptions options;
+    if (checkBox == Script::Values::kDeleteAll) {
+        options.deleteAll = true;
+        options.caption[0] = unSetupString + "フォルダ以下の全ファイル・フォルダ";
+        options.checked[0] = options.enabled[0] = options.visible[0] = true;
+    } else {
+        options.caption[0] = "*.INI";
+        options.caption[1] = "*.GID";
+        options.caption[2] = caption3;
+        options.caption[3] = caption4;
+        for (int k = 0; k < 4; ++k) {
+            options.visible[k] = true;
+            options.enabled[k] = !options.caption[k].empty();
+            const size_t flag = static_cast<size_t>(2 * k);
+            options.checked[k] = flag < checkBox.size() && checkBox[flag] == '1';
+        }
+    }
+    options.info = "　" + unSetupString +
+                   "フォルダの中で、コピーされたファイル以外に追加削除するファイルをチェック(選択)してください。";
+    return options;
+}
+
+bool RejectOperatingSystem(const SetupState& state) {
+    const std::string rejected = IniRead(Script::Extend::kSection, Script::Extend::kRejectOS, "", state.ScriptFile);
+    if (rejected.empty() || state.OSName.empty() || IPos(state.OSName, rejected) == 0) return false;
+    const std::string& s = state.SetupString;
+    MsgBox("このオペレーティングシステムへの" + s + "は、プログラム配布者により認められていません。" + "\r\n" +
+               "詳細については、プログラム配布者へご確認ください。" + "\r\n" + s + "を続行することはできません。",
+           "警告", MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
+CheckTarget ResolveCheckValue(const std::string& value, const std::string& folderShown,
+                              const std::string& windowsFolder) {
+    CheckTarget target;
+    if (IPos(Script::Values::kIDCheck, value)) {
+        const std::string id = GetField(value, ':', 2);
+        if (id.empty()) return target;
+        const std::string folder = IniRead(id, Script::ProgramIDList::kFolder, "", windowsFolder + Script::ProgramIDList::kFileName);
+        if (folder.empty()) return target;  // nothing installed under that id: nothing to find
+        target.installedById = true;
+        target.title = IniRead(Script::Title::kSection, Script::Title::kUnSetup, "不明なタイトル",
+                           RemovePathDelimiter(folder, "B") + "\\UNSETUP.INI");
+        return target;
+    }
+    target.path = folderShown + RemovePathDelimiter(value, "T");
+    return target;
+}
+
+bool CheckPreviousInstallation(const SetupState& state, const std::string& folderShown) {
+    const std::string& s = state.SetupString;
+    const std::string& u = state.UnSetupString;
+    const UINT flags = MB_OK | MB_ICONEXCLAMATION;
+
+    const CheckTarget strict = ResolveCheckValue(IniRead(Script::Caution::kSection, Script::Caution::kUnInstallCheckEx,
+                                                         Script::Caution::kCheckDefault, state.ScriptFile),
+                                                 folderShown, state.WindowsFolder);
+    if (strict.installedById) {
+        MsgBox("インストーラはチェック対象プログラム識別子を検出しました。\r\n【" + strict.title + "】" + "\r\n" + s +
+                   "を続行するためには、上記プログラムの" + u + "を行う必要があります。",
+               "エラー", flags);
+        return true;
+    }
+    if (FileExists(strict.path)) {
+        MsgBox("インストーラはチェック対象プログラムを検出しました。\r\n" + s + "を続行するためには、前バージョンの" +
+                   u + "を行う必要があります。",
+               "エラー", flags);
+        return true;
+    }
+
+    const CheckTarget advisory = ResolveCheckValue(IniRead(Script::Caution::kSection, Script::Caution::kUnInstallCheck,
+                                                           Script::Caution::kCheckDefault, state.ScriptFile),
+                                                   folderShown, state.WindowsFolder);
+    const std::string tail = s + "はこのまま続行できますが、予期せぬ結果を招く可能性があります。" + "\r\n" +
+                             "できる限り中断して、前バージョンの" + u + "を行うことをお勧めします。";
+    if (advisory.installedById) {
+        MsgBox("インストーラはチェック対象プログラム識別子を検出しました。\r\n【" + advisory.title + "】" + "\r\n" +
+                   "パッケージ配布者は、上記プログラムの" + u + "を推奨しています。" + "\r\n" + tail,
+               "警告", flags);
+    } else if (FileExists(advisory.path)) {
+        MsgBox("インストーラはチェック対象プログラムを検出しました。\r\nパッケージ配布者は、前バージョンのプログラムの" + u +
+                   "を推奨しています。" + "\r\n" + tail,
+               "警告", flags);
+    }
+    return false;
+}
