@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "app/Handles.h"
+#include "app/MBUtils.h"
+#include "app/uUtils.h"
+
+namespace {
+
+DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+TEST(CopyFileReset, OverwritesAProtectedDestinationAndLeavesArchiveOnly) {
+    ScratchFolder dir;
+    dir.Write("src.dat", "new contents");
+    dir.Write("dst.dat", "old");
+    ASSERT_TRUE(SetFileAttributesA((dir / "src.dat").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesA((dir / "dst.dat").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+
+    EXPECT_EQ(0u, CopyFileReset(dir / "src.dat", dir / "dst.dat"));
+    EXPECT_EQ("new contents", dir.Read("dst.dat"));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(dir / "dst.dat"));
+    // A fresh copy of a read-only source (a CD-ROM) is left writable too.
+    EXPECT_EQ(0u, CopyFileReset(dir / "src.dat", dir / "fresh.dat"));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(dir / "fresh.dat"));
+    SetFileAttributesA((dir / "src.dat").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(CopyFileReset, ReportsTheWin32Error) {
+    ScratchFolder dir;
+    dir.Write("src.dat", "new");
+    dir.Write("held.dat", "old");
+    {
+        FileHandle held(CreateFileA((dir / "held.dat").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_EQ(static_cast<unsigned long>(ERROR_SHARING_VIOLATION), CopyFileReset(dir / "src.dat", dir / "held.dat"));
+    }
+    EXPECT_EQ("old", dir.Read("held.dat"));
+    EXPECT_EQ(static_cast<unsigned long>(ERROR_FILE_NOT_FOUND), CopyFileReset(dir / "none.dat", dir / "x.dat"));
+    EXPECT_FALSE(dir.Exists("x.dat"));
+    EXPECT_NE(0u, CopyFileReset(dir / "src.dat", dir / "no\\such\\folder\\x.dat"));
+}
+
+TEST(CopyFileReset, DoubleByteNames) {
+    ScratchFolder dir;
+    dir.Write("表示.txt", "ソ");
+    EXPECT_EQ(0u, CopyFileReset(dir / "表示.txt", dir / "ポ.txt"));
+    EXPECT_EQ("ソ", dir.Read("ポ.txt"));
+}
+
+TEST(FolderExists, FoldersWithOrWithoutDelimiterButNotFiles) {
+    ScratchFolder dir;
+    dir.Write("sub\\file.txt", "x");
+    ASSERT_TRUE(CreateDirectoryA((dir / "empty").c_str(), nullptr));
+    EXPECT_TRUE(FolderExists(dir / "sub"));
+    EXPECT_TRUE(FolderExists(dir / "sub\\"));
+    EXPECT_TRUE(FolderExists(dir / "empty"));  // "." and ".." are there
+    EXPECT_FALSE(FolderExists(dir / "sub\\file.txt"));
+    EXPECT_FALSE(FolderExists(dir / "missing"));
+    EXPECT_FALSE(FolderExists(dir / "missing\\"));
+    char windows[MAX_PATH] = {};
+    ASSERT_NE(0u, GetWindowsDirectoryA(windows, MAX_PATH));
+    EXPECT_TRUE(FolderExists(windows));
+    EXPECT_TRUE(FolderExists(std::string(windows) + "\\"));
+}
+
+TEST(FolderExists, DoubleByteFolderEndingInTrailByte) {
+    ScratchFolder dir;
+    ASSERT_TRUE(CreateDirectoryA((dir / "表").c_str(), nullptr));
+    // 'x\表' has no delimiter at its end; 'x\表\' has one.
+    EXPECT_TRUE(FolderExists(dir / "表"));
+    EXPECT_TRUE(FolderExists(dir / "表\\"));
+    EXPECT_FALSE(FolderExists(dir / "ソ"));
+}
+
+TEST(ForceFolders, CreatesEveryMissingLevel) {
+    ScratchFolder dir;
+    EXPECT_TRUE(ForceFolders(dir / "A\\B\\C\\D"));
+    EXPECT_TRUE(FolderExists(dir / "A\\B\\C\\D"));
+    EXPECT_TRUE(ForceFolders(dir / "A\\B\\C\\D\\"));  // nothing to create
+    EXPECT_TRUE(ForceFolders(dir / "A\\X\\"));
+    EXPECT_TRUE(FolderExists(dir / "A\\X"));
+}
+
+TEST(ForceFolders, FileInTheWayGivesFalse) {
+    ScratchFolder dir;
+    dir.Write("A\\B", "a file where a folder should be");
+    EXPECT_FALSE(ForceFolders(dir / "A\\B\\C"));
+    EXPECT_FALSE(FolderExists(dir / "A\\B\\C"));
+    EXPECT_TRUE(FolderExists(dir / "A"));  // what was made before stays
+}
+
+TEST(ForceFolders, NeverSplitsADoubleByteCharacter) {
+    ScratchFolder dir;
+    EXPECT_TRUE(ForceFolders(dir / "表\\ソ\\能"));
+    EXPECT_TRUE(FolderExists(dir / "表\\ソ\\能"));
+    // Only the one folder "表" below the scratch folder: no folder named by
+    // its lead byte alone.
+    WIN32_FIND_DATAA fd;
+    FindHandle find(FindFirstFileA((dir / "*").c_str(), &fd));
+    ASSERT_TRUE(find);
+    int entries = 0;
+    std::string names;
+    do {
+        const std::string name = fd.cFileName;
+        if (name == "." || name == "..") continue;
+        ++entries;
+        names += ToUtf8(name) + " ";
+    } while (FindNextFileA(find.get(), &fd));
+    EXPECT_EQ(1, entries) << names;
+    EXPECT_TRUE(FolderExists(dir / "表"));
+}
+
+TEST(GetSpecialFolder, RealAndBogusNumbers) {
+    char windows[MAX_PATH] = {};
+    ASSERT_NE(0u, GetWindowsDirectoryA(windows, MAX_PATH));
+    const std::string folder = GetSpecialFolder(CSIDL_WINDOWS);
+    EXPECT_EQ(0, lstrcmpiA(windows, folder.c_str())) << folder;
+    EXPECT_FALSE(IsPathDelimiterAt(folder, static_cast<int>(folder.size())));
+    const std::string documents = GetSpecialFolder(CSIDL_PERSONAL);
+    EXPECT_FALSE(documents.empty());
+    EXPECT_TRUE(FolderExists(documents)) << documents;
+    EXPECT_EQ("", GetSpecialFolder(0x7777));
+    EXPECT_EQ("", GetSpecialFolder(-1));
+}
+
+TEST(SysErrorText, FullWidthSystemTextEndingWithCrLf) {
+    EXPECT_EQ("", SysErrorText(0));
+    const std::string text = SysErrorText(ERROR_FILE_NOT_FOUND);
+    ASSERT_GT(text.size(), 2u);
+    EXPECT_EQ("\r\n", text.substr(text.size() - 2));
+    // Every character before the CR LF is a double-byte one.
+    const std::string body = text.substr(0, text.size() - 2);
+    for (size_t i = 0; i < body.size(); ++i) {
+        ASSERT_TRUE(IsLeadByte(static_cast<unsigned char>(body[i])))
+            << "single-byte character at " << i << " in " << ToUtf8(text);
+        ++i;
+    }
+    EXPECT_NE(text, SysErrorText(ERROR_ACCESS_DENIED));
+}
+
+}  // namespace
