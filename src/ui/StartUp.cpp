@@ -1,0 +1,179 @@
+#include "ui/StartUp.h"
+
+#include <windows.h>
+
+#include "app/ScriptKeys.h"
+#include "app/SetupState.h"
+#include "app/Startup.h"
+#include "app/uIniFile.h"
+#include "app/uUtils.h"
+#include "ui/Forms.h"
+#include "ui/frmBack.h"
+#include "ui/frmMain.h"
+#include "ui/resource.h"
+
+namespace {
+
+constexpr int kShortcutBoxes[4] = {IDC_chkSCutDesktop, IDC_chkSCutStartMenu, IDC_chkSCutStartUp,
+                                   IDC_chkSCutSendTo};
+
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+void ShowFatalState(TfrmMain& form, const std::string& fatal) {
+    form.SetText(IDC_lblMessage, FatalMessage(fatal));
+    form.SetText(IDC_btnEvent, "処理開始(&S)");
+    form.Enable(IDC_btnEvent, false);
+    form.SetText(IDC_btnEnd, "終了(&E)");
+    form.Enable(IDC_btnEnd, true);
+    form.ShowPages(false, false, true);
+}
+
+// Banner at the bottom right of the background window, its shadow 2 pixels
+// right and below; 12 pixels higher on Vista.
+void PlaceBanner(TfrmBack& back, const SetupState& state) {
+    const std::string text = BannerText(state.ScriptFile);
+    back.SetText(IDC_lblPrgTitle1, text);
+    back.SetText(IDC_lblPrgTitle2, text);
+    const SIZE size = back.MeasureText(IDC_lblPrgTitle1);
+    const int width = size.cx + 8;
+    const int height = size.cy;
+    const int left = back.ClientWidth() - width - 24;
+    int top = back.ClientHeight() - height - 48;
+    if (IPos("Vista", state.OSName)) top -= 12;
+    back.SetBounds(IDC_lblPrgTitle1, left, top, width, height);
+    back.SetBounds(IDC_lblPrgTitle2, left + 2, top + 2, width, height);
+    back.Show(IDC_lblPrgTitle1, true);
+    back.Show(IDC_lblPrgTitle2, true);
+}
+
+void WidenTitles(TfrmBack& back) {
+    for (int id : {IDC_lblBackTitle1, IDC_lblBackTitle2}) {
+        const RECT r = back.Bounds(id);
+        back.SetBounds(id, r.left, r.top, back.ClientWidth() - 24, Height(r));
+    }
+}
+
+void SetTitles(TfrmMain& form, TfrmBack& back, const std::string& title) {
+    form.SetCaption(title);
+    back.SetText(IDC_lblBackTitle1, title);
+    back.SetText(IDC_lblBackTitle2, title);
+}
+
+void PrepareShortcutBoxes(TfrmMain& form, const SetupState& state, bool changeable) {
+    const ShortcutBoxes named = ShortcutBoxesFrom(state.ScriptFile);
+    const bool flags[4] = {named.desktop, named.startMenu, named.startUp, named.sendTo};
+    for (int k = 0; k < 4; ++k) {
+        form.Check(kShortcutBoxes[k], flags[k]);
+        form.Enable(kShortcutBoxes[k], flags[k] && changeable);
+    }
+}
+
+// The option group becomes the page of deletion options of the uninstaller.
+void PrepareUninstallOptions(TfrmMain& form, SetupState& state) {
+    const std::string& u = state.UnSetupString;
+    form.SetText(IDC_grpSetupFolder, u + "フォルダ");
+    SendMessageA(form.Item(IDC_txtFolder), EM_SETREADONLY, TRUE, 0);
+    form.Enable(IDC_txtFolder, true);
+    form.SetText(IDC_btnEvent, u + "続行(&C)");
+    form.Enable(IDC_btnEvent, true);
+    form.SetText(IDC_btnEnd, u + "終了(&E)");
+    form.Enable(IDC_btnEnd, true);
+    form.SetText(IDC_grpOption, u + "オプション");
+
+    form.Show(IDC_chkOverWrite, false);
+    form.Show(IDC_chkHiSpeed, false);
+    // The frame takes the place of the hidden overwrite box; its boxes are
+    // siblings in the dialog, so they move along by the same distance.
+    const RECT frame = form.Bounds(IDC_fraShortCut);
+    const int newTop = form.Bounds(IDC_chkOverWrite).top;
+    const int shift = newTop - frame.top;
+    form.SetText(IDC_fraShortCut, "ファイルの追加削除");
+    form.SetBounds(IDC_fraShortCut, frame.left, newTop, Width(frame), Height(form.Bounds(IDC_grpOption)) - 24);
+    for (int id : kShortcutBoxes) {
+        const RECT r = form.Bounds(id);
+        form.SetBounds(id, r.left, r.top + shift, Width(r), Height(r));
+    }
+
+    state.UnSetupOption = IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox,
+                                  Script::UnSetupOption::kCheckBoxDefault, state.ScriptFile);
+    const UninstallOptions options = UninstallOptionsFrom(
+        state.UnSetupOption,
+        IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox3, "", state.ScriptFile),
+        IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox4, "", state.ScriptFile), u);
+    for (int k = 0; k < 4; ++k) {
+        const int id = kShortcutBoxes[k];
+        if (options.visible[k]) form.SetText(id, options.caption[k]);
+        form.Check(id, options.checked[k]);
+        form.Enable(id, options.enabled[k]);
+        form.Show(id, options.visible[k]);
+    }
+    if (options.deleteAll) {
+        const RECT r = form.Bounds(IDC_chkSCutDesktop);
+        form.SetBounds(IDC_chkSCutDesktop, r.left, r.top, Width(form.Bounds(IDC_fraShortCut)) - 16, Height(r));
+    }
+
+    const RECT box = form.Bounds(IDC_chkSCutDesktop);
+    const RECT info = form.Bounds(IDC_lblUnSetupInfo);
+    form.SetBounds(IDC_lblUnSetupInfo, info.left, box.bottom + 2, Width(info), Height(info));
+    form.SetText(IDC_lblUnSetupInfo, options.info);
+    form.Show(IDC_lblUnSetupInfo, true);
+}
+
+// Refused: only the end button leads on.
+void LeaveOnlyTheEndButton(TfrmMain& form) {
+    form.Focus(IDC_btnEnd);
+    form.Enable(IDC_btnEvent, false);
+}
+
+}  // namespace
+
+void StartUp(TfrmMain& form, const std::string& firstArgument) {
+    SetupState& state = State();
+    EnableMenuItem(GetSystemMenu(form.Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | MF_DISABLED | MF_GRAYED);
+
+    const std::string fatal = StartSession(state, ModulePath(), firstArgument);
+    form.SetText(IDC_lblTitleA2, std::string(kProductName) + "(on " + state.OSName + ")");
+    if (!fatal.empty()) {
+        ShowFatalState(form, fatal);
+        return;
+    }
+
+    const bool install = state.Mode != "UNSETUP";
+    TfrmBack& back = frmBack();
+    ReadWords(state);
+    PlaceBanner(back, state);
+    ReadPacingAndTitles(state);
+    WidenTitles(back);
+
+    form.SetText(IDC_txtFolder, DefaultInstallFolder(state));
+    const bool changeable = OptionsChangeable(state.ScriptFile);
+    if (install) PrepareShortcutBoxes(form, state, changeable);
+
+    state.ItemText = TopMessage(state);
+    form.SetText(IDC_lblMessage, state.ItemText);
+
+    if (install) {
+        for (int id : {IDC_txtFolder, IDC_btnRefer, IDC_chkOverWrite, IDC_chkHiSpeed}) form.Enable(id, changeable);
+    }
+
+    SetTitles(form, back, install ? state.SetupTitle : state.UnSetupTitle);
+    form.SetText(IDC_grpSetupFolder, state.SetupString + "フォルダ");
+    form.SetText(IDC_grpOption, state.SetupString + "オプション");
+    form.SetText(IDC_btnEnd, state.SetupString + "終了(&E)");
+    form.txtFolderChange();
+
+    if (install) {
+        state.ShowTitlePage = state.ShowFolderPage = state.ShowEULAPage = state.ShowReadmePage = true;
+        form.btnEventClick();
+        if (RejectOperatingSystem(state) || CheckPreviousInstallation(state, form.GetText(IDC_txtFolder)))
+            LeaveOnlyTheEndButton(form);
+        return;
+    }
+
+    PrepareUninstallOptions(form, state);
+    state.ShowReadmePage = true;
+    form.Show(IDC_fraTitle, true);
+    form.Show(IDC_fraTitle, false);
+    form.btnEventClick();
+}
