@@ -4,7 +4,11 @@
 // accessibility tools find it by class and its controls by id.
 #include <windows.h>
 
+#include <initializer_list>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 class TForm {
 public:
@@ -23,13 +27,15 @@ public:
     HWND Item(int id) const;
 
     // Small accessors by control id; an unknown id does nothing and reads as
-    // empty / false / an empty rectangle.
+    // empty / false / an empty rectangle. Frames and groups contain controls
+    // as in the designer: a control is on screen only while it and all its
+    // containers are shown, and moving a container moves its contents.
     void SetText(int id, const std::string& text);
     std::string GetText(int id) const;
     void Enable(int id, bool enabled);
     bool IsEnabled(int id) const;
     void Show(int id, bool shown);
-    bool IsShown(int id) const;  // the control's own visible style
+    bool IsShown(int id) const;  // the control's own visible flag
     void Check(int id, bool checked);
     bool IsChecked(int id) const;
     // Position in client coordinates of this window.
@@ -55,8 +61,8 @@ public:
     // then hides the window, runs FormClose, re-enables the owner and returns
     // the modal result.
     int ShowModal();
-    // Asks FormCloseQuery; when it agrees the modal loop (if any) ends with
-    // this result. 0 clears the result.
+    // Stores the modal result; the modal loop then asks FormCloseQuery and
+    // ends with it when the query agrees (else the result is cleared).
     void SetModalResult(int result);
     int ModalResult() const { return modalResult_; }
     bool InModal() const { return inModal_; }
@@ -72,14 +78,34 @@ protected:
     virtual void FormCloseQuery(bool& /*canClose*/) {}
     // Called when the window is being hidden at the end of its modal state.
     virtual void FormClose() {}
+    // Title-bar close / WM_CLOSE: a modal window ends with result 2, any
+    // other window hides.
+    virtual void CloseRequested();
+    // Declares which frame or group contains which controls (child, container
+    // pairs) and puts every control's screen visibility in line with its own
+    // flag (taken from the template) and its containers.
+    void SetContainers(std::initializer_list<std::pair<int, int>> pairs);
+    // Sets the client area to exactly w x h pixels, keeping the position.
+    void SetClientSize(int w, int h);
+    void CenterOnScreen();
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
+    bool OwnVisible(int id) const;
+    bool ContainerShown(int id) const;
+    void ApplyVisibility(int id);
+
     HWND handle_ = nullptr;
+    std::map<int, int> containerOf_;
+    std::map<int, bool> ownVisible_;
     int modalResult_ = 0;
     bool inModal_ = false;
 };
+
+// Keyboard handling of the dialog manager (Tab, mnemonics, default button)
+// for the active window; true when the message was used.
+bool FormDialogKeys(MSG& msg);
 
 // Registers the window classes of the four windows and of the gauge and
 // gradient controls (class names "TfrmBack", "TfrmMain", "TfrmStatus",

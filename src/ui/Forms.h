@@ -18,3 +18,6 @@ TfrmCustomDlg& frmCustomDlg();
 bool CreateForms(HINSTANCE instance);
 // Destroys the windows again (tests create and destroy them per test).
 void DestroyForms();
+
+// The program's message loop; returns the quit code.
+int RunMessageLoop();

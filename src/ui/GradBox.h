@@ -21,6 +21,9 @@ struct GradBand {
 // colour. Bands lying wholly beyond the extent are left out.
 std::vector<GradBand> GradientBands(COLORREF start, COLORREF end, int gradStep, int extent);
 
+// Registers the window class "TGradBox" whose windows a TGradBox attaches to.
+bool RegisterGradBoxClass(HINSTANCE instance);
+
 class TGradBox {
 public:
     // Attaches to the control window (class "TGradBox") of a dialog.
@@ -41,13 +44,16 @@ public:
     std::function<void()> OnChange;
     // Drawn over the gradient in the same paint (the owner's labels).
     std::function<void(HDC)> OnPaintOver;
-    // Number of repaints requested so far (for the owner's bookkeeping).
+    // Number of repaints requested through the properties so far.
     int RepaintCount() const { return repaints_; }
 
+    // Paints gradient and overlay into dc over the given client rectangle.
     void Paint(HDC dc, const RECT& client) const;
-    void Changed();
 
 private:
+    void Changed();
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    friend bool RegisterGradBoxClass(HINSTANCE instance);
     HWND hwnd_ = nullptr;
     COLORREF start_ = RGB(255, 255, 255);
     COLORREF end_ = RGB(0, 0, 0);

@@ -2,6 +2,7 @@
 // The background window: maximised, painted by its gradient box, carrying
 // the titles and the banner as transparent labels; the application's main
 // window, which shows the wizard modally from its first normal-state resize.
+#include "app/Handles.h"
 #include "ui/Form.h"
 #include "ui/GradBox.h"
 
@@ -17,14 +18,22 @@ public:
     // the window and shows the wizard modally, closing this window after.
     void FormResize();
 
-    // Draws the visible title labels over the gradient (shadows first).
+    // Draws the shown title labels over the gradient (shadows first).
     void PaintLabels(HDC dc) const;
+
+    // The version text the window's caption was built from (for tests).
+    static std::string ProgramFileVersion();
 
 protected:
     void OnInit() override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
+    void CloseRequested() override;
+    void ShowWizard();
+
     TGradBox grad_;
+    GdiObject titleFont_;
+    GdiObject bannerFont_;
     bool showingWizard_ = false;
 };

@@ -13,5 +13,6 @@ public:
 protected:
     void OnInit() override;
     void OnCommand(int id, int code) override;
-    void FormCloseQuery(bool& canClose) override;
+    // The title bar cannot close this window (its Close item is greyed).
+    void CloseRequested() override;
 };

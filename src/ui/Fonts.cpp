@@ -1,0 +1,57 @@
+#include "ui/Fonts.h"
+
+#include <initializer_list>
+#include <string>
+
+namespace {
+
+int CALLBACK MarkFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM lp) {
+    *reinterpret_cast<bool*>(lp) = true;
+    return 0;
+}
+
+// True when the system knows a face of this exact name (no substitution).
+bool FaceInstalled(const char* face) {
+    HDC dc = GetDC(nullptr);
+    if (!dc) return false;
+    LOGFONTA lf{};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(lf.lfFaceName, face, LF_FACESIZE);
+    bool found = false;
+    EnumFontFamiliesExA(dc, &lf, MarkFound, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, dc);
+    return found;
+}
+
+HFONT CreateFirstFont(std::initializer_list<const char*> faces, int pixelHeight, bool italic) {
+    const char* chosen = nullptr;
+    for (const char* face : faces) {
+        if (FaceInstalled(face)) {
+            chosen = face;
+            break;
+        }
+    }
+    LOGFONTA lf{};
+    lf.lfHeight = -pixelHeight;
+    lf.lfWeight = FW_NORMAL;
+    lf.lfItalic = italic ? TRUE : FALSE;
+    lf.lfCharSet = SHIFTJIS_CHARSET;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfOutPrecision = OUT_TT_PRECIS;
+    // With no listed face installed the font mapper picks by charset.
+    lstrcpynA(lf.lfFaceName, chosen ? chosen : *faces.begin(), LF_FACESIZE);
+    HFONT font = CreateFontIndirectA(&lf);
+    return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+}  // namespace
+
+HFONT CreateGothicFont(int pixelHeight, bool italic) {
+    return CreateFirstFont({"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic", "IPAPゴシック", "IPAGothic", "IPAゴシック"},
+                           pixelHeight, italic);
+}
+
+HFONT CreateMinchoFont(int pixelHeight, bool italic) {
+    return CreateFirstFont({"ＭＳ Ｐ明朝", "MS PMincho", "IPAPMincho", "IPAP明朝", "IPAMincho", "IPA明朝"}, pixelHeight,
+                           italic);
+}

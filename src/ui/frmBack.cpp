@@ -1,0 +1,159 @@
+#include "ui/frmBack.h"
+
+#include "ui/Fonts.h"
+#include "ui/Forms.h"
+#include "ui/VersionText.h"
+#include "ui/frmMain.h"
+#include "ui/resource.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+namespace {
+
+constexpr UINT WM_RV_SHOWWIZARD = WM_APP + 1;
+constexpr UINT WM_RV_RESIZE = WM_APP + 2;
+
+struct TitleLabel {
+    int id;
+    COLORREF color;
+    bool banner;
+};
+// Painting order: each shadow before the text it sits behind.
+constexpr TitleLabel kLabels[] = {
+    {IDC_lblBackTitle2, RGB(0, 128, 0), false},
+    {IDC_lblBackTitle1, RGB(255, 255, 255), false},
+    {IDC_lblPrgTitle2, RGB(0, 0, 255), true},
+    {IDC_lblPrgTitle1, RGB(255, 255, 255), true},
+};
+
+// The labels are windows only so that they can be found, moved and read;
+// the gradient box paints them. Any change to one repaints the box under it.
+LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    switch (msg) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_SETTEXT:
+    case WM_SETFONT:
+    case WM_WINDOWPOSCHANGED:
+    case WM_SHOWWINDOW: {
+        LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+        if (HWND box = GetDlgItem(GetParent(hwnd), IDC_GradBox)) InvalidateRect(box, nullptr, FALSE);
+        return r;
+    }
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+std::string TfrmBack::ProgramFileVersion() {
+    std::vector<char> path(MAX_PATH);
+    for (;;) {
+        DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) return ReadFileVersionString(std::string(path.data(), n));
+        path.resize(path.size() * 2);
+    }
+}
+
+void TfrmBack::OnInit() {
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(Handle(), GWLP_HINSTANCE));
+    // The application's icon on the class, so the taskbar shows it.
+    SetClassLongPtrA(Handle(), GCLP_HICON,
+                     reinterpret_cast<LONG_PTR>(LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP))));
+
+    titleFont_.reset(CreateGothicFont(32, true));
+    bannerFont_.reset(CreateMinchoFont(16, true));
+    for (const TitleLabel& l : kLabels) {
+        HWND h = Item(l.id);
+        if (!h) continue;
+        SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(l.banner ? bannerFont_.get() : titleFont_.get()), FALSE);
+        SetWindowSubclass(h, LabelProc, 1, 0);
+    }
+    SetBounds(IDC_lblBackTitle1, 16, 16, ClientWidth() - 24, MeasureText(IDC_lblBackTitle1).cy);
+    SetBounds(IDC_lblBackTitle2, 18, 18, ClientWidth() - 24, MeasureText(IDC_lblBackTitle2).cy);
+
+    // Design values, set before the change event is wired so that creating
+    // the window does not already start the wizard.
+    grad_.Attach(Item(IDC_GradBox));
+    grad_.SetStartColor(RGB(0, 0, 255));
+    grad_.SetEndColor(RGB(0, 0, 0));
+    grad_.SetGradStep(128);
+    grad_.SetDirection(gdVertical);
+    grad_.OnPaintOver = [this](HDC dc) { PaintLabels(dc); };
+    grad_.OnChange = [this] { FormResize(); };
+}
+
+void TfrmBack::PaintLabels(HDC dc) const {
+    SetBkMode(dc, TRANSPARENT);
+    for (const TitleLabel& l : kLabels) {
+        HWND h = Item(l.id);
+        if (!h || !IsShown(l.id)) continue;
+        std::string text = GetText(l.id);
+        if (text.empty()) continue;
+        RECT r = Bounds(l.id);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(h, WM_GETFONT, 0, 0)));
+        SetTextColor(dc, l.color);
+        DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
+        SelectObject(dc, old);
+    }
+}
+
+void TfrmBack::FormResize() {
+    HWND h = Handle();
+    // Only a shown window in the normal state: creating it, maximising it
+    // and the wizard's own lifetime all leave this alone.
+    if (!h || !IsWindowVisible(h) || IsZoomed(h) || IsIconic(h) || showingWizard_) return;
+    SetCaption(VersionCaption(ProgramFileVersion()));
+    RECT t = Bounds(IDC_lblBackTitle1);
+    SetBounds(IDC_lblBackTitle2, t.left + 2, t.top + 2, t.right - t.left, t.bottom - t.top);
+    showingWizard_ = true;
+    ShowWindow(h, SW_MAXIMIZE);
+    // The wizard's modal loop runs from a message of its own, not nested in
+    // the size message that brought us here.
+    PostMessageA(h, WM_RV_SHOWWIZARD, 0, 0);
+}
+
+void TfrmBack::ShowWizard() {
+    frmMain().ShowModal();
+    // The wizard has ended: so does the program.
+    DestroyWindow(Handle());
+    PostQuitMessage(0);
+}
+
+void TfrmBack::CloseRequested() {
+    DestroyWindow(Handle());
+    PostQuitMessage(0);
+}
+
+bool TfrmBack::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    switch (msg) {
+    case WM_SIZE:
+        // The gradient box fills the client area whatever the state.
+        if (HWND box = Item(IDC_GradBox)) MoveWindow(box, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+        if (wp == SIZE_RESTORED) FormResize();
+        result = 0;
+        return true;
+    case WM_SHOWWINDOW:
+        // A window shown at its created size gets no size message of its own.
+        if (wp) PostMessageA(Handle(), WM_RV_RESIZE, 0, 0);
+        return false;
+    case WM_RV_RESIZE:
+        FormResize();
+        result = 0;
+        return true;
+    case WM_RV_SHOWWIZARD:
+        ShowWizard();
+        result = 0;
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,204 @@
+#include "ui/frmMain.h"
+
+#include "app/SetupState.h"
+#include "app/WizardText.h"
+#include "app/uUtils.h"
+#include "ui/Forms.h"
+#include "ui/StartUp.h"
+#include "ui/frmBack.h"
+#include "ui/resource.h"
+
+#include <shlobj.h>
+
+namespace {
+
+constexpr UINT WM_RV_ACTIVATE = WM_APP + 1;
+
+}  // namespace
+
+std::string FirstArgument(const std::string& commandLine) {
+    // The C runtime's rules: the program name ends at its closing quote or
+    // at the first blank (no escapes there); in arguments, 2n backslashes
+    // before a quote give n and toggle quoting, 2n+1 give n and a literal
+    // quote, "" inside quotes gives a quote.
+    size_t i = 0;
+    const size_t n = commandLine.size();
+    if (i < n && commandLine[i] == '"') {
+        ++i;
+        while (i < n && commandLine[i] != '"') ++i;
+        if (i < n) ++i;
+    } else {
+        while (i < n && commandLine[i] != ' ' && commandLine[i] != '\t') ++i;
+    }
+    while (i < n && (commandLine[i] == ' ' || commandLine[i] == '\t')) ++i;
+    if (i >= n) return {};
+
+    std::string arg;
+    bool quoted = false;
+    while (i < n) {
+        unsigned char c = static_cast<unsigned char>(commandLine[i]);
+        if (!quoted && (c == ' ' || c == '\t')) break;
+        // A double-byte character is copied whole: its second byte may be
+        // 0x5C ("\"), which must not count as a backslash.
+        if (IsDBCSLeadByteEx(932, c) && i + 1 < n) {
+            arg += commandLine[i];
+            arg += commandLine[i + 1];
+            i += 2;
+            continue;
+        }
+        if (c == '\\') {
+            size_t slashes = 0;
+            while (i < n && commandLine[i] == '\\') {
+                ++slashes;
+                ++i;
+            }
+            if (i < n && commandLine[i] == '"') {
+                arg.append(slashes / 2, '\\');
+                if (slashes % 2) {
+                    arg += '"';
+                    ++i;
+                }
+            } else {
+                arg.append(slashes, '\\');
+            }
+            continue;
+        }
+        if (c == '"') {
+            if (quoted && i + 1 < n && commandLine[i + 1] == '"') {
+                arg += '"';
+                i += 2;
+                continue;
+            }
+            quoted = !quoted;
+            ++i;
+            continue;
+        }
+        arg += static_cast<char>(c);
+        ++i;
+    }
+    return arg;
+}
+
+void TfrmMain::OnInit() {
+    // Frames and groups with what they contain, as laid out in the template.
+    SetContainers({
+        {IDC_lblTitleA1, IDC_fraTitle},        {IDC_lblTitleA2, IDC_fraTitle},
+        {IDC_imgTitle1, IDC_fraTitle},         {IDC_lblTitleMessage, IDC_fraTitle},
+        {IDC_txtReadme, IDC_fraReadme},        {IDC_chkEULARead, IDC_fraReadme},
+        {IDC_lblMessage, IDC_grpMessage},      {IDC_txtFolder, IDC_grpSetupFolder},
+        {IDC_btnRefer, IDC_grpSetupFolder},    {IDC_chkOverWrite, IDC_grpOption},
+        {IDC_chkHiSpeed, IDC_grpOption},       {IDC_fraShortCut, IDC_grpOption},
+        {IDC_chkSCutDesktop, IDC_fraShortCut}, {IDC_chkSCutStartMenu, IDC_fraShortCut},
+        {IDC_chkSCutStartUp, IDC_fraShortCut}, {IDC_chkSCutSendTo, IDC_fraShortCut},
+        {IDC_lblUnSetupInfo, IDC_fraShortCut}, {IDC_optSelectType1, IDC_fraSelectType},
+        {IDC_optSelectType2, IDC_fraSelectType}, {IDC_lblSelectTypeMsg, IDC_fraSelectType},
+    });
+    // Components visible inside their (hidden) pages from the start.
+    for (int id : {IDC_lblTitleA1, IDC_lblTitleA2, IDC_imgTitle1, IDC_lblTitleMessage, IDC_txtReadme, IDC_lblMessage,
+                   IDC_txtFolder, IDC_btnRefer, IDC_chkOverWrite, IDC_chkHiSpeed, IDC_fraShortCut, IDC_chkSCutDesktop,
+                   IDC_chkSCutStartMenu, IDC_chkSCutStartUp, IDC_chkSCutSendTo, IDC_optSelectType1,
+                   IDC_optSelectType2, IDC_lblSelectTypeMsg})
+        Show(id, true);
+    Check(IDC_chkOverWrite, true);
+    SetClientSize(489, 298);
+    CenterOnScreen();
+    FormCreate();
+}
+
+void TfrmMain::ShowPages(bool title, bool readme, bool groups) {
+    Show(IDC_fraTitle, title);
+    Show(IDC_fraReadme, readme);
+    Show(IDC_grpMessage, groups);
+    Show(IDC_grpSetupFolder, groups);
+    Show(IDC_grpOption, groups);
+    ProcessMessages();
+}
+
+void TfrmMain::OnCommand(int id, int code) {
+    switch (id) {
+    case IDC_btnEvent:
+        if (code == BN_CLICKED) btnEventClick();
+        break;
+    case IDC_btnEnd:
+        if (code == BN_CLICKED) btnEndClick();
+        break;
+    case IDC_btnRefer:
+        if (code == BN_CLICKED) btnReferClick();
+        break;
+    case IDC_chkEULARead:
+        if (code == BN_CLICKED) chkEULAReadClick();
+        break;
+    case IDC_txtFolder:
+        if (code == EN_CHANGE) txtFolderChange();
+        break;
+    }
+}
+
+bool TfrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+    switch (msg) {
+    case WM_ACTIVATE:
+        // Start-up shows message boxes; it runs after activation has
+        // finished, not inside it.
+        if (LOWORD(wp) != WA_INACTIVE) PostMessageA(Handle(), WM_RV_ACTIVATE, 0, 0);
+        return false;
+    case WM_RV_ACTIVATE:
+        FormActivate();
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+void TfrmMain::FormCreate() { ProcessMessages(); }
+
+void TfrmMain::FormActivate() {
+    // Start-up only while btnEvent has no caption: it sets one on every path,
+    // so later activations (after a message box, after a run) do nothing.
+    if (activating_ || !GetText(IDC_btnEvent).empty()) return;
+    activating_ = true;
+    StartUp(*this, FirstArgument(GetCommandLineA()));
+    activating_ = false;
+}
+
+void TfrmMain::btnEventClick() {
+    // The page flow arrives with its own change.
+}
+
+void TfrmMain::btnEndClick() { SetModalResult(IDOK); }
+
+void TfrmMain::btnReferClick() {
+    // The folder browser arrives with the page flow.
+}
+
+void TfrmMain::txtFolderChange() {
+    // The free-space caption arrives with the page flow.
+}
+
+void TfrmMain::chkEULAReadClick() { Enable(IDC_btnEvent, IsChecked(IDC_chkEULARead)); }
+
+void TfrmMain::FormCloseQuery(bool& canClose) {
+    // Only a wizard still in progress asks: not after declining the licence
+    // or from the fatal state, not while the background takes input again
+    // (an abort), and not when the step button is locked.
+    std::string end = GetText(IDC_btnEnd);
+    if (end == "同意しない(&N)" || end == "終了(&E)") return;
+    if (frmBack().Enabled() || !IsEnabled(IDC_btnEvent)) return;
+    const SetupState& s = State();
+    if (MsgBox(CloseQuestion(s.SetupString, s.UnSetupString), "終了確認", 36) == IDNO) {
+        canClose = false;
+        return;
+    }
+    frmBack().SetEnabled(true);
+    SetModalResult(IDOK);
+}
+
+void TfrmMain::FormClose() {
+    ProcessMessages();
+    // Removing the working folders arrives with the page flow.
+    if (!Visible()) {
+        // The runs hide the wizard when they end: tell the shell what changed.
+        SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
+        SHChangeNotify(SHCNE_UPDATEITEM, 0, nullptr, nullptr);
+        SHChangeNotify(SHCNE_UPDATEDIR, 0, nullptr, nullptr);
+    }
+}
