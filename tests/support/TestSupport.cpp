@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Handles.h"
+#include "app/uStrOp.h"
 #include "app/uUtils.h"
 
 std::string ToUtf8(const std::string& cp932) {
@@ -71,8 +72,8 @@ bool FileExistsAt(const std::string& path) {
 }
 
 void RemoveTree(const std::string& path) {
-    std::string base = path;
-    if (!base.empty() && base.back() == '\\') base.pop_back();
+    // A name may end in a double-byte character whose trail byte is "\".
+    const std::string base = RemovePathDelimiter(path, "B");
     DWORD attrs = GetFileAttributesA(base.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES) return;
     if (!(attrs & FILE_ATTRIBUTE_DIRECTORY) || (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -102,7 +103,18 @@ ScratchFolder::ScratchFolder() {
     if (root.back() != '\\') root += '\\';
     root += "rvtest\\";
     CreateDirectoryA(root.c_str(), nullptr);
-    path_ = root + TestName() + "\\";
+    // Several scratch folders in one test each get a folder of their own.
+    static std::string lastTest;
+    static int instance = 0;
+    const std::string test = TestName();
+    instance = (test == lastTest) ? instance + 1 : 1;
+    lastTest = test;
+    path_ = root + test;
+    if (instance > 1) {
+        path_ += '.';
+        path_ += std::to_string(instance);
+    }
+    path_ += "\\";
     RemoveTree(path_);
     CreateDirectoryA(path_.c_str(), nullptr);
 }

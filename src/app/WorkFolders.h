@@ -1,0 +1,19 @@
+#pragma once
+// Removal of the working folders TempFolder + "RVTMP" + n + "\" when the
+// program closes.
+#include <string>
+
+// The names of the files start-up puts into a working folder.
+bool IsOwnWorkFile(const std::string& fileName);
+
+// Removes the current working folder with everything in it, and every other
+// TempFolder\RVTMP1..99 folder that holds nothing but this program's own
+// files (a leftover of an earlier start). A folder that is a reparse point
+// (junction, symbolic link) is never entered: its target is not ours. A
+// leftover holding anything else is left alone.
+void RemoveWorkFolders(const std::string& tempFolder, const std::string& currentWorkFolder);
+
+// Deletes a folder tree without ever following a reparse point: a linked
+// entry inside is left as it is (so is its target, and the folders holding
+// it). True when the folder is gone afterwards.
+bool RemoveTreeNoFollow(const std::string& folder);
