@@ -83,17 +83,12 @@ void PrepareUninstallOptions(TfrmMain& form, SetupState& state) {
 
     form.Show(IDC_chkOverWrite, false);
     form.Show(IDC_chkHiSpeed, false);
-    // The frame takes the place of the hidden overwrite box; its boxes are
-    // siblings in the dialog, so they move along by the same distance.
+    // The frame takes the place of the hidden overwrite box (its boxes move
+    // with it).
     const RECT frame = form.Bounds(IDC_fraShortCut);
-    const int newTop = form.Bounds(IDC_chkOverWrite).top;
-    const int shift = newTop - frame.top;
     form.SetText(IDC_fraShortCut, "ファイルの追加削除");
-    form.SetBounds(IDC_fraShortCut, frame.left, newTop, Width(frame), Height(form.Bounds(IDC_grpOption)) - 24);
-    for (int id : kShortcutBoxes) {
-        const RECT r = form.Bounds(id);
-        form.SetBounds(id, r.left, r.top + shift, Width(r), Height(r));
-    }
+    form.SetBounds(IDC_fraShortCut, frame.left, form.Bounds(IDC_chkOverWrite).top, Width(frame),
+                   Height(form.Bounds(IDC_grpOption)) - 24);
 
     state.UnSetupOption = IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox,
                                   Script::UnSetupOption::kCheckBoxDefault, state.ScriptFile);
