@@ -70,6 +70,9 @@ LRESULT CALLBACK GaugeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         EndPaint(hwnd, &ps);
         return 0;
     }
+    case WM_PRINTCLIENT:
+        PaintGauge(hwnd, reinterpret_cast<HDC>(wp));
+        return 0;
     case WM_GETDLGCODE:
         return DLGC_STATIC;
     }
