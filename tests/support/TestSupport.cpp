@@ -187,3 +187,57 @@ ScriptedMsgBox& ScriptedMsgBox::ExpectContaining(const std::string& caption, con
     expected_.push_back({caption, textPart, false, flags, answer});
     return *this;
 }
+
+namespace {
+using ToUnix = char*(CDECL*)(LPCWSTR);
+
+ToUnix WineToUnix() {
+    return reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+}
+
+std::string UnixPath(const std::string& path) {
+    std::wstring w(path.begin(), path.end());
+    char* u = WineToUnix()(w.c_str());
+    std::string s = u ? u : "";
+    if (u) HeapFree(GetProcessHeap(), 0, u);
+    return s;
+}
+
+bool RunUnix(std::string command) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    KernelObject process(pi.hProcess), thread(pi.hThread);
+    return WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0;
+}
+}  // namespace
+
+// Wine shows a Unix symbolic link as a reparse point, and its Win32
+// CreateSymbolicLink makes none, so the system's own ln makes it; the link
+// is removed the same way, since Win32 calls on it act on its target.
+PlantedLink::PlantedLink(const std::string& link, const std::string& target) : link_(link) {
+    if (WineToUnix()) {
+        RunUnix("/bin/ln -s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"");
+        // The started Unix program may still be running when its Wine
+        // process handle signals.
+        for (int i = 0; i < 100 && !ok(); ++i) Sleep(50);
+    } else {
+        CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    }
+}
+
+PlantedLink::~PlantedLink() {
+    if (WineToUnix()) {
+        RunUnix("/bin/rm -f \"" + UnixPath(link_) + "\"");
+        for (int i = 0; i < 100 && GetFileAttributesA(link_.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    } else {
+        RemoveDirectoryA(link_.c_str());
+    }
+}
+
+bool PlantedLink::ok() const {
+    const DWORD a = GetFileAttributesA(link_.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}

@@ -82,6 +82,21 @@ private:
     size_t next_ = 0;
 };
 
+// A directory link planted the way a user of the machine would (a symbolic
+// link), removed again when the object dies. ok() tells whether it exists
+// and shows as a reparse point.
+class PlantedLink {
+public:
+    PlantedLink(const std::string& link, const std::string& target);
+    ~PlantedLink();
+    PlantedLink(const PlantedLink&) = delete;
+    PlantedLink& operator=(const PlantedLink&) = delete;
+    bool ok() const;
+
+private:
+    std::string link_;
+};
+
 // Installs the strict responder (any message box fails the test). Called by
 // the shared test main and by ScriptedMsgBox's destructor.
 void InstallStrictMsgBox();
