@@ -1,0 +1,258 @@
+#include "sysops/Shell.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "app/Handles.h"
+#include "app/SetupState.h"
+#include "app/uStrOp.h"
+#include "app/uUtils.h"
+
+namespace {
+
+const char kSharedDllsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+bool FileExists(const std::string& path) {
+    const DWORD attrs = GetFileAttributesA(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring Widen(const std::string& text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+void ShowLaunchWarning(const std::string& path, const std::string& parameters, unsigned long code) {
+    MsgBox("プログラム実行失敗\r\n" + path + " " + parameters + "\r\n\r\n" + SysErrorText(code), "警告", 48);
+}
+
+// The folder a started program runs in: the given one when it exists.
+std::string RunFolder(const std::string& folder) { return FolderExists(folder) ? folder : State().TempFolder; }
+
+TWinReboot::ExitWindowsFunction& ExitWindowsSeam() {
+    static TWinReboot::ExitWindowsFunction function;
+    return function;
+}
+
+}  // namespace
+
+void CreateShortcut(const std::string& target, const std::string& linkName, const std::string& workFolder,
+                    const std::string& arguments, std::string& result) {
+    result.clear();
+    std::string linkPath = IPos(".lnk", linkName) ? linkName : linkName + ".lnk";
+
+    std::string folder = workFolder;
+    if (folder.empty() || !FolderExists(folder)) folder = ExtractFilePath(target);
+    folder = AddPathDelimiter(folder, "B");
+
+    const std::string linkFolder = ExtractFilePath(linkPath);
+    if (!linkFolder.empty() && !FolderExists(linkFolder)) ForceFolders(linkFolder);
+
+    if (IPos(".LNK", target)) {
+        if (CopyFileReset(target, linkPath) == 0 && FileExists(linkPath)) result = linkPath;
+        return;
+    }
+
+    ComPtr<IUnknown> object;
+    const HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                        IID_IUnknown, object.put_void());
+    if (FAILED(hr)) {
+        std::string text = SysErrorText(static_cast<unsigned long>(hr));
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        throw ShellLinkError(text, hr);
+    }
+    ComPtr<IShellLinkA> link;
+    ComPtr<IPersistFile> file;
+    if (FAILED(object->QueryInterface(IID_IShellLinkA, link.put_void())) || !link) return;
+    if (FAILED(object->QueryInterface(IID_IPersistFile, file.put_void())) || !file) return;
+
+    link->SetPath(target.c_str());
+    link->SetWorkingDirectory(folder.c_str());
+    if (!arguments.empty()) link->SetArguments(arguments.c_str());
+    // A link that was not saved must not be recorded for removal.
+    if (FAILED(file->Save(Widen(linkPath).c_str(), FALSE))) return;
+
+    if (!FileExists(linkPath)) {
+        // Windows 95/98/Me saves links to MS-DOS programs as ".pif" files.
+        if (State().OSKind != "notNT") return;
+        linkPath = StrLeft(linkPath, static_cast<int>(linkPath.size()) - 4) + ".pif";
+        if (!FileExists(linkPath)) return;
+    }
+    result = linkPath;
+}
+
+long SharedDllCount(const std::string& path) {
+    RegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return 0;
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExA(key.get(), path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
+        return 0;
+    return static_cast<long>(value);
+}
+
+long AdjustSharedDllCount(const std::string& path, bool increase) {
+    long count = SharedDllCount(path);
+    RegKey key;
+    const LONG opened = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, nullptr, 0,
+                                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
+    if (opened != ERROR_SUCCESS)
+        throw RegistryWriteError("ｷｰ " + std::string(kSharedDllsKey) + " の作成に失敗しました", opened);
+
+    auto write = [&](long value) {
+        const DWORD data = static_cast<DWORD>(value);
+        const LONG written =
+            RegSetValueExA(key.get(), path.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+        if (written != ERROR_SUCCESS) throw RegistryWriteError("'" + path + "' の設定に失敗しました", written);
+    };
+
+    if (increase) {
+        // A file already present without a count has one user already.
+        if (count == 0 && FileExists(path)) count = 1;
+        write(count + 1);
+        return count + 1;
+    }
+    const long next = count - 1;
+    if (count == 1 || next < 0)
+        RegDeleteValueA(key.get(), path.c_str());
+    else
+        write(next);
+    return next;
+}
+
+bool IsRegistrable(const std::string& path) { return IPos(".OCX", path) > 0 || IPos(".DLL", path) > 0; }
+
+bool RegisterServer(const std::string& path, bool doRegister) {
+    Library library(LoadLibraryA(path.c_str()));
+    if (!library) {
+        if (State().Mode == "SETUP")
+            MsgBox(path + "の読み込みに失敗しました。", "OCX/DLL登録エラー(LoadLibrary)", 48);
+        return false;
+    }
+    using EntryPoint = HRESULT(__stdcall*)();
+    if (!doRegister) {
+        auto entry = reinterpret_cast<EntryPoint>(
+            reinterpret_cast<void*>(GetProcAddress(library.get(), "DllUnregisterServer")));
+        if (entry) entry();
+        return false;
+    }
+    auto entry =
+        reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllRegisterServer")));
+    if (!entry) {
+        MsgBox(path + "のDllRegisterServerエントリが見つかりません。", "OCX/DLL登録エラー(GetProcAddress)", 48);
+        return false;
+    }
+    if (entry() == 0) return true;
+    MsgBox(path + "のDllRegisterServer関数が失敗しました。", "OCX/DLL登録エラー(Procedure)", 48);
+    return false;
+}
+
+long RunAndWait(const std::string& path, const std::string& parameters) {
+    const std::string folder = ExtractFilePath(path);
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = OwnerWindow();
+    info.lpVerb = "open";
+    info.lpFile = path.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&info)) {
+        DWORD error = GetLastError();
+        // The shell's own error dialog may overwrite the last error (Wine's
+        // does); its codes for a missing file or folder, denied access and
+        // lack of memory are the Win32 codes themselves.
+        const auto shellCode = reinterpret_cast<INT_PTR>(info.hInstApp);
+        if (shellCode == SE_ERR_FNF || shellCode == SE_ERR_PNF || shellCode == SE_ERR_ACCESSDENIED ||
+            shellCode == SE_ERR_OOM)
+            error = static_cast<DWORD>(shellCode);
+        return error ? static_cast<long>(error) : ERROR_GEN_FAILURE;
+    }
+    KernelObject process(info.hProcess);
+    if (!process) return -1;
+
+    // Sleep until the program ends or a message arrives, so the wizard keeps
+    // painting without the wait costing processor time.
+    for (;;) {
+        HANDLE handle = process.get();
+        const DWORD woke = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT);
+        if (woke != WAIT_OBJECT_0 + 1) break;  // ended, or the wait itself failed
+        ProcessMessages();
+        MSG quit;
+        if (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) {
+            // The application is closing: the quit stays queued for the main
+            // loop, which would wake this wait forever; wait for the program.
+            WaitForSingleObject(process.get(), INFINITE);
+            break;
+        }
+    }
+    return -1;
+}
+
+long ShellRun(const std::string& path, const std::string& parameters, const std::string& folder) {
+    const std::string runFolder = RunFolder(folder);
+    const auto started = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(GetDesktopWindow(), "open", path.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+                      runFolder.c_str(), SW_SHOWNORMAL));
+    if (started <= 32) ShowLaunchWarning(path, parameters, static_cast<unsigned long>(started));
+    return 0;
+}
+
+long ProcessRun(const std::string& path, const std::string& parameters, const std::string& folder) {
+    const std::string runFolder = RunFolder(folder);
+    std::string commandLine = parameters.empty() ? std::string() : " " + parameters;
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    // Fields that must be empty when handed to CreateProcess.
+    startup.lpReserved = nullptr;
+    startup.cbReserved2 = 0;
+    startup.lpReserved2 = nullptr;
+    startup.wShowWindow = SW_SHOWNORMAL;
+
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(path.c_str(), commandLine.empty() ? nullptr : commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_DEFAULT_ERROR_MODE, nullptr, runFolder.c_str(), &startup, &info)) {
+        DWORD error = GetLastError();
+        if (error == 0) error = ERROR_GEN_FAILURE;
+        ShowLaunchWarning(path, parameters, error);
+        return static_cast<long>(error);
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return 0;
+}
+
+bool TWinReboot::EnablePrivilege(const std::string& name, bool enable) {
+    KernelObject token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) return false;
+    LUID luid;
+    if (!LookupPrivilegeValueA(nullptr, name.c_str(), &luid)) return false;
+    TOKEN_PRIVILEGES wanted = {};
+    wanted.PrivilegeCount = 1;
+    wanted.Privileges[0].Luid = luid;
+    wanted.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
+    TOKEN_PRIVILEGES previous = {};
+    DWORD previousSize = 0;
+    return AdjustTokenPrivileges(token.get(), FALSE, &wanted, sizeof previous, &previous, &previousSize) != FALSE;
+}
+
+bool TWinReboot::RebootWindows(UINT flags) {
+    EnablePrivilege("SeShutdownPrivilege", true);
+    const ExitWindowsFunction& seam = ExitWindowsSeam();
+    const bool restarted = (seam ? seam(flags, 0) : ExitWindowsEx(flags, 0)) != FALSE;
+    EnablePrivilege("SeShutdownPrivilege", false);
+    return restarted;
+}
+
+void TWinReboot::SetExitWindowsFunction(ExitWindowsFunction function) { ExitWindowsSeam() = std::move(function); }

@@ -1,0 +1,97 @@
+#pragma once
+// How both runs touch the shell and the system outside the file system:
+// shortcut files, shared-library counts, self-registration, starting other
+// programs, and restarting Windows. Everything runs on the user-interface
+// thread and reads Mode, OSKind and TempFolder from State().
+#include <windows.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+// Raised when the shell link object itself cannot be created; the install
+// run does not catch it, the program's general error handler shows it.
+class ShellLinkError : public std::runtime_error {
+public:
+    ShellLinkError(const std::string& message, HRESULT hr) : std::runtime_error(message), hr_(hr) {}
+    HRESULT hr() const noexcept { return hr_; }
+
+private:
+    HRESULT hr_;
+};
+
+// Raised when a shared-library count cannot be written; not caught by the
+// runs, like every other registry write failure.
+class RegistryWriteError : public std::runtime_error {
+public:
+    RegistryWriteError(const std::string& message, LONG code) : std::runtime_error(message), code_(code) {}
+    LONG code() const noexcept { return code_; }
+
+private:
+    LONG code_;
+};
+
+// Makes a shell link at linkName (".lnk" added unless the name already holds
+// it), creating its folder. A target that is itself a ".LNK" file is copied
+// instead. result is the path of the file made, and empty whenever no file
+// exists there afterwards (so a caller never records a link that is not
+// there). On "notNT" a save that left a ".pif" instead names the ".pif".
+// Throws ShellLinkError when the link object cannot be created.
+void CreateShortcut(const std::string& target, const std::string& linkName, const std::string& workFolder,
+                    const std::string& arguments, std::string& result);
+
+// The SharedDLLs count of a file (value name = path as given); 0 when the
+// value is missing, not a DWORD, or unreadable. Opens the key read-only, so
+// a count is still seen where the key cannot be written.
+long SharedDllCount(const std::string& path);
+
+// Counts one user more (increase) or one less. An existing file without a
+// count counts as one user already. A count that falls to 0 or below has its
+// value deleted. Returns the new count (0 or -1 after a deletion). Throws
+// RegistryWriteError when the key cannot be opened for writing or the value
+// cannot be written.
+long AdjustSharedDllCount(const std::string& path, bool increase);
+
+// True when the path contains ".OCX" or ".DLL" anywhere, without case.
+bool IsRegistrable(const std::string& path);
+
+// Loads the library and calls DllRegisterServer (register) or
+// DllUnregisterServer. True only when DllRegisterServer ran and returned 0.
+// Registering reports each failure in a message box; unregistering calls the
+// entry without looking at its result and returns false. A library that
+// cannot be loaded is reported only in an install (Mode "SETUP").
+bool RegisterServer(const std::string& path, bool doRegister);
+
+// Starts the program through the shell and waits for it to end while the
+// window messages of this thread are handled. -1 when it was started (and
+// has ended); otherwise the Win32 error code of the start.
+long RunAndWait(const std::string& path, const std::string& parameters);
+
+// Starts the program through the shell without waiting, in folder (or
+// TempFolder when that does not exist). A failure is shown as a warning.
+// Always 0.
+long ShellRun(const std::string& path, const std::string& parameters, const std::string& folder);
+
+// Starts the program with CreateProcess without waiting, in folder (or
+// TempFolder when that does not exist). 0, or the Win32 error code after the
+// warning has been shown.
+long ProcessRun(const std::string& path, const std::string& parameters, const std::string& folder);
+
+// Restart of Windows. The one call that would restart the machine goes
+// through a replaceable function so tests never restart anything.
+class TWinReboot {
+public:
+    using ExitWindowsFunction = std::function<BOOL(UINT flags, DWORD reason)>;
+
+    // Enables or disables a privilege of this process's token; the result is
+    // that of AdjustTokenPrivileges.
+    bool EnablePrivilege(const std::string& name, bool enable);
+    // Enables "SeShutdownPrivilege", calls ExitWindowsEx(flags, 0), disables
+    // the privilege again; true when ExitWindowsEx succeeded. The restart is
+    // tried even when the privilege could not be enabled.
+    bool RebootWindows(UINT flags);
+
+    // Test seam: while set, called instead of ExitWindowsEx; an empty
+    // function restores the real call.
+    static void SetExitWindowsFunction(ExitWindowsFunction function);
+};

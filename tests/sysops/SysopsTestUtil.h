@@ -1,0 +1,44 @@
+#pragma once
+// Small helpers shared by the system-operation tests.
+#include <windows.h>
+
+#include <string>
+
+#include "app/SetupState.h"
+#include "app/uStrOp.h"
+
+// The folder of the running test program, where the helper programs and
+// libraries lie; ends with "\".
+inline std::string BinFolder() {
+    char path[MAX_PATH * 2] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return ExtractFilePath(path);
+}
+
+// Saves the whole state record and puts it back when the test ends, so a
+// test may set Mode, OSKind and the folders freely.
+class StateGuard {
+public:
+    StateGuard() : saved_(State()) {}
+    ~StateGuard() { State() = saved_; }
+    StateGuard(const StateGuard&) = delete;
+    StateGuard& operator=(const StateGuard&) = delete;
+
+private:
+    SetupState saved_;
+};
+
+// Polls (with messages handled) until a file exists; false after timeoutMs.
+inline bool WaitForFileAt(const std::string& path, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (GetTickCount64() < end) {
+        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(50);
+    }
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Same folder, whatever the case and a trailing "\".
+inline bool SameFolder(const std::string& a, const std::string& b) {
+    return lstrcmpiA(RemovePathDelimiter(a, "B").c_str(), RemovePathDelimiter(b, "B").c_str()) == 0;
+}
