@@ -3,6 +3,7 @@
 // on every path without clean-up code at each return.
 #include <windows.h>
 #include <objbase.h>
+#include <lzexpand.h>
 #include <utility>
 
 template <typename Traits>
@@ -64,12 +65,19 @@ struct GdiObjectTraits {
     static void close(type h) noexcept { ::DeleteObject(h); }
 };
 
+struct LzFileTraits {  // LZOpenFile: a negative result is an error code, never a handle
+    using type = INT;
+    static type invalid() noexcept { return -1; }
+    static void close(type h) noexcept { ::LZClose(h); }
+};
+
 using FileHandle = UniqueHandle<KernelHandleTraits>;
 using KernelObject = UniqueHandle<KernelObjectTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
 using Library = UniqueHandle<LibraryTraits>;
 using GdiObject = UniqueHandle<GdiObjectTraits>;
+using LzFile = UniqueHandle<LzFileTraits>;
 
 // Owning pointer to a COM interface.
 template <typename T>

@@ -1,0 +1,299 @@
+#include "sysops/FileOps.h"
+
+#include <windows.h>
+#include <lzexpand.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/Handles.h"
+#include "app/SetupState.h"
+#include "app/uIniFile.h"
+#include "app/uStrOp.h"
+#include "app/uUtils.h"
+#include "sysops/Deletion.h"
+
+namespace {
+
+constexpr DWORD kRestartFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT;
+constexpr int kMaxTemporaryNames = 9999;
+
+bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void ShowMoveFileExFailure() { MsgBox("MoveFileEx関数が失敗しました。", "内部エラー", 48); }
+
+unsigned long LzErrorToWin32(LONG lzError) {
+    switch (lzError) {
+        case LZERROR_BADINHANDLE:
+        case LZERROR_BADOUTHANDLE: return ERROR_INVALID_HANDLE;
+        case LZERROR_READ: return ERROR_READ_FAULT;
+        case LZERROR_WRITE: return ERROR_WRITE_FAULT;
+        case LZERROR_GLOBALLOC:
+        case LZERROR_GLOBLOCK: return ERROR_NOT_ENOUGH_MEMORY;
+        case LZERROR_BADVALUE: return ERROR_INVALID_PARAMETER;
+        default: return ERROR_INVALID_DATA;
+    }
+}
+
+// The expanded length recorded in an "SZDD" header, or -1 when the file has
+// no such header (then there is nothing to compare with).
+long long RecordedLength(const std::string& path) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    if (!file) return -1;
+    unsigned char header[14] = {};
+    DWORD got = 0;
+    if (!ReadFile(file.get(), header, sizeof header, &got, nullptr) || got != sizeof header) return -1;
+    static const unsigned char kMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
+    if (!std::equal(kMagic, kMagic + 8, header)) return -1;
+    return static_cast<long long>(header[10]) | static_cast<long long>(header[11]) << 8 |
+           static_cast<long long>(header[12]) << 16 | static_cast<long long>(header[13]) << 24;
+}
+
+long long FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+// Expands source into target; 0 or a Win32 error code.
+unsigned long LzExpand(const std::string& source, const std::string& target) {
+    std::string sourceName = source;
+    std::string targetName = target;
+    OFSTRUCT sourceInfo = {};
+    OFSTRUCT targetInfo = {};
+    const INT in = LZOpenFileA(sourceName.data(), &sourceInfo, OF_READ | OF_SHARE_EXCLUSIVE);
+    if (in < 0) return sourceInfo.nErrCode ? sourceInfo.nErrCode : LzErrorToWin32(in);
+    LzFile input(in);
+    const INT out = LZOpenFileA(targetName.data(), &targetInfo, OF_CREATE);
+    if (out < 0) return targetInfo.nErrCode ? targetInfo.nErrCode : LzErrorToWin32(out);
+    LzFile output(out);
+    const LONG copied = LZCopy(input.get(), output.get());
+    input.reset();
+    output.reset();
+    if (copied < 0) return LzErrorToWin32(copied);
+    // A truncated or damaged compressed file can expand "successfully" into
+    // fewer bytes than its header promises.
+    const long long expected = RecordedLength(source);
+    if (expected >= 0 && FileSize(target) != expected) return ERROR_INVALID_DATA;
+    return 0;
+}
+
+// "X:" or "\\server\share" in upper case; empty when the path has neither.
+std::string DriveOf(const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':') return MapString(path.substr(0, 2), LCMAP_UPPERCASE);
+    if (path.rfind("\\\\", 0) == 0) {
+        const size_t server = path.find('\\', 2);
+        if (server == std::string::npos) return MapString(path, LCMAP_UPPERCASE);
+        const size_t share = path.find('\\', server + 1);
+        return MapString(path.substr(0, share), LCMAP_UPPERCASE);
+    }
+    return {};
+}
+
+// A free "RVTMP<n>.TMP" in the folder; empty when none of the bounded
+// candidates is free.
+std::string FreeTemporaryName(const std::string& folder) {
+    for (int n = 1; n <= kMaxTemporaryNames; ++n) {
+        const std::string candidate = folder + "RVTMP" + std::to_string(n) + ".TMP";
+        if (!PathExists(candidate)) return candidate;
+    }
+    return {};
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return false;
+    bytes.clear();
+    char buffer[8192];
+    DWORD got = 0;
+    for (;;) {
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return false;
+        if (got == 0) return true;
+        bytes.append(buffer, got);
+    }
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size() && FlushFileBuffers(file.get());
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The lines of WININIT.INI with newLine placed at the end of the [Rename]
+// section: before its first empty line, else before the next section
+// header, else at the end; a file without [Rename] gets one at its end.
+std::vector<std::string> PlaceRenameLine(const std::vector<std::string>& lines, const std::string& newLine) {
+    std::vector<std::string> result;
+    bool inRename = false;
+    bool seenRename = false;
+    bool placed = false;
+    for (const std::string& line : lines) {
+        const bool header = !line.empty() && line[0] == '[';
+        if (!placed && inRename && (line.empty() || header)) {
+            result.push_back(newLine);
+            placed = true;
+        }
+        if (header) {
+            inRename = IPos("[Rename]", line) > 0;
+            seenRename = seenRename || inRename;
+        }
+        result.push_back(line);
+    }
+    if (!placed) {
+        if (!seenRename) result.push_back("[Rename]");
+        result.push_back(newLine);
+    }
+    return result;
+}
+
+// Puts newContent in place of file without a moment in which a failure
+// could leave the file cut short: written beside it first, then swapped.
+bool ReplaceFileContents(const std::string& file, const std::string& newContent) {
+    const std::string folder = ExtractFilePath(file);
+    char written[MAX_PATH + 1] = {};
+    if (!GetTempFileNameA(folder.c_str(), "RVW", 0, written)) return false;
+    if (!WriteWholeFile(written, newContent)) {
+        DeleteFileA(written);
+        return false;
+    }
+    if (!PathExists(file)) {
+        if (MoveFileA(written, file.c_str())) return true;
+        DeleteFileA(written);
+        return false;
+    }
+    // MoveFileEx does not exist on Windows 95/98/Me: keep the old file under
+    // a spare name until the new one is in place.
+    char spare[MAX_PATH + 1] = {};
+    if (!GetTempFileNameA(folder.c_str(), "RVW", 0, spare) || !DeleteFileA(spare) ||
+        !MoveFileA(file.c_str(), spare)) {
+        DeleteFileA(written);
+        return false;
+    }
+    if (!MoveFileA(written, file.c_str())) {
+        MoveFileA(spare, file.c_str());
+        DeleteFileA(written);
+        return false;
+    }
+    DeleteFileA(spare);
+    return true;
+}
+
+}  // namespace
+
+std::string ExpandToTemp(const std::string& source, const std::string& destination, unsigned long& error) {
+    std::string target = destination;
+    if (ExtractFileName(destination) == "AUTO.EXT") {
+        std::string name = source;
+        std::vector<char> expanded(std::max<size_t>(source.size() + 16, 256), '\0');
+        if (GetExpandedNameA(name.data(), expanded.data()) >= 0) {
+            const std::string recorded = MapString(ExtractFileName(expanded.data()), LCMAP_UPPERCASE);
+            if (!recorded.empty())
+                target = RemovePathDelimiter(ExtractFilePath(destination), "B") + "\\" + recorded;
+        }
+    }
+    const std::string temporary = State().TempFolder + "EXPAND.RVS";
+    if (PathExists(temporary)) DeletePath(temporary);
+    error = LzExpand(source, temporary);
+    if (error != 0) DeleteFileA(temporary.c_str());
+    return temporary + "," + target;
+}
+
+bool DiskFreeBytesEx(const std::string& drive, long long& freeBytes) {
+    const std::string root = AddPathDelimiter(drive, "B");
+    freeBytes = -1;
+    Library kernel(LoadLibraryA("KERNEL32.DLL"));
+    if (!kernel) return false;
+    using Function = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    const auto function =
+        reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel.get(), "GetDiskFreeSpaceExA")));
+    if (!function) return false;
+    ULARGE_INTEGER available, total, totalFree;
+    if (!function(root.c_str(), &available, &total, &totalFree)) return false;
+    freeBytes = static_cast<long long>(available.QuadPart);
+    return true;
+}
+
+bool DiskFreeBytes(const std::string& drive, long long& freeBytes) {
+    const std::string root = AddPathDelimiter(drive, "B");
+    freeBytes = -1;
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+    if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
+        return false;
+    // Unsigned 64-bit: cluster counts past 2^31 are real on large volumes.
+    freeBytes = static_cast<long long>(static_cast<unsigned long long>(freeClusters) * sectorsPerCluster *
+                                       bytesPerSector);
+    return true;
+}
+
+std::string ShortPath(const std::string& path) {
+    char buffer[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer) return {};
+    return std::string(buffer, n);
+}
+
+bool ReplaceOnRestart(const std::string& source, const std::string& destination) {
+    const SetupState& state = State();
+    std::string folder = state.WindowsFolder;
+    const std::string drive = DriveOf(destination);
+    if (!drive.empty() && drive != DriveOf(folder)) folder = ExtractFilePath(destination);
+    const std::string temporary = FreeTemporaryName(folder);
+    if (temporary.empty()) return false;
+    if (CopyFileReset(source, temporary) != 0) {
+        DeleteFileA(temporary.c_str());
+        return false;
+    }
+
+    if (state.OSKind == "NT") {
+        if (MoveFileExA(temporary.c_str(), destination.c_str(), kRestartFlags)) return true;
+        ShowMoveFileExFailure();
+        DeleteFileA(temporary.c_str());
+        return false;
+    }
+    const std::string shortTemporary = ShortPath(temporary);
+    const std::string shortDestination = ShortPath(destination);
+    if (shortTemporary.empty() || shortDestination.empty() ||
+        !IniWrite("Rename", shortDestination, shortTemporary, state.WindowsFolder + "WININIT.INI")) {
+        DeleteFileA(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool DeleteOnRestart(const std::string& path) {
+    const SetupState& state = State();
+    if (state.OSKind == "NT") {
+        if (MoveFileExA(path.c_str(), nullptr, kRestartFlags)) return true;
+        ShowMoveFileExFailure();
+        return false;
+    }
+    const std::string shortPath = ShortPath(path);
+    if (shortPath.empty()) return false;
+    const DWORD attrs = GetFileAttributesA(path.c_str());
+    const bool folder = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+    const std::string newLine = (folder ? "DirNul=" : "Nul=") + shortPath;
+
+    const std::string file = state.WindowsFolder + "WININIT.INI";
+    std::string content = "[Rename]";
+    if (PathExists(file) && !ReadWholeFile(file, content)) return false;
+    std::string rewritten;
+    for (const std::string& line : PlaceRenameLine(SplitLines(content), newLine)) rewritten += line + "\r\n";
+    return ReplaceFileContents(file, rewritten);
+}
