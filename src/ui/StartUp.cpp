@@ -160,6 +160,12 @@ void StartUp(TfrmMain& form, const std::string& firstArgument) {
 
     if (install) {
         state.ShowTitlePage = state.ShowFolderPage = state.ShowEULAPage = state.ShowReadmePage = true;
+        // The title page's buttons, as the step handler sets them too: so
+        // start-up can never run twice, and a refusal below always leaves a
+        // usable end button.
+        form.SetText(IDC_btnEvent, state.SetupString + "続行(&C)");
+        form.Enable(IDC_btnEvent, true);
+        form.Enable(IDC_btnEnd, true);
         form.btnEventClick();
         if (RejectOperatingSystem(state) || CheckPreviousInstallation(state, form.GetText(IDC_txtFolder)))
             LeaveOnlyTheEndButton(form);
