@@ -394,8 +394,13 @@ void SetupProcess::Press(int id, HWND window) {
         return;
     }
     // Posted, as a click arrives: the handler may open a modal box and this
-    // side must stay free to answer it.
-    PostMessageA(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    // side must stay free to answer it. A check box or radio button is
+    // clicked itself, so that its state changes as under a person's click.
+    const LONG type = GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK;
+    if (type == BS_AUTOCHECKBOX || type == BS_AUTORADIOBUTTON || type == BS_AUTO3STATE)
+        PostMessageA(button, BM_CLICK, 0, 0);
+    else
+        PostMessageA(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
 bool SetupProcess::FindMessageBox(MessageBoxView& view) const {
@@ -440,9 +445,14 @@ MessageBoxView SetupProcess::WaitForMessageBox(const std::string& what, DWORD ti
         }
         Sleep(50);
     }
-    // Let it finish drawing before anyone looks at its icon.
-    Sleep(300);
-    FindMessageBox(view);
+    // The icon is read from the screen: give the box time to be drawn.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        Sleep(300);
+        MessageBoxView again;
+        if (!FindMessageBox(again)) break;
+        view = again;
+        if (view.iconKnown) break;
+    }
     return view;
 }
 
