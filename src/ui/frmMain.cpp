@@ -134,7 +134,7 @@ void TfrmMain::OnCommand(int id, int code) {
     }
 }
 
-bool TfrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+bool TfrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
     case WM_ACTIVATE:
         // Start-up shows message boxes; it runs after activation has
@@ -145,6 +145,14 @@ bool TfrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
         FormActivate();
         result = 0;
         return true;
+    case WM_CTLCOLORSTATIC:
+        // The read-only memo turns white while it shows the licence.
+        if (memoWhite_ && reinterpret_cast<HWND>(lp) == Item(IDC_txtReadme)) {
+            SetBkColor(reinterpret_cast<HDC>(wp), RGB(255, 255, 255));
+            result = reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+            return true;
+        }
+        return false;
     }
     return false;
 }
@@ -160,19 +168,10 @@ void TfrmMain::FormActivate() {
     activating_ = false;
 }
 
-void TfrmMain::btnEventClick() {
-    // The page flow arrives with its own change.
-}
 
 void TfrmMain::btnEndClick() { SetModalResult(IDOK); }
 
-void TfrmMain::btnReferClick() {
-    // The folder browser arrives with the page flow.
-}
 
-void TfrmMain::txtFolderChange() {
-    // The free-space caption arrives with the page flow.
-}
 
 void TfrmMain::chkEULAReadClick() { Enable(IDC_btnEvent, IsChecked(IDC_chkEULARead)); }
 
@@ -192,13 +191,3 @@ void TfrmMain::FormCloseQuery(bool& canClose) {
     SetModalResult(IDOK);
 }
 
-void TfrmMain::FormClose() {
-    ProcessMessages();
-    // Removing the working folders arrives with the page flow.
-    if (!Visible()) {
-        // The runs hide the wizard when they end: tell the shell what changed.
-        SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
-        SHChangeNotify(SHCNE_UPDATEITEM, 0, nullptr, nullptr);
-        SHChangeNotify(SHCNE_UPDATEDIR, 0, nullptr, nullptr);
-    }
-}

@@ -1,6 +1,9 @@
 #pragma once
 // The wizard window: pages as frames and groups shown in place, the step
 // button btnEvent (its caption carries the wizard's state) and the end button.
+#include <string>
+
+#include "ui/FolderDialog.h"
 #include "ui/Form.h"
 
 class TfrmMain : public TForm {
@@ -20,13 +23,26 @@ public:
     void FormCloseQuery(bool& canClose) override;
     void FormClose() override;
 
+    // The folder browser of the folder page.
+    TFolderDialog dlgFolder;
+
 protected:
     void OnInit() override;
     void OnCommand(int id, int code) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
+    // The package author's checker: true when the wizard may go on.
+    bool RunPreInstallChecker();
+    void StartInstallRun();
+    void StartUninstallRun();
+    // The memo of the licence and readme pages.
+    void SetMemoText(const std::string& text);
+    void SetMemoWhite(bool white);
+    void SetMemoScrollBars(const std::string& value);
+
     bool activating_ = false;
+    bool memoWhite_ = false;
 };
 
 // The first command-line argument by the Windows rules (quotes group, "\""
