@@ -108,9 +108,12 @@ void PrepareUninstallOptions(TfrmMain& form, SetupState& state) {
         form.SetBounds(IDC_chkSCutDesktop, r.left, r.top, Width(form.Bounds(IDC_fraShortCut)) - 16, Height(r));
     }
 
+    // The text runs to two lines: the label takes the rest of the frame.
     const RECT box = form.Bounds(IDC_chkSCutDesktop);
     const RECT info = form.Bounds(IDC_lblUnSetupInfo);
-    form.SetBounds(IDC_lblUnSetupInfo, info.left, box.bottom + 2, Width(info), Height(info));
+    const RECT newFrame = form.Bounds(IDC_fraShortCut);
+    const int height = newFrame.bottom - 4 - (box.bottom + 2);
+    form.SetBounds(IDC_lblUnSetupInfo, info.left, box.bottom + 2, Width(info), height > Height(info) ? height : Height(info));
     form.SetText(IDC_lblUnSetupInfo, options.info);
     form.Show(IDC_lblUnSetupInfo, true);
 }
