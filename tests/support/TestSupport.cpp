@@ -197,7 +197,9 @@ ToUnix WineToUnix() {
 }
 
 std::string UnixPath(const std::string& path) {
-    std::wstring w(path.begin(), path.end());
+    std::wstring w(path.size() + 1, L'\0');
+    w.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, w.data(), static_cast<int>(w.size()))));
+    if (!w.empty()) w.pop_back();
     char* u = WineToUnix()(w.c_str());
     std::string s = u ? u : "";
     if (u) HeapFree(GetProcessHeap(), 0, u);
@@ -210,7 +212,10 @@ bool RunUnix(std::string command) {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
     KernelObject process(pi.hProcess), thread(pi.hThread);
-    return WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0;
+    // Wine's handle of a Unix process cannot be waited for (the wait fails at
+    // once); callers look for the command's effect instead.
+    WaitForSingleObject(process.get(), 10000);
+    return true;
 }
 }  // namespace
 
@@ -240,4 +245,19 @@ PlantedLink::~PlantedLink() {
 bool PlantedLink::ok() const {
     const DWORD a = GetFileAttributesA(link_.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::string UnixPathOf(const std::string& windowsPath) {
+    if (!WineToUnix()) return {};
+    return UnixPath(windowsPath);
+}
+
+bool RunShellCommand(const std::string& command) {
+    if (!WineToUnix()) return false;
+    std::string quoted;
+    for (char c : command) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return RunUnix("/bin/sh -c \"" + quoted + "\"");
 }

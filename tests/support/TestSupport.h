@@ -97,6 +97,12 @@ private:
     std::string link_;
 };
 
+// Under Wine: the Unix path of a Windows path, and a command run by the
+// system's /bin/sh (to let an independent Unix tool look at what the program
+// made). Both fail (empty / false) outside Wine.
+std::string UnixPathOf(const std::string& windowsPath);
+bool RunShellCommand(const std::string& command);
+
 // Installs the strict responder (any message box fails the test). Called by
 // the shared test main and by ScriptedMsgBox's destructor.
 void InstallStrictMsgBox();

@@ -67,6 +67,31 @@ TEST(CreateShortcut, MakesARealLinkWithTargetFolderAndArguments) {
     EXPECT_EQ("/a \"b c\"", link.arguments);
 }
 
+TEST(CreateShortcut, AnIndependentLinkParserReadsTheSameFields) {
+    if (UnixPathOf("C:\\").empty()) GTEST_SKIP() << "lnkinfo is read through Wine's Unix side";
+    ScratchFolder dir;
+    dir.Write("app\\tool.exe", "MZ");
+    dir.Write("work\\keep.txt", "x");
+    std::string made;
+    CreateShortcut(dir / "app\\tool.exe", dir / "Tool", dir / "work", "-q --mode=fast", made);
+    ASSERT_FALSE(made.empty());
+    const std::string out = dir / "lnkinfo.txt";
+    ASSERT_TRUE(RunShellCommand("/usr/bin/lnkinfo '" + UnixPathOf(made) + "' > '" + UnixPathOf(out) + "' 2>&1"));
+    std::string report;
+    for (int i = 0; i < 100 && (report = ReadFileBytes(out)).find("Working directory") == std::string::npos; ++i)
+        Sleep(50);
+    // lnkinfo prints "\t<field>\t\t: <value>" lines.
+    auto field = [&](const std::string& name) {
+        const size_t at = report.find("\t" + name + "\t");
+        if (at == std::string::npos) return std::string("(missing)");
+        const size_t start = report.find(": ", at) + 2;
+        return report.substr(start, report.find('\n', start) - start);
+    };
+    EXPECT_EQ(ToUtf8(dir / "app\\tool.exe"), field("Local path")) << report;
+    EXPECT_EQ(ToUtf8(dir / "work\\"), field("Working directory")) << report;
+    EXPECT_EQ("-q --mode=fast", field("Command line arguments")) << report;
+}
+
 TEST(CreateShortcut, MissingWorkingFolderFallsBackToTheTargetsFolder) {
     ScratchFolder dir;
     dir.Write("app\\tool.exe", "MZ");
