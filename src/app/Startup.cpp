@@ -169,6 +169,10 @@ std::string MakeWorkFolder(const std::string& tempFolder) {
 
 void CopyProgramAndScript(SetupState& state, const std::string& programPath, const std::string& firstArgument,
                           std::string& fatal) {
+    // An old copy of the program left in a reused folder would later be
+    // installed as the uninstaller: it goes before the copy, whose result
+    // is not looked at.
+    DeleteStaleCopy(state.WorkFolder + "SETUPB.EXE");
     CopyFileReset(programPath, state.WorkFolder + "SETUPB.EXE");
 
     std::string source;

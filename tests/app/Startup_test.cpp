@@ -305,6 +305,12 @@ TEST(StartupCopies, AStaleScriptInAReusedFolderIsNeverTakenForThisOne) {
     CopyProgramAndScript(state, scratch / "dist\\SETUP.EXE", scratch / "gone\\UNSETUP.INI", fatal);
     EXPECT_NE("", fatal);
     EXPECT_FALSE(scratch.Exists("work\\UNSETUP.INI"));
+
+    // Nor may an old program copy pass for this start's uninstaller.
+    scratch.Write("work\\SETUPB.EXE", "an older uninstaller");
+    SetFileAttributesA((scratch / "work\\SETUPB.EXE").c_str(), FILE_ATTRIBUTE_READONLY);
+    CopyProgramAndScript(state, scratch / "dist\\MISSING.EXE", scratch / "gone\\UNSETUP.INI", fatal);
+    EXPECT_FALSE(scratch.Exists("work\\SETUPB.EXE"));
 }
 
 TEST(StartupCopies, UninstallModeCopiesTheRecordNamedByTheArgument) {
