@@ -1,5 +1,9 @@
 #include "ui/Form.h"
 
+#include <exception>
+
+#include "app/uUtils.h"
+
 #include "ui/GradBox.h"
 #include "ui/Gauge.h"
 #include "ui/resource.h"
@@ -301,6 +305,21 @@ int TForm::ShowModal() {
 }
 
 INT_PTR CALLBACK TForm::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    // The program's general error handler: an error that a handler raises
+    // (a registry key that cannot be written, a link object that cannot be
+    // made) ends that handler's work and is shown; nothing is ever thrown
+    // through the system's window procedure.
+    try {
+        return Dispatch(hwnd, msg, wp, lp);
+    } catch (const std::exception& e) {
+        MsgBox(e.what(), "Ravelin Setup", MB_OK | MB_ICONHAND);
+    } catch (...) {
+        MsgBox("内部エラーが発生しました。", "Ravelin Setup", MB_OK | MB_ICONHAND);
+    }
+    return msg == WM_COMMAND ? TRUE : FALSE;
+}
+
+INT_PTR TForm::Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_INITDIALOG) {
         auto* self = reinterpret_cast<TForm*>(lp);
         SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));

@@ -91,6 +91,7 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static INT_PTR Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
     bool OwnVisible(int id) const;
     bool ContainerShown(int id) const;

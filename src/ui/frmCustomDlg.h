@@ -14,6 +14,8 @@ public:
 protected:
     void OnInit() override;
     void OnCommand(int id, int code) override;
+    // Alt+F4 and the like: ignored, the answer must come from a button.
+    void CloseRequested() override {}
 
 private:
     void Answer(const char* word);

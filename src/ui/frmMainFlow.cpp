@@ -240,7 +240,8 @@ void TfrmMain::txtFolderChange() {
     const std::string drive = DrivePart(GetText(IDC_txtFolder));
     FreeSpaceState state = FreeSpaceState::NoDrive;
     long long bytes = -1;
-    if (!drive.empty() && FolderExists(drive)) {
+    // An empty drive part is the current drive, as the system reads "\".
+    if (FolderExists(drive)) {
         state = (DiskFreeBytesEx(drive, bytes) || DiskFreeBytes(drive, bytes)) ? FreeSpaceState::Known
                                                                                  : FreeSpaceState::QueryFailed;
     }

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace {
 
 std::string ClassOf(HWND h) {
@@ -323,6 +325,37 @@ TEST_F(Forms, DialogButtonsLeaveTheirAnswerWord) {
         EXPECT_EQ(frmMain().GetText(IDC_lblFormShare), b.word);
         EXPECT_EQ(d.ModalResult(), IDOK);
     }
+}
+
+TEST_F(Forms, DialogIsLeftOnlyThroughItsButtons) {
+    TfrmCustomDlg& d = frmCustomDlg();
+    frmMain().SetText(IDC_lblFormShare, "Can't Delete");
+    d.SetModalResult(0);
+    d.SetVisible(true);
+    SendMessageA(d.Handle(), WM_CLOSE, 0, 0);  // Alt+F4 arrives as this
+    EXPECT_TRUE(d.Visible());
+    EXPECT_EQ(d.ModalResult(), 0);
+    d.SetVisible(false);
+    EXPECT_EQ(frmMain().GetText(IDC_lblFormShare), "Can't Delete");
+}
+
+namespace {
+class RaisingForm : public TForm {
+protected:
+    void OnCommand(int, int) override { throw std::runtime_error("ｷｰ \\SOFTWARE\\X の作成に失敗しました"); }
+};
+}  // namespace
+
+TEST_F(Forms, AnErrorRaisedByAHandlerIsShownAndGoesNoFurther) {
+    RaisingForm form;
+    ASSERT_TRUE(form.Create(GetModuleHandleA(nullptr), IDD_FRMCUSTOMDLG, nullptr));
+    {
+        ScriptedMsgBox boxes;
+        boxes.Expect("Ravelin Setup", "ｷｰ \\SOFTWARE\\X の作成に失敗しました", MB_OK | MB_ICONHAND, IDOK);
+        Click(form, IDC_btnYes);
+    }
+    EXPECT_TRUE(IsWindow(form.Handle())) << "the window lives on after the error";
+    form.Destroy();
 }
 
 namespace {
