@@ -81,3 +81,11 @@ size_t NameStart(const std::string& path) {
 std::string ExtractFileName(const std::string& path) { return path.substr(NameStart(path)); }
 
 std::string ExtractFilePath(const std::string& path) { return path.substr(0, NameStart(path)); }
+
+std::string ChangeFileExt(const std::string& path, const std::string& ext) {
+    const size_t nameStart = NameStart(path);
+    // "." never occurs as a trail byte, so a byte search is safe here.
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) return path + ext;
+    return path.substr(0, dot) + ext;
+}

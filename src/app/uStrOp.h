@@ -24,3 +24,7 @@ std::string GetField(const std::string& text, char delimiter, int index);
 // part keeps its trailing "\" or ":").
 std::string ExtractFileName(const std::string& path);
 std::string ExtractFilePath(const std::string& path);
+
+// The path with the extension of its file-name part (from the last ".")
+// replaced by ext (".pif"), or ext appended when the name has none.
+std::string ChangeFileExt(const std::string& path, const std::string& ext);

@@ -80,7 +80,7 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
     if (!FileExists(linkPath)) {
         // Windows 95/98/Me saves links to MS-DOS programs as ".pif" files.
         if (State().OSKind != "notNT") return;
-        linkPath = StrLeft(linkPath, static_cast<int>(linkPath.size()) - 4) + ".pif";
+        linkPath = ChangeFileExt(linkPath, ".pif");
         if (!FileExists(linkPath)) return;
     }
     result = linkPath;

@@ -123,3 +123,11 @@ TEST(MapString, UpperCaseAndFullWidth) {
     EXPECT_EQ("ａｂ１", MapString("ab1", LCMAP_FULLWIDTH));
     EXPECT_EQ("ア", MapString("\xB1", LCMAP_FULLWIDTH));  // half-width katakana ｱ
 }
+
+TEST(ChangeFileExt, ReplacesOnlyTheNamesOwnExtension) {
+    EXPECT_EQ("C:\\Menu\\Tool.pif", ChangeFileExt("C:\\Menu\\Tool.lnk", ".pif"));
+    // A name that holds ".lnk" without ending in it keeps its whole stem.
+    EXPECT_EQ("C:\\Menu\\Tool.lnk.pif", ChangeFileExt("C:\\Menu\\Tool.lnk.old", ".pif"));
+    EXPECT_EQ("C:\\v1.2\\Tool.pif", ChangeFileExt("C:\\v1.2\\Tool", ".pif"));
+    EXPECT_EQ("C:\\表\\Tool.pif", ChangeFileExt("C:\\表\\Tool.LNK", ".pif"));
+}
