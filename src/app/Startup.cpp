@@ -31,12 +31,6 @@ std::string AsFolder(const std::string& path) { return AddPathDelimiter(path, "B
 // "C:\" from "C:\WINDOWS\" and the like: the first two characters and "\".
 std::string DriveRoot(const std::string& folder) { return StrLeft(folder, 2) + "\\"; }
 
-bool FileExists(const std::string& path) {
-    if (path.empty()) return false;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Removes a copy left by an earlier start, read-only or not.
 void DeleteStaleCopy(const std::string& path) {
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;

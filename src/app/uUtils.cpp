@@ -37,6 +37,12 @@ unsigned long CopyFileReset(const std::string& source, const std::string& destin
     return ok ? 0 : (error ? error : ERROR_GEN_FAILURE);
 }
 
+bool FileExists(const std::string& path) {
+    if (path.empty()) return false;
+    const DWORD attrs = GetFileAttributesA(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool FolderExists(const std::string& path) {
     const std::string pattern = RemovePathDelimiter(path, "B") + "\\*.*";
     WIN32_FIND_DATAA fd;

@@ -26,6 +26,9 @@ void SetMsgBoxResponder(MsgBoxResponder responder);
 // else the Win32 error code of the copy (32: destination in use).
 unsigned long CopyFileReset(const std::string& source, const std::string& destination);
 
+// True when a file (not a folder) exists at the path.
+bool FileExists(const std::string& path);
+
 // True when the folder (with or without trailing "\") exists and can be listed.
 bool FolderExists(const std::string& path);
 

@@ -13,11 +13,6 @@ namespace {
 
 bool HasWildcard(const std::string& path) { return IPos("*", path) > 0 || IPos("?", path) > 0; }
 
-bool FileExists(const std::string& path) {
-    const DWORD attrs = GetFileAttributesA(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool KeyExists(HKEY hive, const std::string& subkey) {
     RegKey key;
     return RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;

@@ -24,11 +24,6 @@ namespace {
 
 constexpr int kEulaBoxRoom = 24;  // the memo gives way to the licence check box
 
-bool FileExists(const std::string& path) {
-    const DWORD attrs = GetFileAttributesA(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // A text file's lines as the memo shows them: every line ended by CR LF.
 std::string ReadLines(const std::string& path) {
     std::string bytes;
