@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "app/Handles.h"
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
@@ -27,11 +28,12 @@ constexpr int kEulaBoxRoom = 24;  // the memo gives way to the licence check box
 // A text file's lines as the memo shows them: every line ended by CR LF.
 std::string ReadLines(const std::string& path) {
     std::string bytes;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return bytes;
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return bytes;
     char buf[8192];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) bytes.append(buf, n);
-    fclose(f);
+    DWORD got = 0;
+    while (ReadFile(file.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
     std::string text;
     text.reserve(bytes.size() + bytes.size() / 16);
     for (size_t i = 0; i < bytes.size(); ++i) {
