@@ -71,12 +71,42 @@ struct LzFileTraits {  // LZOpenFile: a negative result is an error code, never 
     static void close(type h) noexcept { ::LZClose(h); }
 };
 
+struct MemoryDCTraits {  // CreateCompatibleDC
+    using type = HDC;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::DeleteDC(h); }
+};
+struct CoTaskMemTraits {  // memory the shell hands over (item lists)
+    using type = void*;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type p) noexcept { ::CoTaskMemFree(p); }
+};
+
 using FileHandle = UniqueHandle<KernelHandleTraits>;
 using KernelObject = UniqueHandle<KernelObjectTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
 using Library = UniqueHandle<LibraryTraits>;
 using GdiObject = UniqueHandle<GdiObjectTraits>;
+using MemoryDC = UniqueHandle<MemoryDCTraits>;
+using CoTaskMem = UniqueHandle<CoTaskMemTraits>;
+
+// A window's device context (GetDC), given back with ReleaseDC.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
+    ~WindowDC() {
+        if (dc_) ::ReleaseDC(window_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    HDC get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
 using LzFile = UniqueHandle<LzFileTraits>;
 
 // Owning pointer to a COM interface.

@@ -223,8 +223,8 @@ long ProcessRun(const std::string& path, const std::string& parameters, const st
         ShowLaunchWarning(path, parameters, error);
         return static_cast<long>(error);
     }
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    // Not waited for: the handles go at once.
+    KernelObject process(info.hProcess), thread(info.hThread);
     return 0;
 }
 

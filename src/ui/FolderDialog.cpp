@@ -26,12 +26,10 @@ bool TFolderDialog::Execute(HWND owner) {
     info.pszDisplayName = display;
     info.lpszTitle = Title.c_str();
     info.ulFlags = Flags();
-    LPITEMIDLIST items = SHBrowseForFolderA(&info);
+    CoTaskMem items(SHBrowseForFolderA(&info));
     if (!items) return false;
     char path[261] = {};
-    const bool ok = SHGetPathFromIDListA(items, path) != FALSE;
-    CoTaskMemFree(items);
-    if (!ok) return false;
+    if (!SHGetPathFromIDListA(static_cast<LPITEMIDLIST>(items.get()), path)) return false;
     Folder = path;
     return true;
 }

@@ -1,5 +1,7 @@
 #include "ui/Fonts.h"
 
+#include "app/Handles.h"
+
 #include <initializer_list>
 #include <string>
 
@@ -12,14 +14,13 @@ int CALLBACK MarkFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM lp) {
 
 // True when the system knows a face of this exact name (no substitution).
 bool FaceInstalled(const char* face) {
-    HDC dc = GetDC(nullptr);
-    if (!dc) return false;
+    WindowDC screen(nullptr);
+    if (!screen) return false;
     LOGFONTA lf{};
     lf.lfCharSet = DEFAULT_CHARSET;
     lstrcpynA(lf.lfFaceName, face, LF_FACESIZE);
     bool found = false;
-    EnumFontFamiliesExA(dc, &lf, MarkFound, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, dc);
+    EnumFontFamiliesExA(screen.get(), &lf, MarkFound, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 

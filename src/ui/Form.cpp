@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "app/Handles.h"
 #include "app/uUtils.h"
 
 #include "ui/GradBox.h"
@@ -179,8 +180,9 @@ SIZE TForm::MeasureText(int id) const {
     HWND c = Item(id);
     if (!c) return size;
     std::string text = WindowText(c);
-    HDC dc = GetDC(c);
-    if (!dc) return size;
+    WindowDC windowDC(c);
+    if (!windowDC) return size;
+    HDC dc = windowDC.get();
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(c, WM_GETFONT, 0, 0)));
     RECT r{0, 0, 0, 0};
     if (text.empty()) {
@@ -192,7 +194,6 @@ SIZE TForm::MeasureText(int id) const {
         DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_LEFT | DT_EXPANDTABS | prefix);
     }
     SelectObject(dc, old);
-    ReleaseDC(c, dc);
     size.cx = r.right - r.left;
     size.cy = r.bottom - r.top;
     return size;

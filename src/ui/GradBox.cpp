@@ -103,7 +103,8 @@ LRESULT CALLBACK TGradBox::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         RECT rc;
         GetClientRect(hwnd, &rc);
         // Drawn off screen first, so labels over the bands never flicker.
-        HDC mem = CreateCompatibleDC(dc);
+        MemoryDC memory(CreateCompatibleDC(dc));
+        HDC mem = memory.get();
         GdiObject bitmap(CreateCompatibleBitmap(dc, std::max<LONG>(rc.right, 1), std::max<LONG>(rc.bottom, 1)));
         if (mem && bitmap) {
             HGDIOBJ old = SelectObject(mem, bitmap.get());
@@ -115,7 +116,6 @@ LRESULT CALLBACK TGradBox::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
             SelectObject(mem, old);
         }
-        if (mem) DeleteDC(mem);
         EndPaint(hwnd, &ps);
         return 0;
     }
