@@ -55,10 +55,13 @@ struct Pixels {
     std::vector<DWORD> data;  // 0x00RRGGBB, top-down
 };
 
-Pixels CaptureScreen(int x, int y, int width, int height) {
+// Pixels of a top-down 32-bit bitmap that draw() fills (given the bitmap's
+// device context, the screen's, and the bits).
+template <typename Draw>
+Pixels DrawPixels(int width, int height, Draw draw) {
     Pixels pixels;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    WindowDC screen(nullptr);
+    MemoryDC memory(CreateCompatibleDC(screen.get()));
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -66,49 +69,30 @@ Pixels CaptureScreen(int x, int y, int width, int height) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY);
-        GdiFlush();
-        pixels.width = width;
-        pixels.height = height;
-        const DWORD* p = static_cast<const DWORD*>(bits);
-        pixels.data.assign(p, p + static_cast<size_t>(width) * height);
-        SelectObject(memory, old);
-    }
-    if (bitmap) DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    GdiObject bitmap(CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!screen || !memory || !bitmap || !bits) return pixels;
+    HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
+    DWORD* p = static_cast<DWORD*>(bits);
+    draw(memory.get(), screen.get(), p);
+    GdiFlush();
+    pixels.width = width;
+    pixels.height = height;
+    pixels.data.assign(p, p + static_cast<size_t>(width) * height);
+    SelectObject(memory.get(), old);
     return pixels;
 }
 
+Pixels CaptureScreen(int x, int y, int width, int height) {
+    return DrawPixels(width, height, [&](HDC memory, HDC screen, DWORD*) {
+        BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY);
+    });
+}
+
 Pixels RenderIcon(HICON icon, DWORD background, int size) {
-    Pixels pixels;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        DWORD* p = static_cast<DWORD*>(bits);
+    return DrawPixels(size, size, [&](HDC memory, HDC, DWORD* p) {
         for (int i = 0; i < size * size; ++i) p[i] = background;
         DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-        GdiFlush();
-        pixels.width = pixels.height = size;
-        pixels.data.assign(p, p + static_cast<size_t>(size) * size);
-        SelectObject(memory, old);
-    }
-    if (bitmap) DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    });
 }
 
 bool Near(DWORD a, DWORD b) {
