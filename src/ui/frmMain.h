@@ -26,6 +26,13 @@ public:
     // The folder browser of the folder page.
     TFolderDialog dlgFolder;
 
+    // A run waits for a press of btnEvent on one of its own pages; only then
+    // do the bare "続行(&C)" and the finish captions belong to a run.
+    void SetRunWaiting(bool waiting) { runWaiting_ = waiting; }
+    bool RunWaiting() const { return runWaiting_; }
+    // The memo with a run's failure details, vertical scroll bar.
+    void SetDetailsText(const std::string& text);
+
 protected:
     void OnInit() override;
     void OnCommand(int id, int code) override;
@@ -43,6 +50,7 @@ private:
 
     bool activating_ = false;
     bool memoWhite_ = false;
+    bool runWaiting_ = false;
 };
 
 // The first command-line argument by the Windows rules (quotes group, "\""

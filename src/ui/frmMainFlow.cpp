@@ -18,6 +18,9 @@
 #include "sysops/Deletion.h"
 #include "sysops/FileOps.h"
 #include "sysops/Shell.h"
+#include "install/InstallRun.h"
+#include "uninstall/UninstallRun.h"
+#include "ui/WizardView.h"
 #include "ui/frmMain.h"
 #include "ui/resource.h"
 
@@ -182,8 +185,10 @@ void TfrmMain::btnEventClick() {
         StartUninstallRun();
     } else if (!uninstall && k == S + "開始(&S)") {
         StartInstallRun();
-    } else if (k == S + "完了(&E)" || k == U + "完了(&E)" || k == "続行(&C)") {
-        Enable(IDC_btnEvent, false);  // a run waits for exactly this
+    } else if (runWaiting_ && (k == S + "完了(&E)" || k == U + "完了(&E)" || k == "続行(&C)")) {
+        // Only while a run waits: with an empty word, S + "続行(&C)" is the
+        // bare "続行(&C)" too, and the title page must still lead on.
+        Enable(IDC_btnEvent, false);
     } else if (!uninstall && k == S + "続行(&C)") {
         ShowPages(false, false, true);
         SetText(IDC_btnEvent, S + "開始(&S)");
@@ -224,13 +229,19 @@ bool TfrmMain::RunPreInstallChecker() {
 }
 
 void TfrmMain::StartInstallRun() {
-    // The install run is not part of this program yet: say so rather than
-    // pretend, and stay on the folder page.
-    MsgBox(State().SetupString + "処理は、このバージョンではまだ利用できません。", "情報", 64);
+    TWizardView view;
+    RunInstall(view);
 }
 
 void TfrmMain::StartUninstallRun() {
-    MsgBox(State().UnSetupString + "処理は、このバージョンではまだ利用できません。", "情報", 64);
+    TWizardView view;
+    RunUninstall(view);
+}
+
+void TfrmMain::SetDetailsText(const std::string& text) {
+    SetMemoWhite(false);
+    SetMemoText(text);
+    SetMemoScrollBars(Script::Values::kVertical);
 }
 
 void TfrmMain::txtFolderChange() {

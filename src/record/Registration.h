@@ -1,0 +1,25 @@
+#pragma once
+// What lets an installation be found and removed later: the uninstaller
+// UNRAVEL.EXE in the Windows folder, the program-ID list RVSET98.INI, and the
+// Add/Remove Programs key.
+#include <string>
+
+// Copies workFolder + "SETUPB.EXE" to windowsFolder + "UNRAVEL.EXE" when the
+// installed one is missing or older (real file times; an unknown time
+// copies). With a setup-only title a missing uninstaller is not created.
+// 0, or the Win32 code of the failed copy (2 when SETUPB.EXE is missing).
+unsigned long CopyUninstaller(const std::string& workFolder, const std::string& windowsFolder, bool setupOnly);
+
+// [<id>] Folder=<install folder> in windowsFolder + "RVSET98.INI" when id is
+// not empty; failures are not reported.
+void WriteProgramID(const std::string& id, const std::string& installFolder, const std::string& windowsFolder);
+
+// "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + keyName, or empty
+// when the key name is empty (an empty name would name the list itself).
+std::string UninstallKeyPath(const std::string& keyName);
+
+// The Add/Remove Programs values under HKEY_LOCAL_MACHINE\keyPath, in their
+// fixed order: DisplayName, UninstallString, DisplayIcon, then the [Support]
+// values of the script that are not empty. Raises RegistryWriteError.
+void WriteUninstallKey(const std::string& keyPath, const std::string& displayName, const std::string& windowsFolder,
+                       const std::string& installFolder, const std::string& scriptFile);
