@@ -180,6 +180,13 @@ inline constexpr const char* kSection = "ExecuteFile";
 inline constexpr const char* kFile = "File";
 }  // namespace ExecuteFile
 
+// The uninstall record's own opening section: a warning to anyone who opens
+// the file, read by nobody.
+namespace Information {
+inline constexpr const char* kSection = "Information";
+inline constexpr const char* kMessagePrefix = "Message";  // Message1 to Message4
+}  // namespace Information
+
 // Sections of a previous uninstall record that the install run merges.
 namespace RestoreRelate {
 inline constexpr const char* kSection = "RestoreRelate";

@@ -19,7 +19,12 @@ void WriteProgramID(const std::string& id, const std::string& installFolder, con
 std::string UninstallKeyPath(const std::string& keyName);
 
 // The Add/Remove Programs values under HKEY_LOCAL_MACHINE\keyPath, in their
-// fixed order: DisplayName, UninstallString, DisplayIcon, then the [Support]
-// values of the script that are not empty. Raises RegistryWriteError.
+// fixed order: DisplayName (REG_SZ), UninstallString (REG_EXPAND_SZ:
+// windowsFolder + "UNRAVEL.EXE" + ' "' + installFolder + 'UNSETUP.INI"'),
+// DisplayIcon (REG_SZ), then the [Support] values of the script that are not
+// empty, verbatim (HelpLink and Readme REG_EXPAND_SZ, the others REG_SZ). A
+// [Support] value that is empty now is removed from the key, so nothing of
+// an earlier installation under the same key stays. An empty keyPath writes
+// nothing. Raises RegistryWriteError.
 void WriteUninstallKey(const std::string& keyPath, const std::string& displayName, const std::string& windowsFolder,
                        const std::string& installFolder, const std::string& scriptFile);

@@ -27,7 +27,8 @@ using RestoreTable = std::array<std::string, 20>;
 // equals the extension, without regard to case. Whole fields only: "htm" is
 // not recorded by a slot for "html".
 bool RestoreTableHas(const RestoreTable& table, const std::string& extension);
-// Puts the value into the first empty slot; false when every slot is used.
+// Puts the value into the first empty slot; false when every slot is used
+// (or the value is empty, which would leave the slot empty).
 bool RestoreTableAdd(RestoreTable& table, const std::string& value);
 
 // The merge of an earlier record (installFolder + "UNSETUP.INI", copied to
@@ -40,10 +41,12 @@ void MergePreviousRecord(const std::string& installFolder, const std::string& wo
 
 // One line for a numbered section at the end of recordText: prefix + n + "="
 // + entry + CR LF with n the next free number; an empty text when an entry
-// of the same path (first comma field, compared without regard to case) is
-// already in the section; with keepDuplicate, "[!!]" + the existing line
-// (without its line end) instead. This is the walk the record's layout is
-// defined by; the record builder gives the same bytes without walking.
+// of the same path (first comma field, compared without regard to case in
+// the system locale) is already in the section; with keepDuplicate, "[!!]" +
+// the existing line (without its line end) instead. The section is the line
+// "[" + section + "]" itself, never a value that contains that text. This is
+// the walk the record's layout is defined by (quadratic over a whole record);
+// the record builder gives the same bytes without walking.
 std::string AddRecordEntry(const std::string& entry, const std::string& section, const std::string& prefix,
                            bool keepDuplicate, const std::string& recordText);
 
@@ -66,9 +69,10 @@ struct RecordContent {
 };
 
 // The whole record text, byte for byte as the record's layout defines it
-// (this run's entries first, duplicates dropped, "/S" carried onto an
-// existing entry of the same path). Linear in the number of entries.
-// progress is called with 1 to 8 as the sections are assembled.
+// (this run's entries first, duplicates dropped, "/S" in a [DeleteFile]
+// entry's flags carried onto an existing entry of the same path, empty
+// entries skipped), ending with the line end of "ID=". Linear in the number
+// of entries. progress is called with 1 to 8 as the sections are assembled.
 std::string BuildRecordText(const RecordContent& content, const std::function<void(int dots)>& progress = {});
 
 // True when the uninstall title marks a package that leaves no record.
@@ -86,4 +90,12 @@ struct RecordSaveResult {
 // succeeded, so a failed save never loses the earlier record. When it cannot
 // be put in place: the warnings through view.Ask and the first free
 // UNTMP<n>.INI, which is named as created only when it was written.
+// The messages name the uninstall word State().UnSetupString; the family
+// (State().OSKind) chooses how the file is put in place.
 RecordSaveResult SaveRecord(const std::string& installFolder, const std::string& text, RunView& view);
+
+// What the caller tells the person (caption "警告", flags 48) and puts in the
+// failure log when a save left the text in no file at all (result.error set):
+// "インストールフォルダに「UNSETUP.INI」を保存できませんでした。" CR LF, the
+// system's text for the code, "このままでは正常に" + uninstall word + "できません。".
+std::string RecordSaveFailureText(unsigned long error, const std::string& unSetupWord);

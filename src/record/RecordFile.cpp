@@ -1,0 +1,164 @@
+// The record on disk: the merge of an earlier record and the save of a new
+// one.
+#include <windows.h>
+
+#include "app/Handles.h"
+#include "app/RunView.h"
+#include "app/ScriptKeys.h"
+#include "app/SetupState.h"
+#include "app/uIniFile.h"
+#include "app/uStrOp.h"
+#include "app/uUtils.h"
+#include "record/RecordKeys.h"
+#include "record/UninstallRecord.h"
+#include "sysops/Deletion.h"
+
+namespace {
+
+constexpr const char* kWarningCaption = "警告";
+constexpr unsigned kWarningFlags = MB_ICONEXCLAMATION;  // 48
+
+unsigned long LastErrorOr(unsigned long fallback) {
+    const DWORD error = GetLastError();
+    return error ? error : fallback;
+}
+
+// Appends prefix1, prefix2, ... of the section up to the first empty value,
+// each followed by "|".
+void ReadNumbered(const std::string& file, const char* section, const char* prefix, std::string& list) {
+    for (int n = 1;; ++n) {
+        const std::string value = IniRead(section, Script::NumberedKey(prefix, n), "", file);
+        if (value.empty()) return;
+        list += value;
+        list += '|';
+    }
+}
+
+// Writes the whole text into the file (disposition CREATE_ALWAYS or
+// CREATE_NEW) and flushes it; 0 or the Win32 code. A file that could not be
+// written whole does not stay behind.
+unsigned long WriteWholeFile(const std::string& path, const std::string& text, DWORD disposition) {
+    unsigned long error = 0;
+    {
+        FileHandle file(
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return LastErrorOr(ERROR_GEN_FAILURE);
+        DWORD written = 0;
+        if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+            error = LastErrorOr(ERROR_WRITE_FAULT);
+        else if (written != text.size())
+            error = ERROR_HANDLE_DISK_FULL;
+        else if (!FlushFileBuffers(file.get()))
+            error = LastErrorOr(ERROR_WRITE_FAULT);
+    }
+    if (error) DeletePath(path);
+    return error;
+}
+
+// A new file in the folder holding the text; its path, or empty with error
+// set.
+std::string WriteTemporary(const std::string& folder, const std::string& text, unsigned long& error) {
+    char name[MAX_PATH + 1] = {};
+    if (!GetTempFileNameA(folder.c_str(), "UNS", 0, name)) {
+        error = LastErrorOr(ERROR_GEN_FAILURE);
+        return {};
+    }
+    error = WriteWholeFile(name, text, CREATE_ALWAYS);
+    return error ? std::string() : std::string(name);
+}
+
+// Puts the written temporary file in the record's place. A write-protected
+// record is left as it is on both families (DeletePath would clear the
+// attribute).
+unsigned long PutInPlace(const std::string& temporary, const std::string& record) {
+    const DWORD attrs = GetFileAttributesA(record.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
+    if (State().OSKind == "notNT") {
+        // 95/98/Me have no MoveFileEx: delete, then rename.
+        if (attrs != INVALID_FILE_ATTRIBUTES) {
+            const unsigned long deleted = DeletePath(record);
+            if (deleted) return deleted;
+        }
+        return MoveFileA(temporary.c_str(), record.c_str()) ? 0 : LastErrorOr(ERROR_GEN_FAILURE);
+    }
+    return MoveFileExA(temporary.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? 0
+               : LastErrorOr(ERROR_GEN_FAILURE);
+}
+
+// The first UNTMP<n>.INI of the folder that does not exist yet.
+std::string FreeFallbackPath(const std::string& folder) {
+    for (int n = 1;; ++n) {
+        const std::string path = folder + RecordFiles::kFallbackStem + std::to_string(n) + RecordFiles::kFallbackExt;
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return path;
+    }
+}
+
+}  // namespace
+
+void MergePreviousRecord(const std::string& installFolder, const std::string& workFolder, RecordLists& previous,
+                         RestoreTable& table) {
+    const std::string record = AddPathDelimiter(installFolder, "B") + RecordFiles::kRecord;
+    const std::string copy = AddPathDelimiter(workFolder, "B") + RecordFiles::kMergeCopy;
+    // Read only a copy made now: a copy left from before must never count.
+    if (!FileExists(record) || CopyFileReset(record, copy) != 0) return;
+
+    for (int i = 1; i <= Script::RestoreRelate::kCount; ++i) {
+        const std::string value =
+            IniRead(Script::RestoreRelate::kSection, Script::NumberedKey(Script::RestoreRelate::kKeyPrefix, i), "",
+                    copy);
+        if (value.empty()) continue;
+        // The slot already there holds the value from before the first
+        // installation; it must not be replaced.
+        if (RestoreTableHas(table, GetField(value, ',', 1))) continue;
+        RestoreTableAdd(table, value);
+    }
+    ReadNumbered(copy, Script::DeleteFolder::kSection, Script::DeleteFolder::kFolderPrefix, previous.folders);
+    ReadNumbered(copy, Script::DeleteFiles::kSection, Script::DeleteFiles::kFilePrefix, previous.files);
+    ReadNumbered(copy, Script::DeleteShortCut::kSection, Script::DeleteShortCut::kFilePrefix, previous.shortcuts);
+    ReadNumbered(copy, Script::DeleteRegistry::kSection, Script::DeleteRegistry::kKeyPrefix, previous.registry);
+    ReadNumbered(copy, Script::AddDeleteFile::kSection, Script::AddDeleteFile::kFilePrefix, previous.extraFiles);
+}
+
+RecordSaveResult SaveRecord(const std::string& installFolder, const std::string& text, RunView& view) {
+    const std::string folder = AddPathDelimiter(installFolder, "B");
+    const std::string record = folder + RecordFiles::kRecord;
+    const std::string& word = State().UnSetupString;
+    RecordSaveResult result;
+
+    unsigned long error = 0;
+    const std::string temporary = WriteTemporary(folder, text, error);
+    if (!temporary.empty()) {
+        error = PutInPlace(temporary, record);
+        if (error == 0) {
+            result.saved = true;
+            return result;
+        }
+    }
+
+    if (FileExists(record)) {
+        view.Ask("既存の「UNSETUP.INI」が削除できませんでした。\r\n" + word +
+                     "が正常に行われない可能性があります。",
+                 kWarningCaption, kWarningFlags);
+    }
+    const std::string fallback = FreeFallbackPath(folder);
+    unsigned long fallbackError = ERROR_GEN_FAILURE;
+    if (!temporary.empty() && MoveFileA(temporary.c_str(), fallback.c_str())) fallbackError = 0;
+    if (fallbackError) fallbackError = WriteWholeFile(fallback, text, CREATE_NEW);
+    if (!temporary.empty() && FileExists(temporary)) DeletePath(temporary);
+    if (fallbackError) {
+        result.error = error ? error : fallbackError;
+        return result;
+    }
+    result.fallbackPath = fallback;
+    view.Ask("インストールフォルダに仮ファイル" + ExtractFileName(fallback) + "を作成しました\r\n" +
+                 "上記ファイルを「UNSETUP.INI」にリネームしてください。\r\n" +
+                 "リネームを行わないと、正常に" + word + "できません。",
+             kWarningCaption, kWarningFlags);
+    return result;
+}
+
+std::string RecordSaveFailureText(unsigned long error, const std::string& unSetupWord) {
+    return "インストールフォルダに「UNSETUP.INI」を保存できませんでした。\r\n" +
+           SysErrorText(error) + "このままでは正常に" + unSetupWord + "できません。";
+}

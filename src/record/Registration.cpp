@@ -1,0 +1,86 @@
+#include "record/Registration.h"
+
+#include <windows.h>
+
+#include "app/ScriptKeys.h"
+#include "app/uIniFile.h"
+#include "app/uStrOp.h"
+#include "app/uUtils.h"
+#include "record/RecordKeys.h"
+#include "sysops/Registry.h"
+
+namespace {
+
+constexpr const char* kUninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// The file's last write time; false when it cannot be read (missing file,
+// no access).
+bool LastWriteTime(const std::string& path, FILETIME& time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    time = data.ftLastWriteTime;
+    return true;
+}
+
+// The [Support] values in the order the list shows them; REG_EXPAND_SZ for
+// the two that name places.
+struct SupportValue {
+    const char* name;
+    bool expand;
+};
+constexpr SupportValue kSupportValues[] = {
+    {Script::Support::kPublisher, false},     {Script::Support::kURLInfoAbout, false},
+    {Script::Support::kDisplayVersion, false}, {Script::Support::kContact, false},
+    {Script::Support::kHelpLink, true},        {Script::Support::kHelpTelephone, false},
+    {Script::Support::kReadme, true},          {Script::Support::kURLUpdateInfo, false},
+    {Script::Support::kComments, false},
+};
+
+}  // namespace
+
+unsigned long CopyUninstaller(const std::string& workFolder, const std::string& windowsFolder, bool setupOnly) {
+    const std::string source = AddPathDelimiter(workFolder, "B") + RecordFiles::kProgramCopy;
+    const std::string target = AddPathDelimiter(windowsFolder, "B") + RecordFiles::kUninstaller;
+    const bool installed = FileExists(target);
+    // A package that leaves no record needs no uninstaller of its own; one
+    // that is there already is still brought up to date.
+    if (setupOnly && !installed) return 0;
+    if (!FileExists(source)) return ERROR_FILE_NOT_FOUND;
+    FILETIME ours = {}, theirs = {};
+    if (installed && LastWriteTime(source, ours) && LastWriteTime(target, theirs) &&
+        CompareFileTime(&ours, &theirs) <= 0)
+        return 0;
+    return CopyFileReset(source, target);
+}
+
+void WriteProgramID(const std::string& id, const std::string& installFolder, const std::string& windowsFolder) {
+    if (id.empty()) return;
+    IniWrite(id, Script::ProgramIDList::kFolder, installFolder,
+             RemovePathDelimiter(windowsFolder, "B") + "\\" + Script::ProgramIDList::kFileName);
+}
+
+std::string UninstallKeyPath(const std::string& keyName) {
+    if (keyName.empty()) return {};
+    return kUninstallList + keyName;
+}
+
+void WriteUninstallKey(const std::string& keyPath, const std::string& displayName, const std::string& windowsFolder,
+                       const std::string& installFolder, const std::string& scriptFile) {
+    if (keyPath.empty()) return;
+    const std::string uninstaller = AddPathDelimiter(windowsFolder, "B") + RecordFiles::kUninstaller;
+    const std::string record = AddPathDelimiter(installFolder, "B") + RecordFiles::kRecord;
+    CreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "DisplayName", displayName);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "UninstallString", uninstaller + " \"" + record + "\"", true);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "DisplayIcon", uninstaller);
+    for (const SupportValue& support : kSupportValues) {
+        const std::string value = IniRead(Script::Support::kSection, support.name, "", scriptFile);
+        if (!value.empty()) {
+            WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, support.name, value, support.expand);
+        } else {
+            // A value an earlier installation under this key wrote (an old
+            // DisplayVersion) must not outlive the script that dropped it.
+            DeleteRegistryValue(HKEY_LOCAL_MACHINE, keyPath, support.name);
+        }
+    }
+}

@@ -1,0 +1,138 @@
+#pragma once
+// What the record tests share: a run view that answers only the questions a
+// test expects, the state record put back after each test, and a helper
+// program that holds a file open.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+
+#include "TestSupport.h"
+#include "app/Handles.h"
+#include "app/RunView.h"
+#include "app/SetupState.h"
+#include "app/uStrOp.h"
+
+// Questions are expected in order with caption, text and flags exact; any
+// other question, or any other use of the view, fails the test. At its end
+// every expected question must have been asked.
+class ExpectingRunView : public RunView {
+public:
+    ~ExpectingRunView() override {
+        for (const Question& q : expected_) ADD_FAILURE() << "question never asked: " << ToUtf8(q.text);
+    }
+    ExpectingRunView& Expect(const std::string& caption, const std::string& text, unsigned flags, int answer = IDOK) {
+        expected_.push_back({caption, text, flags, answer});
+        return *this;
+    }
+
+    int Ask(const std::string& text, const std::string& caption, unsigned flags) override {
+        if (expected_.empty()) {
+            ADD_FAILURE() << "unexpected question: " << ToUtf8(caption) << " / " << ToUtf8(text);
+            return IDOK;
+        }
+        const Question q = expected_.front();
+        expected_.pop_front();
+        EXPECT_EQ(ToUtf8(q.caption), ToUtf8(caption));
+        EXPECT_EQ(ToUtf8(q.text), ToUtf8(text));
+        EXPECT_EQ(q.flags, flags);
+        return q.answer;
+    }
+
+    RunOptions Options() override {
+        Unexpected("Options");
+        return RunOptions{};
+    }
+    void DisableOptions() override { Unexpected("DisableOptions"); }
+    void HideWizard() override { Unexpected("HideWizard"); }
+    void ShowProgress() override { Unexpected("ShowProgress"); }
+    void ShowStatus(const std::string&) override { Unexpected("ShowStatus"); }
+    void ProcessMessages() override { Unexpected("ProcessMessages"); }
+    void Pause(unsigned long) override { Unexpected("Pause"); }
+    void SetAbortEnabled(bool) override { Unexpected("SetAbortEnabled"); }
+    bool Aborted() override {
+        Unexpected("Aborted");
+        return false;
+    }
+    void ShowGauge(bool) override { Unexpected("ShowGauge"); }
+    void SetGauge(int, const std::string&) override { Unexpected("SetGauge"); }
+    std::string AskSharedFile(const std::string&) override {
+        Unexpected("AskSharedFile");
+        return std::string();
+    }
+    void ShowDetails(const std::string&, const std::string&) override { Unexpected("ShowDetails"); }
+    void WaitForNext() override { Unexpected("WaitForNext"); }
+    bool ShowCompletion(const CompletionPage&) override {
+        Unexpected("ShowCompletion");
+        return false;
+    }
+    void EndRun() override { Unexpected("EndRun"); }
+
+private:
+    struct Question {
+        std::string caption, text;
+        unsigned flags;
+        int answer;
+    };
+    static void Unexpected(const char* what) { ADD_FAILURE() << "the record used the view's " << what; }
+    std::deque<Question> expected_;
+};
+
+// Saves the whole state record and puts it back when the test ends.
+class StateGuard {
+public:
+    StateGuard() : saved_(State()) {}
+    ~StateGuard() { State() = saved_; }
+    StateGuard(const StateGuard&) = delete;
+    StateGuard& operator=(const StateGuard&) = delete;
+
+private:
+    SetupState saved_;
+};
+
+// The folder of the running test program, where the helper programs lie.
+inline std::string BinFolder() {
+    char path[MAX_PATH * 2] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return ExtractFilePath(path);
+}
+
+// Runs record_holder.exe, which holds the file open with read and write
+// sharing but without delete sharing until Release or the object's end.
+class FileHolder {
+public:
+    explicit FileHolder(const std::string& path) {
+        const std::string id = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount64());
+        const std::string readyName = "RvRecordReady" + id, quitName = "RvRecordQuit" + id;
+        ready_.reset(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
+        quit_.reset(CreateEventA(nullptr, TRUE, FALSE, quitName.c_str()));
+        std::string command = "\"" + BinFolder() + "record_holder.exe\" \"" + path + "\" " + readyName + " " + quitName;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+            return;
+        CloseHandle(info.hThread);
+        process_.reset(info.hProcess);
+        HANDLE both[2] = {ready_.get(), process_.get()};
+        ok_ = WaitForMultipleObjects(2, both, FALSE, 30000) == WAIT_OBJECT_0;
+    }
+    ~FileHolder() { Release(); }
+    FileHolder(const FileHolder&) = delete;
+    FileHolder& operator=(const FileHolder&) = delete;
+    bool ok() const { return ok_; }
+    bool Release() {
+        if (!process_) return true;
+        SetEvent(quit_.get());
+        const bool ended = WaitForSingleObject(process_.get(), 30000) == WAIT_OBJECT_0;
+        if (!ended) TerminateProcess(process_.get(), 1);
+        process_.reset();
+        return ended;
+    }
+
+private:
+    KernelObject ready_, quit_, process_;
+    bool ok_ = false;
+};
