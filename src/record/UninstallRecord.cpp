@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "app/MBUtils.h"
