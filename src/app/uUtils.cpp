@@ -33,6 +33,10 @@ unsigned long CopyFileReset(const std::string& source, const std::string& destin
     if (exists()) SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
     const BOOL ok = CopyFileA(source.c_str(), destination.c_str(), FALSE);
     const DWORD error = GetLastError();
+    // A copy that ran out of space leaves a cut file under the name; it is
+    // never the file it claims to be, so it goes (and gives its space back).
+    if (!ok && (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) && exists())
+        DeleteFileA(destination.c_str());
     if (exists()) SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
     return ok ? 0 : (error ? error : ERROR_GEN_FAILURE);
 }

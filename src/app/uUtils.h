@@ -23,7 +23,8 @@ void SetMsgBoxResponder(MsgBoxResponder responder);
 
 // Copies over any existing destination and leaves the destination with the
 // archive attribute only (never read-only, even from a CD-ROM). 0 on success,
-// else the Win32 error code of the copy (32: destination in use).
+// else the Win32 error code of the copy (32: destination in use). A copy
+// that fails for want of space leaves no cut file behind.
 unsigned long CopyFileReset(const std::string& source, const std::string& destination);
 
 // True when a file (not a folder) exists at the path.

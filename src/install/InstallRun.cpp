@@ -1,8 +1,53 @@
 #include "install/InstallRun.h"
 
+#include <windows.h>
+
 #include "app/RunView.h"
 #include "app/SetupState.h"
+#include "install/InstallContext.h"
+#include "install/ScriptEntries.h"
+#include "record/UninstallRecord.h"
+#include "sysops/Shell.h"
+
+namespace {
+
+// Every stage in its order; false as soon as one has ended the run.
+bool RunStages(InstallContext& run) {
+    SetupState& s = run.s;
+    if (!PrepareInstall(run)) return false;
+    MergePreviousRecord(s.InstallFolder, s.WorkFolder, run.previous, run.restore);
+    if (!MakeFolders(run) || !CopyFiles(run)) return false;
+    if (!MakeShortcuts(run) || !WriteRegistryValues(run) || !WriteIniEntries(run)) return false;
+    CollectUninstallLists(run);
+    if (!MakeAssociations(run) || !WriteUninstallRecord(run)) return false;
+    CompleteInstall(run);
+    return true;
+}
+
+}  // namespace
 
 void RunInstall(RunView& view) {
-    view.Ask(State().SetupString + "処理は、このバージョンではまだ利用できません。", "情報", 64);
+    SetupState& s = State();
+    InstallContext run(view, s);
+    run.options = view.Options();
+    // Only a folder with a drive letter names the same place for the
+    // uninstaller later: anything else stays on the folder page.
+    run.installFolder = CanonicalInstallFolder(run.options.folderText);
+    if (run.installFolder.empty()) {
+        view.Ask(s.SetupString + "フォルダの指定が正しくありません。\r\n\r\n"
+                 "ドライブ名から始まるフォルダ(例：C:\\Program Files\\App\\)を指定してください。",
+                 s.SetupString + "フォルダ", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    try {
+        RunStages(run);
+    } catch (const RegistryWriteError& e) {
+        // A registry entry or a link object that cannot be made ends the run
+        // where it happened; what was made stays.
+        view.Ask(e.what(), "Ravelin Setup", MB_OK | MB_ICONHAND);
+        view.EndRun();
+    } catch (const ShellLinkError& e) {
+        view.Ask(e.what(), "Ravelin Setup", MB_OK | MB_ICONHAND);
+        view.EndRun();
+    }
 }

@@ -118,6 +118,7 @@ void TWizardView::ShowDetails(const std::string& pageCaption, const std::string&
 }
 
 void TWizardView::WaitForNext() {
+    MessageBeep(0);
     TfrmStatus& st = frmStatus();
     st.SetText(IDC_btnAbort, "次へ(&N)");
     st.Enable(IDC_btnAbort, true);

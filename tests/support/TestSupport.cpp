@@ -71,6 +71,11 @@ bool FileExistsAt(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FolderExistsAt(const std::string& path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 void RemoveTree(const std::string& path) {
     // A name may end in a double-byte character whose trail byte is "\".
     const std::string base = RemovePathDelimiter(path, "B");
@@ -203,7 +208,17 @@ std::string UnixPath(const std::string& path) {
     char* u = WineToUnix()(w.c_str());
     std::string s = u ? u : "";
     if (u) HeapFree(GetProcessHeap(), 0, u);
-    return s;
+    // The Unix name is UTF-8; commands travel in the ANSI code page like
+    // every other text of ours and are turned back into UTF-8 on the way.
+    std::wstring wide(s.size() + 1, L'\0');
+    wide.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, wide.data(), static_cast<int>(wide.size()))));
+    if (!wide.empty()) wide.pop_back();
+    std::string ansi(wide.size() * 2 + 1, '\0');
+    ansi.resize(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, ansi.data(),
+                                                         static_cast<int>(ansi.size()), nullptr, nullptr)));
+    if (!ansi.empty()) ansi.pop_back();
+    return ansi;
 }
 
 bool RunUnix(std::string command) {
@@ -254,10 +269,60 @@ std::string UnixPathOf(const std::string& windowsPath) {
 
 bool RunShellCommand(const std::string& command) {
     if (!WineToUnix()) return false;
+    // One argument by the Windows rules, which Wine applies to build the
+    // Unix program's arguments: backslashes count only before a quote.
     std::string quoted;
-    for (char c : command) {
-        if (c == '"' || c == '\\') quoted += '\\';
+    size_t backslashes = 0;
+    for (size_t i = 0; i < command.size(); ++i) {
+        const char c = command[i];
+        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < command.size()) {
+            quoted.append(backslashes, '\\');
+            backslashes = 0;
+            quoted += c;
+            quoted += command[++i];
+            continue;
+        }
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            quoted.append(backslashes * 2 + 1, '\\');
+        } else {
+            quoted.append(backslashes, '\\');
+        }
+        backslashes = 0;
         quoted += c;
     }
+    quoted.append(backslashes * 2, '\\');
     return RunUnix("/bin/sh -c \"" + quoted + "\"");
+}
+
+std::string UnixCommandOutput(const std::string& command, unsigned long timeoutMs) {
+    if (!WineToUnix()) return {};
+    static int serial = 0;
+    char temp[MAX_PATH + 1] = {};
+    GetTempPathA(sizeof temp, temp);
+    const std::string base = std::string(temp) + "rvcmd" + std::to_string(GetCurrentProcessId()) + "_" +
+                             std::to_string(++serial);
+    const std::string out = base + ".out", done = base + ".done";
+    DeleteFileA(out.c_str());
+    DeleteFileA(done.c_str());
+    RunShellCommand("(" + command + ") > '" + UnixPath(out) + "' 2>&1; echo end > '" + UnixPath(done) + "'");
+    // Wine cannot wait for a Unix process: its effect is polled for.
+    for (unsigned long waited = 0; GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES; waited += 50) {
+        if (waited >= timeoutMs) return "(timed out)";
+        Sleep(50);
+    }
+    std::string text = ReadFileBytes(out);
+    DeleteFileA(out.c_str());
+    DeleteFileA(done.c_str());
+    return text;
+}
+
+std::string TestBinFolder() {
+    char path[MAX_PATH * 2] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder(path);
+    return folder.substr(0, folder.rfind('\\') + 1);
 }

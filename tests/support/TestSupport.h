@@ -2,8 +2,12 @@
 // What every test program shares: a scratch folder and a registry key of its
 // own per test, and scripted answers for message boxes. Outside a
 // ScriptedMsgBox every message box fails the running test instead of blocking.
+#include <windows.h>
+
 #include <string>
 #include <vector>
+
+#include "app/Handles.h"
 
 // Test-local strings are written in UTF-8 sources but compiled to CP932, like
 // the program's own; this turns a CP932 text into UTF-8 for failure output.
@@ -33,6 +37,7 @@ private:
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 bool FileExistsAt(const std::string& path);
+bool FolderExistsAt(const std::string& path);
 // Removes a folder tree (files first); never follows reparse points.
 void RemoveTree(const std::string& path);
 
@@ -106,3 +111,52 @@ bool RunShellCommand(const std::string& command);
 // Installs the strict responder (any message box fails the test). Called by
 // the shared test main and by ScriptedMsgBox's destructor.
 void InstallStrictMsgBox();
+
+// Runs a command through /bin/sh on Wine's Unix side and returns what it
+// printed (standard output and error together); "(timed out)" when it had
+// not finished within the time. Empty outside Wine.
+std::string UnixCommandOutput(const std::string& command, unsigned long timeoutMs = 60000);
+
+// The folder of the running test program (ends with "\"), where the helper
+// programs and libraries lie.
+std::string TestBinFolder();
+
+// Runs sysops_locker.exe, which holds a file open without any sharing until
+// this object dies. ok() is false when the file could not be locked in time.
+class FileLocker {
+public:
+    explicit FileLocker(const std::string& path) {
+        const std::string id = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount64());
+        const std::string readyName = "RvSysopsReady" + id, quitName = "RvSysopsQuit" + id;
+        ready_.reset(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
+        quit_.reset(CreateEventA(nullptr, TRUE, FALSE, quitName.c_str()));
+        std::string command =
+            "\"" + TestBinFolder() + "sysops_locker.exe\" \"" + path + "\" " + readyName + " " + quitName;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+            return;
+        CloseHandle(info.hThread);
+        process_.reset(info.hProcess);
+        HANDLE both[2] = {ready_.get(), process_.get()};
+        ok_ = WaitForMultipleObjects(2, both, FALSE, 30000) == WAIT_OBJECT_0;
+    }
+    ~FileLocker() { Release(); }
+    FileLocker(const FileLocker&) = delete;
+    FileLocker& operator=(const FileLocker&) = delete;
+    bool ok() const { return ok_; }
+    // Lets the file go; true when the helper ended in time.
+    bool Release() {
+        if (!process_) return true;
+        SetEvent(quit_.get());
+        const bool ended = WaitForSingleObject(process_.get(), 30000) == WAIT_OBJECT_0;
+        if (!ended) TerminateProcess(process_.get(), 1);
+        process_.reset();
+        return ended;
+    }
+
+private:
+    KernelObject ready_, quit_, process_;
+    bool ok_ = false;
+};

@@ -1,0 +1,92 @@
+// The last stretch: the failure details, the summary, the completion page,
+// and a restart or the run-after program.
+#include <windows.h>
+
+#include "app/PathMacros.h"
+#include "app/ScriptKeys.h"
+#include "app/uIniFile.h"
+#include "app/uStrOp.h"
+#include "app/uUtils.h"
+#include "install/InstallContext.h"
+#include "sysops/Shell.h"
+
+namespace {
+
+constexpr const char* kRebootWord = "WINDOWS_REBOOT";
+
+void OfferDetails(InstallContext& run) {
+    SetupState& s = run.s;
+    if (run.failures == 0) return;
+    s.LastAnswer = run.view.Ask("フォルダの作成・ファイルのコピーで、一部の処理が失敗しました。\r\n詳細を表示しますか？",
+                                "警告", 52);
+    if (s.LastAnswer == IDYES) run.view.ShowDetails("作成・コピー処理失敗　詳細表示", run.failureLog);
+}
+
+}  // namespace
+
+void CompleteInstall(InstallContext& run) {
+    SetupState& s = run.s;
+    const std::string& S = s.SetupString;
+    OfferDetails(run);
+
+    s.StatusText += "\r\n【処理完了】\r\n";
+    if (!IsSetupOnlyTitle(s.UnSetupTitle))
+        s.StatusText += "　プログラムの" + s.UnSetupString +
+                        "は、「プログラム(アプリケーション)の追加と削除」から行うことができます。\r\n";
+    s.StatusText += "　「次へ(N)」をクリックして、" + S + "を完了してください。\r\n";
+    run.Show();
+    run.view.WaitForNext();
+
+    std::string file = IniRead(Script::ExecuteFile::kSection, Script::ExecuteFile::kFile, "", s.ScriptFile);
+    const bool restart = file == kRebootWord || s.LockedFileFound;
+    s.RebootRequired = restart;
+    if (restart) {
+        s.ItemText = "　" + S + "を完了するには、Windowsを再起動する必要があります。\r\n\r\n"
+                     "　Windowsの再起動を選択した場合、現在稼動している他のプログラムは強制的に終了され、"
+                     "かつ、終了後プログラムは実行されませんので、十分にご注意ください。";
+    } else {
+        s.ItemText = S + "を完了しました。";
+    }
+
+    if (file == kRebootWord) file.clear();
+    file = ExpandPathMacros(file);
+    std::string program = file;
+    std::string parameters;
+    std::string method;
+    if (IPos(",", file)) {
+        method = GetField(file, ',', 3);
+        parameters = GetField(file, ',', 2);
+        program = GetField(file, ',', 1);
+    }
+    const bool createProcess = method == "CreateProcess";
+    if (!program.empty()) {
+        s.ItemText += "\r\n\r\n【インストーラ終了後、以下のプログラムが実行されます。】\r\n\r\n";
+        s.ItemText += createProcess ? "(CreateProcess APIを利用します。)" : "(ShellExecute APIを利用します。)";
+        s.ItemText += "\r\n" + program + " " + parameters;
+    }
+
+    CompletionPage page;
+    page.message = s.ItemText;
+    page.finishCaption = S + "完了(&E)";
+    if (restart) {
+        page.choice1 = "はい、Windowsを再起動します。(&Y)";
+        page.choice2 = program.empty() ? "いいえ、Windowsは再起動せずに、インストーラーを終了します。(&N)"
+                                       : "いいえ、Windowsは再起動せずに、プログラムを実行します。(&N)";
+    } else {
+        page.choice1 = program.empty() ? "インストーラを終了します。(&Y)" : "インストーラを終了して、プログラムを実行します。(&Y)";
+    }
+    const bool second = run.view.ShowCompletion(page);
+    if (s.RebootRequired && second) s.RebootRequired = false;
+
+    if (s.RebootRequired) {
+        s.RebootRequired = TWinReboot().RebootWindows(EWX_REBOOT);
+    } else if (!program.empty()) {
+        const std::string folder = AddPathDelimiter(ExtractFilePath(program), "B");
+        s.LastAnswer = createProcess ? ProcessRun(program, parameters, folder) : ShellRun(program, parameters, folder);
+        if (s.LastAnswer >= 1)
+            run.view.Ask("終了後プログラムの起動に失敗しました。\r\niniファイルの記述ミスの可能性があります。\r\n"
+                         "プログラム提供者へご報告ください。",
+                         "警告", 48);
+    }
+    run.view.EndRun();
+}

@@ -1,0 +1,192 @@
+// Folder creation and file copying: [MakeFolder], then [CopyFile] with disk
+// changes, expansion, the overwrite rules, shared counts, self-registration
+// and files in use replaced at the next start.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "app/PathMacros.h"
+#include "app/ScriptKeys.h"
+#include "app/uIniFile.h"
+#include "app/uStrOp.h"
+#include "app/uUtils.h"
+#include "install/InstallContext.h"
+#include "install/ScriptEntries.h"
+#include "sysops/Deletion.h"
+#include "sysops/FileInfo.h"
+#include "sysops/FileOps.h"
+#include "sysops/Shell.h"
+
+namespace {
+
+constexpr const char* kPartlyFailed = "一部失敗";
+
+// Asks for the entry's disk until its source is there; false when the
+// person cancelled (the run has then ended).
+bool AskForDisk(InstallContext& run, const std::string& source) {
+    SetupState& s = run.s;
+    ++run.disk;
+    for (;;) {
+        s.LastAnswer = run.view.Ask(std::to_string(run.disk) + "枚目のディスクに交換してください。", "ディスク交換", 65);
+        if (s.LastAnswer == IDCANCEL) {
+            run.view.Ask(s.SetupString + "を続行できませんでした。", "致命的エラー", 16);
+            run.view.EndRun();
+            return false;
+        }
+        if (FileExists(source)) return true;
+    }
+}
+
+// The gauge after each entry: by bytes while every size is known, else by
+// entries.
+void UpdateGauge(InstallContext& run, int entryNumber) {
+    int percent = 0;
+    if (run.byteProgress) {
+        percent = run.requiredBytes == 0
+                      ? 100
+                      : static_cast<int>((run.copiedBytes * 100 + run.requiredBytes / 2) / run.requiredBytes);
+    } else if (run.copyEntries > 0) {
+        percent = static_cast<int>(static_cast<long long>(entryNumber) * 100 / run.copyEntries);
+    }
+    percent = std::clamp(percent, 0, 100);
+    run.view.SetGauge(percent, "(" + std::to_string(run.processed) + "/" + std::to_string(run.copyEntries) + ")");
+    run.view.ProcessMessages();
+}
+
+// Whether an existing destination is replaced.
+bool DecideOverwrite(InstallContext& run, const std::string& source, const std::string& destination) {
+    if (!FileExists(destination)) return true;
+    if (!run.options.overWrite) {
+        run.s.LastAnswer = run.view.Ask(
+            destination + "\r\n\r\nこのファイルは既に存在します。\r\n上書きしてもよろしいですか？", "上書き確認", 36);
+        return run.s.LastAnswer != IDNO;
+    }
+    // The newer file wins; when either date is unknown the package's copy
+    // is the safer choice.
+    const int order = CompareFileTimes(source, destination);
+    return order == 1 || order == 2;
+}
+
+// Copies one entry whose source is present; false when the run has ended.
+// Works on its own copy of the entry: the caller measures the source on the
+// medium afterwards, wherever it lay, not the temporary expansion.
+bool CopyOne(InstallContext& run, CopyEntry entry) {
+    SetupState& s = run.s;
+    std::string temporary;
+    if (IsCompressedName(entry.source)) {
+        unsigned long error = 0;
+        const std::string expanded = ExpandToTemp(entry.source, entry.destination, error);
+        if (error != 0) {
+            // Nothing usable to copy: a failure with the expansion's reason.
+            ++run.processed;
+            run.AddFailure("<File> ", entry.destination, SysErrorText(error));
+            s.StepResult = kPartlyFailed;
+            return true;
+        }
+        temporary = GetField(expanded, ',', 1);
+        entry.source = temporary;
+        entry.destination = GetField(expanded, ',', 2);
+    }
+
+    s.ItemText = "【コピー元】" + ExtractFileName(entry.source) + "\r\n【コピー先】" + entry.destination + "\r\n";
+    run.ShowItem();
+    if (run.Aborted()) {
+        if (!temporary.empty()) DeletePath(temporary);
+        return false;
+    }
+
+    bool copy = DecideOverwrite(run, entry.source, entry.destination);
+    if (IPos("/S", entry.flags)) AdjustSharedDllCount(entry.destination, true);
+    if (IPos("/W", entry.flags)) copy = true;
+
+    const unsigned long result = copy ? CopyFileReset(entry.source, entry.destination) : 0;
+    ++run.processed;
+    if (IPos("/R", entry.flags) && FileExists(entry.destination)) RegisterServer(entry.destination, true);
+
+    if (result == 0) {
+        run.fresh.files += entry.destination + entry.flags + "|";
+    } else if (result == ERROR_SHARING_VIOLATION && ReplaceOnRestart(entry.source, entry.destination)) {
+        s.LockedFileFound = true;
+        run.fresh.files += entry.destination + entry.flags + "|";
+    } else {
+        std::string reason = SysErrorText(result);
+        if (result == ERROR_SHARING_VIOLATION) reason += "再起動時の置き換えを予約できませんでした。\r\n";
+        run.AddFailure("<File> ", entry.destination, reason);
+        s.StepResult = kPartlyFailed;
+    }
+    if (!temporary.empty()) DeletePath(temporary);
+    return true;
+}
+
+}  // namespace
+
+bool MakeFolders(InstallContext& run) {
+    SetupState& s = run.s;
+    run.view.SetAbortEnabled(true);
+    run.StepBegin("フォルダを作成しています．．．");
+    for (int n = 1;; ++n) {
+        const std::string value = IniRead(Script::MakeFolder::kSection,
+                                          Script::NumberedKey(Script::MakeFolder::kFolderPrefix, n), "", s.ScriptFile);
+        if (value.empty()) break;
+        const std::string path = ExpandPathMacros(AddPathDelimiter(value, "B"));
+        s.ItemText = "【作成中】 -> " + path;
+        run.ShowItem();
+        if (run.Aborted()) return false;
+        const unsigned long code = MakeFolder(path);
+        if (code == 0) {
+            run.fresh.folders += path + "|";
+        } else {
+            run.AddFailure("<Folder> ", path, SysErrorText(code));
+            s.StepResult = kPartlyFailed;
+        }
+        run.Pause();
+    }
+    run.StepEnd();
+    return true;
+}
+
+bool CopyFiles(InstallContext& run) {
+    SetupState& s = run.s;
+    run.view.ShowGauge(true);
+    run.StepBegin("ファイルをコピーしています．．．");
+    run.processed = 0;
+    for (int k = 1;; ++k) {
+        const std::string value = IniRead(Script::CopyFiles::kSection,
+                                          Script::NumberedKey(Script::CopyFiles::kFilePrefix, k), "", s.ScriptFile);
+        if (value.empty()) break;
+        const CopyEntry entry = ParseCopyEntry(ExpandPathMacros(value), s.SourceFolder);
+        if (entry.diskChange && !AskForDisk(run, entry.source)) return false;
+
+        const bool present = FileExists(entry.source);
+        if (!present) {
+            s.ItemText = "【コピー元】" + entry.source + "\r\n【コピー先】" + entry.destination +
+                         "\r\nファイルが存在しないためコピーをスキップしています．．．";
+            run.ShowItem();
+            if (run.Aborted()) return false;
+            run.AddFailure("<File> ", entry.source, "コピー元のファイルが見つかりません。\r\n");
+            s.StepResult = kPartlyFailed;
+            ++run.processed;
+        } else if (!CopyOne(run, entry)) {
+            return false;
+        }
+
+        if (run.byteProgress && present) {
+            unsigned long long size = 0;
+            if (!FileSizeOf(entry.source, size)) {
+                run.byteProgress = false;
+                run.view.Ask("ファイルサイズの取得に失敗したため、進行状況の表示方法を変更します。", "内部エラー", 48);
+            } else {
+                run.copiedBytes += size == 0 ? 1 : size;
+            }
+        }
+        UpdateGauge(run, k);
+        if (run.Aborted()) return false;
+        run.Pause();
+    }
+    if (s.LockedFileFound)
+        s.StepResult = IPos(kPartlyFailed, s.StepResult) ? "一部失敗・ロックファイルあり" : "ロックファイルあり";
+    run.StepEnd();
+    run.view.ShowGauge(false);
+    run.fresh.files += s.InstallFolder + "UNSETUP.INI|";
+    return true;
+}

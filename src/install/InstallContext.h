@@ -1,0 +1,68 @@
+#pragma once
+// The state of one install run and the conventions every stage follows:
+// status lines, step results, pacing, abort checks, the stop path and the
+// failure log. Shared by the stage files of the install run only.
+#include <string>
+#include <vector>
+
+#include "app/RunView.h"
+#include "app/SetupState.h"
+#include "record/UninstallRecord.h"
+
+struct Association {
+    std::string name;  // [Relate] Name<n>: extension[,description]
+    std::string file;  // [Relate] File<n>: verb,program,arg1,arg2,icon
+};
+
+class InstallContext {
+public:
+    InstallContext(RunView& view, SetupState& state) : view(view), s(state) {}
+
+    RunView& view;
+    SetupState& s;
+    RunOptions options;
+    std::string installFolder;  // canonical form of the folder box text
+
+    int copyEntries = 0;  // m of the counter "(n/m)"
+    int processed = 0;    // n
+    int failures = 0;
+    int disk = 1;
+    unsigned long long requiredBytes = 0;
+    unsigned long long copiedBytes = 0;
+    bool byteProgress = true;
+    std::string failureLog;
+    std::vector<Association> relate;
+    RecordLists fresh;
+    RecordLists previous;
+    RestoreTable restore{};
+
+    // The status label shows StatusText, or StatusText and the item line.
+    void Show();
+    void ShowItem();
+    // A step's line: begin appends the text, end appends the result word.
+    void StepBegin(const std::string& text, const char* initialResult = "完了");
+    void StepEnd();
+    void Pause() { view.Pause(static_cast<unsigned long>(s.SetupSpeed)); }
+    // True when the person aborted: the caller returns at once.
+    bool Aborted() { return view.Aborted(); }
+    // The person declined to go on, or a fatal error: the stop message,
+    // then the run's windows end.
+    void Stop();
+    // One failure: tag line, reason lines (ending with CR LF), empty line.
+    void AddFailure(const std::string& tag, const std::string& path, const std::string& reason);
+    // A line in the log that is not a failure of its own.
+    void AddNote(const std::string& line);
+};
+
+// The stages in the order the run calls them; false when the run has ended
+// (stopped or aborted) and nothing more may be done.
+bool PrepareInstall(InstallContext& run);   // opening, space, folder
+bool MakeFolders(InstallContext& run);
+bool CopyFiles(InstallContext& run);
+bool MakeShortcuts(InstallContext& run);
+bool WriteRegistryValues(InstallContext& run);
+bool WriteIniEntries(InstallContext& run);
+void CollectUninstallLists(InstallContext& run);
+bool MakeAssociations(InstallContext& run);
+bool WriteUninstallRecord(InstallContext& run);
+void CompleteInstall(InstallContext& run);

@@ -1,0 +1,131 @@
+// The run's opening: the progress window, the association list, the space
+// the files need, the free-space check and the install folder.
+#include <windows.h>
+
+#include "app/PathMacros.h"
+#include "app/ScriptKeys.h"
+#include "app/WizardText.h"
+#include "app/uIniFile.h"
+#include "app/uUtils.h"
+#include "install/InstallContext.h"
+#include "install/ScriptEntries.h"
+#include "sysops/FileInfo.h"
+#include "sysops/FileOps.h"
+
+namespace {
+
+void ReadAssociations(InstallContext& run) {
+    SetupState& s = run.s;
+    run.StepBegin(s.SetupString + "の情報を作成しています．．．");
+    run.relate.clear();
+    // All twenty numbers are read: only pairs with both values count.
+    for (int n = 1; n <= Script::Relate::kCount; ++n) {
+        const std::string name =
+            IniRead(Script::Relate::kSection, Script::NumberedKey(Script::Relate::kNamePrefix, n), "", s.ScriptFile);
+        if (name.empty()) continue;
+        const std::string file =
+            IniRead(Script::Relate::kSection, Script::NumberedKey(Script::Relate::kFilePrefix, n), "", s.ScriptFile);
+        if (!file.empty()) run.relate.push_back({name, file});
+    }
+    run.StepEnd();
+    run.Pause();
+}
+
+bool MeasureRequirement(InstallContext& run) {
+    SetupState& s = run.s;
+    run.StepBegin(s.SetupString + "に必要な容量を調べています．．．");
+    if (run.Aborted()) return false;
+    run.Pause();
+    for (int n = 1;; ++n) {
+        const std::string value = IniRead(Script::CopyFiles::kSection,
+                                          Script::NumberedKey(Script::CopyFiles::kFilePrefix, n), "", s.ScriptFile);
+        if (value.empty()) break;
+        ++run.copyEntries;
+        // The source as the copy stage will take it, "(From)" sub-folders
+        // included, so a package with one still has its space checked.
+        const std::string source = ParseCopyEntry(ExpandPathMacros(value), s.SourceFolder).source;
+        unsigned long long size = 0;
+        // A source on a later disk cannot be measured: the gauge then
+        // counts entries, and the free-space check is left out.
+        if (!FileExists(source) || !FileSizeOf(source, size)) {
+            run.byteProgress = false;
+            continue;
+        }
+        run.requiredBytes += size == 0 ? 1 : size;
+    }
+    run.StepEnd();
+    return true;
+}
+
+bool CheckFreeSpace(InstallContext& run) {
+    SetupState& s = run.s;
+    if (!run.byteProgress) return true;
+    run.StepBegin("ディスクの空き容量をチェックしています．．．");
+    const std::string drive = DrivePart(run.installFolder);
+    long long freeBytes = -1;
+    const bool known = DiskFreeBytesEx(drive, freeBytes) || DiskFreeBytes(drive, freeBytes);
+    if (!known || freeBytes < 0 || static_cast<unsigned long long>(freeBytes) <= run.requiredBytes) {
+        if (known) {
+            s.ItemText = "ディスクの空き容量が不足しているため、エラーになる可能性があります。\r\nこのまま" +
+                         s.SetupString + "を続行しますか？";
+            s.StepResult = "不足の可能性あり";
+        } else {
+            s.ItemText = "ディスクの空き容量取得関数が失敗しました。\r\n" + s.SetupString + "に必要なディスク容量は " +
+                         std::to_string(run.requiredBytes) + "Byteです。\r\n空き容量があるようであれば、" +
+                         s.SetupString + "を続行してください。\r\n\r\n" + s.SetupString + "を続行しますか？";
+            s.StepResult = "関数失敗";
+        }
+        s.LastAnswer = run.view.Ask(s.ItemText, "空き容量チェックエラー", 36);
+        if (s.LastAnswer == IDNO) {
+            run.Stop();
+            return false;
+        }
+    }
+    run.StepEnd();
+    run.Pause();
+    return true;
+}
+
+bool CheckInstallFolder(InstallContext& run) {
+    SetupState& s = run.s;
+    run.StepBegin(s.SetupString + "フォルダをチェックしています．．．");
+    if (run.Aborted()) return false;
+    s.InstallFolder = run.installFolder;
+    if (!FolderExists(s.InstallFolder)) {
+        s.LastAnswer = run.view.Ask(
+            s.InstallFolder + "\r\n\r\nこのフォルダは存在しません。作成してもよろしいですか？", "フォルダ作成", 36);
+        if (s.LastAnswer == IDYES && !ForceFolders(s.InstallFolder)) {
+            run.view.Ask(s.SetupString + "フォルダの作成に失敗しました。\r\n\r\nプログラム作者へご報告ください。",
+                         "致命的エラー", 16);
+            s.LastAnswer = IDNO;
+            s.StepResult = "作成失敗";
+        }
+        if (s.LastAnswer != IDYES) {
+            run.Stop();
+            return false;
+        }
+    }
+    s.InstallDrive = s.InstallFolder.substr(0, 2) + "\\";
+    run.StepEnd();
+    return true;
+}
+
+}  // namespace
+
+bool PrepareInstall(InstallContext& run) {
+    SetupState& s = run.s;
+    run.view.HideWizard();
+    run.view.Pause(500);
+    run.view.ShowProgress();
+    if (run.options.hiSpeed) s.SetupSpeed = 10;
+    s.RebootRequired = false;
+    s.LockedFileFound = false;
+
+    s.StatusText = s.SetupString + "を開始します．．．\r\n\r\n";
+    run.Show();
+    run.view.Pause(1000);
+    s.StatusText.clear();
+
+    ReadAssociations(run);
+    return MeasureRequirement(run) && CheckFreeSpace(run) && CheckInstallFolder(run);
+}

@@ -1,0 +1,402 @@
+#include "install/InstallRun.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "InstallTestKit.h"
+#include "app/uIniFile.h"
+#include "sysops/Deletion.h"
+#include "sysops/Registry.h"
+#include "sysops/Shell.h"
+
+namespace {
+
+const std::string kS = "インストール";
+
+std::string Bin(const std::string& name) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string path(self);
+    return path.substr(0, path.rfind('\\') + 1) + name;
+}
+
+std::string RecordValue(const std::string& folder, const char* section, const std::string& key) {
+    return IniRead(section, key, "<none>", folder + "UNSETUP.INI");
+}
+
+void SetWriteTime(const std::string& path, WORD year) {
+    SYSTEMTIME st = {};
+    st.wYear = year;
+    st.wMonth = 6;
+    st.wDay = 1;
+    st.wHour = 12;
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+}
+
+// Lines of the status text that ended with a result word.
+bool HasLine(const std::string& status, const std::string& line) {
+    return status.find(line + "\r\n") != std::string::npos;
+}
+
+}  // namespace
+
+// ---- A whole run ----
+
+TEST(InstallRunWhole, EveryStageRunsInOrderAndTheRecordListsWhatWasMade) {
+    InstallFixture f;
+    TestRegKey reg;
+    f.Source("README.TXT", "readme");
+    f.Source("TOOL.EXE", "tool");
+    f.Source("docs\\guide.htm", "guide");
+    f.Source("表.DAT", "dbcs");
+    f.Script("[CopyFile]\r\nFile1=(App)\\README.TXT\r\nFile2=(App)\\TOOL.EXE,/S\r\n"
+             "File3=(App)\\DATA\\guide.htm|(From)\\docs\\guide.htm\r\nFile4=(App)\\DATA\\表.DAT|ポ.DAT\r\n"
+             "[MakeFolder]\r\nFolder1=(App)\\DATA\r\nFolder2=(App)\\DATA\\LOG\r\n"
+             "[ShortCut]\r\nMake1=(App)\\TOOL.EXE\r\nMake2=(App)\\README.TXT\r\nName2=(Dsk)Read me\r\n"
+             "Make3=(App)\\TOOL.EXE,/x\r\nName3=Tools\\Tool,(App)DATA\r\n"
+             "[Registry]\r\nKey1=" + reg.subkey() + "\r\nName1=Path\r\nValue1=(Str)(App)(Pdd)\r\n"
+             "Key2=(Cuser)\\" + reg.subkey() + "\\Sub\\\r\nName2=Count\r\nValue2=(Dwd)12\r\n"
+             "[IniFile]\r\nData1=Options,Path,(App),(Win)App.ini\r\n"
+             "[DeleteRegistry]\r\nKey1=(Cuser)" + reg.subkey() + "\r\n"
+             "[AddDeleteFile]\r\nFile1=(App)*.LOG\r\n"
+             "[ProgramID]\r\nID=RVTEST\r\n[Extend]\r\nUnSetupOption=0,1,0,0\r\n");
+    TestView view;
+    view.options.folderText = f.App();
+    view.options.boxes[1].checked = true;  // start menu; the desktop box stays unchecked
+    view.Expect("フォルダ作成", "このフォルダは存在しません。", IDYES);
+    RunInstall(view);
+
+    const std::string app = f.App();
+    EXPECT_EQ("readme", ReadFileBytes(app + "README.TXT"));
+    EXPECT_EQ("guide", ReadFileBytes(app + "DATA\\guide.htm"));
+    EXPECT_EQ("dbcs", ReadFileBytes(app + "DATA\\ポ.DAT"));
+    EXPECT_TRUE(FileExistsAt(f.s.ProgramsFolder + "TOOL.EXE.lnk"));
+    EXPECT_FALSE(FileExistsAt(f.s.DesktopFolder + "Read me.lnk")) << "its box was not checked";
+    EXPECT_TRUE(FileExistsAt(f.s.ProgramsFolder + "Tools\\Tool.lnk")) << "no macro: always made";
+    std::string value;
+    EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Path", value));
+    EXPECT_EQ(app.substr(0, app.size() - 1), value);
+    EXPECT_EQ(app, IniRead("Options", "Path", "", f.s.WindowsFolder + "App.ini"));
+    EXPECT_EQ(app, IniRead("RVTEST", "Folder", "", f.s.WindowsFolder + "RVSET98.INI"));
+    EXPECT_TRUE(FileExistsAt(f.s.WindowsFolder + "UNRAVEL.EXE"));
+    EXPECT_EQ(1, AdjustSharedDllCount(app + "TOOL.EXE", false) + 1) << "counted once by the run";
+
+    // The record: this run's folders, files (the record itself last),
+    // shortcuts, the script's lists, options and the registration key.
+    EXPECT_EQ(app + "DATA\\", RecordValue(app, "DeleteFolder", "Folder1"));
+    EXPECT_EQ(app + "DATA\\LOG\\", RecordValue(app, "DeleteFolder", "Folder2"));
+    EXPECT_EQ(app + "README.TXT", RecordValue(app, "DeleteFile", "File1"));
+    EXPECT_EQ(app + "TOOL.EXE,/S", RecordValue(app, "DeleteFile", "File2"));
+    EXPECT_EQ(app + "DATA\\guide.htm", RecordValue(app, "DeleteFile", "File3"));
+    EXPECT_EQ(ToUtf8(app + "DATA\\ポ.DAT"), ToUtf8(RecordValue(app, "DeleteFile", "File4")));
+    EXPECT_EQ(app + "UNSETUP.INI", RecordValue(app, "DeleteFile", "File5"));
+    EXPECT_EQ(f.s.ProgramsFolder + "TOOL.EXE.lnk", RecordValue(app, "DeleteShortCut", "File1"));
+    EXPECT_EQ(f.s.ProgramsFolder + "Tools\\Tool.lnk", RecordValue(app, "DeleteShortCut", "File2"));
+    EXPECT_EQ("<none>", RecordValue(app, "DeleteShortCut", "File3"));
+    EXPECT_EQ("(Cuser)" + reg.subkey(), RecordValue(app, "DeleteRegistry", "Key1"));
+    EXPECT_EQ(app + "*.LOG", RecordValue(app, "AddDeleteFile", "File1"));
+    EXPECT_EQ("0,1,0,0", RecordValue(app, "UnSetupOption", "CheckBox"));
+    EXPECT_EQ(f.KeyPath(), RecordValue(app, "UnSetupRegistryKey", "Key"));
+    EXPECT_EQ("RVTEST", RecordValue(app, "ProgramID", "ID"));
+    EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, f.KeyPath(), "UninstallString", value));
+    EXPECT_EQ(f.s.WindowsFolder + "UNRAVEL.EXE \"" + app + "UNSETUP.INI\"", value);
+
+    // One status line per step, each with its result word.
+    const std::string status = view.Status();
+    for (const std::string& line :
+         {kS + "の情報を作成しています．．．完了", kS + "に必要な容量を調べています．．．完了",
+          std::string("ディスクの空き容量をチェックしています．．．完了"), kS + "フォルダをチェックしています．．．完了",
+          std::string("フォルダを作成しています．．．完了"), std::string("ファイルをコピーしています．．．完了"),
+          std::string("ショートカットを作成しています．．．完了"), std::string("レジストリキーを作成しています．．．完了"),
+          std::string("INIファイルを設定しています．．．完了"), std::string("関連付けを設定しています．．．なし"),
+          std::string("アンインストール情報を更新しています．．．完了")})
+        EXPECT_TRUE(HasLine(status, line)) << ToUtf8(line) << "\n" << ToUtf8(status);
+    EXPECT_NE(std::string::npos, status.find("【処理完了】"));
+    EXPECT_EQ(std::vector<std::string>({"(1/4)", "(2/4)", "(3/4)", "(4/4)"}), view.counts);
+    EXPECT_EQ(100, view.percents.back());
+    EXPECT_EQ(1, view.nextWaits);
+    ASSERT_TRUE(view.completionShown);
+    EXPECT_EQ(ToUtf8(kS + "を完了しました。"), ToUtf8(view.page.message));
+    EXPECT_EQ(ToUtf8("インストーラを終了します。(&Y)"), ToUtf8(view.page.choice1));
+    EXPECT_EQ("", view.page.choice2);
+    EXPECT_EQ(1, view.endRuns);
+    AdjustSharedDllCount(app + "TOOL.EXE", false);
+}
+
+// ---- Files ----
+
+TEST(InstallRunFiles, TheOverwriteQuestionAndTheNewerWinsRule) {
+    InstallFixture f;
+    f.Source("A.TXT", "new a");
+    f.Source("B.TXT", "new b");
+    f.Source("C.TXT", "new c");
+    f.Source("D.TXT", "new d");
+    CreateDirectoryA(f.App().c_str(), nullptr);
+    for (const char* name : {"A.TXT", "B.TXT", "C.TXT", "D.TXT"}) WriteFileBytes(f.App() + name, "old");
+    f.Script("[CopyFile]\r\nFile1=(App)\\A.TXT\r\nFile2=(App)\\B.TXT,/W\r\nFile3=(App)\\C.TXT\r\n"
+             "File4=(App)\\D.TXT\r\n");
+    {
+        // Asked for every existing file; "/W" overrules a No.
+        TestView view;
+        view.options.folderText = f.App();
+        view.options.overWrite = false;
+        view.Expect("上書き確認", "A.TXT", IDNO).Expect("上書き確認", "B.TXT", IDNO);
+        view.Expect("上書き確認", "C.TXT", IDYES).Expect("上書き確認", "D.TXT", IDNO);
+        RunInstall(view);
+        EXPECT_EQ("old", ReadFileBytes(f.App() + "A.TXT"));
+        EXPECT_EQ("new b", ReadFileBytes(f.App() + "B.TXT"));
+        EXPECT_EQ("new c", ReadFileBytes(f.App() + "C.TXT"));
+        // A file left alone is still the package's: it is recorded.
+        EXPECT_EQ(f.App() + "A.TXT", RecordValue(f.App(), "DeleteFile", "File1"));
+    }
+    // Automatic: the newer file wins, by real times (a date from 2050 is
+    // later than today, not "negative").
+    for (const char* name : {"A.TXT", "B.TXT", "C.TXT", "D.TXT"}) WriteFileBytes(f.App() + name, "old");
+    SetWriteTime(f.App() + "A.TXT", 2050);
+    SetWriteTime(f.App() + "B.TXT", 2050);
+    SetWriteTime(f.App() + "C.TXT", 1999);
+    SetWriteTime(f.s.SourceFolder + "D.TXT", 2001);
+    SetWriteTime(f.App() + "D.TXT", 2001);
+    TestView view;
+    view.options.folderText = f.App();
+    RunInstall(view);
+    EXPECT_EQ("old", ReadFileBytes(f.App() + "A.TXT")) << "newer destination kept";
+    EXPECT_EQ("new b", ReadFileBytes(f.App() + "B.TXT")) << "/W always copies";
+    EXPECT_EQ("new c", ReadFileBytes(f.App() + "C.TXT")) << "older destination replaced";
+    EXPECT_EQ("old", ReadFileBytes(f.App() + "D.TXT")) << "same date kept";
+}
+
+TEST(InstallRunFiles, TheNextDiskIsAskedForUntilItsFileIsThereAndCancelStops) {
+    InstallFixture f;
+    f.Source("ONE.TXT", "1");
+    f.Script("[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\nFile2=(Dch)(App)\\TWO.TXT\r\n");
+    CreateDirectoryA(f.App().c_str(), nullptr);
+    {
+        TestView view;
+        view.options.folderText = f.App();
+        view.Expect("ディスク交換", "2枚目のディスクに交換してください。", IDOK);
+        view.Expect("ディスク交換", "2枚目", IDOK, [&] { f.Source("TWO.TXT", "2"); });
+        RunInstall(view);
+        EXPECT_EQ("2", ReadFileBytes(f.App() + "TWO.TXT"));
+        EXPECT_EQ(1, view.endRuns);
+    }
+    DeleteFileA((f.s.SourceFolder + "TWO.TXT").c_str());
+    DeleteFileA((f.App() + "TWO.TXT").c_str());
+    DeleteFileA((f.App() + "UNSETUP.INI").c_str());
+    TestView view;
+    view.options.folderText = f.App();
+    view.Expect("ディスク交換", "2枚目", IDCANCEL).Expect("致命的エラー", kS + "を続行できませんでした。", IDOK);
+    RunInstall(view);
+    EXPECT_EQ(1, view.endRuns);
+    EXPECT_FALSE(view.completionShown);
+    EXPECT_FALSE(FileExistsAt(f.App() + "UNSETUP.INI")) << "a stopped run writes no record";
+}
+
+TEST(InstallRunFiles, AMissingSourceIsAFailureTheCounterAndDetailsShow) {
+    InstallFixture f;
+    f.Source("A.TXT", "a");
+    f.Source("C.TXT", "c");
+    f.Script("[CopyFile]\r\nFile1=(App)\\A.TXT\r\nFile2=(App)\\B.TXT\r\nFile3=(App)\\C.TXT\r\n");
+    CreateDirectoryA(f.App().c_str(), nullptr);
+    TestView view;
+    view.options.folderText = f.App();
+    view.Expect("警告", "詳細を表示しますか？", IDYES);
+    RunInstall(view);
+    EXPECT_EQ(std::vector<std::string>({"(1/3)", "(2/3)", "(3/3)"}), view.counts);
+    // A missing source turns the gauge to counting entries.
+    EXPECT_EQ(std::vector<int>({33, 66, 100}), view.percents);
+    EXPECT_TRUE(HasLine(view.Status(), "ファイルをコピーしています．．．一部失敗")) << ToUtf8(view.Status());
+    EXPECT_EQ(ToUtf8("作成・コピー処理失敗　詳細表示"), ToUtf8(view.detailsCaption));
+    EXPECT_EQ(ToUtf8("<File> " + f.s.SourceFolder + "B.TXT\r\nコピー元のファイルが見つかりません。\r\n\r\n"),
+              ToUtf8(view.detailsText));
+    EXPECT_EQ(f.App() + "C.TXT", RecordValue(f.App(), "DeleteFile", "File2"));
+}
+
+TEST(InstallRunFiles, FolderFailuresAndCompressedFilesWithTheirHeaderName) {
+    InstallFixture f;
+    // The compressed sample names "sample.txt" in its header once the byte
+    // the compressor leaves empty holds the last letter.
+    std::string packed = ReadFileBytes(Bin("lzdata\\sample.txt_"));
+    ASSERT_GT(packed.size(), 10u);
+    packed[9] = 't';
+    f.Source("SAMPLE.TX_", packed);
+    f.Script("[MakeFolder]\r\nFolder1=(App)\\X\\Y\r\nFolder2=(App)\\X\r\n"
+             "[CopyFile]\r\nFile1=(App)\\SAMPLE.TX_\r\nFile2=(App)\\X\\SAMPLE.TX_|COPY.TXT\r\n");
+    CreateDirectoryA(f.App().c_str(), nullptr);
+    TestView view;
+    view.options.folderText = f.App();
+    view.Expect("警告", "詳細を表示しますか？", IDYES);
+    RunInstall(view);
+    const std::string original = ReadFileBytes(Bin("lzdata\\sample.txt"));
+    EXPECT_EQ(original, ReadFileBytes(f.App() + "SAMPLE.TXT"));
+    EXPECT_EQ(original, ReadFileBytes(f.App() + "X\\COPY.TXT"));
+    EXPECT_EQ(f.App() + "SAMPLE.TXT", RecordValue(f.App(), "DeleteFile", "File1"));
+    // Parents must come first: the child fails with the system's reason,
+    // the parent is still made.
+    EXPECT_EQ(0u, view.detailsText.find("<Folder> " + f.App() + "X\\Y\\\r\n")) << ToUtf8(view.detailsText);
+    EXPECT_EQ(f.App() + "X\\", RecordValue(f.App(), "DeleteFolder", "Folder1"));
+    EXPECT_TRUE(HasLine(view.Status(), "フォルダを作成しています．．．一部失敗"));
+    EXPECT_FALSE(FileExistsAt(f.s.TempFolder + "EXPAND.RVS")) << "the expansion's temporary file is removed";
+}
+
+// ---- Stops and aborts ----
+
+TEST(InstallRunStops, DecliningTheFolderLeavesNothingAndABadFolderTextStaysOnThePage) {
+    InstallFixture f;
+    f.Source("A.TXT", "a");
+    f.Script("[CopyFile]\r\nFile1=(App)\\A.TXT\r\n");
+    {
+        TestView view;
+        view.options.folderText = f.App();
+        view.Expect("フォルダ作成", "このフォルダは存在しません。", IDNO)
+            .Expect(kS + "中止", kS + "を続行できませんでした。", IDOK);
+        RunInstall(view);
+        EXPECT_EQ(1, view.endRuns);
+        EXPECT_FALSE(FolderExistsAt(f.App())) << "nothing made";
+        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, f.KeyPath()));
+    }
+    for (const std::string text : {"relative\\App", "..\\x", "\\\\server\\share\\", "C:"}) {
+        TestView view;
+        view.options.folderText = text;
+        view.Expect(kS + "フォルダ", "ドライブ名から始まるフォルダ", IDOK);
+        RunInstall(view);
+        EXPECT_FALSE(view.wizardHidden) << text << ": the wizard stays on the folder page";
+        EXPECT_EQ(0, view.endRuns);
+    }
+}
+
+TEST(InstallRunStops, AnAbortEndsTheRunWhereItIsWithoutARecord) {
+    InstallFixture f;
+    f.Source("A.TXT", "a");
+    f.Source("B.TXT", "b");
+    f.Script("[MakeFolder]\r\nFolder1=(App)\\DATA\r\n[CopyFile]\r\nFile1=(App)\\A.TXT\r\nFile2=(App)\\B.TXT\r\n");
+    CreateDirectoryA(f.App().c_str(), nullptr);
+    TestView view;
+    view.options.folderText = f.App();
+    view.abortWhenStatusHas = "B.TXT";
+    RunInstall(view);
+    EXPECT_TRUE(FolderExistsAt(f.App() + "DATA"));
+    EXPECT_EQ("a", ReadFileBytes(f.App() + "A.TXT"));
+    EXPECT_FALSE(FileExistsAt(f.App() + "B.TXT"));
+    EXPECT_FALSE(FileExistsAt(f.App() + "UNSETUP.INI"));
+    EXPECT_EQ(0, view.endRuns) << "the abort has ended the windows itself";
+    EXPECT_FALSE(view.completionShown);
+}
+
+// ---- Associations and the second install ----
+
+TEST(InstallRunRecord, AssociationsRecordWholeExtensionsAndASecondInstallMerges) {
+    InstallFixture f;
+    const std::string html = "rvtsthtml", htm = "rvtsthtm";
+    WriteRegistryString(HKEY_CLASSES_ROOT, "." + htm, "", "oldhtmfile");
+    f.Source("V.EXE", "viewer");
+    f.Source("S.DLL", "shared");
+    const std::string script = "[CopyFile]\r\nFile1=(App)\\V.EXE\r\nFile2=(App)\\S.DLL,/S\r\n"
+                               "[Relate]\r\nName1=" + html + ",Test page\r\nFile1=open,(App)\\V.EXE,\"%1\",,0\r\n"
+                               "Name3=" + htm + "\r\nFile3=open,C:\\Program Files\\V.EXE,/v,\"%1\",1\r\n";
+    f.Script(script);
+    CreateDirectoryA(f.App().c_str(), nullptr);
+    for (int round = 1; round <= 2; ++round) {
+        TestView view;
+        view.options.folderText = f.App();
+        view.Expect("関連付けの確認", "拡張子 *." + html + " を\r\n" + f.App() + "V.EXE\r\nに関連付け", IDYES);
+        view.Expect("関連付けの確認", "*." + htm, IDYES);
+        RunInstall(view);
+    }
+    const std::string app = f.App();
+    EXPECT_EQ(html + ",", RecordValue(app, "RestoreRelate", "Key1"));
+    EXPECT_EQ(htm + ",oldhtmfile", RecordValue(app, "RestoreRelate", "Key2")) << "from before the first install";
+    EXPECT_EQ("<none>", RecordValue(app, "RestoreRelate", "Key3"));
+    std::string value;
+    ReadRegistryString(HKEY_CLASSES_ROOT, htm + "_auto_file\\shell\\open\\command", "", value);
+    EXPECT_EQ("\"C:\\Program Files\\V.EXE\" /v \"%1\"", value);
+    ReadRegistryString(HKEY_CLASSES_ROOT, htm + "_auto_file", "", value);
+    EXPECT_EQ(htm + " File", value);
+    ReadRegistryString(HKEY_CLASSES_ROOT, html + "_auto_file\\DefaultIcon", "", value);
+    EXPECT_EQ(app + "V.EXE,0", value);
+    // Each file once, "/S" carried from both installs.
+    EXPECT_EQ(app + "V.EXE", RecordValue(app, "DeleteFile", "File1"));
+    EXPECT_EQ(app + "S.DLL,/S/S", RecordValue(app, "DeleteFile", "File2"));
+    EXPECT_EQ(app + "UNSETUP.INI", RecordValue(app, "DeleteFile", "File3"));
+    EXPECT_EQ("<none>", RecordValue(app, "DeleteFile", "File4"));
+    EXPECT_EQ(2, SharedDllCount(app + "S.DLL")) << "one count for each install";
+    while (SharedDllCount(app + "S.DLL") > 0) AdjustSharedDllCount(app + "S.DLL", false);
+    for (const std::string& ext : {html, htm}) {
+        DeleteRegistryKey("(Class)", "." + ext);
+        DeleteRegistryKey("(Class)", ext + "_auto_file");
+    }
+}
+
+TEST(InstallRunRecord, AnEmptyKeyNameRegistersNothingAndAFailedEntryStillSavesTheRecord) {
+    InstallFixture f;
+    f.Source("A.TXT", "a");
+    CreateDirectoryA(f.App().c_str(), nullptr);
+    {
+        WriteFileBytes(f.s.ScriptFile, "[Title]\r\nUnSetupKey=\r\n[CopyFile]\r\nFile1=(App)\\A.TXT\r\n");
+        TestView view;
+        view.options.folderText = f.App();
+        RunInstall(view);
+        EXPECT_EQ("", RecordValue(f.App(), "UnSetupRegistryKey", "Key"));
+        EXPECT_EQ(1, view.endRuns);
+    }
+    // A key name the registry cannot take: the record is saved first, then
+    // the error is shown and the run ends.
+    DeleteFileA((f.App() + "UNSETUP.INI").c_str());
+    WriteFileBytes(f.s.ScriptFile,
+                   "[Title]\r\nUnSetupKey=" + std::string(300, 'k') + "\r\n[CopyFile]\r\nFile1=(App)\\A.TXT\r\n");
+    TestView view;
+    view.options.folderText = f.App();
+    view.Expect("Ravelin Setup", "", IDOK);
+    RunInstall(view);
+    EXPECT_EQ(f.App() + "A.TXT", RecordValue(f.App(), "DeleteFile", "File1"));
+    EXPECT_EQ(1, view.endRuns);
+    EXPECT_FALSE(view.completionShown);
+}
+
+// ---- Completion ----
+
+TEST(InstallRunCompletion, RestartAndRunAfterProgramPages) {
+    InstallFixture f;
+    f.Source("A.TXT", "a");
+    CreateDirectoryA(f.App().c_str(), nullptr);
+    int restarts = 0;
+    TWinReboot::SetExitWindowsFunction([&](UINT, DWORD) {
+        ++restarts;
+        return TRUE;
+    });
+    {
+        f.Script("[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[ExecuteFile]\r\nFile=WINDOWS_REBOOT\r\n");
+        TestView view;
+        view.options.folderText = f.App();
+        RunInstall(view);
+        EXPECT_EQ(0u, view.page.message.find("　" + kS + "を完了するには、Windowsを再起動する必要があります。"));
+        EXPECT_EQ(ToUtf8("いいえ、Windowsは再起動せずに、インストーラーを終了します。(&N)"), ToUtf8(view.page.choice2));
+        EXPECT_EQ(1, restarts) << "the first choice restarts";
+    }
+    {
+        // Without a restart the one choice ends the installer and starts the
+        // program, in its own folder.
+        CopyFileA(Bin("sysops_child.exe").c_str(), (f.App() + "child.exe").c_str(), FALSE);
+        const std::string out = f.root / "cwd.txt";
+        f.Script("[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[ExecuteFile]\r\nFile=(App)child.exe,cwd " + out +
+                 ",CreateProcess\r\n");
+        TestView view;
+        view.options.folderText = f.App();
+        RunInstall(view);
+        EXPECT_EQ(ToUtf8("インストーラを終了して、プログラムを実行します。(&Y)"), ToUtf8(view.page.choice1));
+        EXPECT_EQ("", view.page.choice2);
+        for (int i = 0; i < 100 && !FileExistsAt(out); ++i) Sleep(50);
+        EXPECT_EQ(0u, ReadFileBytes(out).find(f.App().substr(0, f.App().size() - 1))) << ReadFileBytes(out);
+        EXPECT_NE(std::string::npos, view.page.message.find("(CreateProcess APIを利用します。)\r\n" + f.App() +
+                                                            "child.exe cwd " + out));
+        EXPECT_EQ(1, restarts);
+    }
+    TWinReboot::SetExitWindowsFunction({});
+}

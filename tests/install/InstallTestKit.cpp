@@ -1,0 +1,103 @@
+#include "InstallTestKit.h"
+
+#include <gtest/gtest.h>
+
+#include "sysops/Deletion.h"
+
+TestView::~TestView() {
+    for (const Answer& a : answers_)
+        ADD_FAILURE() << "question never asked: " << ToUtf8(a.caption) << ": " << ToUtf8(a.textPart);
+}
+
+TestView& TestView::Expect(const std::string& caption, const std::string& textPart, int answer,
+                           std::function<void()> before) {
+    answers_.push_back({caption, textPart, answer, std::move(before)});
+    return *this;
+}
+
+void TestView::ShowStatus(const std::string& text) {
+    statuses.push_back(text);
+    if (!abortWhenStatusHas.empty() && text.find(abortWhenStatusHas) != std::string::npos) aborted = true;
+}
+
+int TestView::Ask(const std::string& text, const std::string& caption, unsigned flags) {
+    asked.push_back(caption + ": " + text);
+    if (answers_.empty()) {
+        ADD_FAILURE() << "unexpected question: " << ToUtf8(caption) << ": " << ToUtf8(text);
+        const unsigned buttons = flags & 0x0F;
+        return buttons == MB_YESNO ? IDNO : buttons == MB_OKCANCEL ? IDCANCEL : IDOK;
+    }
+    Answer a = answers_.front();
+    answers_.pop_front();
+    EXPECT_EQ(ToUtf8(a.caption), ToUtf8(caption)) << ToUtf8(text);
+    if (!a.textPart.empty()) {
+        EXPECT_NE(std::string::npos, text.find(a.textPart)) << ToUtf8(text) << " lacks " << ToUtf8(a.textPart);
+    }
+    if (a.before) a.before();
+    return a.answer;
+}
+
+std::string TestView::AskSharedFile(const std::string& text) {
+    ADD_FAILURE() << "an install never asks about shared files: " << ToUtf8(text);
+    return "No";
+}
+
+namespace {
+
+std::string Folder(const ScratchFolder& root, const std::string& name) {
+    const std::string path = root / (name + "\\");
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
+}  // namespace
+
+InstallFixture::InstallFixture() : s(State()), saved_(State()) {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    key_ = std::string("RavelinTest ") + info->test_suite_name() + "." + info->name();
+    s = SetupState{};
+    s.SourceFolder = Folder(root, "dist");
+    s.SourceDrive = s.SourceFolder.substr(0, 3);
+    s.WorkFolder = Folder(root, "work");
+    s.TempFolder = Folder(root, "tmp");
+    s.WindowsFolder = Folder(root, "win");
+    s.SystemFolder = Folder(root, "win\\system");
+    s.ProgramFilesFolder = Folder(root, "prg");
+    s.StartMenuFolder = Folder(root, "smenu");
+    s.ProgramsFolder = Folder(root, "smenu\\programs");
+    s.DesktopFolder = Folder(root, "desk");
+    s.StartupFolder = Folder(root, "smenu\\programs\\startup");
+    s.SendToFolder = Folder(root, "sendto");
+    s.DocumentsFolder = Folder(root, "docs");
+    s.CommonStartMenuFolder = s.StartMenuFolder;
+    s.CommonProgramsFolder = s.ProgramsFolder;
+    s.CommonDesktopFolder = s.DesktopFolder;
+    s.CommonStartupFolder = s.StartupFolder;
+    s.CommonDocumentsFolder = s.DocumentsFolder;
+    s.BootDrive = s.WindowsFolder.substr(0, 3);
+    s.ScriptFile = s.WorkFolder + "SETUP.INI";
+    s.Mode = "SETUP";
+    s.SetupString = "インストール";
+    s.UnSetupString = "アンインストール";
+    s.SetupTitle = "テストアプリ";
+    s.UnSetupTitle = "テストアプリ";
+    s.SetupSpeed = 1;
+    s.OSKind = "NT";
+    // The uninstaller copied at the end of a run is this very program.
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    CopyFileA(self, (s.WorkFolder + "SETUPB.EXE").c_str(), FALSE);
+}
+
+InstallFixture::~InstallFixture() {
+    DeleteRegistryKey("(Local)", KeyPath());
+    State() = saved_;
+}
+
+void InstallFixture::Script(const std::string& body) const {
+    WriteFileBytes(s.ScriptFile, "[Title]\r\nUnSetupKey=" + key_ + "\r\n" + body);
+}
+
+std::string InstallFixture::KeyPath() const {
+    return "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + key_;
+}
