@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cmath>
+
 #include "app/uUtils.h"
 #include "ui/Forms.h"
 #include "ui/frmBack.h"
@@ -55,7 +57,9 @@ void TWizardView::HideWizard() {
     w.Show(IDC_btnEnd, false);
     const RECT r = w.Bounds(IDC_btnEvent);
     const int width = r.right - r.left;
-    w.SetBounds(IDC_btnEvent, (w.ClientWidth() - width + 1) / 2, r.top, width, r.bottom - r.top);
+    // Rounded half to even, as the toolkit's Round does.
+    const int left = static_cast<int>(std::nearbyint((w.ClientWidth() - width) / 2.0));
+    w.SetBounds(IDC_btnEvent, left, r.top, width, r.bottom - r.top);
     ::ProcessMessages();
 }
 

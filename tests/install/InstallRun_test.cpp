@@ -272,6 +272,44 @@ TEST(InstallRunStops, DecliningTheFolderLeavesNothingAndABadFolderTextStaysOnThe
     }
 }
 
+TEST(InstallRunStops, AnAbortAtAnyStageMakesNothingMoreAndNoRecord) {
+    // Each marker is a status the run shows right before an abort check.
+    const struct {
+        const char* status;
+        bool folderMade, fileCopied, linkMade, valueWritten;
+    } points[] = {
+        {"に必要な容量を調べています", false, false, false, false},
+        {"【作成中】", false, false, false, false},
+        {"【作成元】", true, true, false, false},
+        {"レジストリキーを作成しています", true, true, true, false},
+        {"INIファイルを設定しています", true, true, true, true},
+    };
+    for (const auto& point : points) {
+        SCOPED_TRACE(ToUtf8(point.status));
+        InstallFixture f;
+        TestRegKey reg;
+        f.Source("A.TXT", "a");
+        f.Script("[MakeFolder]\r\nFolder1=(App)\\DATA\r\n[CopyFile]\r\nFile1=(App)\\A.TXT\r\n"
+                 "[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=Tools\\A\r\n"
+                 "[Registry]\r\nKey1=" + reg.subkey() + "\r\nName1=V\r\nValue1=x\r\n"
+                 "[IniFile]\r\nData1=S,K,V,(App)\\A.INI\r\n");
+        CreateDirectoryA(f.App().c_str(), nullptr);
+        TestView view;
+        view.options.folderText = f.App();
+        view.abortWhenStatusHas = point.status;
+        RunInstall(view);
+        std::string value;
+        EXPECT_EQ(point.folderMade, FolderExistsAt(f.App() + "DATA"));
+        EXPECT_EQ(point.fileCopied, FileExistsAt(f.App() + "A.TXT"));
+        EXPECT_EQ(point.linkMade, FileExistsAt(f.s.ProgramsFolder + "Tools\\A.lnk"));
+        EXPECT_EQ(point.valueWritten, ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "V", value));
+        EXPECT_FALSE(FileExistsAt(f.App() + "A.INI"));
+        EXPECT_FALSE(FileExistsAt(f.App() + "UNSETUP.INI"));
+        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, f.KeyPath()));
+        EXPECT_EQ(0, view.endRuns) << "the abort has ended the windows itself";
+    }
+}
+
 TEST(InstallRunStops, AnAbortEndsTheRunWhereItIsWithoutARecord) {
     InstallFixture f;
     f.Source("A.TXT", "a");
