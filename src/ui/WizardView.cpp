@@ -20,9 +20,11 @@ constexpr int kBoxIds[4] = {IDC_chkSCutDesktop, IDC_chkSCutStartMenu, IDC_chkSCu
 // way (its modal result set), so a run can never wait on a dead window.
 bool WizardClosing() { return frmMain().Handle() == nullptr || frmMain().ModalResult() != 0; }
 
-// Polls until the control is disabled (its press disables it).
+// Polls until the control is disabled (its press disables it). The wizard
+// must already know that a run waits (SetRunWaiting) before the button is
+// offered: a press that arrives while the page is still being shown would
+// otherwise be taken for a wizard step and lost.
 void WaitWhileEnabled(TForm& form, int id, unsigned long step) {
-    frmMain().SetRunWaiting(true);
     while (form.IsEnabled(id) && !WizardClosing()) {
         Sleep(step);
         ::ProcessMessages();
@@ -105,6 +107,7 @@ std::string TWizardView::AskSharedFile(const std::string& text) {
 
 void TWizardView::ShowDetails(const std::string& pageCaption, const std::string& text) {
     TfrmMain& w = frmMain();
+    w.SetRunWaiting(true);
     w.SetDetailsText(text);
     w.SetText(IDC_btnEvent, "続行(&C)");
     w.Enable(IDC_btnEvent, true);
@@ -132,6 +135,7 @@ void TWizardView::WaitForNext() {
 
 bool TWizardView::ShowCompletion(const CompletionPage& page) {
     TfrmMain& w = frmMain();
+    w.SetRunWaiting(true);
     w.SetText(IDC_optSelectType1, page.choice1);
     w.Check(IDC_optSelectType1, true);
     w.Check(IDC_optSelectType2, false);

@@ -38,7 +38,11 @@ std::string FinishInstall(SetupProcess& setup, bool secondChoice) {
     const std::string summary = setup.Text(IDC_lblMessage, status);
     setup.Press(IDC_btnAbort, status);
     EXPECT_TRUE(setup.WaitForText(IDC_btnEvent, kS + "完了(&E)"));
-    if (secondChoice) setup.Press(IDC_optSelectType2);
+    // The page is filled before it is shown: wait for the choice itself.
+    if (secondChoice) {
+        EXPECT_TRUE(setup.WaitUntil([&] { return setup.Shown(IDC_optSelectType2); }, "the second choice"));
+        setup.Press(IDC_optSelectType2);
+    }
     EXPECT_TRUE(setup.WaitUntil([&] { return !secondChoice || setup.Checked(IDC_optSelectType2); }, "choice"));
     setup.Press(IDC_btnEvent);
     EXPECT_TRUE(setup.WaitForExit(20000));
