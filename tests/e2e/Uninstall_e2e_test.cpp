@@ -13,17 +13,18 @@
 #include <functional>
 
 #include "../sysops/SysopsTestUtil.h"
+#include "../uninstall/MachineValues.h"
 #include "Driver.h"
 #include "TestSupport.h"
 #include "ui/resource.h"
 
 using namespace e2e;
+using namespace ukit;
 
 namespace {
 
 const std::string kU = "アンインストール";
 const std::string kUninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const char kSharedDlls[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 std::string Unique(const std::string& stem) { return stem + std::to_string(GetCurrentProcessId()); }
 
@@ -42,68 +43,6 @@ std::string SystemFolder() {
 bool FolderThere(const std::string& path) {
     const DWORD attrs = GetFileAttributesA(path.c_str());
     return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void SetValue(HKEY hive, const std::string& subkey, const std::string& name, const std::string& value) {
-    RegKey key;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(hive, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr));
-    RegSetValueExA(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
-}
-
-bool KeyThere(HKEY hive, const std::string& subkey) {
-    RegKey key;
-    return RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
-
-// Keys a test makes, removed with their subkeys before and after it.
-class Keys {
-public:
-    Keys(HKEY hive, std::vector<std::string> subkeys) : hive_(hive), subkeys_(std::move(subkeys)) { Clear(); }
-    ~Keys() { Clear(); }
-    Keys(const Keys&) = delete;
-    Keys& operator=(const Keys&) = delete;
-
-private:
-    void Clear() {
-        for (const std::string& k : subkeys_) {
-            RegDeleteTreeA(hive_, k.c_str());
-            RegDeleteKeyA(hive_, k.c_str());
-        }
-    }
-    HKEY hive_;
-    std::vector<std::string> subkeys_;
-};
-
-// A SharedDLLs count for one test.
-class SharedCount {
-public:
-    SharedCount(const std::string& path, DWORD count) : path_(path) {
-        RegKey key;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
-        RegSetValueExA(key.get(), path.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof count);
-    }
-    ~SharedCount() {
-        RegKey key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
-            RegDeleteValueA(key.get(), path_.c_str());
-    }
-    SharedCount(const SharedCount&) = delete;
-    SharedCount& operator=(const SharedCount&) = delete;
-
-private:
-    std::string path_;
-};
-
-long CountOf(const std::string& path) {
-    RegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return -1;
-    DWORD value = 0, size = sizeof value;
-    if (RegQueryValueExA(key.get(), path.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
-        ERROR_SUCCESS)
-        return -1;
-    return static_cast<long>(value);
 }
 
 // The program copied where the install run puts the uninstaller; whatever
@@ -165,27 +104,6 @@ void PressStep(SetupProcess& setup, const std::function<bool()>& taken, const st
     ADD_FAILURE() << "the step button was never taken: " << what;
 }
 
-bool PendingDeletion(const std::string& path) {
-    RegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
-                      key.put()) != ERROR_SUCCESS)
-        return false;
-    DWORD size = 0;
-    if (RegQueryValueExW(key.get(), L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
-        return false;
-    std::wstring data(size / sizeof(wchar_t), L'\0');
-    RegQueryValueExW(key.get(), L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
-                     &size);
-    wchar_t wide[MAX_PATH * 2] = {};
-    MultiByteToWideChar(CP_ACP, 0, ("\\??\\" + path).c_str(), -1, wide, MAX_PATH * 2);
-    for (size_t i = 0; i < data.size();) {
-        const std::wstring item(data.c_str() + i);
-        if (!item.empty() && lstrcmpiW(item.c_str(), wide) == 0) return true;
-        i += item.size() + 1;
-    }
-    return false;
-}
-
 // What a restart of Windows does with pending renames and deletions.
 bool RestartPrefix() {
     std::string command = "wineboot.exe -r";
@@ -212,9 +130,9 @@ TEST(UninstallE2E, AddRemoveProgramsStartRemovesThePackageAskingAboutSharedAndSy
     const std::string menu = ShellFolder(CSIDL_PROGRAMS) + id + "\\";
     const std::string ocx = SystemFolder() + Unique("rve2e") + ".OCX";
     const std::string ext = "rve2e" + std::to_string(GetCurrentProcessId() % 10000);
-    Keys keys(HKEY_LOCAL_MACHINE, {entry});
-    Keys userKeys(HKEY_CURRENT_USER, {userKey});
-    Keys classes(HKEY_CLASSES_ROOT, {"." + ext, ext + "_auto_file"});
+    ScratchKeys keys(HKEY_LOCAL_MACHINE, {entry});
+    ScratchKeys userKeys(HKEY_CURRENT_USER, {userKey});
+    ScratchKeys classes(HKEY_CLASSES_ROOT, {"." + ext, ext + "_auto_file"});
     RestoredFile idList(WindowsFolder() + "RVSET98.INI");
     WritePrivateProfileStringA(id.c_str(), "Folder", app.c_str(), (WindowsFolder() + "RVSET98.INI").c_str());
 
@@ -226,11 +144,11 @@ TEST(UninstallE2E, AddRemoveProgramsStartRemovesThePackageAskingAboutSharedAndSy
     ASSERT_TRUE(CreateDirectoryA(menu.c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(menu + "Tool.lnk", "x"));
     SharedCount three(dir / "common\\Common.dll", 3), one(app + "Shared1.dll", 1), alsoOne(app + "Shared2.dll", 1);
-    SetValue(HKEY_CURRENT_USER, userKey + "\\Settings", "Color", "blue");
-    SetValue(HKEY_CLASSES_ROOT, "." + ext, "", ext + "_auto_file");
-    SetValue(HKEY_CLASSES_ROOT, ext + "_auto_file\\shell\\open\\command", "", app + "prog.exe %1");
-    SetValue(HKEY_LOCAL_MACHINE, entry, "DisplayName", "E2E App");
-    SetValue(HKEY_LOCAL_MACHINE, entry, "UninstallString", UninstallString(record));
+    SetString(HKEY_CURRENT_USER, userKey + "\\Settings", "Color", "blue");
+    SetString(HKEY_CLASSES_ROOT, "." + ext, "", ext + "_auto_file");
+    SetString(HKEY_CLASSES_ROOT, ext + "_auto_file\\shell\\open\\command", "", app + "prog.exe %1");
+    SetString(HKEY_LOCAL_MACHINE, entry, "DisplayName", "E2E App");
+    SetString(HKEY_LOCAL_MACHINE, entry, "UninstallString", UninstallString(record));
 
     const std::string text =
         "[SetupFolder]\r\nFolder=" + app + "\r\n\r\n[DeleteFolder]\r\nFolder1=" + app + "data\\\r\n\r\n" +
@@ -327,10 +245,10 @@ TEST(UninstallE2E, AddRemoveProgramsStartRemovesThePackageAskingAboutSharedAndSy
     EXPECT_EQ(-1, CountOf(app + "Shared2.dll"));
     EXPECT_FALSE(FolderThere(menu)) << "the emptied menu folder goes";
     EXPECT_TRUE(FolderThere(ShellFolder(CSIDL_PROGRAMS))) << "the shell's own folder stays";
-    EXPECT_FALSE(KeyThere(HKEY_CURRENT_USER, userKey));
-    EXPECT_FALSE(KeyThere(HKEY_CLASSES_ROOT, "." + ext));
-    EXPECT_FALSE(KeyThere(HKEY_CLASSES_ROOT, ext + "_auto_file"));
-    EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, entry)) << "the Add/Remove Programs entry is gone";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, userKey));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "." + ext));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ext + "_auto_file"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, entry)) << "the Add/Remove Programs entry is gone";
     char folder[MAX_PATH] = {};
     GetPrivateProfileStringA(id.c_str(), "Folder", "", folder, sizeof folder, (WindowsFolder() + "RVSET98.INI").c_str());
     EXPECT_STREQ("", folder);
@@ -396,7 +314,7 @@ TEST(UninstallE2E, FileInUseIsScheduledTheRestartIsOfferedAndARestartRemovesIt) 
         ASSERT_TRUE(setup.WaitUntil([&] { return setup.Checked(IDC_optSelectType2); }, "the second choice"));
         PressStep(setup, [&] { return setup.WaitForExit(0); }, "the finish button");
     }
-    EXPECT_TRUE(PendingDeletion(busy));
+    EXPECT_TRUE(PendingRenamesGuard::DeletionPending(busy));
     ASSERT_TRUE(lock.Release());
     EXPECT_TRUE(FileExistsAt(busy)) << "nothing happens before the restart";
     ASSERT_TRUE(RestartPrefix());

@@ -101,16 +101,19 @@ TEST_F(SharedFilePolicyTest, DeleteHoldsForTheRunWhileYesAndNoHoldForOneFile) {
     EXPECT_EQ(3u, view_.sharedTexts.size());
 }
 
-TEST_F(SharedFilePolicyTest, CountedByAnotherInstallerOnlyStaysUntouched) {
-    const std::string path = File("Other.dll");
-    SharedCount count(path, 2);
+TEST_F(SharedFilePolicyTest, CountedByAnotherInstallerOrFlaggedToLeaveStaysUntouched) {
+    const std::string other = File("Other.dll"), left = File("Data.dll");
+    SharedCount count(other, 2);
     SharedFilePolicy policy(view_);
-    const FileOutcome outcome = policy.Decide(path, "/F");
+    const FileOutcome outcome = policy.Decide(other, "/F");
     EXPECT_TRUE(outcome.kept);
     EXPECT_EQ(0u, outcome.code);
-    EXPECT_EQ(2, CountOf(path));
-    EXPECT_TRUE(FileExistsAt(path));
+    EXPECT_EQ(2, CountOf(other)) << "this installer never counted it";
+    EXPECT_TRUE(FileExistsAt(other));
     EXPECT_FALSE(outcome.scheduled) << "a file kept on purpose is never scheduled";
+    EXPECT_TRUE(policy.Decide(left, "/L").kept);
+    EXPECT_TRUE(FileExistsAt(left));
+    EXPECT_TRUE(view_.events.empty()) << "nothing to ask";
 }
 
 // ---- Questions and flags ----
@@ -133,15 +136,6 @@ TEST_F(SharedFilePolicyTest, ConfirmFlagAsksAndFollowsTheAnswer) {
     EXPECT_EQ(ToUtf8(kept + question), ToUtf8(view_.asked[0])) << "the whole text";
 }
 
-TEST_F(SharedFilePolicyTest, LeaveFlagKeepsWithoutAQuestion) {
-    const std::string path = File("Data.dll");
-    SharedFilePolicy policy(view_);
-    const FileOutcome outcome = policy.Decide(path, "/L");
-    EXPECT_TRUE(outcome.kept);
-    EXPECT_TRUE(FileExistsAt(path));
-    EXPECT_TRUE(view_.events.empty());
-}
-
 TEST_F(SharedFilePolicyTest, LibraryInTheSystemFolderIsAskedAboutElsewhereDeleted) {
     SystemFolderFile ocx(".OCX"), dll(".dll");
     const std::string question = "\r\n\r\nこのDLL/OCXファイルは、共有登録されていませんが、\r\n"
@@ -161,14 +155,6 @@ TEST_F(SharedFilePolicyTest, LibraryInTheSystemFolderIsAskedAboutElsewhereDelete
     EXPECT_EQ(0u, policy.Decide(local, "").code);
     EXPECT_FALSE(FileExistsAt(local)) << "outside the system folders a library goes without a question";
     EXPECT_EQ(2u, view_.asked.size());
-}
-
-TEST_F(SharedFilePolicyTest, MissingFileGivesTheSystemsCode) {
-    SharedFilePolicy policy(view_);
-    const FileOutcome outcome = policy.Decide(dir_ / "never.txt", "/F");
-    EXPECT_EQ(static_cast<unsigned long>(ERROR_FILE_NOT_FOUND), outcome.code);
-    EXPECT_FALSE(outcome.scheduled);
-    EXPECT_TRUE(outcome.note.empty());
 }
 
 // ---- Files in use ----
