@@ -1,8 +1,423 @@
 #include "uninstall/UninstallRun.h"
 
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/PathMacros.h"
 #include "app/RunView.h"
+#include "app/ScriptKeys.h"
 #include "app/SetupState.h"
+#include "app/uIniFile.h"
+#include "app/uStrOp.h"
+#include "app/uUtils.h"
+#include "sysops/Deletion.h"
+#include "sysops/PathNames.h"
+#include "sysops/ProfileSections.h"
+#include "sysops/Registry.h"
+#include "sysops/Shell.h"
+#include "uninstall/Associations.h"
+#include "uninstall/KeyGuards.h"
+#include "uninstall/PathGuards.h"
+#include "uninstall/SharedFilePolicy.h"
+
+namespace {
+
+const char kCrLf[] = "\r\n";
+const char kDone[] = "完了";
+const char kPartlyFailed[] = "一部失敗";
+const char kFailed[] = "失敗";
+
+// Why an entry was left alone; each is the second line of its log entry.
+const char kNotQualified[] =
+    "ドライブ名(C:\\など)かネットワーク共有(\\\\サーバー名\\共有名)から始まる完全なパスではないため、"
+    "処理しませんでした。\r\n";
+const char kWildcardEntry[] = "ワイルドカード(*・?)を含むため、処理しませんでした。この項目ではワイルドカードは使えません。\r\n";
+const char kWildcardInFolderPart[] = "フォルダ名の部分にワイルドカード(*・?)を含むため、処理しませんでした。\r\n";
+const char kWildcardInProtected[] =
+    "システムや他のプログラムのファイルがあるフォルダのため、「*」「?」で始まるワイルドカードによる削除は"
+    "行いませんでした。\r\n";
+const char kProtectedFolder[] =
+    "ドライブやネットワーク共有のルート、またはシステムのフォルダ(Windows・Program Files・ユーザーのフォルダなど)か、"
+    "それを含むフォルダのため、削除しませんでした。\r\n";
+const char kPatternRefused[] =
+    "ファイル名だけのパターンではない(「\\」「/」「:」「..」のいずれかを含む)ため、追加削除に使用しませんでした。\r\n";
+const char kSharedKey[] = "レジストリの最上位のキー、またはWindowsや他のプログラムと共用のキーのため、削除しませんでした。\r\n";
+const char kNotUninstallEntry[] =
+    "「プログラム(アプリケーション)の追加と削除」の登録キーではないため、削除しませんでした。\r\n";
+const char kKeyRemains[] = "キーを削除できませんでした。\r\n";
+
+// How long a folder still in use is tried again: 20 times 100 ms.
+constexpr int kFolderInUseRetries = 20;
+constexpr unsigned long kFolderInUseWaitMs = 100;
+
+// How many names of what is left in the install folder the log lists.
+constexpr size_t kListedLeftovers = 20;
+
+std::vector<std::string> ReadNumbered(const char* section, const char* prefix, const std::string& file) {
+    std::vector<std::string> values;
+    for (int n = 1;; ++n) {
+        std::string value = IniRead(section, Script::NumberedKey(prefix, n), "", file);
+        if (value.empty()) break;
+        values.push_back(std::move(value));
+    }
+    return values;
+}
+
+// A [DeleteRegistry] value: characters 1 to 7 are the root macro when they
+// start with "(" and end with ")"; otherwise the whole value is a key of
+// HKEY_CURRENT_USER.
+void SplitKeyValue(const std::string& value, std::string& rootMacro, std::string& keyPath) {
+    if (value.size() >= 7 && value[0] == '(' && value[6] == ')') {
+        rootMacro = StrLeft(value, 7);
+        keyPath = StrMid(value, 8);
+    } else {
+        rootMacro = "(Cuser)";
+        keyPath = value;
+    }
+}
+
+bool StartsWithWildcard(const std::string& name) { return !name.empty() && (name[0] == '*' || name[0] == '?'); }
+
+class TUninstallRun {
+public:
+    TUninstallRun(RunView& view, const RunOptions& options, const std::string& installFolder)
+        : view_(view),
+          s_(State()),
+          record_(State().ScriptFile),
+          options_(options),
+          installFolder_(installFolder),
+          protected_(ProtectedFolders::ForThisMachine(State())),
+          policy_(view) {}
+
+    void Run();
+
+private:
+    void Prepare();
+    void RemoveProgramID();
+    void RunBeforeProgram();
+    void DeleteFiles();
+    void DeleteFileEntry(const std::string& value, bool listed);
+    void DeleteShortcuts();
+    void DeleteFolders();
+    void DeleteKeys();
+    void RestoreAssociations();
+    void RemoveRegistration();
+    void DeleteInstallFolder();
+    void Summarize();
+    void Complete();
+
+    unsigned long RemoveFolder(const std::string& folder, const std::string& patterns);
+    void BeginStage(const std::string& line);
+    void Log(const std::string& tag, const std::string& subject, const std::string& lines,
+             const char* result = kPartlyFailed);
+    void Show() { view_.ShowStatus(s_.StatusText); }
+
+    RunView& view_;
+    SetupState& s_;
+    const std::string record_;
+    const RunOptions options_;
+    const std::string installFolder_;
+    const ProtectedFolders protected_;
+    SharedFilePolicy policy_;
+
+    std::string patterns_;  // the extra-delete list, "*.INI|*.GID|..."
+    std::vector<std::string> refusedPatterns_;
+    bool deleteAll_ = false;
+    bool installFolderDeletable_ = false;
+    std::string log_;
+    int failures_ = 0;
+    bool restart_ = false;
+};
+
+void TUninstallRun::Run() {
+    Prepare();
+    RemoveProgramID();
+    RunBeforeProgram();
+    // The run's own current folder must not keep the install folder in use.
+    SetCurrentFolder(s_.TempFolder);
+    DeleteFiles();
+    DeleteShortcuts();
+    DeleteFolders();
+    DeleteKeys();
+    RestoreAssociations();
+    RemoveRegistration();
+    DeleteInstallFolder();
+    Summarize();
+    Complete();
+}
+
+void TUninstallRun::Prepare() {
+    const std::string& u = s_.UnSetupString;
+    s_.StatusText = u + "を行っています。" + kCrLf + kCrLf + "【処理状況】" + kCrLf;
+    s_.StepResult = kDone;
+
+    view_.DisableOptions();
+    const RunOptions::Box* box = options_.boxes;
+    deleteAll_ = box[0].checked && !box[1].visible && !box[2].visible && !box[3].visible;
+    if (!deleteAll_) {
+        const std::string candidates[4] = {"*.INI", "*.GID", box[2].caption, box[3].caption};
+        for (int i = 0; i < 4; ++i) {
+            if (!box[i].checked || candidates[i].empty()) continue;
+            if (IsBareNamePattern(candidates[i]))
+                patterns_ += candidates[i] + "|";
+            else
+                refusedPatterns_.push_back(candidates[i]);
+        }
+    }
+    installFolderDeletable_ = IsFullyQualified(installFolder_) && !protected_.IsProtected(installFolder_);
+
+    view_.HideWizard();
+    view_.ShowProgress();
+    Show();
+}
+
+void TUninstallRun::RemoveProgramID() {
+    const std::string id = IniRead(Script::ProgramID::kSection, Script::ProgramID::kID, "", record_);
+    if (id.empty()) return;
+    DeleteIniSection(RemovePathDelimiter(s_.WindowsFolder, "B") + "\\" + Script::ProgramIDList::kFileName, id);
+}
+
+void TUninstallRun::RunBeforeProgram() {
+    s_.StatusText += s_.UnSetupString + "処理前のプログラム実行．．．";
+    Show();
+    const std::string file = IniRead(Script::BeforeUnInstall::kSection, Script::BeforeUnInstall::kFile, "", record_);
+    if (file.empty()) {
+        s_.StepResult = "なし";
+        return;
+    }
+    std::string program = installFolder_ + RemovePathDelimiter(file, "T");
+    std::string parameters;
+    const int comma = IPos(",", program);
+    if (comma > 0) {
+        parameters = StrMid(program, comma + 1);
+        program = StrLeft(program, comma - 1);
+    }
+    // The author's program reports nothing to the log; only its start counts.
+    s_.StepResult = RunAndWait(program, parameters) == -1 ? kDone : kFailed;
+}
+
+void TUninstallRun::DeleteFiles() {
+    BeginStage("ファイルの" + s_.UnSetupString + "処理．．．");
+    for (const std::string& value : ReadNumbered(Script::DeleteFiles::kSection, Script::DeleteFiles::kFilePrefix, record_))
+        DeleteFileEntry(value, true);
+    for (const std::string& value :
+         ReadNumbered(Script::AddDeleteFile::kSection, Script::AddDeleteFile::kFilePrefix, record_))
+        DeleteFileEntry(value, false);
+}
+
+// listed: a [DeleteFile] entry (a file the install run copied); otherwise an
+// [AddDeleteFile] entry, which may be a wildcard pattern and may name a file
+// that never came to exist.
+void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed) {
+    std::string path = GetField(value, ',', 1);
+    const std::string flags = GetField(value, ',', 2);
+    const std::string tag = "<File> ";
+    if (!IsFullyQualified(path)) return Log(tag, path, kNotQualified);
+    const bool pattern = HasWildcard(path);
+    if (pattern) {
+        if (listed) return Log(tag, path, kWildcardEntry);
+        const std::string folder = ExtractFilePath(path);
+        const std::string name = ExtractFileName(path);
+        if (HasWildcard(folder)) return Log(tag, path, kWildcardInFolderPart);
+        if (StartsWithWildcard(name) && protected_.IsProtected(folder)) return Log(tag, path, kWildcardInProtected);
+        // The pattern is applied in exactly the folder that was checked.
+        const std::string canonical = ProtectedFolders::Canonical(folder);
+        if (!canonical.empty()) path = canonical + name;
+    }
+
+    const FileOutcome outcome = policy_.Decide(path, flags);
+    if (outcome.scheduled) restart_ = true;
+    // A pattern's code says little (it may have matched nothing); an extra
+    // file that never came to exist is no failure.
+    if (outcome.code == 0 || pattern || (!listed && outcome.code == ERROR_FILE_NOT_FOUND)) return;
+    Log(tag, path, SysErrorText(outcome.code) + outcome.note);
+}
+
+void TUninstallRun::DeleteShortcuts() {
+    BeginStage("ショートカットの" + s_.UnSetupString + "処理．．．");
+    const std::string tag = "<ShortCut> ";
+    for (const std::string& path :
+         ReadNumbered(Script::DeleteShortCut::kSection, Script::DeleteShortCut::kFilePrefix, record_)) {
+        if (!IsFullyQualified(path)) {
+            Log(tag, path, kNotQualified);
+            continue;
+        }
+        if (HasWildcard(path)) {
+            Log(tag, path, kWildcardEntry);
+            continue;
+        }
+        const unsigned long code = DeletePath(path);
+        if (code != 0) Log(tag, path, SysErrorText(code));
+        // Its menu folder goes when nothing else is left in it; a shell
+        // folder never goes.
+        const std::string folder = ExtractFilePath(path);
+        if (!protected_.IsProtected(folder)) DeleteFolderPatterns(folder, "");
+    }
+}
+
+void TUninstallRun::DeleteFolders() {
+    BeginStage("フォルダの" + s_.UnSetupString + "処理．．．");
+    for (const std::string& pattern : refusedPatterns_) Log("<Option> ", pattern, kPatternRefused);
+
+    const std::string tag = "<Folder> ";
+    const std::vector<std::string> folders =
+        ReadNumbered(Script::DeleteFolder::kSection, Script::DeleteFolder::kFolderPrefix, record_);
+    // The install run records parents first: children go first here.
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+        const std::string& folder = *it;
+        if (!IsFullyQualified(folder)) {
+            Log(tag, folder, kNotQualified);
+            continue;
+        }
+        if (protected_.IsProtected(folder)) {
+            Log(tag, folder, kProtectedFolder);
+            continue;
+        }
+        const bool inside = installFolderDeletable_ && ProtectedFolders::IsInside(folder, installFolder_);
+        const unsigned long code = RemoveFolder(folder, inside ? patterns_ : "");
+        // In delete-all mode the install folder stage removes what is left.
+        if (code == 0 || (inside && deleteAll_)) continue;
+        Log(tag, folder, SysErrorText(code));
+    }
+}
+
+void TUninstallRun::DeleteKeys() {
+    BeginStage("レジストリの" + s_.UnSetupString + "処理．．．");
+    for (const std::string& value :
+         ReadNumbered(Script::DeleteRegistry::kSection, Script::DeleteRegistry::kKeyPrefix, record_)) {
+        std::string rootMacro, keyPath;
+        SplitKeyValue(value, rootMacro, keyPath);
+        if (IsSharedRegistryKey(rootMacro, keyPath)) {
+            Log("<Registry> ", value, kSharedKey);
+            continue;
+        }
+        DeleteRegistryKey(rootMacro, keyPath);
+        if (RegistryKeyExists(HiveFromRootMacro(rootMacro), TrimKeyPath(keyPath))) Log("<Registry> ", value, kKeyRemains);
+    }
+}
+
+void TUninstallRun::RestoreAssociations() {
+    BeginStage("関連付けの" + s_.UnSetupString + "処理．．．");
+    for (int n = 1; n <= Script::RestoreRelate::kCount; ++n) {
+        const std::string value = IniRead(Script::RestoreRelate::kSection,
+                                          Script::NumberedKey(Script::RestoreRelate::kKeyPrefix, n), "", record_);
+        if (value.empty()) break;
+        const int comma = IPos(",", value);
+        const std::string extension = comma > 0 ? StrLeft(value, comma - 1) : value;
+        const std::string previous = comma > 0 ? StrMid(value, comma + 1) : "";
+        const unsigned long code = RestoreAssociation(extension, previous);
+        if (code != 0) Log("<Relate> ", "." + extension, SysErrorText(code));
+    }
+}
+
+void TUninstallRun::RemoveRegistration() {
+    BeginStage("「プログラム(アプリケーション)の追加と削除」の処理．．．");
+    // An empty key: the install run had no key name, so nothing was registered.
+    const std::string key = IniRead(Script::UnSetupRegistryKey::kSection, Script::UnSetupRegistryKey::kKey, "", record_);
+    if (key.empty()) return;
+    const std::string shown = "HKEY_LOCAL_MACHINE\\" + TrimKeyPath(key);
+    if (!IsUninstallEntryKey(key)) return Log("<Registry> ", shown, kNotUninstallEntry, kFailed);
+    DeleteRegistryKey("(Local)", key);
+    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(key))) Log("<Registry> ", shown, kKeyRemains, kFailed);
+}
+
+void TUninstallRun::DeleteInstallFolder() {
+    const std::string& u = s_.UnSetupString;
+    const std::string& i = s_.SetupString;
+    BeginStage(i + "フォルダの" + u + "処理．．．");
+    const std::string tag = "<SetupFolder> ";
+    if (!IsFullyQualified(installFolder_)) return Log(tag, installFolder_, kNotQualified);
+    if (!installFolderDeletable_) return Log(tag, installFolder_, kProtectedFolder);
+    // Already gone (it was one of the recorded folders): nothing failed.
+    if (!FolderExists(installFolder_)) return;
+
+    const unsigned long code = RemoveFolder(installFolder_, deleteAll_ ? "*.*|" : patterns_);
+    if (code == 0) return;
+    if (code != ERROR_DIR_NOT_EMPTY && code != ERROR_ACCESS_DENIED) return Log(tag, installFolder_, SysErrorText(code));
+    std::string lines = std::string(deleteAll_ ? "全ファイル・フォルダの削除を試みましたが、エラーが発生したため、"
+                                               : "ファイル・フォルダが残っているため、") +
+                        i + "フォルダを削除できませんでした。エクスプローラなどから、直接削除してください。" + kCrLf;
+    // Name what is left, so nothing of the user's goes unnoticed.
+    const std::vector<std::string> left = FolderContents(installFolder_);
+    if (!left.empty()) {
+        lines += "残っているファイル・フォルダ：" + std::string(kCrLf);
+        for (size_t k = 0; k < left.size() && k < kListedLeftovers; ++k) lines += "　" + left[k] + kCrLf;
+        if (left.size() > kListedLeftovers) lines += "　ほか" + std::to_string(left.size() - kListedLeftovers) + "件" + kCrLf;
+    }
+    Log(tag, installFolder_, lines);
+}
+
+void TUninstallRun::Summarize() {
+    const std::string& u = s_.UnSetupString;
+    s_.StatusText += s_.StepResult + kCrLf;
+    if (failures_ == 0) return Show();
+    s_.StatusText += "《情報》" + u + "の過程で、一部の処理が失敗しました。" + kCrLf;
+    Show();
+    if (view_.Ask(u + "の過程で、一部の処理が失敗しました。" + kCrLf + "詳細を表示しますか？", "情報", 52) == IDYES)
+        view_.ShowDetails("削除処理失敗　詳細表示", log_);
+}
+
+void TUninstallRun::Complete() {
+    const std::string& u = s_.UnSetupString;
+    s_.StatusText += std::string(kCrLf) + "【処理完了】" + kCrLf + "　「次へ(N)」をクリックして、" + u + "を完了してください。" + kCrLf;
+    Show();
+    view_.WaitForNext();
+
+    s_.RebootRequired = restart_;
+    CompletionPage page;
+    if (restart_) {
+        page.message = "　" + u + "を完了するには、Windowsを再起動する必要があります。" + kCrLf + kCrLf +
+                       "　Windowsの再起動を選択した場合、現在稼動している他のプログラムは強制的に終了され、" +
+                       "かつ、終了後プログラムは実行されませんので、十分にご注意ください。";
+        page.choice1 = "はい、Windowsを再起動します。(&Y)";
+        page.choice2 = "いいえ、Windowsは再起動せずに、アンインストーラーを終了します。(&N)";
+    } else {
+        page.message = u + "を完了しました。";
+        page.choice1 = "アンインストーラを終了します。(&Y)";
+    }
+    page.finishCaption = u + "完了(&E)";
+    const bool secondChoice = view_.ShowCompletion(page);
+    if (restart_ && !secondChoice) TWinReboot().RebootWindows(EWX_REBOOT);
+    view_.EndRun();
+}
+
+// A program that has just ended (the one run before uninstalling) can hold
+// its folder a moment longer: a folder in use is tried again for a while.
+unsigned long TUninstallRun::RemoveFolder(const std::string& folder, const std::string& patterns) {
+    unsigned long code = DeleteFolderPatterns(folder, patterns);
+    for (int attempt = 0; attempt < kFolderInUseRetries && code == ERROR_SHARING_VIOLATION; ++attempt) {
+        view_.ProcessMessages();
+        Sleep(kFolderInUseWaitMs);
+        code = DeleteFolderPatterns(folder, patterns);
+    }
+    return code;
+}
+
+void TUninstallRun::BeginStage(const std::string& line) {
+    s_.StatusText += s_.StepResult + kCrLf + line;
+    s_.StepResult = kDone;
+    Show();
+}
+
+void TUninstallRun::Log(const std::string& tag, const std::string& subject, const std::string& lines,
+                        const char* result) {
+    log_ += tag + subject + kCrLf + lines + kCrLf;
+    ++failures_;
+    s_.StepResult = result;
+}
+
+}  // namespace
 
 void RunUninstall(RunView& view) {
-    view.Ask(State().UnSetupString + "処理は、このバージョンではまだ利用できません。", "情報", 64);
+    const SetupState& s = State();
+    const RunOptions options = view.Options();
+    const std::string& text = options.folderText;
+    const std::string folder = text.empty() ? text : AddPathDelimiter(text, "B");
+    if (folder.empty() || folder == "\\") {
+        view.Ask(s.UnSetupString + "フォルダが不明です。" + kCrLf + s.UnSetupString + "は続行できません。", "致命的エラー", 16);
+        return;
+    }
+    TUninstallRun(view, options, folder).Run();
 }

@@ -232,10 +232,6 @@ TEST(WizardE2E, UninstallShowsTheRecordedReadmeThenTheOptionPage) {
     setup.Press(IDC_btnEvent);
     ASSERT_TRUE(setup.WaitForText(IDC_btnEvent, kU + "開始(&S)"));
     EXPECT_TRUE(OnFolderPage(setup));
-    setup.Press(IDC_btnEvent);
-    MessageBoxView box = setup.WaitForMessageBox("the start press");
-    EXPECT_EQ(ToUtf8(kU + "処理は、このバージョンではまだ利用できません。"), ToUtf8(box.text));
-    setup.Answer(box, IDOK);
 }
 
 TEST(WizardE2E, UninstallWithoutReadmeGoesStraightToTheOptionPage) {

@@ -1,0 +1,91 @@
+#include "sysops/PathNames.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/Handles.h"
+#include "app/MBUtils.h"
+#include "app/uStrOp.h"
+
+namespace {
+
+// Calls a path function of the A family with a buffer grown until it fits.
+template <typename Call>
+std::string GrowingCall(Call call) {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::string(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
+}
+
+std::string FullPath(const std::string& path) {
+    return GrowingCall([&](char* out, DWORD size) { return GetFullPathNameA(path.c_str(), size, out, nullptr); });
+}
+
+std::string LongPath(const std::string& path) {
+    return GrowingCall([&](char* out, DWORD size) { return GetLongPathNameA(path.c_str(), out, size); });
+}
+
+// Length of the root that names a drive ("C:") or a share
+// ("\\server\share"); 0 for anything else.
+size_t RootLength(const std::string& full) {
+    if (full.size() >= 2 && full[1] == ':') return 2;
+    if (full.size() < 2 || full[0] != '\\' || full[1] != '\\') return 0;
+    int separators = 0;
+    for (size_t i = 2; i < full.size(); ++i) {
+        if (IsPathDelimiterAt(full, static_cast<int>(i + 1)) && ++separators == 2) return i;
+    }
+    return full.size();
+}
+
+// The long form of the longest existing leading part, the rest appended as
+// written: the system expands short names only of parts that exist. The
+// root itself is never looked up ("C:" alone would name drive C's current
+// folder).
+std::string LongForm(const std::string& full) {
+    std::string head = RemovePathDelimiter(full, "B");
+    const size_t root = RootLength(head);
+    std::string tail;
+    while (head.size() > root) {
+        const std::string expanded = LongPath(head);
+        if (!expanded.empty()) return RemovePathDelimiter(expanded, "B") + tail;
+        const std::string name = ExtractFileName(head);
+        const std::string parent = RemovePathDelimiter(ExtractFilePath(head), "B");
+        if (name.empty() || parent.size() >= head.size()) break;
+        tail = "\\" + name + tail;
+        head = parent;
+    }
+    return head + tail;
+}
+
+}  // namespace
+
+std::string CanonicalPath(const std::string& path) {
+    if (path.empty()) return {};
+    const std::string full = FullPath(path);
+    if (full.empty()) return {};
+    std::string result = LongForm(full);
+    // A root keeps its "\" in every case ("C:" alone would mean the current
+    // folder of drive C).
+    const bool folderForm = full.size() && IsPathDelimiterAt(full, static_cast<int>(full.size()));
+    if (folderForm || (result.size() == 2 && result[1] == ':')) result = AddPathDelimiter(result, "B");
+    return result;
+}
+
+bool SetCurrentFolder(const std::string& folder) { return SetCurrentDirectoryA(folder.c_str()) != FALSE; }
+
+std::vector<std::string> FolderContents(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((AddPathDelimiter(folder, "B") + "*").c_str(), &data));
+    if (!find) return names;
+    do {
+        const std::string name = data.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(find.get(), &data));
+    return names;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// What the system makes of a path name, and the process's current folder.
+// Queries only, apart from SetCurrentFolder; nothing here shows anything.
+#include <string>
+#include <vector>
+
+// The path as the file system resolves it: made absolute (relative to the
+// current folder), "." and ".." resolved, every short (8.3) name of an
+// existing part expanded to its long form. A trailing "\" of the input is
+// kept. Parts that do not exist stay as written. Empty when the system
+// cannot resolve the path at all.
+std::string CanonicalPath(const std::string& path);
+
+// Makes the folder the process's current folder; true on success.
+bool SetCurrentFolder(const std::string& folder);
+
+// Names of the files and folders directly inside the folder ("." and ".."
+// left out), in the order the system lists them; empty when there are none
+// or the folder cannot be listed.
+std::vector<std::string> FolderContents(const std::string& folder);

@@ -1,0 +1,101 @@
+#include "uninstall/PathGuards.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "app/MBUtils.h"
+#include "app/SetupState.h"
+#include "app/uStrOp.h"
+#include "app/uUtils.h"
+#include "sysops/PathNames.h"
+
+namespace {
+
+std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
+
+bool StartsWith(const std::string& text, const std::string& head) {
+    return text.size() >= head.size() && text.compare(0, head.size(), head) == 0;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// A root of a canonical folder (ending with "\"): "C:\" or "\\server\share\".
+bool IsRoot(const std::string& canonical) {
+    if (canonical.size() == 3 && canonical[1] == ':') return true;
+    if (!StartsWith(canonical, "\\\\")) return false;
+    int separators = 0;
+    for (size_t i = 2; i < canonical.size(); ++i) {
+        if (IsPathDelimiterAt(canonical, static_cast<int>(i + 1))) ++separators;
+    }
+    return separators <= 2;
+}
+
+}  // namespace
+
+bool IsFullyQualified(const std::string& path) {
+    if (path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':' &&
+        IsSeparator(path[2]))
+        return true;
+    if (path.size() < 3 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
+    if (path[2] == '?' || path[2] == '.') return false;  // device and raw paths
+    // "\\server\share": both names present.
+    const size_t serverEnd = path.find_first_of("\\/", 2);
+    if (serverEnd == std::string::npos || serverEnd == 2) return false;
+    const size_t shareEnd = path.find_first_of("\\/", serverEnd + 1);
+    return (shareEnd == std::string::npos ? path.size() : shareEnd) > serverEnd + 1;
+}
+
+bool HasWildcard(const std::string& path) { return MBPos("*", path) > 0 || MBPos("?", path) > 0; }
+
+bool IsBareNamePattern(const std::string& pattern) {
+    return !pattern.empty() && MBPos("\\", pattern) == 0 && MBPos("/", pattern) == 0 && MBPos(":", pattern) == 0 &&
+           MBPos("..", pattern) == 0;
+}
+
+ProtectedFolders::ProtectedFolders(const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders) {
+        if (folder.empty() || !IsFullyQualified(folder)) continue;
+        const std::string canonical = Canonical(folder);
+        if (!canonical.empty()) folders_.push_back(Upper(canonical));
+    }
+}
+
+ProtectedFolders ProtectedFolders::ForThisMachine(const SetupState& s) {
+    std::vector<std::string> folders = {
+        s.WindowsFolder,         s.SystemFolder,          s.ProgramFilesFolder,   s.TempFolder,
+        s.StartMenuFolder,       s.ProgramsFolder,        s.DesktopFolder,        s.StartupFolder,
+        s.SendToFolder,          s.DocumentsFolder,       s.CommonStartMenuFolder, s.CommonProgramsFolder,
+        s.CommonDesktopFolder,   s.CommonStartupFolder,   s.CommonDocumentsFolder,
+    };
+    // Folders the state record does not carry but that hold the user's or
+    // every program's data.
+    for (int csidl : {CSIDL_PROFILE, CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86, CSIDL_PROGRAM_FILES,
+                      CSIDL_PROGRAM_FILES_COMMON, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA,
+                      CSIDL_FONTS, CSIDL_FAVORITES, CSIDL_TEMPLATES, CSIDL_COMMON_TEMPLATES, CSIDL_PERSONAL,
+                      CSIDL_MYPICTURES, CSIDL_MYMUSIC, CSIDL_MYVIDEO, CSIDL_RECENT, CSIDL_NETHOOD, CSIDL_PRINTHOOD,
+                      CSIDL_COOKIES, CSIDL_INTERNET_CACHE, CSIDL_HISTORY, CSIDL_ADMINTOOLS}) {
+        folders.push_back(GetSpecialFolder(csidl));
+    }
+    return ProtectedFolders(folders);
+}
+
+std::string ProtectedFolders::Canonical(const std::string& folder) {
+    const std::string canonical = CanonicalPath(AddPathDelimiter(folder, "B"));
+    return canonical.empty() ? canonical : AddPathDelimiter(canonical, "B");
+}
+
+bool ProtectedFolders::IsInside(const std::string& folder, const std::string& base) {
+    if (!IsFullyQualified(folder) || !IsFullyQualified(base)) return false;
+    const std::string f = Upper(Canonical(folder)), b = Upper(Canonical(base));
+    return !f.empty() && !b.empty() && StartsWith(f, b);
+}
+
+bool ProtectedFolders::IsProtected(const std::string& folder) const {
+    if (!IsFullyQualified(folder)) return true;
+    const std::string canonical = Upper(Canonical(folder));
+    if (canonical.empty() || IsRoot(canonical)) return true;
+    for (const std::string& listed : folders_) {
+        if (StartsWith(listed, canonical)) return true;  // equals or contains it
+    }
+    return false;
+}

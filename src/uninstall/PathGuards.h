@@ -1,0 +1,46 @@
+#pragma once
+// What the uninstall run refuses to delete however the record reads: paths
+// that are not fully qualified, patterns that are more than a bare name, and
+// folders that hold the system, other programs or the user's own files.
+// Decisions only; nothing here deletes or shows anything.
+#include <string>
+#include <vector>
+
+struct SetupState;
+
+// "X:\..." or "\\server\share\..."; never a relative path, a path on the
+// current drive ("\x"), a drive-relative one ("C:x") or a device path
+// ("\\?\", "\\.\").
+bool IsFullyQualified(const std::string& path);
+
+// True when the text holds "*" or "?".
+bool HasWildcard(const std::string& path);
+
+// A file-name pattern relative to the folder it is applied in: not empty,
+// and without "\", "/", ":" or "..", so it can never reach another folder.
+bool IsBareNamePattern(const std::string& pattern);
+
+// The folders a delete-all or a wildcard must never touch, compared as
+// canonical long paths (full, ".." resolved, short names expanded).
+class ProtectedFolders {
+public:
+    // The given folders (any form; those the system cannot resolve are
+    // dropped).
+    explicit ProtectedFolders(const std::vector<std::string>& folders);
+    // Every system folder of the state record (Windows, system, program
+    // files, temporary, the menu, desktop and document folders of the user
+    // and of all users) and the shell's profile, application-data, fonts
+    // and further special folders of this machine.
+    static ProtectedFolders ForThisMachine(const SetupState& state);
+
+    // True when the folder is a drive or share root, not fully qualified,
+    // cannot be resolved, or equals or contains one of the folders.
+    bool IsProtected(const std::string& folder) const;
+    // The canonical form used for the comparison; ends with "\".
+    static std::string Canonical(const std::string& folder);
+    // True when the folder is the base or lies below it (canonical forms).
+    static bool IsInside(const std::string& folder, const std::string& base);
+
+private:
+    std::vector<std::string> folders_;  // canonical, upper case, ending with "\"
+};

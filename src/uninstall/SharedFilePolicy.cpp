@@ -1,0 +1,99 @@
+#include "uninstall/SharedFilePolicy.h"
+
+#include <windows.h>
+
+#include "app/RunView.h"
+#include "app/SetupState.h"
+#include "app/uStrOp.h"
+#include "app/uUtils.h"
+#include "sysops/Deletion.h"
+#include "sysops/FileOps.h"
+#include "sysops/Shell.h"
+#include "uninstall/PathGuards.h"
+
+const char* const kRestartNote = "(追加情報)このファイルはWindowsの再起動後に削除が試行されます。\r\n";
+
+namespace {
+
+const char kCaption[] = "ファイル削除の確認";
+
+bool Has(const std::string& flags, const char* flag) { return IPos(flag, flags) > 0; }
+
+// A library (".DLL" or ".OCX" anywhere in the path) in the Windows or system
+// folder: by the path as written, and by where it really lies.
+bool IsSystemLibrary(const std::string& path) {
+    if (!IsRegistrable(path)) return false;
+    const SetupState& s = State();
+    for (const std::string& folder : {s.WindowsFolder, s.SystemFolder}) {
+        if (folder.empty()) continue;
+        if (IPos(folder, path) > 0) return true;
+        if (ProtectedFolders::IsInside(ExtractFilePath(path), folder)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string& flags) {
+    FileOutcome outcome;
+    std::string flagText = flags;
+    const long count = SharedDllCount(path);
+    auto keep = [&] {
+        flagText += "/L";
+        outcome.code = 0;
+    };
+    auto remove = [&] { outcome.code = DeletePath(path); };
+
+    if (count != 0 && Has(flagText, "/S")) {
+        if (AdjustSharedDllCount(path, false) != 0) {
+            keep();  // other programs still count on it
+        } else {
+            const std::string answer = AskShared(path);
+            if (answer == "Delete" || answer == "Yes")
+                remove();
+            else
+                keep();
+        }
+    } else if (count != 0) {
+        keep();  // another installer counted it, this one did not
+    } else if (Has(flagText, "/C")) {
+        if (AskYesNo(path + "\r\n\r\n" + "このファイルを削除してもよろしいですか？" + "\r\n\r\n" + "<<　注意　>>" +
+                     "\r\n" + "DLL/OCXなどは他のプログラムでも使用される可能性があります。" + "\r\n" +
+                     "確実に使用されないことがわかっている場合のみ削除してください。"))
+            remove();
+        else
+            keep();
+    } else if (Has(flagText, "/L")) {
+        outcome.code = 0;
+    } else if (IsSystemLibrary(path)) {
+        if (AskYesNo(path + "\r\n\r\n" + "このDLL/OCXファイルは、共有登録されていませんが、" + "\r\n" +
+                     "今後、他のプログラムで使われる可能性があります。" + "\r\n" +
+                     "このファイルを削除してもよろしいですか？"))
+            remove();
+        else
+            keep();
+    } else {
+        remove();
+    }
+
+    outcome.kept = Has(flagText, "/L");
+    if (!outcome.kept && FileExists(path)) {
+        if (outcome.code == 0) outcome.code = ERROR_ACCESS_DENIED;
+        if (Has(flagText, "/F") && DeleteOnRestart(path)) {
+            outcome.scheduled = true;
+            outcome.note = kRestartNote;
+        }
+    }
+    return outcome;
+}
+
+std::string SharedFilePolicy::AskShared(const std::string& path) {
+    if (answer_ == "Delete" || answer_ == "Save") return answer_;
+    answer_.clear();
+    answer_ = view_.AskSharedFile(path + "\r\n\r\n" + "この共有ファイルは、現在、他のどのプログラムからも使われていません。" +
+                                  "\r\n" + "しかし、今後、他のプログラムで使われる可能性があります。" + "\r\n" +
+                                  "このファイルを削除してもよろしいですか？");
+    return answer_;
+}
+
+bool SharedFilePolicy::AskYesNo(const std::string& text) { return view_.Ask(text, kCaption, 36) == IDYES; }

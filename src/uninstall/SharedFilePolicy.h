@@ -1,0 +1,43 @@
+#pragma once
+// The one decision every file entry of the uninstall record passes through:
+// delete the file, leave it, or ask, from its flags ("/S", "/C", "/L", "/F"),
+// its SharedDLLs count and whether it is a library in the Windows or system
+// folder. Questions go through the run's view.
+#include <string>
+
+class RunView;
+
+// What the decision did with one entry.
+struct FileOutcome {
+    unsigned long code = 0;  // 0, or the Win32 code of a file that is still there
+    std::string note;        // the restart note (ends with CR LF) or empty
+    bool kept = false;       // stays by decision ("/L" added or present)
+    bool scheduled = false;  // its deletion waits for the next restart
+};
+
+class SharedFilePolicy {
+public:
+    explicit SharedFilePolicy(RunView& view) : view_(view) {}
+
+    // Decides and acts for one entry (path, flag text). A "/S" entry's count
+    // is decremented exactly once, before any question. A file that
+    // survives an attempt to delete it gives 5 when no other code was
+    // reported and, with "/F", is scheduled for deletion at the next restart
+    // (the note is set only when that succeeded).
+    FileOutcome Decide(const std::string& path, const std::string& flags);
+
+    // "Can't Delete" until the shared-file dialog was answered; "Delete" and
+    // "Save" then answer every later shared-file question of the run.
+    const std::string& PersistentAnswer() const { return answer_; }
+
+private:
+    // The shared-file dialog, unless "Delete" or "Save" already holds.
+    std::string AskShared(const std::string& path);
+    bool AskYesNo(const std::string& text);
+
+    RunView& view_;
+    std::string answer_ = "Can't Delete";
+};
+
+// The note of a file whose deletion waits for the next restart.
+extern const char* const kRestartNote;

@@ -1,0 +1,409 @@
+// The whole uninstall run on hand-written records, with real files, keys,
+// counts and pending deletions of this machine; the view's answers are
+// scripted and an unexpected question fails the test.
+#include "uninstall/UninstallRun.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "UninstallTestKit.h"
+#include "app/uIniFile.h"
+#include "app/uUtils.h"
+#include "uninstall/KeyGuards.h"
+#include "uninstall/PathGuards.h"
+
+using namespace ukit;
+
+namespace {
+
+const std::string kU = "アンインストール";
+const std::string kUninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string kDetailsQuestion = kU + "の過程で、一部の処理が失敗しました。\r\n詳細を表示しますか？";
+
+std::string Unique(const std::string& stem) { return stem + std::to_string(GetCurrentProcessId()); }
+
+// The progress text of a run, from the stage results in their order.
+std::string StatusOf(const std::vector<std::string>& results, bool failures = false) {
+    const char* lines[] = {"アンインストール処理前のプログラム実行．．．",
+                           "ファイルのアンインストール処理．．．",
+                           "ショートカットのアンインストール処理．．．",
+                           "フォルダのアンインストール処理．．．",
+                           "レジストリのアンインストール処理．．．",
+                           "関連付けのアンインストール処理．．．",
+                           "「プログラム(アプリケーション)の追加と削除」の処理．．．",
+                           "インストールフォルダのアンインストール処理．．．"};
+    std::string text = kU + "を行っています。\r\n\r\n【処理状況】\r\n";
+    for (size_t i = 0; i < results.size(); ++i) text += std::string(lines[i]) + results[i] + "\r\n";
+    if (failures) text += "《情報》" + kU + "の過程で、一部の処理が失敗しました。\r\n";
+    return text + "\r\n【処理完了】\r\n　「次へ(N)」をクリックして、" + kU + "を完了してください。\r\n";
+}
+
+bool FolderThere(const std::string& path) {
+    const DWORD attrs = GetFileAttributesA(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+class UninstallRunTest : public ::testing::Test {
+protected:
+    // The record in the install folder and start-up's copy of it, which the
+    // run reads.
+    void WriteRecord(const std::string& body) {
+        const std::string text = "[SetupFolder]\r\nFolder=" + app_ + "\r\n\r\n" + body;
+        dir_.Write("app\\UNSETUP.INI", text);
+        dir_.Write("work\\UNSETUP.INI", text);
+    }
+    // Runs with the option page as given (default: nothing checked).
+    void Run() {
+        if (view_.options.folderText.empty()) view_.options = OptionBoxes(app_, false, false);
+        RunUninstall(view_);
+    }
+    std::string HkcuKey(const std::string& name) const { return reg_.subkey() + "\\" + name; }
+
+    ScratchFolder dir_;
+    const std::string app_ = dir_ / "app\\";
+    UninstallState state_{dir_ / "work\\UNSETUP.INI"};
+    TestRunView view_;
+    RestartSeam restart_;
+    TestRegKey reg_;
+};
+
+}  // namespace
+
+// ---- A clean run ----
+
+TEST_F(UninstallRunTest, RemovesEverythingRecordedAndEndsOnTheCompletionPage) {
+    RestoredFile idList(State().WindowsFolder + "RVSET98.INI");
+    IniWrite("ThisApp", "Folder", app_, State().WindowsFolder + "RVSET98.INI");
+    IniWrite("OtherApp", "Folder", "C:\\Other\\", State().WindowsFolder + "RVSET98.INI");
+    const std::string entry = Unique("RvRunClean");
+    ScratchKeys cleanup(HKEY_LOCAL_MACHINE, {kUninstallList + entry});
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + entry, "DisplayName", "x");
+    SetString(HKEY_CURRENT_USER, HkcuKey("App\\Sub"), "v", "1");
+    SetString(HKEY_CURRENT_USER, HkcuKey("NoMacro"), "v", "1");
+    SetString(HKEY_CURRENT_USER, HkcuKey("Kept"), "v", "1");
+
+    for (const char* f : {"app\\prog.exe", "app\\data\\a.dat", "app\\data\\deep\\b.dat", "app\\logs\\1.tmp",
+                          "app\\logs\\2.tmp", "app\\settings.cfg", "menu\\App\\Tool.lnk",
+                          "menu\\App\\Help.lnk", "menu\\Other.lnk", "shared\\Common.dll"})
+        dir_.Write(f, "x");
+    SharedCount count(dir_ / "shared\\Common.dll", 3);
+    WriteRecord(Section("DeleteFolder", "Folder", {app_ + "data\\", app_ + "data\\deep\\", app_ + "logs\\"}) +
+                Section("DeleteFile", "File",
+                        {app_ + "prog.exe", app_ + "data\\a.dat,/W", app_ + "data\\deep\\b.dat",
+                         dir_ / "shared\\Common.dll,/S", app_ + "UNSETUP.INI"}) +
+                Section("DeleteShortCut", "File", {dir_ / "menu\\App\\Tool.lnk", dir_ / "menu\\App\\Help.lnk"}) +
+                Section("DeleteRegistry", "Key", {"(Cuser)\\" + HkcuKey("App"), HkcuKey("NoMacro")}) +
+                Section("AddDeleteFile", "File", {app_ + "logs\\*.tmp", app_ + "settings.cfg", app_ + "never.ini"}) +
+                "[UnSetupRegistryKey]\r\nKey=" + kUninstallList + entry + "\r\n\r\n[ProgramID]\r\nID=ThisApp\r\n");
+    Run();
+
+    for (const char* f : {"app\\prog.exe", "app\\data\\a.dat", "app\\logs\\1.tmp", "app\\settings.cfg",
+                          "menu\\App\\Tool.lnk", "app\\UNSETUP.INI"})
+        EXPECT_FALSE(dir_.Exists(f)) << f;
+    EXPECT_FALSE(FolderThere(app_ + "data")) << "removed deepest first though recorded parent first";
+    EXPECT_FALSE(FolderThere(dir_ / "menu\\App")) << "an emptied menu folder goes";
+    EXPECT_TRUE(dir_.Exists("menu\\Other.lnk"));
+    EXPECT_TRUE(dir_.Exists("shared\\Common.dll")) << "still counted by two other programs";
+    EXPECT_EQ(2, CountOf(dir_ / "shared\\Common.dll"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, HkcuKey("App")));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, HkcuKey("NoMacro"))) << "a key without root macro is the user's";
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, HkcuKey("Kept")));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + entry));
+    EXPECT_EQ("", IniRead("ThisApp", "Folder", "", State().WindowsFolder + "RVSET98.INI"));
+    EXPECT_EQ("C:\\Other\\", IniRead("OtherApp", "Folder", "", State().WindowsFolder + "RVSET98.INI"));
+    EXPECT_FALSE(FolderThere(app_));
+    EXPECT_EQ(ToUtf8(StatusOf({"なし", "完了", "完了", "完了", "完了", "完了", "完了", "完了"})),
+              ToUtf8(view_.LastStatus()));
+    const std::vector<std::string> events = {"Options", "DisableOptions", "HideWizard", "ShowProgress",
+                                             "WaitForNext", "ShowCompletion", "EndRun"};
+    EXPECT_EQ(events, view_.events) << "no question, no details";
+    EXPECT_EQ(ToUtf8(kU + "を完了しました。"), ToUtf8(view_.completion.message));
+    EXPECT_EQ(ToUtf8("アンインストーラを終了します。(&Y)"), ToUtf8(view_.completion.choice1));
+    EXPECT_EQ("", view_.completion.choice2);
+    EXPECT_EQ(ToUtf8(kU + "完了(&E)"), ToUtf8(view_.completion.finishCaption));
+    EXPECT_TRUE(restart_.calls().empty());
+}
+
+TEST_F(UninstallRunTest, ProgramBeforeUninstallingRunsInTheInstallFolderWithItsParameters) {
+    const std::string out = dir_ / "before.txt";
+    WriteRecord(Section("DeleteFile", "File", {app_ + "child.exe", app_ + "UNSETUP.INI"}) +
+                "[BeforeUnInstall]\r\nFile=\\child.exe,cwd " + out + "\r\n");
+    ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_child.exe").c_str(), (app_ + "child.exe").c_str(), FALSE));
+    Run();
+    const std::string seen = ReadFileBytes(out);
+    ASSERT_FALSE(seen.empty()) << "the program did not run";
+    EXPECT_TRUE(SameFolder(seen.substr(0, seen.find('\n')), app_)) << seen;
+    EXPECT_NE(std::string::npos, seen.find("cwd " + out)) << seen;
+    EXPECT_EQ(ToUtf8(StatusOf({"完了", "完了", "完了", "完了", "完了", "完了", "完了", "完了"})),
+              ToUtf8(view_.LastStatus()));
+    EXPECT_FALSE(FolderThere(app_)) << "the program ended before its folder went";
+}
+
+// ---- Failures and their details ----
+
+TEST_F(UninstallRunTest, FailuresAreListedAndTheUsersFileIsNamed) {
+    dir_.Write("app\\prog.exe", "x");
+    dir_.Write("app\\mine.txt", "the user's letter");
+    WriteRecord(Section("DeleteFile", "File", {app_ + "prog.exe", app_ + "gone.exe", app_ + "UNSETUP.INI"}));
+    view_.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+    Run();
+
+    EXPECT_TRUE(dir_.Exists("app\\mine.txt")) << "never deleted without delete-all";
+    EXPECT_EQ(ToUtf8(StatusOf({"なし", "一部失敗", "完了", "完了", "完了", "完了", "完了", "一部失敗"}, true)),
+              ToUtf8(view_.LastStatus()));
+    EXPECT_EQ(ToUtf8("削除処理失敗　詳細表示"), ToUtf8(view_.detailsCaption));
+    const std::string expected =
+        "<File> " + app_ + "gone.exe\r\n" + SysErrorText(ERROR_FILE_NOT_FOUND) + "\r\n" + "<SetupFolder> " + app_ +
+        "\r\nファイル・フォルダが残っているため、インストールフォルダを削除できませんでした。"
+        "エクスプローラなどから、直接削除してください。\r\n残っているファイル・フォルダ：\r\n　mine.txt\r\n\r\n";
+    EXPECT_EQ(ToUtf8(expected), ToUtf8(view_.detailsText));
+    const std::vector<std::string> tail = {"Ask", "ShowDetails", "WaitForNext", "ShowCompletion", "EndRun"};
+    EXPECT_EQ(tail, std::vector<std::string>(view_.events.end() - 5, view_.events.end()));
+}
+
+TEST_F(UninstallRunTest, DetailsDeclinedAreNotShown) {
+    WriteRecord(Section("DeleteFile", "File", {app_ + "gone.exe"}));
+    view_.ExpectAsk("情報", kDetailsQuestion, 52, IDNO);
+    Run();
+    EXPECT_TRUE(view_.detailsText.empty());
+    EXPECT_EQ(ToUtf8(kU + "を完了しました。"), ToUtf8(view_.completion.message)) << "no restart for a failure";
+}
+
+// ---- Files in use and the restart ----
+
+TEST_F(UninstallRunTest, FileInUseWithFIsNotedScheduledAndTheRestartIsOffered) {
+    for (const bool declined : {false, true}) {
+        SCOPED_TRACE(declined ? "restart declined" : "restart chosen");
+        PendingRenamesGuard pending;
+        TestRunView view;
+        dir_.Write("app\\busy.exe", "running");
+        const std::string busy = app_ + "busy.exe";
+        FileLocker lock(busy);
+        ASSERT_TRUE(lock.ok());
+        WriteRecord(Section("DeleteFile", "File", {busy + ",/F", app_ + "UNSETUP.INI"}));
+        view.options = OptionBoxes(app_, false, false);
+        view.choosesSecond = declined;
+        view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        const size_t restartsBefore = restart_.calls().size();
+        RunUninstall(view);
+
+        EXPECT_TRUE(PendingRenamesGuard::DeletionPending(busy));
+        EXPECT_EQ(0u, view.detailsText.find("<File> " + busy + "\r\n")) << ToUtf8(view.detailsText);
+        EXPECT_NE(std::string::npos,
+                  view.detailsText.find("(追加情報)このファイルはWindowsの再起動後に削除が試行されます。\r\n\r\n"));
+        EXPECT_EQ(ToUtf8("　" + kU + "を完了するには、Windowsを再起動する必要があります。\r\n\r\n"
+                         "　Windowsの再起動を選択した場合、現在稼動している他のプログラムは強制的に終了され、"
+                         "かつ、終了後プログラムは実行されませんので、十分にご注意ください。"),
+                  ToUtf8(view.completion.message));
+        EXPECT_EQ(ToUtf8("はい、Windowsを再起動します。(&Y)"), ToUtf8(view.completion.choice1));
+        EXPECT_EQ(ToUtf8("いいえ、Windowsは再起動せずに、アンインストーラーを終了します。(&N)"),
+                  ToUtf8(view.completion.choice2));
+        const std::vector<UINT> expected = declined ? std::vector<UINT>{} : std::vector<UINT>{EWX_REBOOT};
+        EXPECT_EQ(expected, std::vector<UINT>(restart_.calls().begin() + restartsBefore, restart_.calls().end()));
+        EXPECT_EQ("EndRun", view.events.back()) << "the restart request comes before the end";
+        ASSERT_TRUE(lock.Release());
+        DeleteFileA(busy.c_str());
+    }
+}
+
+// ---- Option patterns and delete-all ----
+
+TEST_F(UninstallRunTest, OptionPatternsApplyInTheInstallFolderAndItsRecordedFoldersOnly) {
+    for (const char* f : {"app\\a.ini", "app\\b.log", "app\\c.gid", "app\\sub\\d.ini", "app\\sub\\e.LOG",
+                          "elsewhere\\x.ini"})
+        dir_.Write(f, "x");
+    WriteRecord(Section("DeleteFolder", "Folder", {app_ + "sub\\", dir_ / "elsewhere\\"}) +
+                Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}));
+    view_.options = OptionBoxes(app_, true, false, "*.LOG", true, "*.TXT", false);
+    view_.ExpectAsk("情報", kDetailsQuestion, 52, IDNO);
+    Run();
+    EXPECT_FALSE(FolderThere(app_ + "sub")) << "its *.INI and *.LOG went, then the folder";
+    EXPECT_FALSE(dir_.Exists("app\\a.ini"));
+    EXPECT_FALSE(dir_.Exists("app\\b.log"));
+    EXPECT_TRUE(dir_.Exists("app\\c.gid")) << "an unchecked box";
+    EXPECT_TRUE(dir_.Exists("elsewhere\\x.ini")) << "outside the install folder no pattern applies";
+    EXPECT_EQ(ToUtf8(StatusOf({"なし", "完了", "完了", "一部失敗", "完了", "完了", "完了", "一部失敗"}, true)),
+              ToUtf8(view_.LastStatus()));
+}
+
+TEST_F(UninstallRunTest, DeleteAllTakesTheUsersFilesAndIgnoresFoldersInside) {
+    for (const char* f : {"app\\prog.exe", "app\\mine.doc", "app\\sub\\notes.txt", "app\\sub\\deeper\\x.bin"})
+        dir_.Write(f, "x");
+    WriteRecord(Section("DeleteFolder", "Folder", {app_ + "sub\\"}) +
+                Section("DeleteFile", "File", {app_ + "prog.exe", app_ + "UNSETUP.INI"}));
+    view_.options = DeleteAllBoxes(app_);
+    Run();
+    EXPECT_FALSE(FolderThere(app_));
+    EXPECT_EQ(ToUtf8(StatusOf({"なし", "完了", "完了", "完了", "完了", "完了", "完了", "完了"})),
+              ToUtf8(view_.LastStatus()));
+}
+
+// ---- Nothing that is not ours ----
+
+TEST_F(UninstallRunTest, DeleteAllOnAProtectedInstallFolderDeletesOnlyWhatTheRecordLists) {
+    const SetupState& s = State();
+    const std::string profile = AddPathDelimiter(GetSpecialFolder(CSIDL_PROFILE), "B");
+    char shortForm[MAX_PATH] = {};
+    GetShortPathNameA(s.ProgramFilesFolder.c_str(), shortForm, sizeof shortForm);
+    const ProtectedFolders guard = ProtectedFolders::ForThisMachine(s);
+    for (const std::string& folder : {s.ProgramFilesFolder, profile, std::string("C:\\"),
+                                      std::string("C:\\rvnothere\\..\\"), std::string(shortForm), s.WindowsFolder}) {
+        SCOPED_TRACE(ToUtf8(folder));
+        // Never run a delete-all here unless the guard holds.
+        ASSERT_FALSE(folder.empty());
+        ASSERT_TRUE(guard.IsProtected(folder));
+        const std::string ours = folder + Unique("rvours") + ".txt";
+        const std::string canary = folder + Unique("rvcanary") + ".txt";
+        ASSERT_TRUE(WriteFileBytes(ours, "ours"));
+        ASSERT_TRUE(WriteFileBytes(canary, "not ours"));
+        const std::string record = "[SetupFolder]\r\nFolder=" + folder + "\r\n\r\n" +
+                                   Section("DeleteFolder", "Folder", {folder}) +
+                                   Section("DeleteFile", "File", {ours});
+        dir_.Write("work\\UNSETUP.INI", record);
+        TestRunView view;
+        view.options = DeleteAllBoxes(folder);
+        view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        RunUninstall(view);
+
+        EXPECT_FALSE(FileExistsAt(ours));
+        EXPECT_TRUE(FileExistsAt(canary));
+        EXPECT_TRUE(FolderThere(RemovePathDelimiter(folder, "B")));
+        const std::string why = "ドライブやネットワーク共有のルート、またはシステムのフォルダ(Windows・Program Files・"
+                                "ユーザーのフォルダなど)か、それを含むフォルダのため、削除しませんでした。\r\n\r\n";
+        EXPECT_EQ(ToUtf8("<Folder> " + folder + "\r\n" + why + "<SetupFolder> " + folder + "\r\n" + why),
+                  ToUtf8(view.detailsText));
+        EXPECT_EQ(ToUtf8(StatusOf({"なし", "完了", "完了", "一部失敗", "完了", "完了", "完了", "一部失敗"}, true)),
+                  ToUtf8(view.LastStatus()));
+        DeleteFileA(canary.c_str());
+        DeleteFileA(ours.c_str());
+    }
+}
+
+TEST_F(UninstallRunTest, TamperedRecordDeletesNothingItShouldNot) {
+    const SetupState& s = State();
+    const std::string tempCanary = s.TempFolder + Unique("rv") + ".rvcanary";
+    const std::string winCanary = s.WindowsFolder + Unique("rv") + ".rvcanary";
+    ASSERT_TRUE(WriteFileBytes(tempCanary, "x"));
+    ASSERT_TRUE(WriteFileBytes(winCanary, "x"));
+    for (const char* f : {"sibling.txt", "outside\\keep.txt", "outside\\b.lnk", "app\\prog.exe"}) dir_.Write(f, "x");
+    ASSERT_TRUE(CreateDirectoryA((dir_ / "outside\\sub").c_str(), nullptr));
+    SetString(HKEY_CURRENT_USER, HkcuKey("Canary"), "v", "1");
+    const std::vector<std::string> keys = {"(Local)\\", "(Local)\\SOFTWARE", "(Cuser)\\Software", "Software",
+                                           "(Local)SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "(Class)CLSID"};
+    for (const std::string& key : keys) {
+        std::string root = "(Cuser)", path = key;
+        if (key[0] == '(') {
+            root = key.substr(0, 7);
+            path = key.substr(7);
+        }
+        ASSERT_TRUE(IsSharedRegistryKey(root, path)) << key;  // never run unless the guard holds
+    }
+    const std::vector<std::string> added = {s.TempFolder + "*.rvcanary", s.WindowsFolder + "*.rvcanary",
+                                            s.TempFolder + "rvnothere\\..\\?.rvcanary", dir_ / "out*\\keep.txt",
+                                            "outside\\keep.txt"};
+    const std::vector<std::string> files = {dir_ / "outside\\*.txt", "outside\\keep.txt", app_ + "prog.exe",
+                                            app_ + "UNSETUP.INI"};
+    const std::vector<std::string> shortcuts = {dir_ / "outside\\*.lnk"};
+    const std::vector<std::string> folders = {s.TempFolder, dir_ / "outside\\sub\\"};
+    WriteRecord(Section("DeleteFolder", "Folder", folders) + Section("DeleteFile", "File", files) +
+                Section("DeleteShortCut", "File", shortcuts) + Section("DeleteRegistry", "Key", keys) +
+                Section("AddDeleteFile", "File", added) + "[UnSetupOption]\r\nCheckBox3=..\\*.txt\r\n\r\n" +
+                "[UnSetupRegistryKey]\r\nKey=" + kUninstallList + "\r\n");
+    view_.options = OptionBoxes(app_, false, false, "..\\*.txt", true, "C:*.txt", true);
+    view_.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+    Run();
+
+    EXPECT_TRUE(FileExistsAt(tempCanary));
+    EXPECT_TRUE(FileExistsAt(winCanary));
+    for (const char* f : {"sibling.txt", "outside\\keep.txt", "outside\\b.lnk"}) EXPECT_TRUE(dir_.Exists(f)) << f;
+    EXPECT_FALSE(dir_.Exists("app\\prog.exe")) << "the record's own entries still go";
+    EXPECT_FALSE(FolderThere(dir_ / "outside\\sub")) << "an unprotected recorded folder is handled as always";
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, HkcuKey("Canary")));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(kUninstallList)));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
+
+    const std::string& log = view_.detailsText;
+    auto listed = [&](const std::string& entry, const std::string& why) {
+        EXPECT_NE(std::string::npos, log.find(entry + "\r\n" + why)) << ToUtf8(entry) << "\n" << ToUtf8(log);
+    };
+    const std::string wildcard = "ワイルドカード(*・?)を含むため、処理しませんでした。";
+    const std::string unqualified = "ドライブ名(C:\\など)かネットワーク共有(\\\\サーバー名\\共有名)から始まる";
+    const std::string inProtected = "システムや他のプログラムのファイルがあるフォルダのため、";
+    listed("<File> " + dir_ / "outside\\*.txt", wildcard);
+    listed("<File> outside\\keep.txt", unqualified);
+    listed("<ShortCut> " + dir_ / "outside\\*.lnk", wildcard);
+    listed("<File> " + s.TempFolder + "*.rvcanary", inProtected);
+    listed("<File> " + s.WindowsFolder + "*.rvcanary", inProtected);
+    listed("<File> " + s.TempFolder + "rvnothere\\..\\?.rvcanary", inProtected);
+    listed("<File> " + dir_ / "out*\\keep.txt", "フォルダ名の部分にワイルドカード");
+    listed("<Folder> " + s.TempFolder, "ドライブやネットワーク共有のルート");
+    listed("<Option> ..\\*.txt", "ファイル名だけのパターンではない");
+    listed("<Option> C:*.txt", "ファイル名だけのパターンではない");
+    for (const std::string& key : keys) listed("<Registry> " + key, "レジストリの最上位のキー");
+    listed("<Registry> HKEY_LOCAL_MACHINE\\" + kUninstallList.substr(0, kUninstallList.size() - 1),
+           "「プログラム(アプリケーション)の追加と削除」の登録キーではないため");
+    EXPECT_EQ(ToUtf8(StatusOf({"なし", "一部失敗", "一部失敗", "一部失敗", "一部失敗", "完了", "失敗", "完了"}, true)),
+              ToUtf8(view_.LastStatus()));
+    DeleteFileA(tempCanary.c_str());
+    DeleteFileA(winCanary.c_str());
+}
+
+TEST_F(UninstallRunTest, UnknownFolderStopsBeforeAnything) {
+    for (const std::string& folder : {std::string(""), std::string("\\")}) {
+        dir_.Write("app\\prog.exe", "x");
+        WriteRecord(Section("DeleteFile", "File", {app_ + "prog.exe"}));
+        TestRunView view;
+        view.options = OptionBoxes(folder, true, true);
+        view.ExpectAsk("致命的エラー", kU + "フォルダが不明です。\r\n" + kU + "は続行できません。", 16, IDOK);
+        RunUninstall(view);
+        EXPECT_TRUE(dir_.Exists("app\\prog.exe"));
+        const std::vector<std::string> events = {"Options", "Ask"};
+        EXPECT_EQ(events, view.events) << "the wizard stays as it was";
+    }
+}
+
+// ---- Associations ----
+
+TEST_F(UninstallRunTest, AssociationsAreRestoredAndOtherProgramsDataIsKept) {
+    ScratchKeys classes(HKEY_CLASSES_ROOT, {".rvta", "rvta_auto_file", ".rvtb", "rvtb_auto_file", ".rvtc",
+                                            "rvtc_auto_file", ".rvtd", "rvtd_auto_file", ".rvte", "rvte_auto_file",
+                                            "OldType", "OtherApp.File"});
+    // a: had "OldType"; another program keeps its list of openers there.
+    SetString(HKEY_CLASSES_ROOT, ".rvta", "", "rvta_auto_file");
+    SetString(HKEY_CLASSES_ROOT, ".rvta\\OpenWithProgids", "OldType", "");
+    SetString(HKEY_CLASSES_ROOT, "rvta_auto_file\\shell\\open\\command", "", "app.exe %1");
+    // b: had no value; another program's ShellNew lives there.
+    SetString(HKEY_CLASSES_ROOT, ".rvtb", "", "rvtb_auto_file");
+    SetString(HKEY_CLASSES_ROOT, ".rvtb\\ShellNew", "NullFile", "");
+    SetString(HKEY_CLASSES_ROOT, "rvtb_auto_file", "", "ours");
+    // c: had nothing; only our value is there.
+    SetString(HKEY_CLASSES_ROOT, ".rvtc", "", "rvtc_auto_file");
+    SetString(HKEY_CLASSES_ROOT, "rvtc_auto_file", "", "ours");
+    // d: another program took the extension after our installation.
+    SetString(HKEY_CLASSES_ROOT, ".rvtd", "", "OtherApp.File");
+    SetString(HKEY_CLASSES_ROOT, "rvtd_auto_file", "", "ours, not named any more");
+    // e: recorded before our installation as our own class already.
+    SetString(HKEY_CLASSES_ROOT, ".rvte", "", "rvte_auto_file");
+    SetString(HKEY_CLASSES_ROOT, "rvte_auto_file", "", "from the first installation");
+    WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) +
+                Section("RestoreRelate", "Key", {"rvta,OldType", "rvtb,", "rvtc,", "rvtd,Foreign", "RVTE,rvte_auto_file"}));
+    Run();
+
+    EXPECT_EQ("OldType", GetString(HKEY_CLASSES_ROOT, ".rvta", ""));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ".rvta\\OpenWithProgids"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "rvta_auto_file"));
+    EXPECT_EQ("<none>", GetString(HKEY_CLASSES_ROOT, ".rvtb", ""));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ".rvtb\\ShellNew"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "rvtb_auto_file"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".rvtc"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "rvtc_auto_file"));
+    EXPECT_EQ("OtherApp.File", GetString(HKEY_CLASSES_ROOT, ".rvtd", ""));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "rvtd_auto_file")) << "the extension no longer named it";
+    EXPECT_EQ("rvte_auto_file", GetString(HKEY_CLASSES_ROOT, ".rvte", ""));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "rvte_auto_file"));
+    EXPECT_EQ(ToUtf8(StatusOf({"なし", "完了", "完了", "完了", "完了", "完了", "完了", "完了"})),
+              ToUtf8(view_.LastStatus()));
+}
+
