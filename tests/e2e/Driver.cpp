@@ -1,6 +1,7 @@
 #include "Driver.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -247,6 +248,30 @@ SetupProcess::SetupProcess(const std::string& exe, const std::string& arguments,
     CloseHandle(pi.hThread);
     process_.reset(pi.hProcess);
     pid_ = pi.dwProcessId;
+}
+
+std::unique_ptr<SetupProcess> SetupProcess::Attach(const std::string& exeName, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    do {
+        UniqueHandle<KernelHandleTraits> snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = snapshot && Process32First(snapshot.get(), &entry); more;
+             more = Process32Next(snapshot.get(), &entry)) {
+            if (lstrcmpiA(entry.szExeFile, exeName.c_str()) != 0) continue;
+            HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE,
+                                         entry.th32ProcessID);
+            if (!process) continue;
+            std::unique_ptr<SetupProcess> attached(new SetupProcess());
+            attached->workFoldersBefore_ = ExistingWorkFolders();
+            attached->process_.reset(process);
+            attached->pid_ = entry.th32ProcessID;
+            return attached;
+        }
+        Sleep(100);
+    } while (GetTickCount() - start < timeoutMs);
+    ADD_FAILURE() << "no process " << exeName << " appeared";
+    return nullptr;
 }
 
 SetupProcess::~SetupProcess() {

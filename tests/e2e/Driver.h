@@ -61,6 +61,10 @@ public:
     using Environment = std::vector<std::pair<std::string, std::string>>;
     SetupProcess(const std::string& exe, const std::string& arguments, const Environment& environment = {});
     ~SetupProcess();
+    // A program another program started (found by its file name, such as
+    // "UNRAVEL.EXE"), driven from then on like one this side started; null
+    // (and a failed test) when none appeared in time.
+    static std::unique_ptr<SetupProcess> Attach(const std::string& exeName, DWORD timeoutMs = kWaitMs);
     SetupProcess(const SetupProcess&) = delete;
     SetupProcess& operator=(const SetupProcess&) = delete;
 
@@ -107,6 +111,7 @@ public:
     bool WaitForText(int id, const std::string& text, DWORD timeoutMs = kWaitMs);
 
 private:
+    SetupProcess() = default;
     void FailOnOpenMessageBox(const std::string& during);
     void RemoveNewWorkFolders();
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "Driver.h"
+#include "SampleKit.h"
 #include "TestSupport.h"
 #include "app/uIniFile.h"
 #include "ui/resource.h"
@@ -17,60 +18,6 @@ namespace {
 
 const std::string kS = "インストール";
 const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-std::string SampleFolder() { return BinFolder() + "..\\sample\\"; }
-
-// Copies the sample distribution (built beside the test programs) into dist.
-void CopySample(const Distribution& dist) {
-    for (const char* name : {"SETUP.INI", "LICENSE.TXT", "README.TXT", "UNREADME.TXT", "SETTINGS.DAT",
-                             "ソフト情報.TXT", "SAMPLE.EXE", "RVSAMPLE.DLL", "MANUAL.TX_", "docs\\guide.htm"}) {
-        const std::string bytes = ReadFileBytes(SampleFolder() + name);
-        ASSERT_FALSE(bytes.empty()) << "sample file missing: " << ToUtf8(name);
-        dist.Write(name, bytes);
-    }
-}
-
-std::string ShellFolder(int csidl) {
-    char path[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
-    std::string folder(path);
-    if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    return folder;
-}
-
-// Everything the sample package leaves outside its install folder, put back
-// after the test.
-class SampleLeftovers {
-public:
-    SampleLeftovers()
-        : unravel_(WindowsFolder() + "UNRAVEL.EXE"), list_(WindowsFolder() + "RVSET98.INI"),
-          ini_(WindowsFolder() + "RVSAMPLE.INI") {}
-    ~SampleLeftovers() {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (kUninstallKey + "RavelinSample").c_str());
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Ravelin Sample");
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".rvsample");
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, "rvsample_auto_file");
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", 0,
-                          KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            RegDeleteValueA(key, sharedValue.c_str());
-            RegCloseKey(key);
-        }
-        RemoveTree(ShellFolder(CSIDL_PROGRAMS) + "Ravelin サンプル");
-        DeleteFileA((ShellFolder(CSIDL_DESKTOPDIRECTORY) + "Ravelin サンプル.lnk").c_str());
-    }
-    std::string sharedValue;
-
-private:
-    RestoredFile unravel_, list_, ini_;
-};
-
-std::string Field(const std::string& report, const std::string& name) {
-    const size_t at = report.find("\t" + name + "\t");
-    if (at == std::string::npos) return "(missing)";
-    const size_t start = report.find(": ", at) + 2;
-    return report.substr(start, report.find('\n', start) - start);
-}
 
 // The record the sample package must leave, byte for byte.
 std::string ExpectedSampleRecord(const std::string& f, const std::string& programs, const std::string& desktop) {
@@ -85,7 +32,8 @@ std::string ExpectedSampleRecord(const std::string& f, const std::string& progra
            "docs\\\r\n\r\n"
            "[DeleteFile]\r\nFile1=" + f + "SAMPLE.EXE\r\nFile2=" + f + "README.TXT\r\nFile3=" + f +
            "MANUAL.TXT\r\nFile4=" + f + "ソフト情報.TXT\r\nFile5=" + f + "docs\\guide.htm\r\nFile6=" + f +
-           "データ\\表示設定.INI\r\nFile7=" + f + "RVSAMPLE.DLL,/S/R\r\nFile8=" + f + "UNSETUP.INI\r\n\r\n"
+           "データ\\表示設定.INI\r\nFile7=" + f + "RVSAMPLE.DLL,/S/R\r\nFile8=" + f + "UNREADME.TXT\r\nFile9=" + f +
+           "UNSETUP.INI\r\n\r\n"
            "[DeleteShortCut]\r\nFile1=" + programs + "Ravelin サンプル\\Ravelin サンプル.lnk\r\nFile2=" + programs +
            "Ravelin サンプル\\お読みください.lnk\r\nFile3=" + desktop + "Ravelin サンプル.lnk\r\n\r\n"
            "[DeleteRegistry]\r\nKey1=(Cuser)Software\\Ravelin Sample\r\n\r\n"
@@ -105,56 +53,17 @@ TEST(InstallE2E, TheSamplePackageThroughTheWizardLeavesEverythingItRecords) {
     CopySample(dist);
     ScratchFolder target;
     const std::string app = target.path() + "Ravelin Sample\\";
-    SampleLeftovers leftovers;
-    leftovers.sharedValue = app + "RVSAMPLE.DLL";
+    SampleLeftovers leftovers(app);
     DeleteFileA((WindowsFolder() + "UNRAVEL.EXE").c_str());
 
     SetupProcess setup(dist.exe(), "");
-    ASSERT_TRUE(setup.WaitForWizard());
-    ASSERT_TRUE(setup.WaitForText(IDC_btnEvent, kS + "続行(&C)"));
-    setup.Press(IDC_btnEvent);
-    // Licence: only after ticking the box.
-    ASSERT_TRUE(setup.WaitForText(IDC_btnEvent, "同意する(&A)"));
-    setup.Press(IDC_chkEULARead);
-    ASSERT_TRUE(setup.WaitUntil([&] { return setup.Enabled(IDC_btnEvent); }, "licence accepted"));
-    setup.Press(IDC_btnEvent);
-    ASSERT_TRUE(setup.WaitUntil([&] { return setup.Text(IDC_fraReadme) == "はじめにお読みください"; }, "readme"));
-    setup.Press(IDC_btnEvent);
-    ASSERT_TRUE(setup.WaitForText(IDC_btnEvent, kS + "開始(&S)"));
-    EXPECT_TRUE(setup.Checked(IDC_chkSCutDesktop));
-    EXPECT_TRUE(setup.Checked(IDC_chkSCutStartMenu));
-    SendMessageA(setup.Control(IDC_txtFolder), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(app.c_str()));
-    setup.Press(IDC_btnEvent);
-
-    MessageBoxView box = setup.WaitForMessageBox("the folder question");
-    EXPECT_EQ(ToUtf8("フォルダ作成"), ToUtf8(box.caption));
-    EXPECT_EQ(ToUtf8(app + "\r\n\r\nこのフォルダは存在しません。作成してもよろしいですか？"), ToUtf8(box.text));
-    setup.Answer(box, IDYES);
-    box = setup.WaitForMessageBox("the association question", 60000);
-    EXPECT_EQ(ToUtf8("関連付けの確認"), ToUtf8(box.caption));
-    EXPECT_EQ(ToUtf8("拡張子 *.rvsample を\r\n" + app + "SAMPLE.EXE\r\nに関連付けします。よろしいですか？"),
-              ToUtf8(box.text));
-    EXPECT_EQ(static_cast<unsigned>(MB_YESNO | MB_ICONQUESTION), box.Flags());
-    setup.Answer(box, IDYES);
-
-    HWND status = setup.WaitForWindow("TfrmStatus");
-    ASSERT_TRUE(setup.WaitUntil([&] { return setup.Text(IDC_btnAbort, status) == "次へ(&N)"; }, "the summary", 60000));
-    const std::string summary = setup.Text(IDC_lblMessage, status);
+    const std::string summary = InstallSample(setup, app);
     for (const std::string& line :
-         {kS + "に必要な容量を調べています．．．完了", std::string("ファイルをコピーしています．．．完了"),
-          std::string("ショートカットを作成しています．．．完了"), std::string("関連付けを設定しています．．．完了"),
-          std::string("アンインストール情報を更新しています．．．完了"), std::string("【処理完了】")})
+         {kS + "に必要な容量を調べています．．．完了", std::string("ディスクの空き容量をチェックしています．．．完了"),
+          std::string("ファイルをコピーしています．．．完了"), std::string("ショートカットを作成しています．．．完了"),
+          std::string("関連付けを設定しています．．．完了"), std::string("アンインストール情報を更新しています．．．完了"),
+          std::string("【処理完了】")})
         EXPECT_NE(std::string::npos, summary.find(line)) << ToUtf8(line) << "\n" << ToUtf8(summary);
-    setup.Press(IDC_btnAbort, status);
-
-    ASSERT_TRUE(setup.WaitForText(IDC_btnEvent, kS + "完了(&E)"));
-    EXPECT_TRUE(setup.Shown(IDC_fraSelectType));
-    EXPECT_EQ(ToUtf8("インストーラを終了して、プログラムを実行します。(&Y)"), ToUtf8(setup.Text(IDC_optSelectType1)));
-    EXPECT_FALSE(setup.Shown(IDC_optSelectType2));
-    EXPECT_NE(std::string::npos, setup.Text(IDC_lblSelectTypeMsg)
-                                     .find("(CreateProcess APIを利用します。)\r\n" + app + "SAMPLE.EXE /firstrun"));
-    setup.Press(IDC_btnEvent);
-    ASSERT_TRUE(setup.WaitForExit(20000));
 
     // Files, with the compressed manual under its header name and the
     // run-after program started in the install folder.
@@ -200,10 +109,10 @@ TEST(InstallE2E, TheSamplePackageThroughTheWizardLeavesEverythingItRecords) {
 
     // The desktop shortcut as an independent link parser reads it.
     const std::string link = UnixCommandOutput("/usr/bin/lnkinfo '" + UnixPathOf(desktop + "Ravelin サンプル.lnk") + "'");
-    EXPECT_EQ(ToUtf8(app + "SAMPLE.EXE"), Field(link, "Local path")) << link;
-    EXPECT_EQ(ToUtf8(app + "データ"), Field(link, "Working directory").substr(0, ToUtf8(app + "データ").size()))
+    EXPECT_EQ(ToUtf8(app + "SAMPLE.EXE"), LinkField(link, "Local path")) << link;
+    EXPECT_EQ(ToUtf8(app + "データ"), LinkField(link, "Working directory").substr(0, ToUtf8(app + "データ").size()))
         << link;
-    EXPECT_EQ("/desktop", Field(link, "Command line arguments")) << link;
+    EXPECT_EQ("/desktop", LinkField(link, "Command line arguments")) << link;
 
     const std::string list = UnixCommandOutput("wine uninstaller --list");
     EXPECT_NE(std::string::npos, list.find("Ravelin サンプル 1.0")) << list;

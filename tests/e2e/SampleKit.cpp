@@ -1,0 +1,108 @@
+#include "SampleKit.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "ui/resource.h"
+
+namespace e2e {
+
+namespace {
+const std::string kS = "インストール";
+const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+}  // namespace
+
+std::string SampleFolder() { return BinFolder() + "..\\sample\\"; }
+
+void CopySample(const Distribution& dist) {
+    for (const char* name : {"SETUP.INI", "LICENSE.TXT", "README.TXT", "UNREADME.TXT", "SETTINGS.DAT",
+                             "ソフト情報.TXT", "SAMPLE.EXE", "RVSAMPLE.DLL", "MANUAL.TX_", "docs\\guide.htm"}) {
+        const std::string bytes = ReadFileBytes(SampleFolder() + name);
+        ASSERT_FALSE(bytes.empty()) << "sample file missing: " << ToUtf8(name);
+        dist.Write(name, bytes);
+    }
+}
+
+std::string ShellFolder(int csidl) {
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
+    std::string folder(path);
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
+SampleLeftovers::SampleLeftovers(const std::string& installFolder)
+    : shared_(installFolder + "RVSAMPLE.DLL"), unravel_(WindowsFolder() + "UNRAVEL.EXE"),
+      list_(WindowsFolder() + "RVSET98.INI"), ini_(WindowsFolder() + "RVSAMPLE.INI") {}
+
+SampleLeftovers::~SampleLeftovers() {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (kUninstallKey + "RavelinSample").c_str());
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Ravelin Sample");
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, ".rvsample");
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "rvsample_auto_file");
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", 0,
+                      KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, shared_.c_str());
+        RegCloseKey(key);
+    }
+    RemoveTree(ShellFolder(CSIDL_PROGRAMS) + "Ravelin サンプル");
+    DeleteFileA((ShellFolder(CSIDL_DESKTOPDIRECTORY) + "Ravelin サンプル.lnk").c_str());
+}
+
+std::string InstallSample(SetupProcess& setup, const std::string& app) {
+    if (!setup.WaitForWizard()) return {};
+    if (!setup.WaitForText(IDC_btnEvent, kS + "続行(&C)")) return {};
+    setup.Press(IDC_btnEvent);
+    // Licence: only after ticking the box.
+    if (!setup.WaitForText(IDC_btnEvent, "同意する(&A)")) return {};
+    setup.Press(IDC_chkEULARead);
+    if (!setup.WaitUntil([&] { return setup.Enabled(IDC_btnEvent); }, "licence accepted")) return {};
+    setup.Press(IDC_btnEvent);
+    if (!setup.WaitUntil([&] { return setup.Text(IDC_fraReadme) == "はじめにお読みください"; }, "readme")) return {};
+    setup.Press(IDC_btnEvent);
+    if (!setup.WaitForText(IDC_btnEvent, kS + "開始(&S)")) return {};
+    EXPECT_TRUE(setup.Checked(IDC_chkSCutDesktop));
+    EXPECT_TRUE(setup.Checked(IDC_chkSCutStartMenu));
+    SendMessageA(setup.Control(IDC_txtFolder), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(app.c_str()));
+    setup.Press(IDC_btnEvent);
+
+    MessageBoxView box = setup.WaitForMessageBox("the folder question");
+    EXPECT_EQ(ToUtf8("フォルダ作成"), ToUtf8(box.caption));
+    EXPECT_EQ(ToUtf8(app + "\r\n\r\nこのフォルダは存在しません。作成してもよろしいですか？"), ToUtf8(box.text));
+    setup.Answer(box, IDYES);
+    box = setup.WaitForMessageBox("the association question", 60000);
+    EXPECT_EQ(ToUtf8("関連付けの確認"), ToUtf8(box.caption));
+    EXPECT_EQ(ToUtf8("拡張子 *.rvsample を\r\n" + app + "SAMPLE.EXE\r\nに関連付けします。よろしいですか？"),
+              ToUtf8(box.text));
+    EXPECT_EQ(static_cast<unsigned>(MB_YESNO | MB_ICONQUESTION), box.Flags());
+    setup.Answer(box, IDYES);
+
+    HWND status = setup.WaitForWindow("TfrmStatus");
+    if (!setup.WaitUntil([&] { return setup.Text(IDC_btnAbort, status) == "次へ(&N)"; }, "the summary", 60000))
+        return {};
+    const std::string summary = setup.Text(IDC_lblMessage, status);
+    setup.Press(IDC_btnAbort, status);
+
+    if (!setup.WaitForText(IDC_btnEvent, kS + "完了(&E)")) return summary;
+    setup.WaitUntil([&] { return setup.Shown(IDC_fraSelectType); }, "the completion page");
+    EXPECT_EQ(ToUtf8("インストーラを終了して、プログラムを実行します。(&Y)"), ToUtf8(setup.Text(IDC_optSelectType1)));
+    EXPECT_FALSE(setup.Shown(IDC_optSelectType2));
+    EXPECT_NE(std::string::npos, setup.Text(IDC_lblSelectTypeMsg)
+                                     .find("(CreateProcess APIを利用します。)\r\n" + app + "SAMPLE.EXE /firstrun"));
+    setup.Press(IDC_btnEvent);
+    EXPECT_TRUE(setup.WaitForExit(20000));
+    return summary;
+}
+
+std::string LinkField(const std::string& report, const std::string& name) {
+    const size_t at = report.find("\t" + name + "\t");
+    if (at == std::string::npos) return "(missing)";
+    const size_t start = report.find(": ", at) + 2;
+    return report.substr(start, report.find('\n', start) - start);
+}
+
+}  // namespace e2e

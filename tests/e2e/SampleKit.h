@@ -1,0 +1,38 @@
+#pragma once
+// The sample package (built beside the test programs in ..\sample\) as the
+// end-to-end tests install and uninstall it through the real windows.
+#include <string>
+
+#include "Driver.h"
+
+namespace e2e {
+
+std::string SampleFolder();
+// Copies the sample distribution into dist.
+void CopySample(const Distribution& dist);
+std::string ShellFolder(int csidl);  // ends with "\"
+
+// Everything the sample package leaves outside its install folder, put back
+// after the test whatever happened.
+class SampleLeftovers {
+public:
+    explicit SampleLeftovers(const std::string& installFolder);
+    ~SampleLeftovers();
+    SampleLeftovers(const SampleLeftovers&) = delete;
+    SampleLeftovers& operator=(const SampleLeftovers&) = delete;
+
+private:
+    std::string shared_;
+    RestoredFile unravel_, list_, ini_;
+};
+
+// Walks the install wizard like a person accepting the defaults: licence
+// ticked and accepted, readme read, the folder typed in and created, the
+// association accepted, the summary's "次へ(&N)", the completion page's
+// finish. Returns the progress window's summary text.
+std::string InstallSample(SetupProcess& setup, const std::string& installFolder);
+
+// "\t<field>\t\t: <value>" of lnkinfo's report.
+std::string LinkField(const std::string& report, const std::string& name);
+
+}  // namespace e2e
