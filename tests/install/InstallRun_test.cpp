@@ -9,6 +9,7 @@
 #include "sysops/Deletion.h"
 #include "sysops/Registry.h"
 #include "sysops/Shell.h"
+#include "uninstall/UninstallRun.h"
 
 namespace {
 
@@ -437,4 +438,48 @@ TEST(InstallRunCompletion, RestartAndRunAfterProgramPages) {
         EXPECT_EQ(1, restarts);
     }
     TWinReboot::SetExitWindowsFunction({});
+}
+
+// ---- Install and uninstall together ----
+
+TEST(InstallThenUninstall, TwoProgramsSharingOneLibraryAreRemovedInEitherOrder) {
+    for (const bool aFirst : {true, false}) {
+        SCOPED_TRACE(aFirst ? "A first" : "B first");
+        InstallFixture f;
+        const std::string common = f.root / "common\\";
+        CreateDirectoryA(common.c_str(), nullptr);
+        f.Source("SHARED.DLL", "shared code");
+        f.Source("A.TXT", "a");
+        f.Source("B.TXT", "b");
+        const std::string apps[2] = {f.root / "a\\", f.root / "b\\"};
+        const std::string keys[2] = {f.KeyName() + " A", f.KeyName() + " B"};
+        for (int i = 0; i < 2; ++i) {
+            WriteFileBytes(f.s.ScriptFile, "[Title]\r\nUnSetupKey=" + keys[i] + "\r\n[CopyFile]\r\nFile1=" + common +
+                                               "SHARED.DLL,/S\r\nFile2=(App)\\" + (i ? "B" : "A") + ".TXT\r\n");
+            TestView view;
+            view.options.folderText = apps[i];
+            view.Expect("フォルダ作成", "", IDYES);
+            RunInstall(view);
+        }
+        ASSERT_EQ(2, SharedDllCount(common + "SHARED.DLL"));
+
+        const int order[2] = {aFirst ? 0 : 1, aFirst ? 1 : 0};
+        for (int step = 0; step < 2; ++step) {
+            const int i = order[step];
+            f.s.Mode = "UNSETUP";
+            CopyFileA((apps[i] + "UNSETUP.INI").c_str(), (f.s.WorkFolder + "UNSETUP.INI").c_str(), FALSE);
+            f.s.ScriptFile = f.s.WorkFolder + "UNSETUP.INI";
+            TestView view;
+            view.options.folderText = apps[i];
+            // The last user of the library is asked about it; the first is not.
+            if (step == 1) view.sharedAnswers.push_back("Yes");
+            RunUninstall(view);
+            EXPECT_EQ(step == 0 ? 1 : 0, SharedDllCount(common + "SHARED.DLL"));
+            EXPECT_EQ(step == 0, FileExistsAt(common + "SHARED.DLL"));
+            EXPECT_FALSE(FolderExistsAt(apps[i])) << "its own folder is gone";
+            EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE,
+                                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + keys[i]));
+            EXPECT_TRUE(view.completionShown);
+        }
+    }
 }

@@ -5,6 +5,7 @@
 #include "sysops/Deletion.h"
 
 TestView::~TestView() {
+    for (const std::string& a : sharedAnswers) ADD_FAILURE() << "shared-file question never asked: " << a;
     for (const Answer& a : answers_)
         ADD_FAILURE() << "question never asked: " << ToUtf8(a.caption) << ": " << ToUtf8(a.textPart);
 }
@@ -38,8 +39,14 @@ int TestView::Ask(const std::string& text, const std::string& caption, unsigned 
 }
 
 std::string TestView::AskSharedFile(const std::string& text) {
-    ADD_FAILURE() << "an install never asks about shared files: " << ToUtf8(text);
-    return "No";
+    sharedAsked.push_back(text);
+    if (sharedAnswers.empty()) {
+        ADD_FAILURE() << "unexpected shared-file question: " << ToUtf8(text);
+        return "No";
+    }
+    const std::string answer = sharedAnswers.front();
+    sharedAnswers.pop_front();
+    return answer;
 }
 
 namespace {

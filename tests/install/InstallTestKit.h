@@ -28,12 +28,14 @@ public:
                      std::function<void()> before = {});
 
     RunOptions options;
+    std::deque<std::string> sharedAnswers;  // the four-button dialog's answers, in order
     std::string abortWhenStatusHas;  // the person aborts when a status shows this
     bool chooseSecond = false;       // the completion page's second choice
 
     // What the run did.
     std::vector<std::string> statuses;
     std::vector<std::string> asked;  // caption + ": " + text
+    std::vector<std::string> sharedAsked;
     std::vector<std::string> counts;
     std::vector<int> percents;
     std::string detailsCaption, detailsText;
