@@ -61,6 +61,25 @@ int CheckerRuns(const Distribution& dist) {
     return runs;
 }
 
+// Presses start with a folder that does not exist: the install run asks
+// to create it; declining stops the run before anything is made, and the
+// program ends.
+void StartIntoMissingFolder(SetupProcess& setup, const std::string& word) {
+    ScratchFolder scratch;
+    const std::string folder = scratch.path() + "missing\\";
+    SendMessageA(setup.Control(IDC_txtFolder), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    setup.Press(IDC_btnEvent);
+    MessageBoxView box = setup.WaitForMessageBox("the start press", 60000);
+    EXPECT_EQ(ToUtf8("フォルダ作成"), ToUtf8(box.caption));
+    EXPECT_EQ(0u, box.text.find(folder)) << ToUtf8(box.text);
+    setup.Answer(box, IDNO);
+    box = setup.WaitForMessageBox("the stop");
+    EXPECT_EQ(ToUtf8(word + "中止"), ToUtf8(box.caption));
+    setup.Answer(box, IDOK);
+    EXPECT_TRUE(setup.WaitForExit(20000));
+    EXPECT_FALSE(FileExistsAt(folder + "UNSETUP.INI"));
+}
+
 }  // namespace
 
 // ---- Page sequence ----
@@ -80,13 +99,8 @@ TEST(WizardE2E, WithoutLicenceOrReadmeTheTitlePageLeadsToTheFolderPage) {
     EXPECT_TRUE(setup.Enabled(IDC_btnEvent));
     EXPECT_EQ(ToUtf8(kS + "終了(&E)"), ToUtf8(setup.Text(IDC_btnEnd)));
 
-    // Starting does not pretend to install while the install run is missing.
-    setup.Press(IDC_btnEvent);
-    MessageBoxView box = setup.WaitForMessageBox("the start press");
-    EXPECT_EQ(ToUtf8("情報"), ToUtf8(box.caption));
-    EXPECT_EQ(ToUtf8(kS + "処理は、このバージョンではまだ利用できません。"), ToUtf8(box.text));
-    setup.Answer(box, IDOK);
-    EXPECT_TRUE(OnFolderPage(setup));
+    // The start press begins the install run, which first checks the folder.
+    StartIntoMissingFolder(setup, kS);
 }
 
 TEST(WizardE2E, LicenceNeedsTheCheckBoxAndLeadsToTheReadme) {
@@ -176,9 +190,7 @@ TEST(WizardE2E, CheckerAllowingShowsItsMessageOnTwoLinesAndRunsOnce) {
     EXPECT_NE(std::string::npos, ReadFileBytes(dist.path() + "check\\rvchecker.log").find("check"))
         << "the checker runs in its own folder";
 
-    setup.Press(IDC_btnEvent);  // the start press passes the checker by
-    box = setup.WaitForMessageBox("the start press");
-    setup.Answer(box, IDOK);
+    StartIntoMissingFolder(setup, kS);  // the start press passes the checker by
     EXPECT_EQ(1, CheckerRuns(dist));
 }
 
@@ -254,11 +266,9 @@ TEST(WizardE2E, InstallAndUninstallWordsAlikeStillDispatchByMode) {
     ASSERT_TRUE(setup.WaitForText(IDC_btnEvent, "処理続行(&C)"));
     setup.Press(IDC_btnEvent);
     ASSERT_TRUE(setup.WaitForText(IDC_btnEvent, "処理開始(&S)"));
-    setup.Press(IDC_btnEvent);
-    MessageBoxView box = setup.WaitForMessageBox("the start press");
-    EXPECT_EQ(ToUtf8("処理処理は、このバージョンではまだ利用できません。"), ToUtf8(box.text))
-        << "an install must start the install run, not the uninstall run";
-    setup.Answer(box, IDOK);
+    // An install must start the install run (its folder question), not the
+    // uninstall run.
+    StartIntoMissingFolder(setup, "処理");
 }
 
 // ---- Folder page ----
