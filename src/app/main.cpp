@@ -8,7 +8,11 @@
 
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+namespace {
+
+// Everything the program holds lives in here and is released on the way out,
+// the instance mutex included, except the windows (see WinMain).
+int RunProgram(HINSTANCE instance) {
     // A second instance leaves at once and shows nothing.
     if (KernelObject other(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "RAVSETUP")); other) {
         PostQuitMessage(0);
@@ -27,8 +31,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SetOwnerWindow(frmMain().Handle());
     // Showing the background window starts the wizard (its first resize).
     ShowWindow(frmBack().Handle(), SW_SHOWNORMAL);
-    int code = RunMessageLoop();
+    const int code = RunMessageLoop();
     SetOwnerWindow(nullptr);
-    DestroyForms();
     return code;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    const int code = RunProgram(instance);
+    // The windows are still standing: ending the process takes them all down
+    // at once, where destroying them one by one first would hide each in turn
+    // (seconds under a window system that waits for its window manager).
+    ExitProcess(static_cast<UINT>(code));
 }

@@ -251,7 +251,7 @@ BOOL CALLBACK DisableOther(HWND w, LPARAM lp) {
 }
 }  // namespace
 
-int TForm::ShowModal() {
+int TForm::ShowModal(ModalEnd end) {
     if (!handle_ || inModal_) return 0;
     // Every other window of ours stops taking input while this one is modal:
     // the owner always, and any other visible one.
@@ -297,7 +297,7 @@ int TForm::ShowModal() {
     int result = modalResult_;
     if (handle_) {
         FormClose();
-        if (handle_) ShowWindow(handle_, SW_HIDE);
+        if (handle_ && end == ModalEnd::Hide) ShowWindow(handle_, SW_HIDE);
     }
     // Re-enabled only if nothing decided otherwise meanwhile.
     for (HWND w : disabled)

@@ -56,11 +56,18 @@ public:
     // (lines separated by CR LF count as lines): what auto size would take.
     SIZE MeasureText(int id) const;
 
+    // What becomes of the window when its modal state ends.
+    enum class ModalEnd {
+        Hide,
+        // The program ends with this window: it stays as it is, and ending
+        // the process takes every window down at once.
+        StayShown,
+    };
     // Modal showing of our own: disables the owner, shows the window, pumps
     // messages until a modal result is set and accepted by FormCloseQuery,
-    // then hides the window, runs FormClose, re-enables the owner and returns
-    // the modal result.
-    int ShowModal();
+    // then runs FormClose, hides the window (unless StayShown), re-enables
+    // the windows it disabled and returns the modal result.
+    int ShowModal(ModalEnd end = ModalEnd::Hide);
     // Stores the modal result; the modal loop then asks FormCloseQuery and
     // ends with it when the query agrees (else the result is cleared).
     void SetModalResult(int result);

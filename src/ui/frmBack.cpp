@@ -122,17 +122,17 @@ void TfrmBack::FormResize() {
     PostMessageA(h, WM_RV_SHOWWIZARD, 0, 0);
 }
 
+// The wizard's end is the program's end. Its windows are not hidden or
+// destroyed one by one: where the window system waits for a window manager
+// to confirm each of them (Wine without one waits 2 s a window), that kept a
+// frozen window on screen for seconds while a second start was still turned
+// away. The process ends right after, and takes every window with it at once.
 void TfrmBack::ShowWizard() {
-    frmMain().ShowModal();
-    // The wizard has ended: so does the program.
-    DestroyWindow(Handle());
+    frmMain().ShowModal(ModalEnd::StayShown);
     PostQuitMessage(0);
 }
 
-void TfrmBack::CloseRequested() {
-    DestroyWindow(Handle());
-    PostQuitMessage(0);
-}
+void TfrmBack::CloseRequested() { PostQuitMessage(0); }
 
 bool TfrmBack::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
