@@ -72,6 +72,25 @@ TEST(StartUpE2E, WithoutScriptOnlyTheEndButtonWorks) {
     EXPECT_TRUE(setup.WaitForExit(kWaitMs)) << "the end button must close the program without a question";
 }
 
+TEST(StartUpE2E, TheFatalStateLocksEveryControlButTheEndButton) {
+    Distribution dist;  // no script: fatal
+    SetupProcess setup(dist.exe(), "");
+    ASSERT_TRUE(setup.WaitForWizard());
+    ASSERT_EQ(ToUtf8("終了(&E)"), ToUtf8(setup.Text(IDC_btnEnd)));
+    const struct {
+        int id;
+        const char* name;
+    } locked[] = {{IDC_btnEvent, "btnEvent"},          {IDC_txtFolder, "txtFolder"},
+                  {IDC_btnRefer, "btnRefer"},          {IDC_chkOverWrite, "chkOverWrite"},
+                  {IDC_chkHiSpeed, "chkHiSpeed"},      {IDC_chkSCutDesktop, "chkSCutDesktop"},
+                  {IDC_chkSCutStartMenu, "chkSCutStartMenu"}, {IDC_chkSCutStartUp, "chkSCutStartUp"},
+                  {IDC_chkSCutSendTo, "chkSCutSendTo"}};
+    for (const auto& control : locked) EXPECT_FALSE(setup.Enabled(control.id)) << control.name << " is usable";
+    EXPECT_TRUE(setup.Enabled(IDC_btnEnd));
+    setup.Press(IDC_btnEnd);
+    EXPECT_TRUE(setup.WaitForExit(kWaitMs));
+}
+
 TEST(StartUpE2E, RecordNamedUNSETUPINISelectsUninstallMode) {
     Distribution dist;
     dist.WriteScript(kPlainScript);
