@@ -1,7 +1,9 @@
 // Program entry: one instance at a time, COM for the shell objects, the four
 // windows, the message loop. Everything else starts from the windows.
 #include "app/Handles.h"
+#include "app/Startup.h"
 #include "app/uUtils.h"
+#include "ui/Form.h"
 #include "ui/Forms.h"
 #include "ui/frmBack.h"
 #include "ui/frmMain.h"
@@ -24,6 +26,9 @@ int RunProgram(HINSTANCE instance) {
     if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
     ComApartment com;
+    // The taskbar shows the application title, not a window's caption; the
+    // program runs on without that button when it cannot be made.
+    CreateApplicationWindow(instance, kProductName);
     if (!CreateForms(instance)) {
         DestroyForms();
         return 1;

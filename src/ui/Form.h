@@ -18,7 +18,8 @@ public:
     TForm& operator=(const TForm&) = delete;
 
     // Creates the (hidden unless the template says otherwise) window from the
-    // dialog template; false when the template or class is missing.
+    // dialog template, owned by owner or else by the application window;
+    // false when the template or class is missing.
     bool Create(HINSTANCE instance, int templateId, HWND owner);
     void Destroy();
 
@@ -110,6 +111,15 @@ private:
     int modalResult_ = 0;
     bool inModal_ = false;
 };
+
+// The application window: it carries the program's taskbar button with the
+// application title and is never seen itself (it has no size). Every form
+// created without an owner belongs to it; activating it (from the taskbar)
+// hands the activation on to the program's last active window. Made once;
+// false when it could not be made (the forms then stand on their own).
+bool CreateApplicationWindow(HINSTANCE instance, const std::string& title);
+// Null while there is none.
+HWND ApplicationWindow();
 
 // Keyboard handling of the dialog manager (Tab, mnemonics, default button)
 // for the active window; true when the message was used.

@@ -65,6 +65,7 @@ std::string TfrmBack::ProgramFileVersion() {
 }
 
 void TfrmBack::OnInit() {
+    showingWizard_ = false;  // a window made anew shows the wizard anew
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(Handle(), GWLP_HINSTANCE));
     // The application's icon on the class, so the taskbar shows it.
     SetClassLongPtrA(Handle(), GCLP_HICON,
@@ -153,6 +154,11 @@ bool TfrmBack::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case WM_RV_SHOWWIZARD:
         ShowWizard();
         result = 0;
+        return true;
+    case WM_CTLCOLORDLG:
+        // The form's own colour is black: it shows wherever the gradient box
+        // has not caught up yet (while the window is being resized).
+        result = reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
         return true;
     }
     return false;
