@@ -61,8 +61,10 @@ int ShellDelete(const std::string& path, DWORD& lastError) {
 unsigned long DeletePath(const std::string& path) {
     const bool pattern = HasWildcard(path);
     if (!pattern && !FileExists(path)) return ERROR_FILE_NOT_FOUND;
-    // A pattern names no library that could be loaded.
-    if (!pattern && IsRegistrable(path)) RegisterServer(path, false);
+    // A pattern names no library that could be loaded, and only the file's
+    // own name tells a library (not ".DLL" in a folder name on the way).
+    // Unregistering shows nothing.
+    if (!pattern && IsRegistrable(ExtractFileName(path))) RegisterServer(path, false);
 
     DWORD lastError = 0;
     int shellCode = ShellDelete(path, lastError);

@@ -6,7 +6,8 @@
 // Deletes a file, or every file and folder that matches a wildcard pattern
 // ("*" or "?" in the path), permanently through the shell. A path without
 // wildcards that names no file (a folder does not count) gives 2 and nothing
-// happens. A library is unregistered before it is deleted. A path without
+// happens. A file whose own name holds ".DLL" or ".OCX" is unregistered
+// first (silently, a crash of its entry contained). A path without
 // wildcards that still exists afterwards always gives a non-zero code (the
 // shell's, else the last error, else 5). For a pattern, the shell's code
 // counts only when the system also set a last error; otherwise 0.

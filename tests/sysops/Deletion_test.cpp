@@ -99,6 +99,37 @@ TEST(DeletePath, ALibraryIsUnregisteredBeforeItIsDeleted) {
     EXPECT_FALSE(FileExistsAt(dll));
 }
 
+TEST(DeletePath, OnlyAFileNamedAsALibraryIsUnregisteredAndNothingIsShown) {
+    StateGuard guard;
+    State().Mode = "SETUP";  // an install: strict boxes, none may appear
+    ScratchFolder dir;
+    // The temporary expansion file inside a folder whose name holds ".dll".
+    dir.Write("zlib.dll 1.2\\EXPAND.RVS", "expanded bytes");
+    EXPECT_EQ(0u, DeletePath(dir / "zlib.dll 1.2\\EXPAND.RVS"));
+    EXPECT_FALSE(dir.Exists("zlib.dll 1.2\\EXPAND.RVS"));
+    // A library name whose file cannot be loaded goes silently as well.
+    dir.Write("OCX.OCX\\broken.ocx", "not a library");
+    EXPECT_EQ(0u, DeletePath(dir / "OCX.OCX\\broken.ocx"));
+    EXPECT_FALSE(dir.Exists("OCX.OCX\\broken.ocx"));
+}
+
+TEST(DeletePath, ALibraryThatCrashesWhenUnregisteredIsStillDeleted) {
+    StateGuard guard;
+    State().Mode = "UNSETUP";
+    ScratchFolder dir;
+    TestRegKey reg;
+    SetEnvironmentVariableA("RV_SELFREG_KEY", reg.subkey().c_str());
+    const std::string dll = dir / "Crash.dll";
+    ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_selfreg_crash.dll").c_str(), dll.c_str(), FALSE));
+    EXPECT_EQ(0u, DeletePath(dll));
+    SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
+    EXPECT_FALSE(FileExistsAt(dll));
+    RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, reg.subkey().c_str(), 0, KEY_QUERY_VALUE, key.put()));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key.get(), "Unregistered", nullptr, nullptr, nullptr, nullptr))
+        << "the library was unregistered first";
+}
+
 // ------------------------------------------------------- DeleteFolderPatterns
 
 TEST(DeleteFolderPatterns, AnEmptyListOnlyRemovesAnEmptyFolder) {
