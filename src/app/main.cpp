@@ -6,14 +6,16 @@
 #include "ui/Form.h"
 #include "ui/Forms.h"
 #include "ui/frmBack.h"
+#include "ui/frmCustomDlg.h"
 #include "ui/frmMain.h"
+#include "ui/frmStatus.h"
 
 #include <windows.h>
 
 namespace {
 
 // Everything the program holds lives in here and is released on the way out,
-// the instance mutex included, except the windows (see WinMain).
+// the instance mutex included, except the windows (see the end).
 int RunProgram(HINSTANCE instance) {
     // A second instance leaves at once and shows nothing.
     if (KernelObject other(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "RAVSETUP")); other) {
@@ -38,15 +40,16 @@ int RunProgram(HINSTANCE instance) {
     ShowWindow(frmBack().Handle(), SW_SHOWNORMAL);
     const int code = RunMessageLoop();
     SetOwnerWindow(nullptr);
+    // The windows stay standing: the end of the process right after takes
+    // them all down at once, where destroying them one by one would hide each
+    // in turn (seconds under a window system that waits for its window
+    // manager, with the program still turning a new start away).
+    for (TForm* form : {static_cast<TForm*>(&frmCustomDlg()), static_cast<TForm*>(&frmStatus()),
+                        static_cast<TForm*>(&frmMain()), static_cast<TForm*>(&frmBack())})
+        form->Abandon();
     return code;
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    const int code = RunProgram(instance);
-    // The windows are still standing: ending the process takes them all down
-    // at once, where destroying them one by one first would hide each in turn
-    // (seconds under a window system that waits for its window manager).
-    ExitProcess(static_cast<UINT>(code));
-}
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunProgram(instance); }

@@ -33,6 +33,15 @@ void TForm::Destroy() {
     ownVisible_.clear();
 }
 
+void TForm::Abandon() {
+    if (handle_) SetWindowLongPtrA(handle_, DWLP_USER, 0);
+    handle_ = nullptr;
+    modalResult_ = 0;
+    inModal_ = false;
+    containerOf_.clear();
+    ownVisible_.clear();
+}
+
 HWND TForm::Item(int id) const { return handle_ ? GetDlgItem(handle_, id) : nullptr; }
 
 void TForm::SetText(int id, const std::string& text) {

@@ -22,6 +22,11 @@ public:
     // false when the template or class is missing.
     bool Create(HINSTANCE instance, int templateId, HWND owner);
     void Destroy();
+    // Lets go of the window without destroying it, for the end of the
+    // program: the end of the process takes every window down at once, where
+    // destroying each first would hide it in turn (which some window systems
+    // make wait). The window gets no more of this object's handlers.
+    void Abandon();
 
     HWND Handle() const { return handle_; }
     // Child control by id; null when there is none.
