@@ -43,7 +43,9 @@ bool HoldsOnlyOwnFiles(const std::string& folder) {
 
 bool IsOwnWorkFile(const std::string& fileName) {
     const std::string upper = MapString(fileName, LCMAP_UPPERCASE);
-    return upper == "SETUPB.EXE" || upper == "SETUP.INI" || upper == "UNSETUP.INI";
+    // Start-up's copies, and the merge copy of an earlier record that the
+    // install run leaves (an interrupted install leaves it behind too).
+    return upper == "SETUPB.EXE" || upper == "SETUP.INI" || upper == "UNSETUP.INI" || upper == "UNSETUPB.INI";
 }
 
 bool RemoveTreeNoFollow(const std::string& folder) {

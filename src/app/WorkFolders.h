@@ -3,7 +3,9 @@
 // program closes.
 #include <string>
 
-// The names of the files start-up puts into a working folder.
+// The names of the files this program puts into a working folder: start-up's
+// copies SETUPB.EXE, SETUP.INI, UNSETUP.INI and the install run's merge copy
+// UNSETUPB.INI; without regard to case.
 bool IsOwnWorkFile(const std::string& fileName);
 
 // Removes the current working folder with everything in it, and every other

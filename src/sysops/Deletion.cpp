@@ -3,8 +3,12 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "app/Handles.h"
 #include "app/PathMacros.h"
+#include "app/SetupState.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "sysops/Shell.h"
@@ -13,31 +17,121 @@ namespace {
 
 bool HasWildcard(const std::string& path) { return IPos("*", path) > 0 || IPos("?", path) > 0; }
 
-bool KeyExists(HKEY hive, const std::string& subkey) {
-    RegKey key;
-    return RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+constexpr int kKeyDeletionAttempts = 99;
+
+// ---- NT family: UTF-16 names, which hold every name a key can have.
+
+std::wstring WideFromAnsi(const std::string& text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
 }
 
-// Subkeys first; enumerating index 0 again after each deletion, since the
-// indexes shift. A subkey that cannot be deleted ends the walk of its parent.
-void DeleteKeyTree(HKEY hive, const std::string& subkey) {
+// The names of all subkeys, listed before any of them is deleted: a subkey
+// that stays is never met again, and the walk always ends.
+std::vector<std::wstring> SubkeyNames(HKEY key) {
+    std::vector<std::wstring> names;
+    DWORD longest = 0;
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS)
+        return names;
+    std::vector<wchar_t> name(std::max<DWORD>(longest, 255) + 1);
+    DWORD index = 0;
+    for (;;) {
+        DWORD length = static_cast<DWORD>(name.size());
+        const LONG result = RegEnumKeyExW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_MORE_DATA && name.size() < 65536) {
+            name.resize(name.size() * 2);  // the same index again, with room
+            continue;
+        }
+        if (result != ERROR_SUCCESS) break;  // the end, or a key that cannot be listed further
+        names.emplace_back(name.data(), length);
+        ++index;
+    }
+    return names;
+}
+
+bool IsLink(HKEY key) {
+    DWORD type = REG_NONE;
+    return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+           type == REG_LINK;
+}
+
+// A link key itself can be deleted only through a handle to it: by name the
+// system would delete the key it points at.
+bool DeleteLinkItself(HKEY link) {
+    using NtDeleteKeyFunction = LONG(NTAPI*)(HANDLE);
+    static const auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+    return ntDeleteKey && ntDeleteKey(link) == 0;
+}
+
+// Deletes parent\name with everything below it, depth first. A link is opened
+// as itself, never followed: it is removed, what it points at stays.
+void DeleteKeyTree(HKEY parent, const std::wstring& name) {
+    RegKey key;
+    if (RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE,
+                      key.put()) != ERROR_SUCCESS) {
+        // Not to be listed: it can still go when it holds no subkeys.
+        if (RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
+            !IsLink(key.get()))
+            RegDeleteKeyW(parent, name.c_str());
+        return;
+    }
+    if (IsLink(key.get())) {
+        DeleteLinkItself(key.get());
+        return;
+    }
+    for (const std::wstring& child : SubkeyNames(key.get())) DeleteKeyTree(key.get(), child);
+    key.reset();
+    RegDeleteKeyW(parent, name.c_str());
+}
+
+// Present also when it may not be read: only "not found" means gone.
+bool KeyPresent(HKEY hive, const std::wstring& subkey) {
+    RegKey key;
+    return RegOpenKeyExW(hive, subkey.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, key.put()) !=
+           ERROR_FILE_NOT_FOUND;
+}
+
+// ---- Windows 95/98/Me: the ANSI names are the keys' own names.
+
+std::vector<std::string> SubkeyNamesAnsi(HKEY key) {
+    std::vector<std::string> names;
+    DWORD longest = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS)
+        return names;
+    std::vector<char> name(std::max<DWORD>(longest, 255) + 1);
+    DWORD index = 0;
+    for (;;) {
+        DWORD length = static_cast<DWORD>(name.size());
+        const LONG result = RegEnumKeyExA(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_MORE_DATA && name.size() < 65536) {
+            name.resize(name.size() * 2);
+            continue;
+        }
+        if (result != ERROR_SUCCESS) break;
+        names.emplace_back(name.data(), length);
+        ++index;
+    }
+    return names;
+}
+
+void DeleteKeyTreeAnsi(HKEY parent, const std::string& name) {
     {
         RegKey key;
-        if (RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
-            char name[256];
-            DWORD index = 0;
-            for (;;) {
-                DWORD length = sizeof name;
-                if (RegEnumKeyExA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-                    ERROR_SUCCESS)
-                    break;
-                const std::string child = subkey + "\\" + name;
-                DeleteKeyTree(hive, child);
-                if (KeyExists(hive, child)) ++index;  // left in place: skip it
-            }
-        }
+        if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.put()) == ERROR_SUCCESS)
+            for (const std::string& child : SubkeyNamesAnsi(key.get())) DeleteKeyTreeAnsi(key.get(), child);
     }
-    RegDeleteKeyA(hive, subkey.c_str());
+    RegDeleteKeyA(parent, name.c_str());
+}
+
+bool KeyPresentAnsi(HKEY hive, const std::string& subkey) {
+    RegKey key;
+    return RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_FILE_NOT_FOUND;
 }
 
 // Permanent deletion through the shell, silent and without questions; the
@@ -61,8 +155,10 @@ int ShellDelete(const std::string& path, DWORD& lastError) {
 unsigned long DeletePath(const std::string& path) {
     const bool pattern = HasWildcard(path);
     if (!pattern && !FileExists(path)) return ERROR_FILE_NOT_FOUND;
-    // A pattern names no library that could be loaded.
-    if (!pattern && IsRegistrable(path)) RegisterServer(path, false);
+    // A pattern names no library that could be loaded, and only the file's
+    // own name tells a library (not ".DLL" in a folder name on the way).
+    // Unregistering shows nothing.
+    if (!pattern && IsRegistrable(ExtractFileName(path))) RegisterServer(path, false);
 
     DWORD lastError = 0;
     int shellCode = ShellDelete(path, lastError);
@@ -106,6 +202,15 @@ bool DeleteRegistryKey(const std::string& rootMacro, const std::string& keyPath)
     const std::string subkey = RemovePathDelimiter(RemovePathDelimiter(keyPath, "B"), "T");
     if (subkey.empty()) return true;  // never the whole hive
     const HKEY hive = HiveFromRootMacro(rootMacro);
-    for (int attempt = 0; attempt < 99 && KeyExists(hive, subkey); ++attempt) DeleteKeyTree(hive, subkey);
+    // Each attempt walks the tree once and always ends; a key that cannot be
+    // deleted is given up after the last attempt.
+    if (State().OSKind == "notNT") {
+        for (int attempt = 0; attempt < kKeyDeletionAttempts && KeyPresentAnsi(hive, subkey); ++attempt)
+            DeleteKeyTreeAnsi(hive, subkey);
+        return true;
+    }
+    const std::wstring wideSubkey = WideFromAnsi(subkey);
+    for (int attempt = 0; attempt < kKeyDeletionAttempts && KeyPresent(hive, wideSubkey); ++attempt)
+        DeleteKeyTree(hive, wideSubkey);
     return true;
 }

@@ -6,7 +6,8 @@
 // Deletes a file, or every file and folder that matches a wildcard pattern
 // ("*" or "?" in the path), permanently through the shell. A path without
 // wildcards that names no file (a folder does not count) gives 2 and nothing
-// happens. A library is unregistered before it is deleted. A path without
+// happens. A file whose own name holds ".DLL" or ".OCX" is unregistered
+// first (silently, a crash of its entry contained). A path without
 // wildcards that still exists afterwards always gives a non-zero code (the
 // shell's, else the last error, else 5). For a pattern, the shell's code
 // counts only when the system also set a last error; otherwise 0.
@@ -18,6 +19,10 @@ unsigned long DeletePath(const std::string& path);
 unsigned long DeleteFolderPatterns(const std::string& folder, const std::string& patterns);
 
 // Deletes the key with everything below it, depth first, under the hive of
-// the root macro ("(Class)", "(Local)", "(Users)", anything else HKCU). At
-// most 99 attempts; failures are not reported. Always true.
+// the root macro ("(Class)", "(Local)", "(Users)", anything else HKCU). On
+// the NT family the tree is walked by its UTF-16 names (any length, any
+// character); on "notNT" (OSKind) by the ANSI names, which are exact there.
+// A symbolic link is removed itself, never followed. A subkey that cannot be
+// deleted is passed over; at most 99 attempts, each of which ends. Failures
+// are not reported. Always true.
 bool DeleteRegistryKey(const std::string& rootMacro, const std::string& keyPath);

@@ -5,6 +5,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstddef>
+
 #include "app/Handles.h"
 #include "app/SetupState.h"
 #include "app/uStrOp.h"
@@ -33,6 +35,64 @@ TWinReboot::ExitWindowsFunction& ExitWindowsSeam() {
     static TWinReboot::ExitWindowsFunction function;
     return function;
 }
+
+using EntryPoint = HRESULT(__stdcall*)();
+
+// An exception frame of our own, put at the head of the thread's frame chain
+// around a call into a package library, so that a crash in there ends only
+// that call. The system hands the handler the record's address, which is the
+// frame's: the record comes first.
+struct GuardFrame {
+    EXCEPTION_REGISTRATION_RECORD record;
+    void* resume[5];  // where the guarded call is left after a crash
+};
+
+// Reached only by an exception that no frame inside the library handled,
+// which would otherwise end the program.
+EXCEPTION_DISPOSITION NTAPI GuardHandler(EXCEPTION_RECORD* exception, void* establisher, CONTEXT*, void*) {
+    // Called again while the frames are unwound: nothing to do then.
+    if (exception->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
+    // Read back from memory after the unwind, which need not keep registers.
+    GuardFrame* volatile frame = static_cast<GuardFrame*>(establisher);
+    // The library's frames above ours clean up and leave the chain, as the
+    // system's own frame for this dispatch does; ours is the head again.
+    RtlUnwind(establisher, nullptr, exception, nullptr);
+    __builtin_longjmp(frame->resume, 1);
+}
+
+// The running thread's information block, which holds the head of its frame
+// chain; its own address is kept in it at fs:[Self] on every 32-bit Windows.
+NT_TIB* ThreadInfoBlock() {
+    // Read with an offset the compiler cannot see: as a constant it takes the
+    // fs-relative read for one through a null pointer (-Warray-bounds).
+    volatile unsigned long self = offsetof(NT_TIB, Self);
+    return reinterpret_cast<NT_TIB*>(__readfsdword(self));
+}
+
+// Calls entry with the guard frame below it. False when the call crashed;
+// result is then left as it was.
+__attribute__((noinline)) bool CallGuarded(EntryPoint entry, HRESULT& result) {
+    GuardFrame frame;
+    frame.record.Handler = GuardHandler;
+    frame.record.Next = ThreadInfoBlock()->ExceptionList;
+    if (__builtin_setjmp(frame.resume)) {
+        // Back from the handler, on this function's frame: ours leaves the chain.
+        ThreadInfoBlock()->ExceptionList = frame.record.Next;
+        return false;
+    }
+    ThreadInfoBlock()->ExceptionList = &frame.record;
+    const HRESULT returned = entry();
+    ThreadInfoBlock()->ExceptionList = frame.record.Next;
+    result = returned;
+    return true;
+}
+
+// The input kinds that wake the wait for a started program. Not QS_ALLINPUT:
+// this compiler's headers put QS_RAWINPUT into it, a bit that Windows before
+// XP rejects, failing the wait at once.
+constexpr DWORD kWakeMask = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER | QS_PAINT |
+                            QS_SENDMESSAGE | QS_HOTKEY;
+static_assert((kWakeMask & QS_RAWINPUT) == 0 && kWakeMask == 0xFF, "the input mask of every supported Windows");
 
 }  // namespace
 
@@ -128,15 +188,17 @@ bool IsRegistrable(const std::string& path) { return IPos(".OCX", path) > 0 || I
 bool RegisterServer(const std::string& path, bool doRegister) {
     Library library(LoadLibraryA(path.c_str()));
     if (!library) {
-        if (State().Mode == "SETUP")
+        // Unregistering is silent whatever happens (it also runs inside
+        // every deletion of a library).
+        if (doRegister && State().Mode == "SETUP")
             MsgBox(path + "の読み込みに失敗しました。", "OCX/DLL登録エラー(LoadLibrary)", 48);
         return false;
     }
-    using EntryPoint = HRESULT(__stdcall*)();
     if (!doRegister) {
         auto entry = reinterpret_cast<EntryPoint>(
             reinterpret_cast<void*>(GetProcAddress(library.get(), "DllUnregisterServer")));
-        if (entry) entry();
+        HRESULT ignored = S_OK;
+        if (entry) CallGuarded(entry, ignored);
         return false;
     }
     auto entry =
@@ -145,7 +207,9 @@ bool RegisterServer(const std::string& path, bool doRegister) {
         MsgBox(path + "のDllRegisterServerエントリが見つかりません。", "OCX/DLL登録エラー(GetProcAddress)", 48);
         return false;
     }
-    if (entry() == 0) return true;
+    // A crash in the entry counts as a failed registration.
+    HRESULT result = E_FAIL;
+    if (CallGuarded(entry, result) && result == S_OK) return true;
     MsgBox(path + "のDllRegisterServer関数が失敗しました。", "OCX/DLL登録エラー(Procedure)", 48);
     return false;
 }
@@ -179,8 +243,13 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
     // painting without the wait costing processor time.
     for (;;) {
         HANDLE handle = process.get();
-        const DWORD woke = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT);
-        if (woke != WAIT_OBJECT_0 + 1) break;  // ended, or the wait itself failed
+        const DWORD woke = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, kWakeMask);
+        if (woke == WAIT_OBJECT_0) break;  // ended
+        if (woke != WAIT_OBJECT_0 + 1) {
+            // The wait itself failed: the program may still be running.
+            const DWORD error = GetLastError();
+            return static_cast<long>(error ? error : ERROR_GEN_FAILURE);
+        }
         ProcessMessages();
         MSG quit;
         if (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) {

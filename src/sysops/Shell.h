@@ -57,14 +57,17 @@ bool IsRegistrable(const std::string& path);
 
 // Loads the library and calls DllRegisterServer (register) or
 // DllUnregisterServer. True only when DllRegisterServer ran and returned 0.
-// Registering reports each failure in a message box; unregistering calls the
-// entry without looking at its result and returns false. A library that
-// cannot be loaded is reported only in an install (Mode "SETUP").
+// Registering reports each failure in a message box: a library that cannot
+// be loaded only in an install (Mode "SETUP"), an entry that crashes as a
+// failed entry. Unregistering shows nothing at all, calls the entry without
+// looking at its result and returns false. A crash inside either entry ends
+// only that call; the library is released on every path.
 bool RegisterServer(const std::string& path, bool doRegister);
 
 // Starts the program through the shell and waits for it to end while the
-// window messages of this thread are handled. -1 when it was started (and
-// has ended); otherwise the Win32 error code of the start.
+// window messages of this thread are handled. -1 when it was started and has
+// ended; otherwise the Win32 error code of the start, or of the wait when
+// waiting failed (the program may then still be running).
 long RunAndWait(const std::string& path, const std::string& parameters);
 
 // Starts the program through the shell without waiting, in folder (or

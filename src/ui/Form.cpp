@@ -15,6 +15,7 @@ TForm::~TForm() { Destroy(); }
 
 bool TForm::Create(HINSTANCE instance, int templateId, HWND owner) {
     Destroy();
+    if (!owner) owner = ApplicationWindow();
     HWND h = CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), owner, &TForm::DialogProc,
                                 reinterpret_cast<LPARAM>(this));
     return h != nullptr && h == handle_;
@@ -26,6 +27,15 @@ void TForm::Destroy() {
         DestroyWindow(h);  // WM_NCDESTROY clears handle_
         handle_ = nullptr;
     }
+    modalResult_ = 0;
+    inModal_ = false;
+    containerOf_.clear();
+    ownVisible_.clear();
+}
+
+void TForm::Abandon() {
+    if (handle_) SetWindowLongPtrA(handle_, DWLP_USER, 0);
+    handle_ = nullptr;
     modalResult_ = 0;
     inModal_ = false;
     containerOf_.clear();
@@ -243,7 +253,9 @@ struct ModalContext {
 };
 BOOL CALLBACK DisableOther(HWND w, LPARAM lp) {
     auto* context = reinterpret_cast<ModalContext*>(lp);
-    if (w != context->modal && IsWindowVisible(w) && IsWindowEnabled(w)) {
+    // The application window takes no input of its own: it stays enabled so
+    // that the taskbar can always bring the modal window back.
+    if (w != context->modal && w != ApplicationWindow() && IsWindowVisible(w) && IsWindowEnabled(w)) {
         EnableWindow(w, FALSE);
         context->disabled->push_back(w);
     }
@@ -251,7 +263,7 @@ BOOL CALLBACK DisableOther(HWND w, LPARAM lp) {
 }
 }  // namespace
 
-int TForm::ShowModal() {
+int TForm::ShowModal(ModalEnd end) {
     if (!handle_ || inModal_) return 0;
     // Every other window of ours stops taking input while this one is modal:
     // the owner always, and any other visible one.
@@ -297,7 +309,7 @@ int TForm::ShowModal() {
     int result = modalResult_;
     if (handle_) {
         FormClose();
-        if (handle_) ShowWindow(handle_, SW_HIDE);
+        if (handle_ && end == ModalEnd::Hide) ShowWindow(handle_, SW_HIDE);
     }
     // Re-enabled only if nothing decided otherwise meanwhile.
     for (HWND w : disabled)
@@ -363,6 +375,67 @@ INT_PTR TForm::Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     return FALSE;
 }
+
+namespace {
+
+HWND g_application = nullptr;
+constexpr UINT WM_RV_HANDON = WM_APP + 40;
+
+LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_ACTIVATE:
+        // Activated from the taskbar: once activation is over, the window
+        // the user last worked in takes over.
+        if (LOWORD(wp) != WA_INACTIVE) PostMessageA(hwnd, WM_RV_HANDON, 0, 0);
+        return 0;
+    case WM_RV_HANDON:
+        // The uppermost of our windows that takes input: a message box over
+        // the wizard, else the wizard or the progress window.
+        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            if (w == hwnd || GetWindowThreadProcessId(w, nullptr) != GetCurrentThreadId()) continue;
+            if (IsWindowVisible(w) && IsWindowEnabled(w)) {
+                SetForegroundWindow(w);
+                break;
+            }
+        }
+        return 0;
+    case WM_CLOSE:
+        // The program is left through the wizard's own buttons only.
+        return 0;
+    case WM_NCDESTROY:
+        if (hwnd == g_application) g_application = nullptr;
+        break;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+bool CreateApplicationWindow(HINSTANCE instance, const std::string& title) {
+    if (g_application) return true;
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    if (!GetClassInfoExA(instance, "TApplication", &wc)) {
+        wc = WNDCLASSEXA{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = ApplicationProc;
+        wc.hInstance = instance;
+        wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        wc.lpszClassName = "TApplication";
+        if (!RegisterClassExA(&wc)) return false;
+    }
+    // Shown but without size: a taskbar button and nothing on the screen.
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
+    g_application = CreateWindowExA(0, "TApplication", title.c_str(),
+                                    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0, nullptr,
+                                    nullptr, instance, nullptr);
+    if (!g_application) return false;
+    ShowWindow(g_application, SW_SHOWNOACTIVATE);
+    return true;
+}
+
+HWND ApplicationWindow() { return g_application; }
 
 static bool RegisterDialogClass(HINSTANCE instance, const char* name, HICON icon) {
     WNDCLASSEXA wc{};

@@ -18,9 +18,15 @@ public:
     TForm& operator=(const TForm&) = delete;
 
     // Creates the (hidden unless the template says otherwise) window from the
-    // dialog template; false when the template or class is missing.
+    // dialog template, owned by owner or else by the application window;
+    // false when the template or class is missing.
     bool Create(HINSTANCE instance, int templateId, HWND owner);
     void Destroy();
+    // Lets go of the window without destroying it, for the end of the
+    // program: the end of the process takes every window down at once, where
+    // destroying each first would hide it in turn (which some window systems
+    // make wait). The window gets no more of this object's handlers.
+    void Abandon();
 
     HWND Handle() const { return handle_; }
     // Child control by id; null when there is none.
@@ -56,11 +62,18 @@ public:
     // (lines separated by CR LF count as lines): what auto size would take.
     SIZE MeasureText(int id) const;
 
+    // What becomes of the window when its modal state ends.
+    enum class ModalEnd {
+        Hide,
+        // The program ends with this window: it stays as it is, and ending
+        // the process takes every window down at once.
+        StayShown,
+    };
     // Modal showing of our own: disables the owner, shows the window, pumps
     // messages until a modal result is set and accepted by FormCloseQuery,
-    // then hides the window, runs FormClose, re-enables the owner and returns
-    // the modal result.
-    int ShowModal();
+    // then runs FormClose, hides the window (unless StayShown), re-enables
+    // the windows it disabled and returns the modal result.
+    int ShowModal(ModalEnd end = ModalEnd::Hide);
     // Stores the modal result; the modal loop then asks FormCloseQuery and
     // ends with it when the query agrees (else the result is cleared).
     void SetModalResult(int result);
@@ -103,6 +116,15 @@ private:
     int modalResult_ = 0;
     bool inModal_ = false;
 };
+
+// The application window: it carries the program's taskbar button with the
+// application title and is never seen itself (it has no size). Every form
+// created without an owner belongs to it; activating it (from the taskbar)
+// hands the activation on to the program's last active window. Made once;
+// false when it could not be made (the forms then stand on their own).
+bool CreateApplicationWindow(HINSTANCE instance, const std::string& title);
+// Null while there is none.
+HWND ApplicationWindow();
 
 // Keyboard handling of the dialog manager (Tab, mnemonics, default button)
 // for the active window; true when the message was used.

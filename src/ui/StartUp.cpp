@@ -20,13 +20,20 @@ constexpr int kShortcutBoxes[4] = {IDC_chkSCutDesktop, IDC_chkSCutStartMenu, IDC
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
+// Only the end button works: the groups are shown for the message, but the
+// folder box, the browser, the option boxes and the shortcut boxes are all
+// locked (nothing they could change will ever be used).
 void ShowFatalState(TfrmMain& form, const std::string& fatal) {
     form.SetText(IDC_lblMessage, FatalMessage(fatal));
     form.SetText(IDC_btnEvent, "処理開始(&S)");
     form.Enable(IDC_btnEvent, false);
+    for (int id : {IDC_txtFolder, IDC_btnRefer, IDC_chkOverWrite, IDC_chkHiSpeed, IDC_chkSCutDesktop,
+                   IDC_chkSCutStartMenu, IDC_chkSCutStartUp, IDC_chkSCutSendTo})
+        form.Enable(id, false);
     form.SetText(IDC_btnEnd, "終了(&E)");
     form.Enable(IDC_btnEnd, true);
     form.ShowPages(false, false, true);
+    form.Focus(IDC_btnEnd);
 }
 
 // Banner at the bottom right of the background window, its shadow 2 pixels

@@ -65,6 +65,7 @@ std::string TfrmBack::ProgramFileVersion() {
 }
 
 void TfrmBack::OnInit() {
+    showingWizard_ = false;  // a window made anew shows the wizard anew
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(Handle(), GWLP_HINSTANCE));
     // The application's icon on the class, so the taskbar shows it.
     SetClassLongPtrA(Handle(), GCLP_HICON,
@@ -122,17 +123,17 @@ void TfrmBack::FormResize() {
     PostMessageA(h, WM_RV_SHOWWIZARD, 0, 0);
 }
 
+// The wizard's end is the program's end. Its windows are not hidden or
+// destroyed one by one: where the window system waits for a window manager
+// to confirm each of them (Wine without one waits 2 s a window), that kept a
+// frozen window on screen for seconds while a second start was still turned
+// away. The process ends right after, and takes every window with it at once.
 void TfrmBack::ShowWizard() {
-    frmMain().ShowModal();
-    // The wizard has ended: so does the program.
-    DestroyWindow(Handle());
+    frmMain().ShowModal(ModalEnd::StayShown);
     PostQuitMessage(0);
 }
 
-void TfrmBack::CloseRequested() {
-    DestroyWindow(Handle());
-    PostQuitMessage(0);
-}
+void TfrmBack::CloseRequested() { PostQuitMessage(0); }
 
 bool TfrmBack::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
@@ -153,6 +154,11 @@ bool TfrmBack::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case WM_RV_SHOWWIZARD:
         ShowWizard();
         result = 0;
+        return true;
+    case WM_CTLCOLORDLG:
+        // The form's own colour is black: it shows wherever the gradient box
+        // has not caught up yet (while the window is being resized).
+        result = reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
         return true;
     }
     return false;

@@ -15,7 +15,8 @@ public:
 
     // Resize handler: outside the normal window state it does nothing;
     // otherwise sets the version caption, places the title shadow, maximises
-    // the window and shows the wizard modally, closing this window after.
+    // the window and shows the wizard modally; when the wizard's modal state
+    // ends, the program ends (a quit message; the windows go with the process).
     void FormResize();
 
     // Draws the shown title labels over the gradient (shadows first).

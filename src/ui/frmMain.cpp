@@ -146,10 +146,18 @@ bool TfrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         result = 0;
         return true;
     case WM_CTLCOLORSTATIC:
-        // The read-only memo turns white while it shows the licence.
-        if (memoWhite_ && reinterpret_cast<HWND>(lp) == Item(IDC_txtReadme)) {
-            SetBkColor(reinterpret_cast<HDC>(wp), RGB(255, 255, 255));
-            result = reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+        // The memo is read-only, which the system would paint in the dialog's
+        // grey: it has the window colour, and white while it shows the licence.
+        if (reinterpret_cast<HWND>(lp) == Item(IDC_txtReadme)) {
+            const HDC dc = reinterpret_cast<HDC>(wp);
+            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            if (memoWhite_) {
+                SetBkColor(dc, RGB(255, 255, 255));
+                result = reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+            } else {
+                SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+                result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+            }
             return true;
         }
         return false;

@@ -23,6 +23,11 @@ TEST_F(WorkFolderCleanup, RemovesCurrentAndOwnLeftoversKeepsForeignFolders) {
     temp.Write("RVTMP4\\extra\\deep\\file.bin", "whatever the run left");
     SetFileAttributesA((temp / "RVTMP4\\SETUPB.EXE").c_str(), FILE_ATTRIBUTE_READONLY);
     temp.Write("RVTMP99\\setup.ini", "x");  // case does not matter for our names
+    // An install that was cut short: start-up's copies and the merge copy of
+    // the earlier record.
+    temp.Write("RVTMP5\\SETUPB.EXE", "exe");
+    temp.Write("RVTMP5\\SETUP.INI", "[Title]");
+    temp.Write("RVTMP5\\UNSETUPB.INI", "[SetupFolder]");
 
     RemoveWorkFolders(temp.path(), temp / "RVTMP4\\");
 
@@ -32,6 +37,7 @@ TEST_F(WorkFolderCleanup, RemovesCurrentAndOwnLeftoversKeepsForeignFolders) {
     EXPECT_TRUE(temp.Exists("RVTMP3\\sub\\SETUP.INI"));
     EXPECT_FALSE(temp.Exists("RVTMP4"));
     EXPECT_FALSE(temp.Exists("RVTMP99"));
+    EXPECT_FALSE(temp.Exists("RVTMP5")) << "an interrupted install's folder is ours too";
 }
 
 TEST_F(WorkFolderCleanup, NeverDeletesThroughAPlantedLink) {
@@ -57,9 +63,11 @@ TEST_F(WorkFolderCleanup, NeverDeletesThroughAPlantedLink) {
     EXPECT_TRUE(elsewhere_.Exists("Documents\\letter.txt"));
 }
 
-TEST(WorkFolderNames, OnlyTheFilesStartUpWrites) {
+TEST(WorkFolderNames, OnlyTheFilesThisProgramWrites) {
     EXPECT_TRUE(IsOwnWorkFile("SETUPB.EXE"));
     EXPECT_TRUE(IsOwnWorkFile("unsetup.ini"));
+    EXPECT_TRUE(IsOwnWorkFile("UNSETUPB.INI"));
+    EXPECT_FALSE(IsOwnWorkFile("UNSETUPB.EXE"));
     EXPECT_FALSE(IsOwnWorkFile("SETUP.EXE"));
     EXPECT_FALSE(IsOwnWorkFile("SETUP.INI.bak"));
 }

@@ -503,6 +503,8 @@ bool SetupProcess::WaitUntil(const std::function<bool()>& condition, const std::
             return false;
         }
         if (WaitForExit(0)) {
+            // It may have ended just after the condition was looked at.
+            if (condition()) return true;
             ADD_FAILURE() << "the program ended while waiting for: " << what;
             return false;
         }

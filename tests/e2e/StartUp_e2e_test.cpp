@@ -72,6 +72,25 @@ TEST(StartUpE2E, WithoutScriptOnlyTheEndButtonWorks) {
     EXPECT_TRUE(setup.WaitForExit(kWaitMs)) << "the end button must close the program without a question";
 }
 
+TEST(StartUpE2E, TheFatalStateLocksEveryControlButTheEndButton) {
+    Distribution dist;  // no script: fatal
+    SetupProcess setup(dist.exe(), "");
+    ASSERT_TRUE(setup.WaitForWizard());
+    ASSERT_EQ(ToUtf8("終了(&E)"), ToUtf8(setup.Text(IDC_btnEnd)));
+    const struct {
+        int id;
+        const char* name;
+    } locked[] = {{IDC_btnEvent, "btnEvent"},          {IDC_txtFolder, "txtFolder"},
+                  {IDC_btnRefer, "btnRefer"},          {IDC_chkOverWrite, "chkOverWrite"},
+                  {IDC_chkHiSpeed, "chkHiSpeed"},      {IDC_chkSCutDesktop, "chkSCutDesktop"},
+                  {IDC_chkSCutStartMenu, "chkSCutStartMenu"}, {IDC_chkSCutStartUp, "chkSCutStartUp"},
+                  {IDC_chkSCutSendTo, "chkSCutSendTo"}};
+    for (const auto& control : locked) EXPECT_FALSE(setup.Enabled(control.id)) << control.name << " is usable";
+    EXPECT_TRUE(setup.Enabled(IDC_btnEnd));
+    setup.Press(IDC_btnEnd);
+    EXPECT_TRUE(setup.WaitForExit(kWaitMs));
+}
+
 TEST(StartUpE2E, RecordNamedUNSETUPINISelectsUninstallMode) {
     Distribution dist;
     dist.WriteScript(kPlainScript);
@@ -383,6 +402,43 @@ TEST(StartUpE2E, NonNtUsesThePerUserDesktopForAllUsers) {
 }
 
 // ---- Background window ----
+
+namespace {
+
+struct TaskbarButtons {
+    DWORD pid;
+    std::vector<HWND> windows;
+};
+
+// A taskbar button goes to a visible top-level window that is unowned or
+// asks for one, unless it is a tool window.
+BOOL CALLBACK CollectTaskbarButtons(HWND w, LPARAM lp) {
+    auto* buttons = reinterpret_cast<TaskbarButtons*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid != buttons->pid || !IsWindowVisible(w)) return TRUE;
+    const LONG ex = GetWindowLongA(w, GWL_EXSTYLE);
+    if (!(ex & WS_EX_TOOLWINDOW) && ((ex & WS_EX_APPWINDOW) || !GetWindow(w, GW_OWNER)))
+        buttons->windows.push_back(w);
+    return TRUE;
+}
+
+}  // namespace
+
+TEST(StartUpE2E, TheTaskbarShowsTheApplicationTitle) {
+    Distribution dist;
+    dist.WriteScript(kPlainScript);
+    SetupProcess setup(dist.exe(), "");
+    ASSERT_TRUE(setup.WaitForWizard());
+    TaskbarButtons buttons{setup.pid(), {}};
+    EnumWindows(CollectTaskbarButtons, reinterpret_cast<LPARAM>(&buttons));
+    ASSERT_EQ(1u, buttons.windows.size()) << "one taskbar button for the program";
+    EXPECT_EQ("Ravelin Setup", SetupProcess::WindowText(buttons.windows[0]));
+    // The background window keeps its version caption.
+    HWND back = setup.FindWindowOfClass("TfrmBack");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(0u, SetupProcess::WindowText(back).find("Ravelin Setup Version"));
+}
 
 TEST(StartUpE2E, BackgroundCarriesVersionTitlesAndBanner) {
     Distribution dist;

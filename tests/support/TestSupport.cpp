@@ -30,19 +30,40 @@ std::string TestName() {
     return name;
 }
 
-void DeleteRegTree(HKEY root, const std::string& subkey) {
+// By UTF-16 names (a test may make keys no ANSI name reaches), every name
+// listed before any is deleted (a key that stays is never met again), links
+// neither followed nor deleted by name (that would delete their targets).
+void DeleteRegTreeW(HKEY parent, const std::wstring& name) {
     RegKey key;
-    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | KEY_WRITE, key.put()) == ERROR_SUCCESS) {
-        char name[256];
-        for (;;) {
-            DWORD len = sizeof name;
-            if (RegEnumKeyExA(key.get(), 0, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                break;
-            DeleteRegTree(root, subkey + "\\" + name);
-        }
+    if (RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE, key.put()) != ERROR_SUCCESS)
+        return;
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(key.get(), L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+        type == REG_LINK) {
+        using NtDeleteKeyFunction = LONG(NTAPI*)(HANDLE);
+        if (auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFunction>(
+                reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey"))))
+            ntDeleteKey(key.get());
+        return;
     }
+    std::vector<std::wstring> children;
+    wchar_t child[1024];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof child / sizeof child[0];
+        if (RegEnumKeyExW(key.get(), index, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        children.emplace_back(child, length);
+    }
+    for (const std::wstring& c : children) DeleteRegTreeW(key.get(), c);
     key.reset();
-    RegDeleteKeyA(root, subkey.c_str());
+    RegDeleteKeyW(parent, name.c_str());
+}
+
+void DeleteRegTree(HKEY root, const std::string& subkey) {
+    std::wstring wide(subkey.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, subkey.data(), static_cast<int>(subkey.size()),
+                                                        wide.data(), static_cast<int>(wide.size()))));
+    DeleteRegTreeW(root, wide);
 }
 
 }  // namespace

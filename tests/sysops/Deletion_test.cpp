@@ -1,6 +1,13 @@
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
 
 #include "SysopsTestUtil.h"
 #include "TestSupport.h"
@@ -97,6 +104,37 @@ TEST(DeletePath, ALibraryIsUnregisteredBeforeItIsDeleted) {
     SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
     EXPECT_FALSE(registered());
     EXPECT_FALSE(FileExistsAt(dll));
+}
+
+TEST(DeletePath, OnlyAFileNamedAsALibraryIsUnregisteredAndNothingIsShown) {
+    StateGuard guard;
+    State().Mode = "SETUP";  // an install: strict boxes, none may appear
+    ScratchFolder dir;
+    // The temporary expansion file inside a folder whose name holds ".dll".
+    dir.Write("zlib.dll 1.2\\EXPAND.RVS", "expanded bytes");
+    EXPECT_EQ(0u, DeletePath(dir / "zlib.dll 1.2\\EXPAND.RVS"));
+    EXPECT_FALSE(dir.Exists("zlib.dll 1.2\\EXPAND.RVS"));
+    // A library name whose file cannot be loaded goes silently as well.
+    dir.Write("OCX.OCX\\broken.ocx", "not a library");
+    EXPECT_EQ(0u, DeletePath(dir / "OCX.OCX\\broken.ocx"));
+    EXPECT_FALSE(dir.Exists("OCX.OCX\\broken.ocx"));
+}
+
+TEST(DeletePath, ALibraryThatCrashesWhenUnregisteredIsStillDeleted) {
+    StateGuard guard;
+    State().Mode = "UNSETUP";
+    ScratchFolder dir;
+    TestRegKey reg;
+    SetEnvironmentVariableA("RV_SELFREG_KEY", reg.subkey().c_str());
+    const std::string dll = dir / "Crash.dll";
+    ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_selfreg_crash.dll").c_str(), dll.c_str(), FALSE));
+    EXPECT_EQ(0u, DeletePath(dll));
+    SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
+    EXPECT_FALSE(FileExistsAt(dll));
+    RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, reg.subkey().c_str(), 0, KEY_QUERY_VALUE, key.put()));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key.get(), "Unregistered", nullptr, nullptr, nullptr, nullptr))
+        << "the library was unregistered first";
 }
 
 // ------------------------------------------------------- DeleteFolderPatterns
@@ -237,4 +275,173 @@ TEST(DeleteRegistryKey, AMissingKeyIsNotAnError) {
     TestRegKey test;
     EXPECT_TRUE(DeleteRegistryKey("(Cuser)", test.subkey() + "\\Nothing\\Here"));
     EXPECT_TRUE(HasKey(HKEY_CURRENT_USER, test.subkey()));
+}
+
+namespace {
+
+// Runs the call on a thread of its own: false when it has not returned after
+// a minute (a walk that never ends; the thread is left to the process end).
+bool ReturnsInTime(std::function<void()> call) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread worker([call, done] {
+        call();
+        *done = true;
+    });
+    for (int i = 0; i < 600 && !*done; ++i) Sleep(100);
+    if (!*done) {
+        worker.detach();
+        return false;
+    }
+    worker.join();
+    return true;
+}
+
+// Keys by their UTF-16 names, which the ANSI functions cannot all name.
+void MakeWideKey(HKEY hive, const std::wstring& subkey) {
+    RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(hive, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr));
+}
+
+bool HasWideKey(HKEY hive, const std::wstring& subkey) {
+    RegKey key;
+    return RegOpenKeyExW(hive, subkey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+std::wstring Wide(const std::string& cp932) {
+    std::wstring w(cp932.size(), L'\0');
+    w.resize(static_cast<size_t>(
+        MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), w.data(), static_cast<int>(w.size()))));
+    return w;
+}
+
+// The registry's own name of a key of the current user, as a link names it.
+std::wstring UserKeyPath(const std::wstring& subkey) {
+    KernelObject token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+    BYTE buffer[256];
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)) return {};
+    LPWSTR sid = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) return {};
+    std::wstring path = L"\\Registry\\User\\" + std::wstring(sid) + L"\\" + subkey;
+    LocalFree(sid);
+    return path;
+}
+
+// A symbolic link key at subkey pointing at target (a registry path).
+bool MakeLink(const std::wstring& subkey, const std::wstring& target) {
+    RegKey key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                        KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    return RegSetValueExW(key.get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.data()),
+                          static_cast<DWORD>(target.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+TEST(DeleteRegistryKey, NamesOutsideTheCodePageAndLongNamesAreDeletedOnNt) {
+    StateGuard guard;
+    State().OSKind = "NT";
+    TestRegKey test;
+    const std::wstring root = Wide(test.subkey()) + L"\\App";
+    // 'Café' and 'Wave〜' come back from the ANSI functions as other names;
+    // 150 kana are 300 bytes in code page 932, more than 255.
+    const std::wstring cafe = L"Caf\u00E9", wave = L"Wave\u301C", longName(150, L'\u3042');
+    for (const std::wstring& name : {cafe, wave, longName}) {
+        MakeWideKey(HKEY_CURRENT_USER, root + L"\\" + name + L"\\Inner");
+        MakeWideKey(HKEY_CURRENT_USER, root + L"\\Plain\\" + name);
+    }
+    ASSERT_TRUE(HasWideKey(HKEY_CURRENT_USER, root + L"\\" + cafe + L"\\Inner"));
+    const std::string path = test.subkey() + "\\App";
+    ASSERT_TRUE(ReturnsInTime([path] { DeleteRegistryKey("(Cuser)", path); })) << "the walk never ends";
+    EXPECT_FALSE(HasWideKey(HKEY_CURRENT_USER, root));
+    EXPECT_TRUE(HasWideKey(HKEY_CURRENT_USER, Wide(test.subkey())));
+}
+
+TEST(DeleteRegistryKey, LongNamesAreDeletedThroughTheAnsiNamesOf95) {
+    StateGuard guard;
+    State().OSKind = "notNT";
+    TestRegKey test;
+    const std::string root = test.subkey() + "\\App";
+    std::string longName;
+    for (int i = 0; i < 150; ++i) longName += "あ";
+    ASSERT_EQ(300u, longName.size());
+    MakeKey(HKEY_CURRENT_USER, root + "\\" + longName + "\\Inner");
+    MakeKey(HKEY_CURRENT_USER, root + "\\Plain\\ポート");
+    MakeKey(HKEY_CURRENT_USER, root + "\\Zeta");
+    ASSERT_TRUE(ReturnsInTime([root] { DeleteRegistryKey("(Cuser)", root); })) << "the walk never ends";
+    EXPECT_FALSE(HasKey(HKEY_CURRENT_USER, root));
+}
+
+TEST(DeleteRegistryKey, LinksAreRemovedWithoutTouchingWhatTheyPointAt) {
+    StateGuard guard;
+    State().OSKind = "NT";
+    TestRegKey test;
+    const std::wstring base = Wide(test.subkey());
+    MakeWideKey(HKEY_CURRENT_USER, base + L"\\Elsewhere\\Keep");
+    MakeWideKey(HKEY_CURRENT_USER, base + L"\\App\\Sub");
+    ASSERT_TRUE(MakeLink(base + L"\\App\\ToElsewhere", UserKeyPath(base + L"\\Elsewhere")))
+        << "cannot make a link key here";
+    ASSERT_TRUE(MakeLink(base + L"\\App\\Dangling", UserKeyPath(base + L"\\Nowhere")));
+    ASSERT_TRUE(MakeLink(base + L"\\App\\Sub\\BackUp", UserKeyPath(base + L"\\App")));  // a loop
+    ASSERT_TRUE(HasWideKey(HKEY_CURRENT_USER, base + L"\\App\\ToElsewhere\\Keep")) << "the link is followed";
+
+    const std::string path = test.subkey() + "\\App";
+    ASSERT_TRUE(ReturnsInTime([path] { DeleteRegistryKey("(Cuser)", path); })) << "the walk never ends";
+    EXPECT_FALSE(HasWideKey(HKEY_CURRENT_USER, base + L"\\App"));
+    EXPECT_TRUE(HasWideKey(HKEY_CURRENT_USER, base + L"\\Elsewhere\\Keep")) << "deleted through a link";
+}
+
+namespace {
+
+// A key that nobody may read, list or delete while the object lives; opened
+// to everyone again at its end, so that the test's key can go.
+class LockedKey {
+public:
+    explicit LockedKey(const std::string& subkey) : subkey_(subkey) { ok_ = SetDacl("D:(D;;KAGA;;;WD)"); }
+    ~LockedKey() { SetDacl("D:(A;;KA;;;WD)"); }
+    LockedKey(const LockedKey&) = delete;
+    LockedKey& operator=(const LockedKey&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    bool SetDacl(const char* sddl) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+            return false;
+        RegKey key;
+        // The owner may always change the list of who may do what.
+        const bool set =
+            RegOpenKeyExA(HKEY_CURRENT_USER, subkey_.c_str(), 0, WRITE_DAC, key.put()) == ERROR_SUCCESS &&
+            RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+        LocalFree(descriptor);
+        return set;
+    }
+
+    std::string subkey_;
+    bool ok_ = false;
+};
+
+}  // namespace
+
+TEST(DeleteRegistryKey, AChildThatCannotBeDeletedIsPassedOverAndTheRestGoes) {
+    StateGuard guard;
+    State().OSKind = "NT";
+    TestRegKey test;
+    const std::string root = test.subkey() + "\\App";
+    MakeKey(HKEY_CURRENT_USER, root + "\\Before");
+    MakeKey(HKEY_CURRENT_USER, root + "\\Locked\\Inside");
+    MakeKey(HKEY_CURRENT_USER, root + "\\Zeta\\Deep");
+    LockedKey locked(root + "\\Locked");
+    ASSERT_TRUE(locked.ok());
+    RegKey probe;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, (root + "\\Locked").c_str(), 0, KEY_READ, probe.put()) == ERROR_SUCCESS)
+        GTEST_SKIP() << "the registry here does not enforce key security";
+
+    ASSERT_TRUE(ReturnsInTime([root] { DeleteRegistryKey("(Cuser)", root); })) << "the walk never ends";
+    EXPECT_FALSE(HasKey(HKEY_CURRENT_USER, root + "\\Before"));
+    EXPECT_FALSE(HasKey(HKEY_CURRENT_USER, root + "\\Zeta"));
+    EXPECT_TRUE(HasKey(HKEY_CURRENT_USER, root)) << "it still holds the locked key";
 }

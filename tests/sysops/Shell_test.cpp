@@ -377,6 +377,45 @@ TEST(RegisterServer, ALibraryThatCannotBeLoadedIsReportedOnlyInAnInstall) {
     EXPECT_FALSE(RegisterServer(dll, false));
 }
 
+TEST(RegisterServer, UnregisteringNeverShowsTheLoadingError) {
+    StateGuard guard;
+    ScratchFolder dir;
+    dir.Write("broken.dll", "not a library");
+    State().Mode = "SETUP";  // strict boxes: none may appear
+    EXPECT_FALSE(RegisterServer(dir / "broken.dll", false));
+    EXPECT_FALSE(RegisterServer(dir / "missing.dll", false));
+}
+
+TEST(RegisterServer, ALibraryThatCrashesIsReportedAsFailedAndTheProgramGoesOn) {
+    StateGuard guard;
+    State().Mode = "SETUP";
+    SelfRegKey reg;
+    const std::string dll = BinFolder() + "sysops_selfreg_crash.dll";
+    for (int round = 0; round < 2; ++round) {
+        {
+            ScriptedMsgBox boxes;
+            boxes.Expect("OCX/DLL登録エラー(Procedure)", dll + "のDllRegisterServer関数が失敗しました。", 48, IDOK);
+            EXPECT_FALSE(RegisterServer(dll, true));
+        }
+        // Unregistering stays silent (strict boxes) whatever happens.
+        EXPECT_FALSE(RegisterServer(dll, false));
+        EXPECT_TRUE(reg.Has("Unregistered")) << "the entry did run";
+        EXPECT_EQ(nullptr, GetModuleHandleA(dll.c_str())) << "the library is released after the crash";
+    }
+    // The thread's own exception handling still works afterwards: the
+    // system's probe faults inside and answers.
+    EXPECT_TRUE(IsBadWritePtr(nullptr, 4));
+}
+
+TEST(RegisterServer, AnExceptionTheLibraryHandlesItselfIsNoFailure) {
+    StateGuard guard;
+    State().Mode = "SETUP";
+    SelfRegKey reg;
+    const std::string dll = BinFolder() + "sysops_selfreg_handled.dll";
+    EXPECT_TRUE(RegisterServer(dll, true));
+    EXPECT_TRUE(reg.Has("Registered"));
+}
+
 // ------------------------------------------------------------ starting programs
 
 namespace {
