@@ -27,12 +27,17 @@ const std::string kU = "アンインストール";
 std::string PrefixSnapshot() {
     const std::string c = UnixPathOf("C:\\");
     std::string snapshot = UnixCommandOutput(
-        "cd '" + c + "' && find . -path ./users/root/Temp -prune -o -path ./windows/temp -prune -o "
+        "cd '" + c + "' && find . -path './users/*/Temp' -prune -o -path ./windows/temp -prune -o "
         "! -iname UNRAVEL.EXE ! -iname RVSET98.INI -print | LC_ALL=C sort");
-    for (const char* key : {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall /s",
-                            "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", "HKCU\\Software",
-                            "HKCR\\.rvsample /s", "HKCR\\rvsample_auto_file /s"})
-        snapshot += UnixCommandOutput(std::string("wine reg query ") + key);
+    const struct {
+        const char* key;
+        const char* switches;
+    } keys[] = {{"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", " /s"},
+                {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", ""},
+                {"HKCU\\Software", ""},
+                {"HKCR\\.rvsample", " /s"},
+                {"HKCR\\rvsample_auto_file", " /s"}};
+    for (const auto& k : keys) snapshot += UnixCommandOutput(std::string("wine reg query '") + k.key + "'" + k.switches);
     return snapshot;
 }
 
@@ -64,7 +69,8 @@ TEST(SampleRoundTripE2E, InstalledThenRemovedByItsEntryTheSystemIsAsBefore) {
     DeleteFileA((WindowsFolder() + "UNRAVEL.EXE").c_str());
     const std::string before = PrefixSnapshot();
     ASSERT_NE(std::string::npos, before.find("./windows/system32\n")) << "the snapshot lists no files";
-    ASSERT_NE(std::string::npos, before.find("HKEY_CURRENT_USER\\Software\\Wine")) << "the snapshot reads no keys";
+    ASSERT_NE(std::string::npos, before.find("HKEY_CURRENT_USER\\Software\\Wine")) << "the snapshot reads no keys:\n"
+                                                                          << before.substr(before.size() > 3000 ? before.size() - 3000 : 0);
     {
         SetupProcess setup(dist.exe(), "");
         InstallSample(setup, app);

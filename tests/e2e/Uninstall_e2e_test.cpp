@@ -104,19 +104,6 @@ void PressStep(SetupProcess& setup, const std::function<bool()>& taken, const st
     ADD_FAILURE() << "the step button was never taken: " << what;
 }
 
-// What a restart of Windows does with pending renames and deletions.
-bool RestartPrefix() {
-    std::string command = "wineboot.exe -r";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    KernelObject process(info.hProcess);
-    return WaitForSingleObject(process.get(), 120000) == WAIT_OBJECT_0;
-}
-
 }  // namespace
 
 TEST(UninstallE2E, AddRemoveProgramsStartRemovesThePackageAskingAboutSharedAndSystemFiles) {

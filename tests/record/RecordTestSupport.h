@@ -99,40 +99,8 @@ inline std::string BinFolder() {
     return ExtractFilePath(path);
 }
 
-// Runs record_holder.exe, which holds the file open with read and write
-// sharing but without delete sharing until Release or the object's end.
-class FileHolder {
-public:
-    explicit FileHolder(const std::string& path) {
-        const std::string id = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount64());
-        const std::string readyName = "RvRecordReady" + id, quitName = "RvRecordQuit" + id;
-        ready_.reset(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
-        quit_.reset(CreateEventA(nullptr, TRUE, FALSE, quitName.c_str()));
-        std::string command = "\"" + BinFolder() + "record_holder.exe\" \"" + path + "\" " + readyName + " " + quitName;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-            return;
-        CloseHandle(info.hThread);
-        process_.reset(info.hProcess);
-        HANDLE both[2] = {ready_.get(), process_.get()};
-        ok_ = WaitForMultipleObjects(2, both, FALSE, 30000) == WAIT_OBJECT_0;
-    }
-    ~FileHolder() { Release(); }
-    FileHolder(const FileHolder&) = delete;
-    FileHolder& operator=(const FileHolder&) = delete;
-    bool ok() const { return ok_; }
-    bool Release() {
-        if (!process_) return true;
-        SetEvent(quit_.get());
-        const bool ended = WaitForSingleObject(process_.get(), 30000) == WAIT_OBJECT_0;
-        if (!ended) TerminateProcess(process_.get(), 1);
-        process_.reset();
-        return ended;
-    }
-
-private:
-    KernelObject ready_, quit_, process_;
-    bool ok_ = false;
+// Holds the file open with read and write sharing but without delete
+// sharing, as an editor holding the record would.
+struct FileHolder : FileLocker {
+    explicit FileHolder(const std::string& path) : FileLocker(path, "record_holder.exe") {}
 };

@@ -347,3 +347,15 @@ std::string TestBinFolder() {
     std::string folder(path);
     return folder.substr(0, folder.rfind('\\') + 1);
 }
+
+bool RestartPrefix() {
+    std::string command = "wineboot.exe -r";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    KernelObject process(info.hProcess);
+    return WaitForSingleObject(process.get(), 120000) == WAIT_OBJECT_0;
+}

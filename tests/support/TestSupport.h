@@ -121,17 +121,19 @@ std::string UnixCommandOutput(const std::string& command, unsigned long timeoutM
 // programs and libraries lie.
 std::string TestBinFolder();
 
-// Runs sysops_locker.exe, which holds a file open without any sharing until
-// this object dies. ok() is false when the file could not be locked in time.
+// Runs a helper program that holds a file open until this object dies:
+// sysops_locker.exe (no sharing at all) unless another is named, such as
+// record_holder.exe (read and write sharing, no delete sharing). ok() is
+// false when the file could not be held in time.
 class FileLocker {
 public:
-    explicit FileLocker(const std::string& path) {
+    explicit FileLocker(const std::string& path, const char* helper = "sysops_locker.exe") {
         const std::string id = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount64());
         const std::string readyName = "RvSysopsReady" + id, quitName = "RvSysopsQuit" + id;
         ready_.reset(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
         quit_.reset(CreateEventA(nullptr, TRUE, FALSE, quitName.c_str()));
         std::string command =
-            "\"" + TestBinFolder() + "sysops_locker.exe\" \"" + path + "\" " + readyName + " " + quitName;
+            "\"" + TestBinFolder() + helper + "\" \"" + path + "\" " + readyName + " " + quitName;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
@@ -160,3 +162,7 @@ private:
     KernelObject ready_, quit_, process_;
     bool ok_ = false;
 };
+
+// Performs the pending renames and deletions the way a restart of Windows
+// does (wineboot -r); true when it finished in time.
+bool RestartPrefix();

@@ -114,19 +114,6 @@ void ForgetPendingMentioning(const std::string& text) {
                    reinterpret_cast<const BYTE*>(kept.data()), static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
 }
 
-// Performs the pending renames the way a restart does.
-bool RestartPrefix() {
-    std::string command = "wineboot.exe -r";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    KernelObject process(info.hProcess);
-    return WaitForSingleObject(process.get(), 120000) == WAIT_OBJECT_0;
-}
-
 // A folder on the Linux root drive (another volume than C: to Windows).
 class OtherVolumeFolder {
 public:
