@@ -109,14 +109,20 @@ step "Files of the install folder $app_win"
     else printf '  %8d bytes  %s\n' "$(stat -c %s "$f")" "${f#./}"; fi
 done)
 
-step "Outside the install folder"
+step "Outside the install folder: the uninstaller, the program-ID list, the files the record adds"
 windows_win=$(wine_text cmd /c 'echo %WINDIR%' | head -n1)
-windows=$(unix_path "$windows_win")
-for f in UNRAVEL.EXE RVSET98.INI RVSAMPLE.INI; do
-    [ -f "$windows/$f" ] || continue
-    printf '  %s\\%s  %d bytes\n' "$windows_win" "$f" "$(stat -c %s "$windows/$f")"
-    case "$f" in *.INI) iconv -f CP932 -t UTF-8 "$windows/$f" | tr -d '\r' | sed 's/^/      /' ;; esac
-done
+show_file() {
+    local unix
+    unix=$(unix_path "$1")
+    [ -f "$unix" ] || return 0
+    printf '  %s  %d bytes\n' "$1" "$(stat -c %s "$unix")"
+    case "${1^^}" in *.INI) iconv -f CP932 -t UTF-8 "$unix" | tr -d '\r' | sed '/^$/d; s/^/      /' ;; esac
+}
+show_file "$windows_win\UNRAVEL.EXE"
+show_file "$windows_win\RVSET98.INI"
+while IFS= read -r f; do
+    case "$f" in *'*'*|*'?'*) ;; *) show_file "$f" ;; esac
+done < <(record_values AddDeleteFile)
 
 step "Registry values (the keys the uninstall record lists)"
 while IFS= read -r key; do
@@ -144,7 +150,7 @@ step "Shared library counts (SharedDLLs)"
 while IFS= read -r entry; do
     case "${entry^^}" in *,*/S*) ;; *) continue ;; esac
     dll=${entry%%,*}
-    echo "$dll: $(wine_text reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs' /v "$dll" |
+    echo "  $dll: $(wine_text reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs' /v "$dll" |
         sed -n 's/.*REG_DWORD *//p')"
 done < <(record_values DeleteFile)
 
@@ -157,7 +163,7 @@ while IFS= read -r link_win; do
 done < <(record_values DeleteShortCut)
 
 step "Add/Remove Programs list: wine uninstaller --list"
-wine_text uninstaller --list
+wine_text uninstaller --list | sed 's/^/  /'
 
 # ---------------------------------------------------------------------------
 # UNINSTALL: to be driven and shown here once the uninstall walk exists.
