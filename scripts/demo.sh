@@ -38,25 +38,9 @@ step() { printf '\n== %s\n' "$*"; }
 
 # A prefix of the demo's own, made fresh each run, so that a second run
 # installs from scratch instead of meeting the first run's installation.
-prefix="$(realpath -m "$BUILD/demo-prefix")"
-step "Wine prefix $prefix (32-bit, Japanese locale), made fresh"
-WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-rm -rf "$prefix" "$prefix.lock"
-export RV_WINEPREFIX="$prefix"
-"$BUILD/wine-run.sh" --init
-# This Wine does not find the fonts of its own data folder; without Marlett
-# the title-bar buttons would show as letters.
-cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/"
-# Every window inside one virtual desktop: Wine then draws the window frames
-# itself, and every picture has the same size. Set before the session's
-# desktop process starts, which reads it once.
-(
-    export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
-    unset DISPLAY
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-    wineserver -w
-)
+export RV_WINEPREFIX="$(realpath -m "$BUILD/demo-prefix")"
+step "Wine prefix $RV_WINEPREFIX (32-bit, Japanese locale, virtual desktop), made fresh"
+source scripts/fresh-prefix.sh
 
 [ -n "$interactive" ] && export RV_KEEP_DISPLAY=1
 source scripts/wine-session.sh

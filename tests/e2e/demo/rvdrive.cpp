@@ -245,7 +245,7 @@ public:
             if (v.key == actedOn || !Actionable(v.scene)) {
                 if (v.scene == Scene::Copying && !copyingShot_) {
                     copyingShot_ = true;
-                    Say("[rvdrive] " + std::string(NameOf(v.scene)));
+                    Announce(v.scene);
                     camera_.Shoot("progress-copying");
                 }
                 Sleep(50);
@@ -279,13 +279,20 @@ public:
     }
 
 private:
+    // The scene's name, after the start press with the time since it.
+    void Announce(Scene s) const {
+        char elapsed[32] = "";
+        if (startPress_ != 0) snprintf(elapsed, sizeof elapsed, " (+%.2f s)", Now() - startPress_);
+        Say(std::string("[rvdrive] ") + NameOf(s) + elapsed);
+    }
+
     static bool Actionable(Scene s) {
         return s != Scene::Hidden && s != Scene::Busy && s != Scene::Progress && s != Scene::Copying;
     }
 
     // Handles one settled scene; false ends the walk.
     bool Act(const View& v, double seen) {
-        Say(std::string("[rvdrive] ") + NameOf(v.scene));
+        Announce(v.scene);
         switch (v.scene) {
             case Scene::Title:
                 camera_.Shoot("title");
@@ -342,10 +349,18 @@ private:
         }
     }
 
+    // Presses a wizard button; false when the press itself failed (an
+    // earlier failure, such as a reported install failure, lets the walk go
+    // on to the end).
     bool Step(const std::string& what, int button) {
         Say("        " + what);
+        const int before = Failures();
         setup_.Press(button);
-        return !::testing::Test::HasFailure();
+        return Failures() == before;
+    }
+
+    static int Failures() {
+        return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
     }
 
     bool StartInstall() {
