@@ -12,13 +12,18 @@ rv_stop_session() {
 trap rv_stop_session EXIT
 
 # Xvfb picks a free display itself and tells its number, so parallel runs
-# never race for one.
-rv_dfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$rv_dfile" >/dev/null 2>&1 &
-rv_session_pids+=($!)
-for _ in $(seq 100); do [ -s "$rv_dfile" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$rv_dfile" | tr -d '[:space:]')"
-rm -f "$rv_dfile"
+# never race for one. With RV_KEEP_DISPLAY=1 the caller's own display is
+# used instead, for a person to watch and click.
+if [ -n "${RV_KEEP_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; then
+    :
+else
+    rv_dfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$rv_dfile" >/dev/null 2>&1 &
+    rv_session_pids+=($!)
+    for _ in $(seq 100); do [ -s "$rv_dfile" ] && break; sleep 0.1; done
+    export DISPLAY=":$(head -n1 "$rv_dfile" | tr -d '[:space:]')"
+    rm -f "$rv_dfile"
+fi
 
 export WINEARCH=win32 WINEDEBUG=-all
 export WINEPREFIX="${RV_WINEPREFIX:-$(cd "$BUILD" && pwd)/wineprefix}"
