@@ -2,7 +2,9 @@
 # The demo: installs the sample package (build/sample) through the wizard, in
 # a Wine prefix of its own made fresh on every run, and shows what the
 # install left: the files of the install folder, the registry values, the
-# shortcuts and the Add/Remove Programs entry.
+# shortcuts and the Add/Remove Programs entry. Then it uninstalls the package
+# the way the control panel does and shows that all of it is gone, except a
+# file the user put into the install folder, which is reported.
 #
 # Usage: bash scripts/demo.sh [--interactive] [--shots FOLDER]
 #   By default rvdrive walks the wizard on a hidden display, accepting every
@@ -86,78 +88,104 @@ record_values() {
 }
 app_win=$(record_values SetupFolder | head -n1)
 app=$(unix_path "$app_win")
+# What the installation left, read from the record's lists (kept from before
+# the uninstall, which removes the record itself); run again afterwards, it
+# shows what is gone.
+show_installation() {
+    step "Files of the install folder $app_win"
+    [ -d "$app" ] || echo "  (the folder is gone)"
+    [ -d "$app" ] && (cd "$app" && find . -mindepth 1 | LC_ALL=C sort | while IFS= read -r f; do
+        if [ -d "$f" ]; then printf '  %14s  %s\n' "(folder)" "${f#./}/"
+        else printf '  %8d bytes  %s\n' "$(stat -c %s "$f")" "${f#./}"; fi
+    done)
 
-step "Files of the install folder $app_win"
-(cd "$app" && find . -mindepth 1 | LC_ALL=C sort | while IFS= read -r f; do
-    if [ -d "$f" ]; then printf '  %14s  %s\n' "(folder)" "${f#./}/"
-    else printf '  %8d bytes  %s\n' "$(stat -c %s "$f")" "${f#./}"; fi
-done)
+    step "Outside the install folder: the uninstaller, the program-ID list, the files the record adds"
+    windows_win=$(wine_text cmd /c 'echo %WINDIR%' | head -n1)
+    show_file() {
+        local unix
+        unix=$(unix_path "$1")
+        if [ ! -f "$unix" ]; then printf '  %s  (gone)\n' "$1"; return 0; fi
+        printf '  %s  %d bytes\n' "$1" "$(stat -c %s "$unix")"
+        case "${1^^}" in *.INI) iconv -f CP932 -t UTF-8 "$unix" | tr -d '\r' | sed '/^$/d; s/^/      /' ;; esac
+    }
+    show_file "$windows_win\UNRAVEL.EXE"
+    show_file "$windows_win\RVSET98.INI"
+    while IFS= read -r f; do
+        case "$f" in *'*'*|*'?'*) ;; *) show_file "$f" ;; esac
+    done < <(record_values AddDeleteFile)
 
-step "Outside the install folder: the uninstaller, the program-ID list, the files the record adds"
-windows_win=$(wine_text cmd /c 'echo %WINDIR%' | head -n1)
-show_file() {
-    local unix
-    unix=$(unix_path "$1")
-    [ -f "$unix" ] || return 0
-    printf '  %s  %d bytes\n' "$1" "$(stat -c %s "$unix")"
-    case "${1^^}" in *.INI) iconv -f CP932 -t UTF-8 "$unix" | tr -d '\r' | sed '/^$/d; s/^/      /' ;; esac
-}
-show_file "$windows_win\UNRAVEL.EXE"
-show_file "$windows_win\RVSET98.INI"
-while IFS= read -r f; do
-    case "$f" in *'*'*|*'?'*) ;; *) show_file "$f" ;; esac
-done < <(record_values AddDeleteFile)
-
-step "Registry values (the keys the uninstall record lists)"
-while IFS= read -r key; do
-    [ -n "$key" ] || continue
-    case "$key" in
-        '(Local)'*) key="HKLM\\${key:7}" ;; '(Class)'*) key="HKCR\\${key:7}" ;;
-        '(Users)'*) key="HKU\\${key:7}" ;; '(Cuser)'*) key="HKCU\\${key:7}" ;;
-        *) key="HKCU\\$key" ;;
-    esac
-    echo "reg query \"$key\" /s"
-    wine_text reg query "$key" /s | sed '/^$/d; s/^/  /'
-done < <(record_values DeleteRegistry)
-
-step "File associations"
-while IFS= read -r pair; do
-    ext=${pair%%,*}
-    [ -n "$ext" ] || continue
-    for key in "HKCR\\.$ext" "HKCR\\${ext}_auto_file"; do
+    step "Registry values (the keys the uninstall record lists)"
+    while IFS= read -r key; do
+        [ -n "$key" ] || continue
+        case "$key" in
+            '(Local)'*) key="HKLM\\${key:7}" ;; '(Class)'*) key="HKCR\\${key:7}" ;;
+            '(Users)'*) key="HKU\\${key:7}" ;; '(Cuser)'*) key="HKCU\\${key:7}" ;;
+            *) key="HKCU\\$key" ;;
+        esac
         echo "reg query \"$key\" /s"
         wine_text reg query "$key" /s | sed '/^$/d; s/^/  /'
-    done
-done < <(record_values RestoreRelate)
+    done < <(record_values DeleteRegistry)
 
-step "Shared library counts (SharedDLLs)"
-while IFS= read -r entry; do
-    case "${entry^^}" in *,*/S*) ;; *) continue ;; esac
-    dll=${entry%%,*}
-    echo "  $dll: $(wine_text reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs' /v "$dll" |
-        sed -n 's/.*REG_DWORD *//p')"
-done < <(record_values DeleteFile)
+    step "File associations"
+    while IFS= read -r pair; do
+        ext=${pair%%,*}
+        [ -n "$ext" ] || continue
+        for key in "HKCR\\.$ext" "HKCR\\${ext}_auto_file"; do
+            echo "reg query \"$key\" /s"
+            wine_text reg query "$key" /s | sed '/^$/d; s/^/  /'
+        done
+    done < <(record_values RestoreRelate)
 
-step "Shortcuts (read by lnkinfo)"
-while IFS= read -r link_win; do
-    [ -n "$link_win" ] || continue
-    echo "$link_win"
-    link=$(unix_path "$link_win")
-    lnkinfo "$link" | grep -E 'Local path|Working directory|Command line arguments' | sed 's/^\t*/  /; s/\t\+/ /g'
-done < <(record_values DeleteShortCut)
+    step "Shared library counts (SharedDLLs)"
+    while IFS= read -r entry; do
+        case "${entry^^}" in *,*/S*) ;; *) continue ;; esac
+        dll=${entry%%,*}
+        count=$(wine_text reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs' /v "$dll" |
+            sed -n 's/.*REG_DWORD *//p')
+        echo "  $dll: ${count:-(no count)}"
+    done < <(record_values DeleteFile)
 
-step "Add/Remove Programs list: wine uninstaller --list"
-wine_text uninstaller --list | sed 's/^/  /'
+    step "Shortcuts (read by lnkinfo)"
+    while IFS= read -r link_win; do
+        [ -n "$link_win" ] || continue
+        echo "$link_win"
+        link=$(unix_path "$link_win")
+        if [ ! -f "$link" ]; then echo "  (gone)"; continue; fi
+        lnkinfo "$link" | grep -E 'Local path|Working directory|Command line arguments' | sed 's/^\t*/  /; s/\t\+/ /g'
+    done < <(record_values DeleteShortCut)
 
-# ---------------------------------------------------------------------------
-# UNINSTALL: to be driven and shown here once the uninstall walk exists.
-# It will start the registered uninstaller (the UninstallString above) on the
-# record, walk its pages with rvdrive, and print the same sections again to
-# show that the folder, the registry values, the shortcuts and the
-# Add/Remove Programs entry are gone.
-# ---------------------------------------------------------------------------
+    step "Add/Remove Programs list: wine uninstaller --list"
+    wine_text uninstaller --list | sed 's/^/  /'
+}
+
+show_installation
+
+# The uninstall, started the way the control panel starts it (the entry's
+# uninstall string). A file of the user's own is put into the install folder
+# first: the uninstall keeps it and reports it.
+step "A file of the user's own in the install folder: メモ.txt"
+printf 'ユーザーのメモ\r\n' | iconv -f UTF-8 -t CP932 > "$app/メモ.txt"
+if [ -n "$interactive" ]; then
+    step "The uninstaller is open on display $DISPLAY: click through it (the demo goes on when it closes)"
+    "$BUILD/wine-run.sh" uninstaller --remove RavelinSample </dev/null >/dev/null 2>&1 || true
+    sleep 2
+    while pgrep -f 'UNRAVEL\.EXE' >/dev/null; do sleep 1; done
+else
+    step "Uninstalling as the control panel does: wine uninstaller --remove RavelinSample (screenshots into $shots/uninstall)"
+    mkdir -p "$shots/uninstall"
+    rm -f "$shots/uninstall"/[0-9][0-9]-*.png
+    "$BUILD/wine-run.sh" "$BUILD/bin/rvdrive.exe" --shots "$shots/uninstall" --uninstall RavelinSample </dev/null
+fi
+
+step "After the uninstall"
+echo "reg query $uninstall_key"
+wine_text reg query "$uninstall_key" | sed '/^$/d; s/^/  /'
+show_installation
+echo
+echo "Left on purpose: the uninstaller UNRAVEL.EXE and the program-ID list RVSET98.INI in the Windows folder"
+echo "(they serve every installation), and the user's own file, which the uninstall reported."
 
 if [ -z "$interactive" ]; then
     step "Screenshots"
-    ls -1 "$shots"/*.png
+    ls -1 "$shots"/*.png "$shots"/uninstall/*.png
 fi

@@ -9,6 +9,13 @@
 // exit code says whether it got through.
 //
 //   rvdrive.exe [--shots FOLDER] [--hispeed on|off] [--stall SECONDS] MEDIUM [INSTALL_FOLDER]
+//   rvdrive.exe [--shots FOLDER] [--stall SECONDS] --uninstall KEY
+//
+// With --uninstall it removes the program registered under the Add/Remove
+// Programs key KEY the way the control panel does (wine uninstaller
+// --remove), walks the uninstaller's pages, answers the shared-file dialog
+// with "delete all" and shows the failure details it offers (a file the
+// user left in the folder is reported there).
 //
 // MEDIUM is the folder holding SETUP.EXE (a Windows path). INSTALL_FOLDER is
 // typed into the folder page; without it the page's default stays. FOLDER
@@ -37,7 +44,7 @@ using namespace e2e;
 namespace {
 
 struct Options {
-    std::string medium, folder, shots;
+    std::string medium, folder, shots, uninstallKey;
     int hiSpeed = -1;  // -1: leave the box as the script set it
     int stallSeconds = 120;
 };
@@ -118,7 +125,9 @@ private:
     int count_ = 0;
 };
 
-enum class Scene { Gone, Hidden, Busy, Title, Licence, Readme, Folder, Details, Completion, Progress, Copying, Summary, Box };
+enum class Scene {
+    Gone, Hidden, Busy, Title, Licence, Readme, Folder, Details, Completion, Progress, Copying, Summary, Box, Shared
+};
 
 const char* NameOf(Scene s) {
     switch (s) {
@@ -135,6 +144,7 @@ const char* NameOf(Scene s) {
         case Scene::Copying: return "progress window, copying";
         case Scene::Summary: return "summary";
         case Scene::Box: return "message box";
+        case Scene::Shared: return "shared-file dialog";
     }
     return "?";
 }
@@ -156,6 +166,10 @@ View Look(SetupProcess& setup) {
     } else if (setup.FindMessageBox(v.box)) {
         v.scene = Scene::Box;
         v.key = v.box.caption + "|" + v.box.text;
+    } else if (HWND dialog = setup.FindWindowOfClass("TfrmCustomDlg"); dialog && IsWindowVisible(dialog)) {
+        v.scene = Scene::Shared;
+        v.status = dialog;
+        v.key = setup.Text(IDC_lblMessage, dialog);
     } else if (HWND status = setup.FindWindowOfClass("TfrmStatus"); status && IsWindowVisible(status)) {
         v.status = status;
         if (setup.Text(IDC_btnAbort, status) == "次へ(&N)" && setup.Enabled(IDC_btnAbort, status))
@@ -203,8 +217,11 @@ int Decide(const MessageBoxView& box, std::string& shotName, bool& failure) {
         return IDYES;
     }
     if (box.text.find("詳細を表示しますか") != std::string::npos) {
-        // Reaching this question means some folder or copy failed.
         shotName = "question-failure-details";
+        // An uninstall reports what it had to leave (such as the user's own
+        // files): the details are the point. In an install it means some
+        // folder or copy failed.
+        if (!options.uninstallKey.empty()) return IDYES;
         failure = true;
         return IDNO;
     }
@@ -229,7 +246,7 @@ public:
         for (;;) {
             View v = Look(setup_);
             if (v.scene == Scene::Gone) {
-                if (!finished_) ADD_FAILURE() << "SETUP.EXE ended (code " << setup_.ExitCode()
+                if (!finished_) ADD_FAILURE() << "the program ended (code " << setup_.ExitCode()
                                               << ") before the completion page";
                 return;
             }
@@ -261,10 +278,10 @@ public:
             if (finished_) break;
         }
         if (!setup_.WaitForExit(60000)) {
-            ADD_FAILURE() << "SETUP.EXE did not end after the finish press";
+            ADD_FAILURE() << "the program did not end after the finish press";
             return;
         }
-        Say("[rvdrive] SETUP.EXE ended with code " + std::to_string(setup_.ExitCode()));
+        Say("[rvdrive] the program ended with code " + std::to_string(setup_.ExitCode()));
     }
 
     void PrintTiming() const {
@@ -272,9 +289,9 @@ public:
         const double total = completionSeen_ - startPress_;
         char line[256];
         snprintf(line, sizeof line,
-                 "[rvdrive] install time: %.2f s from the start press to the completion page "
+                 "[rvdrive] %s time: %.2f s from the start press to the completion page "
                  "(%.2f s of it the program waited for this driver's answers)",
-                 total, waitedForUs_);
+                 options.uninstallKey.empty() ? "install" : "uninstall", total, waitedForUs_);
         Say(line);
     }
 
@@ -326,6 +343,12 @@ private:
                 if (failure) ADD_FAILURE() << "the install did not go through: " << v.box.Describe();
                 return !::testing::Test::HasFatalFailure();
             }
+            case Scene::Shared:
+                SayIndented(setup_.Text(IDC_lblMessage, v.status));
+                camera_.Shoot("shared-file-dialog");
+                Say("        press " + setup_.Text(IDC_btnDelete, v.status));
+                setup_.Press(IDC_btnDelete, v.status);
+                return true;
             case Scene::Summary:
                 SayIndented(setup_.Text(IDC_lblMessage, v.status));
                 camera_.Shoot("summary");
@@ -364,6 +387,15 @@ private:
     }
 
     bool StartInstall() {
+        if (!options.uninstallKey.empty()) {
+            for (int id : {IDC_chkSCutDesktop, IDC_chkSCutStartMenu, IDC_chkSCutStartUp, IDC_chkSCutSendTo})
+                if (setup_.Shown(id))
+                    Say(std::string("        [") + (setup_.Checked(id) ? "x" : " ") + "] " + setup_.Text(id));
+            camera_.Shoot("uninstall-options");
+            const bool pressed = Step("press " + setup_.Text(IDC_btnEvent), IDC_btnEvent);
+            startPress_ = Now();
+            return pressed;
+        }
         if (!options.folder.empty()) {
             SendMessageA(setup_.Control(IDC_txtFolder), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(options.folder.c_str()));
             if (!setup_.WaitForText(IDC_txtFolder, options.folder)) return false;
@@ -391,7 +423,18 @@ private:
     double waitedForUs_ = 0;
 };
 
-TEST(Rvdrive, InstallWizard) {
+TEST(Rvdrive, Walk) {
+    if (!options.uninstallKey.empty()) {
+        // As the control panel starts it: the entry's uninstall string.
+        Say("[rvdrive] wine uninstaller --remove " + options.uninstallKey);
+        RunShellCommand("wine uninstaller --remove '" + options.uninstallKey + "'");
+        std::unique_ptr<SetupProcess> uninstaller = SetupProcess::Attach("UNRAVEL.EXE", 60000);
+        ASSERT_TRUE(uninstaller);
+        Walk walk(*uninstaller);
+        walk.Run();
+        walk.PrintTiming();
+        return;
+    }
     std::string medium = options.medium;
     if (!medium.empty() && medium.back() != '\\') medium += '\\';
     const std::string exe = medium + "SETUP.EXE";
@@ -416,7 +459,8 @@ class FailurePrinter : public ::testing::EmptyTestEventListener {
 
 int Usage() {
     fprintf(stderr,
-            "usage: rvdrive.exe [--shots FOLDER] [--hispeed on|off] [--stall SECONDS] MEDIUM [INSTALL_FOLDER]\n");
+            "usage: rvdrive.exe [--shots FOLDER] [--hispeed on|off] [--stall SECONDS] MEDIUM [INSTALL_FOLDER]\n"
+            "       rvdrive.exe [--shots FOLDER] [--stall SECONDS] --uninstall KEY\n");
     return 2;
 }
 
@@ -438,14 +482,21 @@ int main(int argc, char** argv) {
             options.hiSpeed = value == "on";
         } else if (arg == "--stall" && hasValue)
             options.stallSeconds = atoi(argv[++i]);
+        else if (arg == "--uninstall" && hasValue)
+            options.uninstallKey = argv[++i];
         else if (arg.rfind("--", 0) == 0)
             return Usage();
         else
             positional.push_back(arg);
     }
-    if (positional.empty() || positional.size() > 2 || options.stallSeconds <= 0) return Usage();
-    options.medium = positional[0];
-    if (positional.size() == 2) options.folder = positional[1];
+    if (options.stallSeconds <= 0) return Usage();
+    if (options.uninstallKey.empty()) {
+        if (positional.empty() || positional.size() > 2) return Usage();
+        options.medium = positional[0];
+        if (positional.size() == 2) options.folder = positional[1];
+    } else if (!positional.empty()) {
+        return Usage();
+    }
 
     auto& listeners = ::testing::UnitTest::GetInstance()->listeners();
     delete listeners.Release(listeners.default_result_printer());
