@@ -1,5 +1,7 @@
 #include "install/InstallContext.h"
 
+#include "app/RunLog.h"
+
 void InstallContext::Show() { view.ShowStatus(s.StatusText); }
 
 void InstallContext::ShowItem() { view.ShowStatus(s.StatusText + "\r\n" + s.ItemText); }
@@ -7,11 +9,13 @@ void InstallContext::ShowItem() { view.ShowStatus(s.StatusText + "\r\n" + s.Item
 void InstallContext::StepBegin(const std::string& text, const char* initialResult) {
     s.StatusText += text;
     s.StepResult = initialResult;
+    stepLine = text;
     Show();
 }
 
 void InstallContext::StepEnd() {
     s.StatusText += s.StepResult + "\r\n";
+    LogLine("状況", stepLine + s.StepResult);
     s.StepResult = "完了";
     Show();
 }
@@ -23,6 +27,7 @@ void InstallContext::Stop() {
 
 void InstallContext::AddFailure(const std::string& tag, const std::string& path, const std::string& reason) {
     failureLog += tag + path + "\r\n" + reason + "\r\n";
+    LogLine("失敗", tag + path + " " + reason);
     ++failures;
 }
 

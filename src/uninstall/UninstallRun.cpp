@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/PathMacros.h"
+#include "app/RunLog.h"
 #include "app/RunView.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
@@ -91,7 +92,7 @@ public:
           protected_(ProtectedFolders::ForThisMachine(State())),
           policy_(view) {}
 
-    void Run();
+    RunOutcome Run();
 
 private:
     void Prepare();
@@ -129,9 +130,10 @@ private:
     std::string log_;
     int failures_ = 0;
     bool restart_ = false;
+    std::string stageLine_;  // the current stage's line, for the log
 };
 
-void TUninstallRun::Run() {
+RunOutcome TUninstallRun::Run() {
     Prepare();
     RemoveProgramID();
     RunBeforeProgram();
@@ -146,6 +148,11 @@ void TUninstallRun::Run() {
     DeleteInstallFolder();
     Summarize();
     Complete();
+    RunOutcome outcome;
+    outcome.failures = failures_;
+    outcome.failureLog = log_;
+    outcome.restartNeeded = restart_;
+    return outcome;
 }
 
 void TUninstallRun::Prepare() {
@@ -181,6 +188,7 @@ void TUninstallRun::RemoveProgramID() {
 
 void TUninstallRun::RunBeforeProgram() {
     s_.StatusText += s_.UnSetupString + "処理前のプログラム実行．．．";
+    stageLine_ = s_.UnSetupString + "処理前のプログラム実行．．．";
     Show();
     const std::string file = IniRead(Script::BeforeUnInstall::kSection, Script::BeforeUnInstall::kFile, "", record_);
     if (file.empty()) {
@@ -229,6 +237,9 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed) {
 
     const FileOutcome outcome = policy_.Decide(path, flags);
     if (outcome.scheduled) restart_ = true;
+    LogItem("削除", "", path,
+            outcome.scheduled ? "再起動時に削除" : outcome.kept ? "残す" : outcome.code == 0 ? "完了" : "失敗",
+            outcome.code);
     // A pattern's code says little (it may have matched nothing); an extra
     // file that never came to exist is no failure.
     if (outcome.code == 0 || pattern || (!listed && outcome.code == ERROR_FILE_NOT_FOUND)) return;
@@ -249,6 +260,7 @@ void TUninstallRun::DeleteShortcuts() {
             continue;
         }
         const unsigned long code = DeletePath(path);
+        LogItem("ショートカット削除", "", path, code == 0 ? "完了" : "失敗", code);
         if (code != 0) Log(tag, path, SysErrorText(code));
         // Its menu folder goes when nothing else is left in it; a shell
         // folder never goes.
@@ -277,6 +289,7 @@ void TUninstallRun::DeleteFolders() {
         }
         const bool inside = installFolderDeletable_ && ProtectedFolders::IsInside(folder, installFolder_);
         const unsigned long code = RemoveFolder(folder, inside ? patterns_ : "");
+        LogItem("フォルダ削除", "", folder, code == 0 ? "完了" : "残る", code);
         // In delete-all mode the install folder stage removes what is left.
         if (code == 0 || (inside && deleteAll_)) continue;
         Log(tag, folder, SysErrorText(code));
@@ -294,6 +307,7 @@ void TUninstallRun::DeleteKeys() {
             continue;
         }
         DeleteRegistryKey(rootMacro, keyPath);
+        LogItem("レジストリキー削除", "", value, "完了", 0);
         if (RegistryKeyExists(HiveFromRootMacro(rootMacro), TrimKeyPath(keyPath))) Log("<Registry> ", value, kKeyRemains);
     }
 }
@@ -351,6 +365,7 @@ void TUninstallRun::DeleteInstallFolder() {
 
 void TUninstallRun::Summarize() {
     const std::string& u = s_.UnSetupString;
+    LogLine("状況", stageLine_ + s_.StepResult);
     s_.StatusText += s_.StepResult + kCrLf;
     if (failures_ == 0) return Show();
     s_.StatusText += "《情報》" + u + "の過程で、一部の処理が失敗しました。" + kCrLf;
@@ -396,6 +411,8 @@ unsigned long TUninstallRun::RemoveFolder(const std::string& folder, const std::
 }
 
 void TUninstallRun::BeginStage(const std::string& line) {
+    LogLine("状況", stageLine_ + s_.StepResult);
+    stageLine_ = line;
     s_.StatusText += s_.StepResult + kCrLf + line;
     s_.StepResult = kDone;
     Show();
@@ -404,20 +421,23 @@ void TUninstallRun::BeginStage(const std::string& line) {
 void TUninstallRun::Log(const std::string& tag, const std::string& subject, const std::string& lines,
                         const char* result) {
     log_ += tag + subject + kCrLf + lines + kCrLf;
+    LogLine("失敗", tag + subject + " " + lines);
     ++failures_;
     s_.StepResult = result;
 }
 
 }  // namespace
 
-void RunUninstall(RunView& view) {
+RunOutcome RunUninstall(RunView& view) {
     const SetupState& s = State();
     const RunOptions options = view.Options();
     const std::string& text = options.folderText;
     const std::string folder = text.empty() ? text : AddPathDelimiter(text, "B");
     if (folder.empty() || folder == "\\") {
         view.Ask(s.UnSetupString + "フォルダが不明です。" + kCrLf + s.UnSetupString + "は続行できません。", "致命的エラー", 16);
-        return;
+        RunOutcome outcome;
+        outcome.end = RunOutcome::End::StoppedUnchanged;
+        return outcome;
     }
-    TUninstallRun(view, options, folder).Run();
+    return TUninstallRun(view, options, folder).Run();
 }
