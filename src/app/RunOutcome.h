@@ -13,6 +13,9 @@ struct RunOutcome {
     };
     End end = End::Completed;
     int failures = 0;          // entries of the failure log
+    // Of those, entries that only follow from files kept on purpose (the
+    // install folder still holding a kept library): not failures by themselves.
+    int failuresFromKeptFiles = 0;
     std::string failureLog;
     bool restartNeeded = false;  // files wait for the next start, or the package asks for it
 };

@@ -59,10 +59,9 @@ int RunWizard(HINSTANCE instance) {
 int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
     if (!command.valid) {
         LogLine("エラー", command.error);
+        // No box even without /S: a script with a mistyped switch must get
+        // its code back, not hang on a box nobody sees.
         WriteStandardError(command.error);
-        // A person who started it hears why nothing happens; a script reads
-        // the code.
-        if (!command.silent) MsgBox(command.error, "Ravelin Setup", MB_OK | MB_ICONEXCLAMATION);
         return ExitCode::kBadCommandLine;
     }
     // A second instance leaves at once and shows nothing; only an unattended

@@ -107,6 +107,8 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
 
     if (result == 0) {
         run.fresh.files += entry.destination + entry.flags + "|";
+        unsigned long long size = 0;
+        if (FileSizeOf(entry.destination, size)) run.installedBytes += size;
         LogItem("コピー", entry.source, entry.destination, copy ? "完了" : "既存のファイルを残す", 0);
     } else if (result == ERROR_SHARING_VIOLATION && ReplaceOnRestart(entry.source, entry.destination)) {
         s.LockedFileFound = true;

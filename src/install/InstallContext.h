@@ -36,8 +36,8 @@ public:
     RecordLists fresh;
     RecordLists previous;
     RestoreTable restore{};
-    std::string stepLine;       // the current step's line, for the log
-    bool restartNeeded = false;  // set by the completion stage
+    bool restartNeeded = false;
+    unsigned long long installedBytes = 0;  // sizes of the files copied (after expansion)  // set by the completion stage
 
     // The status label shows StatusText, or StatusText and the item line.
     void Show();

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,8 @@ private:
     std::string log_;
     int failures_ = 0;
     bool restart_ = false;
+    std::vector<std::string> keptFiles_;  // kept on purpose, upper case
+    bool folderHeldByKeptFiles_ = false;
     std::string stageLine_;  // the current stage's line, for the log
 };
 
@@ -152,6 +155,7 @@ RunOutcome TUninstallRun::Run() {
     outcome.failures = failures_;
     outcome.failureLog = log_;
     outcome.restartNeeded = restart_;
+    outcome.failuresFromKeptFiles = folderHeldByKeptFiles_ ? 1 : 0;
     return outcome;
 }
 
@@ -237,6 +241,7 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed) {
 
     const FileOutcome outcome = policy_.Decide(path, flags);
     if (outcome.scheduled) restart_ = true;
+    if (outcome.kept && !pattern) keptFiles_.push_back(MapString(path, LCMAP_UPPERCASE));
     LogItem("削除", "", path,
             outcome.scheduled ? "再起動時に削除" : outcome.kept ? "残す" : outcome.code == 0 ? "完了" : "失敗",
             outcome.code);
@@ -355,6 +360,11 @@ void TUninstallRun::DeleteInstallFolder() {
                         i + "フォルダを削除できませんでした。エクスプローラなどから、直接削除してください。" + kCrLf;
     // Name what is left, so nothing of the user's goes unnoticed.
     const std::vector<std::string> left = FolderContents(installFolder_);
+    folderHeldByKeptFiles_ = !left.empty();
+    for (const std::string& name : left) {
+        const std::string full = MapString(installFolder_ + name, LCMAP_UPPERCASE);
+        if (std::find(keptFiles_.begin(), keptFiles_.end(), full) == keptFiles_.end()) folderHeldByKeptFiles_ = false;
+    }
     if (!left.empty()) {
         lines += "残っているファイル・フォルダ：" + std::string(kCrLf);
         for (size_t k = 0; k < left.size() && k < kListedLeftovers; ++k) lines += "　" + left[k] + kCrLf;
