@@ -1,0 +1,294 @@
+// The unattended mode through the real program: SETUP.EXE and UNRAVEL.EXE
+// started with /S, their exit codes, their /LOG files and what they leave
+// in the prefix. No window may ever show: a visible window of the process
+// (a message box included) fails the test, and a box waiting for an answer
+// would never let the process end.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "Driver.h"
+#include "SampleKit.h"
+#include "TestSupport.h"
+#include "app/uIniFile.h"
+
+using namespace e2e;
+
+namespace {
+
+const std::string kKeyName = "RavelinSilentTest";
+const std::string kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kKeyName;
+
+struct SilentRun {
+    DWORD code = 0xFFFFFFFF;
+    bool ended = false;
+    std::string window;  // class of a visible window of the process, if one showed
+    std::string log;     // the /LOG file afterwards
+};
+
+struct WindowSearch {
+    DWORD pid;
+    std::string found;
+};
+
+BOOL CALLBACK FindVisible(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<WindowSearch*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    search->found = name;
+    return FALSE;
+}
+
+// Starts the command line exactly as given and waits for the end, looking
+// for windows all the while.
+SilentRun RunCommandLine(std::string commandLine, const std::string& logPath = "") {
+    SilentRun run;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << ToUtf8(commandLine) << ": error " << GetLastError();
+        return run;
+    }
+    KernelObject process(pi.hProcess), thread(pi.hThread);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 60000) {
+        WindowSearch search{pi.dwProcessId, {}};
+        EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
+        if (!search.found.empty() && run.window.empty()) run.window = search.found;
+        if (WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0) {
+            run.ended = true;
+            break;
+        }
+    }
+    if (!run.ended) {
+        ADD_FAILURE() << "still running after 60 s: " << ToUtf8(commandLine);
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), 5000);
+    }
+    GetExitCodeProcess(process.get(), &run.code);
+    if (!logPath.empty()) run.log = ReadFileBytes(logPath);
+    EXPECT_EQ("", run.window) << "a window showed during " << ToUtf8(commandLine);
+    return run;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A package of its own: a script, a few files, its key removed afterwards.
+class SilentPackage : public ::testing::Test {
+protected:
+    void TearDown() override {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey.c_str());
+    }
+    void Script(const std::string& sections) {
+        dist_.WriteScript("[Title]\r\nSetup=静かなテスト\r\nUnSetupKey=" + kKeyName + "\r\n" + sections);
+    }
+    SilentRun Install(const std::string& switches = "") {
+        return RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + app_) + " " +
+                                  Quoted("/LOG=" + log_) + (switches.empty() ? "" : " " + switches),
+                              log_);
+    }
+    void AddChecker(const std::string* config) {
+        const std::string fixture = BinFolder() + "rvchecker.exe";
+        CreateDirectoryA((dist_.path() + "check").c_str(), nullptr);
+        ASSERT_TRUE(CopyFileA(fixture.c_str(), (dist_.path() + "check\\rvchecker.exe").c_str(), FALSE));
+        if (config) dist_.Write("check\\rvchecker.cfg", *config);
+    }
+    bool CheckerRan() const { return FileExistsAt(dist_.path() + "check\\rvchecker.log"); }
+
+    Distribution dist_;
+    ScratchFolder target_;
+    ScratchFolder logs_;
+    const std::string app_ = target_.path() + "静かなアプリ\\";
+    const std::string log_ = logs_.path() + "install.log";
+};
+
+const char kFiles[] = "[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\nFile2=(App)\\TWO.TXT\r\n";
+
+TEST_F(SilentPackage, DoneWithFailuresAndTheLogNamesThem) {
+    Script(std::string(kFiles) + "File3=(App)\\MISSING.DAT\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const SilentRun run = Install();
+    EXPECT_EQ(1u, run.code);
+    EXPECT_TRUE(FileExistsAt(app_ + "ONE.TXT"));
+    EXPECT_TRUE(FileExistsAt(app_ + "TWO.TXT"));
+    const std::string& log = run.log;
+    EXPECT_TRUE(Has(log, "[開始] Ravelin Setup ")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[コマンドライン] " + Quoted(dist_.exe()) + " /S")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[質問] 「フォルダ作成」 " + app_)) << "the missing folder was created";
+    EXPECT_TRUE(Has(log, "→ 回答: はい (サイレント既定)"));
+    EXPECT_TRUE(Has(log, "[項目] コピー 元: " + dist_.path() + "ONE.TXT 先: " + app_ + "ONE.TXT 結果: 完了 コード: 0"))
+        << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[項目] コピー 元: " + dist_.path() + "MISSING.DAT 先: " + app_ +
+                             "MISSING.DAT 結果: コピー元なし コード: 2"))
+        << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[状況] ファイルをコピーしています．．．一部失敗"));
+    EXPECT_TRUE(Has(log, "[失敗ログ] <File> " + dist_.path() + "MISSING.DAT")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[終了コード] 1\r\n")) << ToUtf8(log);
+    // Lines of the log end in CR LF only.
+    for (size_t p = log.find('\n'); p != std::string::npos; p = log.find('\n', p + 1)) {
+        ASSERT_GT(p, 0u);
+        ASSERT_EQ('\r', log[p - 1]) << "a bare LF at " << p;
+    }
+
+    // The uninstaller removes it all again, without a window.
+    const SilentRun un = RunCommandLine(Quoted(WindowsFolder() + "UNRAVEL.EXE") + " " + Quoted(app_ + "UNSETUP.INI") +
+                                        " /s /log=" + Quoted(logs_.path() + "un.log"),
+                                        logs_.path() + "un.log");
+    EXPECT_EQ(0u, un.code) << ToUtf8(un.log);
+    EXPECT_FALSE(FolderExistsAt(app_));
+}
+
+TEST_F(SilentPackage, RestartNeededGives3010AndNothingRestarts) {
+    Script(std::string(kFiles) + "[ExecuteFile]\r\nFile=WINDOWS_REBOOT\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const SilentRun run = Install();
+    EXPECT_EQ(3010u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "再起動せずに")) << "the choice that does not restart: " << ToUtf8(run.log);
+    EXPECT_TRUE(FileExistsAt(app_ + "UNSETUP.INI"));
+}
+
+TEST_F(SilentPackage, TheCheckerRunsAndItsRefusalStopsBeforeAnyChange) {
+    Script(std::string(kFiles) + "[Extend]\r\nInstallChecker=check\\rvchecker.exe\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const std::string refuse = "[CheckResult]\r\nResult=Stop\r\nMessage=古い版が動いています\r\n";
+    AddChecker(&refuse);
+    const SilentRun run = Install();
+    EXPECT_EQ(2u, run.code);
+    EXPECT_TRUE(CheckerRan());
+    EXPECT_TRUE(Has(run.log, "古い版が動いています")) << ToUtf8(run.log);
+    EXPECT_FALSE(FolderExistsAt(app_));
+}
+
+TEST_F(SilentPackage, TheCheckerAllowsAndTheRunAfterProgramIsNotStarted) {
+    Script(std::string(kFiles) + "[Extend]\r\nInstallChecker=check\\rvchecker.exe\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const std::string allow = "[CheckResult]\r\nResult=ContinueInstall\r\n";
+    AddChecker(&allow);
+    const SilentRun run = Install();
+    EXPECT_EQ(0u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(CheckerRan());
+    EXPECT_TRUE(FileExistsAt(app_ + "ONE.TXT"));
+
+    // A second package whose run-after program is the checker: never started.
+    ScratchFolder other;
+    Distribution second;
+    second.WriteScript("[Title]\r\nSetup=後で実行\r\n[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\n[ExecuteFile]\r\nFile=" +
+                       dist_.path() + "check\\rvchecker.exe\r\n");
+    second.Write("ONE.TXT", "1");
+    DeleteFileA((dist_.path() + "check\\rvchecker.log").c_str());
+    const SilentRun after = RunCommandLine(Quoted(second.exe()) + " /S " + Quoted("/D=" + other.path() + "app"));
+    EXPECT_EQ(0u, after.code);
+    Sleep(500);
+    EXPECT_FALSE(CheckerRan()) << "the run-after program was started";
+}
+
+TEST_F(SilentPackage, StoppedBeforeAnyChangeGives2) {
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    // The operating system refused by the package (every name it can have).
+    Script(std::string(kFiles) +
+           "[Extend]\r\nRejectOS=Windows 95,Windows 98,Windows 98<SE>,Windows Me,Windows NT4.0,Windows 2000,"
+           "Windows XP,Windows 2003,Windows Vista,Windows NT Technology,Unknown Windows\r\n");
+    SilentRun run = Install();
+    EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "プログラム配布者により認められていません")) << ToUtf8(run.log);
+    EXPECT_FALSE(FolderExistsAt(app_));
+
+    // A previous installation found by the strict test.
+    Script(std::string(kFiles) + "[Caution]\r\nUnInstallCheckEx=OLD.EXE\r\n");
+    target_.Write("静かなアプリ\\OLD.EXE", "old");
+    run = Install();
+    EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
+    EXPECT_FALSE(FileExistsAt(app_ + "ONE.TXT"));
+    RemoveTree(app_);
+
+    // The free space of a drive that does not exist is unknown.
+    Script(kFiles);
+    run = RunCommandLine(Quoted(dist_.exe()) + " /S /D=Q:\\nowhere\\app /LOG=" + Quoted(log_), log_);
+    EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "「空き容量チェックエラー」")) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "→ 回答: いいえ (サイレント既定)"));
+
+    // The folder cannot be created: a file stands where a folder must go.
+    target_.Write("blocker", "a file");
+    run = RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + target_.path() + "blocker\\app") +
+                             " /LOG=" + Quoted(log_),
+                         log_);
+    EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "フォルダの作成に失敗しました")) << ToUtf8(run.log);
+}
+
+TEST_F(SilentPackage, AMissingNextDiskStopsAfterChangesAndTheLogListsWhatWasMade) {
+    Script("[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\nFile2=(Dch)(App)\\DISK2.DAT\r\n");
+    dist_.Write("ONE.TXT", "1");
+    const SilentRun run = Install();
+    EXPECT_EQ(3u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(FileExistsAt(app_ + "ONE.TXT")) << "what was made stays";
+    EXPECT_TRUE(Has(run.log, "[項目] コピー 元: " + dist_.path() + "ONE.TXT")) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "「ディスク交換」 2枚目のディスクに交換してください。 → 回答: キャンセル")) << ToUtf8(run.log);
+    RemoveTree(app_);
+}
+
+TEST_F(SilentPackage, NewerFilesWinAndWEntriesAlwaysCopy) {
+    Script("[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\nFile2=(App)\\TWO.TXT,/W\r\n");
+    dist_.Write("ONE.TXT", "package");
+    dist_.Write("TWO.TXT", "package");
+    target_.Write("静かなアプリ\\ONE.TXT", "newer");
+    target_.Write("静かなアプリ\\TWO.TXT", "newer");
+    // Both installed copies are newer than the package's.
+    SYSTEMTIME later;
+    GetSystemTime(&later);
+    later.wYear += 1;
+    FILETIME time;
+    SystemTimeToFileTime(&later, &time);
+    for (const char* name : {"ONE.TXT", "TWO.TXT"}) {
+        FileHandle file(CreateFileA((app_ + name).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file && SetFileTime(file.get(), nullptr, nullptr, &time));
+    }
+    const SilentRun run = Install();
+    EXPECT_EQ(0u, run.code) << ToUtf8(run.log);
+    EXPECT_EQ("newer", ReadFileBytes(app_ + "ONE.TXT"));
+    EXPECT_EQ("package", ReadFileBytes(app_ + "TWO.TXT"));
+    EXPECT_TRUE(Has(run.log, app_ + "ONE.TXT 結果: 既存のファイルを残す")) << ToUtf8(run.log);
+    RemoveTree(app_);
+}
+
+TEST_F(SilentPackage, CannotStartBadCommandLineAndAnotherSetup) {
+    // No script beside the program.
+    SilentRun run = Install();
+    EXPECT_EQ(4u, run.code);
+    EXPECT_TRUE(Has(run.log, "iniファイル読み込み失敗")) << ToUtf8(run.log);
+    // No record where the uninstaller is told to look.
+    run = RunCommandLine(Quoted(dist_.exe()) + " " + Quoted(target_.path() + "gone\\UNSETUP.INI") + " /S");
+    EXPECT_EQ(4u, run.code);
+
+    Script(kFiles);
+    for (const std::string& bad : {std::string("/S /X"), std::string("/S /D="), std::string("/Q"),
+                                   Quoted(target_.path() + "UNSETUP.INI") + " /S /D=C:\\x"}) {
+        run = RunCommandLine(Quoted(dist_.exe()) + " " + bad + " /LOG=" + Quoted(log_), log_);
+        EXPECT_EQ(87u, run.code) << bad;
+        EXPECT_TRUE(Has(run.log, "[終了コード] 87")) << bad << ": " << ToUtf8(run.log);
+    }
+    EXPECT_FALSE(FolderExistsAt(app_));
+
+    // Another setup holds the single-instance mutex.
+    KernelObject other(CreateMutexA(nullptr, FALSE, "RAVSETUP"));
+    ASSERT_TRUE(other);
+    run = Install();
+    EXPECT_EQ(1618u, run.code);
+    EXPECT_TRUE(Has(run.log, "[終了コード] 1618")) << ToUtf8(run.log);
+    EXPECT_FALSE(FolderExistsAt(app_));
+}
+
+}  // namespace
