@@ -10,6 +10,7 @@
 #include "Driver.h"
 #include "SampleKit.h"
 #include "TestSupport.h"
+#include "app/Handles.h"
 #include "app/uIniFile.h"
 
 using namespace e2e;
@@ -289,6 +290,98 @@ TEST_F(SilentPackage, CannotStartBadCommandLineAndAnotherSetup) {
     EXPECT_EQ(1618u, run.code);
     EXPECT_TRUE(Has(run.log, "[終了コード] 1618")) << ToUtf8(run.log);
     EXPECT_FALSE(FolderExistsAt(app_));
+}
+
+// The value as RegQueryValueExA gives it, without its terminating zero.
+std::string LocalMachineString(const std::string& key, const char* name) {
+    RegKey handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, handle.put()) != ERROR_SUCCESS) return {};
+    char data[1024] = {};
+    DWORD size = sizeof data - 1;
+    if (RegQueryValueExA(handle.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
+        return {};
+    return data;
+}
+
+unsigned long long FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The sample package installed by /S and removed by its QuietUninstallString
+// started as written: the prefix as before, apart from what stays on
+// purpose: the uninstaller and the program-ID list (as after the wizard),
+// and the shared library RVSAMPLE.DLL with the install folder holding it,
+// which /S keeps where the wizard would ask.
+TEST(SilentSampleE2E, InstalledAndRemovedWithoutAWindowTheSystemIsAsBefore) {
+    if (UnixPathOf("C:\\").empty()) GTEST_SKIP() << "the snapshot is taken with Wine's Unix side";
+    Distribution dist;
+    CopySample(dist);
+    ScratchFolder target;
+    ScratchFolder logs;
+    const std::string app = target.path() + "Ravelin Sample\\";
+    SampleLeftovers leftovers(app);
+    DeleteFileA((WindowsFolder() + "UNRAVEL.EXE").c_str());
+    const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\RavelinSample";
+    const std::string before = PrefixSnapshot();
+    ASSERT_NE(std::string::npos, before.find("./windows/system32\n")) << "the snapshot lists no files";
+
+    const SilentRun install = RunCommandLine(Quoted(dist.exe()) + " /S " + Quoted("/D=" + app) + " /LOG=" +
+                                                 Quoted(logs.path() + "in.log"),
+                                             logs.path() + "in.log");
+    ASSERT_EQ(0u, install.code) << ToUtf8(install.log);
+    // The licence is accepted by whoever started /S; the association asked
+    // for is made; the run-after program of the sample is not started.
+    EXPECT_TRUE(Has(install.log, "「使用許諾契約書」 " + dist.path() + "LICENSE.TXT → 回答: 同意する (/S の呼び出し元)"))
+        << ToUtf8(install.log);
+    EXPECT_TRUE(Has(install.log, "「関連付けの確認」 拡張子 *.rvsample")) << ToUtf8(install.log);
+    EXPECT_TRUE(Has(UnixCommandOutput("wine reg query 'HKCR\\.rvsample'"), "rvsample_auto_file"));
+    EXPECT_TRUE(FileExistsAt(app + "SAMPLE.EXE"));
+    // Shortcut boxes take their states from the script: all three made.
+    EXPECT_EQ(3, [&] {
+        int n = 0;
+        for (size_t p = install.log.find("[項目] ショートカット 元:"); p != std::string::npos;
+             p = install.log.find("[項目] ショートカット 元:", p + 1))
+            ++n;
+        return n;
+    }());
+
+    // The new values as the system's own tool reads them.
+    const std::string query = UnixCommandOutput("wine reg query 'HKLM\\" + key + "'");
+    const std::string quiet = WindowsFolder() + "UNRAVEL.EXE \"" + app + "UNSETUP.INI\" /S";
+    EXPECT_TRUE(Has(query, "QuietUninstallString    REG_EXPAND_SZ    ")) << query;
+    EXPECT_TRUE(Has(query, "InstallLocation    REG_SZ    ")) << query;
+    EXPECT_TRUE(Has(query, "NoModify    REG_DWORD    0x1")) << query;
+    EXPECT_TRUE(Has(query, "NoRepair    REG_DWORD    0x1")) << query;
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char date[16];
+    wsprintfA(date, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+    EXPECT_TRUE(Has(query, std::string("InstallDate    REG_SZ    ") + date)) << query;
+    unsigned long long bytes = 0;
+    for (const char* file : {"SAMPLE.EXE", "README.TXT", "MANUAL.TXT", "ソフト情報.TXT", "docs\\guide.htm",
+                             "データ\\表示設定.INI", "RVSAMPLE.DLL", "UNREADME.TXT"})
+        bytes += FileSize(app + file);
+    char size[32];
+    wsprintfA(size, "EstimatedSize    REG_DWORD    0x%x", static_cast<unsigned>((bytes + 1023) / 1024));
+    EXPECT_TRUE(Has(query, size)) << size << "\n" << query;
+    EXPECT_EQ(quiet, LocalMachineString(key, "QuietUninstallString"));
+    EXPECT_EQ(app, LocalMachineString(key, "InstallLocation"));
+
+    // Started exactly as a deployment tool starts it.
+    const SilentRun remove = RunCommandLine(LocalMachineString(key, "QuietUninstallString"));
+    EXPECT_EQ(0u, remove.code);
+    EXPECT_FALSE(FileExistsAt(app + "SAMPLE.EXE"));
+    EXPECT_FALSE(FileExistsAt(app + "UNSETUP.INI"));
+    // Kept on purpose: the library no other program counts any more.
+    EXPECT_TRUE(FileExistsAt(app + "RVSAMPLE.DLL"));
+    EXPECT_EQ("", LocalMachineString(key, "DisplayName")) << "the entry is gone with all its values";
+    EXPECT_EQ("", LocalMachineString(key, "QuietUninstallString"));
+
+    const std::string after = PrefixSnapshot();
+    EXPECT_EQ(before, after) << "left behind:\n" << Missing(after, before) << "\nremoved:\n" << Missing(before, after);
+    EXPECT_TRUE(FileExistsAt(WindowsFolder() + "UNRAVEL.EXE"));
 }
 
 }  // namespace
