@@ -16,6 +16,7 @@
 #include "ui/frmStatus.h"
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 
@@ -91,6 +92,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const LaunchCommand command = ParseCommandLine(commandLine);
     if (!command.logFile.empty() && OpenRunLog(command.logFile)) LogStart(commandLine);
     const int code = RunProgram(instance, command);
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    if (RunLogOpen() && GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))
+        LogLine("メモリ", "最大ワーキングセット " + std::to_string(memory.PeakWorkingSetSize / 1024) + " KiB");
     LogLine("終了コード", std::to_string(code));
     CloseRunLog();
     return code;
