@@ -2,12 +2,6 @@
 
 #include "app/RunLog.h"
 
-int TLoggingView::Ask(const std::string& text, const std::string& caption, unsigned flags) {
-    const int answer = inner_.Ask(text, caption, flags);
-    LogQuestion(caption, text, AnswerWord(answer), who_);
-    return answer;
-}
-
 std::string TLoggingView::AskSharedFile(const std::string& text) {
     const std::string answer = inner_.AskSharedFile(text);
     LogQuestion("共有ファイル", text, answer, who_);

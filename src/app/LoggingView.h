@@ -1,7 +1,9 @@
 #pragma once
-// A view that writes every question, its answer and who gave it to the /LOG
-// file, and hands everything on to the view it wraps (the wizard's windows
-// or the unattended view), so both modes log the same way.
+// A view that writes the run's questions that are no message box (the
+// shared-file dialog, the completion page) with their answers and who gave
+// them to the /LOG file, and hands everything on to the view it wraps (the
+// wizard's windows or the unattended view). Message boxes are logged where
+// they are answered: by MsgBox for a person, by the unattended view for /S.
 #include <string>
 
 #include "app/RunView.h"
@@ -22,7 +24,9 @@ public:
     bool Aborted() override { return inner_.Aborted(); }
     void ShowGauge(bool shown) override { inner_.ShowGauge(shown); }
     void SetGauge(int percent, const std::string& count) override { inner_.SetGauge(percent, count); }
-    int Ask(const std::string& text, const std::string& caption, unsigned flags) override;
+    int Ask(const std::string& text, const std::string& caption, unsigned flags) override {
+        return inner_.Ask(text, caption, flags);
+    }
     std::string AskSharedFile(const std::string& text) override;
     void ShowDetails(const std::string& pageCaption, const std::string& text) override {
         inner_.ShowDetails(pageCaption, text);

@@ -131,10 +131,8 @@ bool MakeFolders(InstallContext& run) {
     SetupState& s = run.s;
     run.view.SetAbortEnabled(true);
     run.StepBegin("フォルダを作成しています．．．");
-    for (int n = 1;; ++n) {
-        const std::string value = IniRead(Script::MakeFolder::kSection,
-                                          Script::NumberedKey(Script::MakeFolder::kFolderPrefix, n), "", s.ScriptFile);
-        if (value.empty()) break;
+    for (const std::string& value :
+         IniReadList(Script::MakeFolder::kSection, Script::MakeFolder::kFolderPrefix, s.ScriptFile)) {
         const std::string path = ExpandPathMacros(AddPathDelimiter(value, "B"));
         s.ItemText = "【作成中】 -> " + path;
         run.ShowItem();
@@ -158,10 +156,11 @@ bool CopyFiles(InstallContext& run) {
     run.view.ShowGauge(true);
     run.StepBegin("ファイルをコピーしています．．．");
     run.processed = 0;
-    for (int k = 1;; ++k) {
-        const std::string value = IniRead(Script::CopyFiles::kSection,
-                                          Script::NumberedKey(Script::CopyFiles::kFilePrefix, k), "", s.ScriptFile);
-        if (value.empty()) break;
+    // One read of the list: a script of thousands of entries stays linear.
+    const std::vector<std::string> values =
+        IniReadList(Script::CopyFiles::kSection, Script::CopyFiles::kFilePrefix, s.ScriptFile);
+    for (int k = 1; k <= static_cast<int>(values.size()); ++k) {
+        const std::string& value = values[static_cast<size_t>(k - 1)];
         const CopyEntry entry = ParseCopyEntry(ExpandPathMacros(value), s.SourceFolder);
         if (entry.diskChange && !AskForDisk(run, entry.source)) return false;
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include "app/RunLog.h"
 
 namespace {
 
@@ -47,5 +47,7 @@ int TSilentView::Ask(const std::string& text, const std::string& caption, unsign
     lastCaption_ = caption;
     lastText_ = text;
     WriteStandardError("[" + caption + "] " + text);
-    return SilentAnswer(caption, flags, repeated);
+    const int answer = SilentAnswer(caption, flags, repeated);
+    LogQuestion(caption, text, AnswerWord(answer), kSilentAnswerer);
+    return answer;
 }

@@ -58,13 +58,7 @@ constexpr unsigned long kFolderInUseWaitMs = 100;
 constexpr size_t kListedLeftovers = 20;
 
 std::vector<std::string> ReadNumbered(const char* section, const char* prefix, const std::string& file) {
-    std::vector<std::string> values;
-    for (int n = 1;; ++n) {
-        std::string value = IniRead(section, Script::NumberedKey(prefix, n), "", file);
-        if (value.empty()) break;
-        values.push_back(std::move(value));
-    }
-    return values;
+    return IniReadList(section, prefix, file);
 }
 
 // A [DeleteRegistry] value: characters 1 to 7 are the root macro when they

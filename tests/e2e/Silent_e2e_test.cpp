@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "app/Handles.h"
 #include "app/uIniFile.h"
+#include "ui/resource.h"
 
 using namespace e2e;
 
@@ -382,6 +383,30 @@ TEST(SilentSampleE2E, InstalledAndRemovedWithoutAWindowTheSystemIsAsBefore) {
     const std::string after = PrefixSnapshot();
     EXPECT_EQ(before, after) << "left behind:\n" << Missing(after, before) << "\nremoved:\n" << Missing(before, after);
     EXPECT_TRUE(FileExistsAt(WindowsFolder() + "UNRAVEL.EXE"));
+}
+
+// /LOG without /S: the wizard as before, and the log has the box the person
+// answered and the exit code.
+TEST_F(SilentPackage, TheWizardWritesTheLogToo) {
+    Script(std::string(kFiles) +
+           "[Extend]\r\nRejectOS=Windows 95,Windows 98,Windows 98<SE>,Windows Me,Windows NT4.0,Windows 2000,"
+           "Windows XP,Windows 2003,Windows Vista,Windows NT Technology,Unknown Windows\r\n");
+    {
+        SetupProcess setup(dist_.exe(), Quoted("/LOG=" + log_));
+        MessageBoxView box = setup.WaitForMessageBox("the refusal of the operating system", 60000);
+        EXPECT_EQ(ToUtf8("警告"), ToUtf8(box.caption));
+        setup.Answer(box, IDOK);
+        ASSERT_TRUE(setup.WaitForWizard());
+        ASSERT_TRUE(setup.WaitUntil([&] { return setup.Enabled(IDC_btnEnd) && !setup.Enabled(IDC_btnEvent); },
+                                    "only the end button"));
+        setup.Press(IDC_btnEnd);
+        ASSERT_TRUE(setup.WaitForExit(20000));
+        EXPECT_EQ(0u, setup.ExitCode());
+    }
+    const std::string log = ReadFileBytes(log_);
+    EXPECT_TRUE(Has(log, "「警告」 このオペレーティングシステムへの")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "→ 回答: OK (利用者)")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[終了コード] 0\r\n")) << ToUtf8(log);
 }
 
 }  // namespace
