@@ -79,6 +79,9 @@ public:
     // The completion page; returns once the finish button was pressed, with
     // true when the second choice was selected. Both windows are hidden then.
     virtual bool ShowCompletion(const CompletionPage& page) = 0;
+    // Whether the install's run-after program may be started once the
+    // completion page is left; an unattended view never starts it.
+    virtual bool MayStartProgram() { return true; }
 
     // Ends the run's windows: background enabled, progress window closed,
     // the wizard's modal result set (which ends the program).

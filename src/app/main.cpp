@@ -1,8 +1,13 @@
-// Program entry: one instance at a time, COM for the shell objects, the four
-// windows, the message loop. Everything else starts from the windows.
+// Program entry: the command line, the log, one instance at a time, COM for
+// the shell objects; then either the unattended session of /S, or the four
+// windows and the message loop. Everything else starts from there.
+#include "app/CommandLine.h"
 #include "app/Handles.h"
+#include "app/RunLog.h"
 #include "app/Startup.h"
 #include "app/uUtils.h"
+#include "silent/SilentSession.h"
+#include "silent/SilentView.h"
 #include "ui/Form.h"
 #include "ui/Forms.h"
 #include "ui/frmBack.h"
@@ -11,23 +16,23 @@
 #include "ui/frmStatus.h"
 
 #include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
 
 namespace {
 
-// Everything the program holds lives in here and is released on the way out,
-// the instance mutex included, except the windows (see the end).
-int RunProgram(HINSTANCE instance) {
-    // A second instance leaves at once and shows nothing.
-    if (KernelObject other(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "RAVSETUP")); other) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    KernelObject mutex(CreateMutexA(nullptr, FALSE, "RAVSETUP"));
-    // Two programs started at the same moment both pass the first test; the
-    // creation tells the later one.
-    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+void LogStart(const std::string& commandLine) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u/%02u/%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute, now.wSecond);
+    LogLine("開始", std::string(kProductName) + " " + stamp);
+    LogLine("コマンドライン", commandLine);
+}
 
-    ComApartment com;
+int RunWizard(HINSTANCE instance) {
     // The taskbar shows the application title, not a window's caption; the
     // program runs on without that button when it cannot be made.
     CreateApplicationWindow(instance, kProductName);
@@ -50,6 +55,48 @@ int RunProgram(HINSTANCE instance) {
     return code;
 }
 
+// Everything the program holds lives in here and is released on the way out,
+// the instance mutex included, except the windows (see RunWizard).
+int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
+    if (!command.valid) {
+        LogLine("エラー", command.error);
+        // No box even without /S: a script with a mistyped switch must get
+        // its code back, not hang on a box nobody sees.
+        WriteStandardError(command.error);
+        return ExitCode::kBadCommandLine;
+    }
+    // A second instance leaves at once and shows nothing; only an unattended
+    // caller is told why.
+    const int refused = command.silent ? ExitCode::kAnotherSetup : 0;
+    if (KernelObject other(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "RAVSETUP")); other) {
+        LogLine("エラー", "別のセットアップが実行中です。");
+        PostQuitMessage(0);
+        return refused;
+    }
+    KernelObject mutex(CreateMutexA(nullptr, FALSE, "RAVSETUP"));
+    // Two programs started at the same moment both pass the first test; the
+    // creation tells the later one.
+    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+        LogLine("エラー", "別のセットアップが実行中です。");
+        return refused;
+    }
+
+    ComApartment com;
+    return command.silent ? RunSilentSession(command) : RunWizard(instance);
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunProgram(instance); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    const std::string commandLine = GetCommandLineA();
+    const LaunchCommand command = ParseCommandLine(commandLine);
+    if (!command.logFile.empty() && OpenRunLog(command.logFile)) LogStart(commandLine);
+    const int code = RunProgram(instance, command);
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    if (RunLogOpen() && GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))
+        LogLine("メモリ", "最大ワーキングセット " + std::to_string(memory.PeakWorkingSetSize / 1024) + " KiB");
+    LogLine("終了コード", std::to_string(code));
+    CloseRunLog();
+    return code;
+}

@@ -5,6 +5,7 @@
 
 #include "app/Handles.h"
 #include "app/MBUtils.h"
+#include "app/RunLog.h"
 #include "app/uStrOp.h"
 
 namespace {
@@ -23,7 +24,10 @@ int MsgBox(const std::string& text, const std::string& caption, unsigned flags) 
     if (Responder()) return Responder()(text, caption, flags);
     HWND owner = GetActiveWindow();
     if (!owner) owner = g_owner;
-    return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+    const int answer = MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+    // Every box a person answered is in the /LOG file, whichever layer asked.
+    LogQuestion(caption, text, AnswerWord(answer), "利用者");
+    return answer;
 }
 
 void SetMsgBoxResponder(MsgBoxResponder responder) { Responder() = std::move(responder); }

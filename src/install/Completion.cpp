@@ -40,6 +40,7 @@ void CompleteInstall(InstallContext& run) {
     std::string file = IniRead(Script::ExecuteFile::kSection, Script::ExecuteFile::kFile, "", s.ScriptFile);
     const bool restart = file == kRebootWord || s.LockedFileFound;
     s.RebootRequired = restart;
+    run.restartNeeded = restart;
     if (restart) {
         s.ItemText = "　" + S + "を完了するには、Windowsを再起動する必要があります。\r\n\r\n"
                      "　Windowsの再起動を選択した場合、現在稼動している他のプログラムは強制的に終了され、"
@@ -80,7 +81,7 @@ void CompleteInstall(InstallContext& run) {
 
     if (s.RebootRequired) {
         s.RebootRequired = TWinReboot().RebootWindows(EWX_REBOOT);
-    } else if (!program.empty()) {
+    } else if (!program.empty() && run.view.MayStartProgram()) {
         const std::string folder = AddPathDelimiter(ExtractFilePath(program), "B");
         s.LastAnswer = createProcess ? ProcessRun(program, parameters, folder) : ShellRun(program, parameters, folder);
         if (s.LastAnswer >= 1)

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "app/PathMacros.h"
+#include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
@@ -80,6 +81,7 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
             // Nothing usable to copy: a failure with the expansion's reason.
             ++run.processed;
             run.AddFailure("<File> ", entry.destination, SysErrorText(error));
+            LogItem("展開", entry.source, entry.destination, "失敗", error);
             s.StepResult = kPartlyFailed;
             return true;
         }
@@ -105,10 +107,15 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
 
     if (result == 0) {
         run.fresh.files += entry.destination + entry.flags + "|";
+        unsigned long long size = 0;
+        if (FileSizeOf(entry.destination, size)) run.installedBytes += size;
+        LogItem("コピー", entry.source, entry.destination, copy ? "完了" : "既存のファイルを残す", 0);
     } else if (result == ERROR_SHARING_VIOLATION && ReplaceOnRestart(entry.source, entry.destination)) {
         s.LockedFileFound = true;
         run.fresh.files += entry.destination + entry.flags + "|";
+        LogItem("コピー", entry.source, entry.destination, "再起動時に置き換え", result);
     } else {
+        LogItem("コピー", entry.source, entry.destination, "失敗", result);
         std::string reason = SysErrorText(result);
         if (result == ERROR_SHARING_VIOLATION) reason += "再起動時の置き換えを予約できませんでした。\r\n";
         run.AddFailure("<File> ", entry.destination, reason);
@@ -124,15 +131,14 @@ bool MakeFolders(InstallContext& run) {
     SetupState& s = run.s;
     run.view.SetAbortEnabled(true);
     run.StepBegin("フォルダを作成しています．．．");
-    for (int n = 1;; ++n) {
-        const std::string value = IniRead(Script::MakeFolder::kSection,
-                                          Script::NumberedKey(Script::MakeFolder::kFolderPrefix, n), "", s.ScriptFile);
-        if (value.empty()) break;
+    for (const std::string& value :
+         IniReadList(Script::MakeFolder::kSection, Script::MakeFolder::kFolderPrefix, s.ScriptFile)) {
         const std::string path = ExpandPathMacros(AddPathDelimiter(value, "B"));
         s.ItemText = "【作成中】 -> " + path;
         run.ShowItem();
         if (run.Aborted()) return false;
         const unsigned long code = MakeFolder(path);
+        LogItem("フォルダ作成", "", path, code == 0 ? "完了" : "失敗", code);
         if (code == 0) {
             run.fresh.folders += path + "|";
         } else {
@@ -150,10 +156,11 @@ bool CopyFiles(InstallContext& run) {
     run.view.ShowGauge(true);
     run.StepBegin("ファイルをコピーしています．．．");
     run.processed = 0;
-    for (int k = 1;; ++k) {
-        const std::string value = IniRead(Script::CopyFiles::kSection,
-                                          Script::NumberedKey(Script::CopyFiles::kFilePrefix, k), "", s.ScriptFile);
-        if (value.empty()) break;
+    // One read of the list: a script of thousands of entries stays linear.
+    const std::vector<std::string> values =
+        IniReadList(Script::CopyFiles::kSection, Script::CopyFiles::kFilePrefix, s.ScriptFile);
+    for (int k = 1; k <= static_cast<int>(values.size()); ++k) {
+        const std::string& value = values[static_cast<size_t>(k - 1)];
         const CopyEntry entry = ParseCopyEntry(ExpandPathMacros(value), s.SourceFolder);
         if (entry.diskChange && !AskForDisk(run, entry.source)) return false;
 
@@ -164,6 +171,7 @@ bool CopyFiles(InstallContext& run) {
             run.ShowItem();
             if (run.Aborted()) return false;
             run.AddFailure("<File> ", entry.source, "コピー元のファイルが見つかりません。\r\n");
+            LogItem("コピー", entry.source, entry.destination, "コピー元なし", ERROR_FILE_NOT_FOUND);
             s.StepResult = kPartlyFailed;
             ++run.processed;
         } else if (!CopyOne(run, entry)) {

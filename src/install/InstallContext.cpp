@@ -1,5 +1,7 @@
 #include "install/InstallContext.h"
 
+#include "app/RunLog.h"
+
 void InstallContext::Show() { view.ShowStatus(s.StatusText); }
 
 void InstallContext::ShowItem() { view.ShowStatus(s.StatusText + "\r\n" + s.ItemText); }
@@ -12,6 +14,11 @@ void InstallContext::StepBegin(const std::string& text, const char* initialResul
 
 void InstallContext::StepEnd() {
     s.StatusText += s.StepResult + "\r\n";
+    // The line just ended, whichever stage began it.
+    const size_t end = s.StatusText.size() - 2;
+    const size_t start = s.StatusText.rfind("\r\n", end == 0 ? 0 : end - 1);
+    LogLine("状況", s.StatusText.substr(start == std::string::npos ? 0 : start + 2,
+                                         end - (start == std::string::npos ? 0 : start + 2)));
     s.StepResult = "完了";
     Show();
 }
@@ -23,6 +30,7 @@ void InstallContext::Stop() {
 
 void InstallContext::AddFailure(const std::string& tag, const std::string& path, const std::string& reason) {
     failureLog += tag + path + "\r\n" + reason + "\r\n";
+    LogLine("失敗", tag + path + " " + reason);
     ++failures;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/RunOutcome.h"
 #include "app/RunView.h"
 #include "app/SetupState.h"
 #include "record/UninstallRecord.h"
@@ -35,6 +36,8 @@ public:
     RecordLists fresh;
     RecordLists previous;
     RestoreTable restore{};
+    bool restartNeeded = false;
+    unsigned long long installedBytes = 0;  // sizes of the files copied (after expansion)  // set by the completion stage
 
     // The status label shows StatusText, or StatusText and the item line.
     void Show();

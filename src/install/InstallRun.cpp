@@ -12,9 +12,12 @@
 namespace {
 
 // Every stage in its order; false as soon as one has ended the run.
-bool RunStages(InstallContext& run) {
+// changed: whether the run got past its opening, the first point where it
+// writes anything that stays.
+bool RunStages(InstallContext& run, bool& changed) {
     SetupState& s = run.s;
     if (!PrepareInstall(run)) return false;
+    changed = true;
     MergePreviousRecord(s.InstallFolder, s.WorkFolder, run.previous, run.restore);
     if (!MakeFolders(run) || !CopyFiles(run)) return false;
     if (!MakeShortcuts(run) || !WriteRegistryValues(run) || !WriteIniEntries(run)) return false;
@@ -26,7 +29,7 @@ bool RunStages(InstallContext& run) {
 
 }  // namespace
 
-void RunInstall(RunView& view) {
+RunOutcome RunInstall(RunView& view) {
     SetupState& s = State();
     InstallContext run(view, s);
     run.options = view.Options();
@@ -37,10 +40,14 @@ void RunInstall(RunView& view) {
         view.Ask(s.SetupString + "フォルダの指定が正しくありません。\r\n\r\n"
                  "ドライブ名から始まるフォルダ(例：C:\\Program Files\\App\\)を指定してください。",
                  s.SetupString + "フォルダ", MB_OK | MB_ICONEXCLAMATION);
-        return;
+        RunOutcome outcome;
+        outcome.end = RunOutcome::End::StoppedUnchanged;
+        return outcome;
     }
+    bool changed = false;
+    bool completed = false;
     try {
-        RunStages(run);
+        completed = RunStages(run, changed);
     } catch (const RegistryWriteError& e) {
         // A registry entry or a link object that cannot be made ends the run
         // where it happened; what was made stays.
@@ -50,4 +57,13 @@ void RunInstall(RunView& view) {
         view.Ask(e.what(), "Ravelin Setup", MB_OK | MB_ICONHAND);
         view.EndRun();
     }
+    RunOutcome outcome;
+    outcome.failures = run.failures;
+    outcome.failureLog = run.failureLog;
+    outcome.restartNeeded = run.restartNeeded;
+    if (!completed) {
+        if (view.Aborted()) outcome.end = RunOutcome::End::Aborted;
+        else outcome.end = changed ? RunOutcome::End::StoppedChanged : RunOutcome::End::StoppedUnchanged;
+    }
+    return outcome;
 }

@@ -4,6 +4,9 @@
 // asks its questions through the view, and returns when it has ended (by
 // completion, by the stop path, or at an abort check). The view has ended the
 // run's windows by then, except after an abort, which ended them itself.
+// The outcome says how it ended, for an unattended caller and the log.
+#include "app/RunOutcome.h"
+
 class RunView;
 
-void RunInstall(RunView& view);
+RunOutcome RunInstall(RunView& view);

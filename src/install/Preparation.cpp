@@ -36,10 +36,8 @@ bool MeasureRequirement(InstallContext& run) {
     run.StepBegin(s.SetupString + "に必要な容量を調べています．．．");
     if (run.Aborted()) return false;
     run.Pause();
-    for (int n = 1;; ++n) {
-        const std::string value = IniRead(Script::CopyFiles::kSection,
-                                          Script::NumberedKey(Script::CopyFiles::kFilePrefix, n), "", s.ScriptFile);
-        if (value.empty()) break;
+    for (const std::string& value :
+         IniReadList(Script::CopyFiles::kSection, Script::CopyFiles::kFilePrefix, s.ScriptFile)) {
         ++run.copyEntries;
         // The source as the copy stage will take it, "(From)" sub-folders
         // included, so a package with one still has its space checked.

@@ -75,6 +75,7 @@ bool WriteUninstallRecord(InstallContext& run) {
     } else {
         try {
             WriteUninstallKey(content.registryKey, display, s.WindowsFolder, s.InstallFolder, s.ScriptFile);
+            WriteUninstallExtras(content.registryKey, s.WindowsFolder, s.InstallFolder, run.installedBytes);
         } catch (const RegistryWriteError& e) {
             registryError = e.what();
         }

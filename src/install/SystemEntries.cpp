@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/PathMacros.h"
+#include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
@@ -71,6 +72,8 @@ bool MakeShortcuts(InstallContext& run) {
         // folder happens to be.
         if (IsFullPath(link)) CreateShortcut(target, link, workFolder, arguments, made);
         run.Pause();
+        LogItem("ショートカット", target, made.empty() ? link : made, made.empty() ? "失敗" : "完了",
+                made.empty() ? ERROR_GEN_FAILURE : 0);
         if (made.empty()) {
             // Never an empty record entry: it would end the reader's list.
             run.AddFailure("<ShortCut> ", link, "ショートカットを作成できませんでした。\r\n");
@@ -107,6 +110,7 @@ bool WriteRegistryValues(InstallContext& run) {
         case RegistryData::Binary: WriteRegistryBinary(root.hive, subkey, name, data.text); break;
         case RegistryData::None: break;
         }
+        LogItem("レジストリ値", "", key + "\\" + name, "完了", 0);
         s.StepResult = "完了";
     }
     run.StepEnd();

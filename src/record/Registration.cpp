@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "app/ScriptKeys.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
@@ -36,6 +38,12 @@ constexpr SupportValue kSupportValues[] = {
     {Script::Support::kComments, false},
 };
 
+std::string UninstallCommand(const std::string& windowsFolder, const std::string& installFolder) {
+    const std::string uninstaller = AddPathDelimiter(windowsFolder, "B") + RecordFiles::kUninstaller;
+    const std::string record = AddPathDelimiter(installFolder, "B") + RecordFiles::kRecord;
+    return uninstaller + " \"" + record + "\"";
+}
+
 }  // namespace
 
 unsigned long CopyUninstaller(const std::string& workFolder, const std::string& windowsFolder, bool setupOnly) {
@@ -68,10 +76,10 @@ void WriteUninstallKey(const std::string& keyPath, const std::string& displayNam
                        const std::string& installFolder, const std::string& scriptFile) {
     if (keyPath.empty()) return;
     const std::string uninstaller = AddPathDelimiter(windowsFolder, "B") + RecordFiles::kUninstaller;
-    const std::string record = AddPathDelimiter(installFolder, "B") + RecordFiles::kRecord;
     CreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath);
     WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "DisplayName", displayName);
-    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "UninstallString", uninstaller + " \"" + record + "\"", true);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "UninstallString", UninstallCommand(windowsFolder, installFolder),
+                        true);
     WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "DisplayIcon", uninstaller);
     for (const SupportValue& support : kSupportValues) {
         const std::string value = IniRead(Script::Support::kSection, support.name, "", scriptFile);
@@ -83,4 +91,30 @@ void WriteUninstallKey(const std::string& keyPath, const std::string& displayNam
             DeleteRegistryValue(HKEY_LOCAL_MACHINE, keyPath, support.name);
         }
     }
+}
+
+std::string InstallDateText(unsigned year, unsigned month, unsigned day) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04u%02u%02u", year % 10000, month % 100, day % 100);
+    return text;
+}
+
+unsigned long EstimatedSizeKiB(unsigned long long bytes) {
+    const unsigned long long kib = bytes / 1024 + (bytes % 1024 != 0);
+    return kib > 0xFFFFFFFFull ? 0xFFFFFFFFul : static_cast<unsigned long>(kib);
+}
+
+void WriteUninstallExtras(const std::string& keyPath, const std::string& windowsFolder,
+                          const std::string& installFolder, unsigned long long installedBytes) {
+    if (keyPath.empty()) return;
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "QuietUninstallString",
+                        UninstallCommand(windowsFolder, installFolder) + " /S", true);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "InstallLocation", AddPathDelimiter(installFolder, "B"));
+    WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "InstallDate",
+                        InstallDateText(today.wYear, today.wMonth, today.wDay));
+    WriteRegistryDword(HKEY_LOCAL_MACHINE, keyPath, "EstimatedSize", EstimatedSizeKiB(installedBytes));
+    WriteRegistryDword(HKEY_LOCAL_MACHINE, keyPath, "NoModify", 1);
+    WriteRegistryDword(HKEY_LOCAL_MACHINE, keyPath, "NoRepair", 1);
 }

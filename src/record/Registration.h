@@ -28,3 +28,18 @@ std::string UninstallKeyPath(const std::string& keyName);
 // nothing. Raises RegistryWriteError.
 void WriteUninstallKey(const std::string& keyPath, const std::string& displayName, const std::string& windowsFolder,
                        const std::string& installFolder, const std::string& scriptFile);
+
+// The values current Windows shows and deployment tools read, written after
+// those of WriteUninstallKey: QuietUninstallString (the uninstall string +
+// " /S", REG_EXPAND_SZ like it), InstallLocation (the install folder),
+// InstallDate (today, yyyymmdd), EstimatedSize (KiB rounded up, REG_DWORD),
+// NoModify and NoRepair (1, REG_DWORD). They go with the key. An empty
+// keyPath writes nothing. Raises RegistryWriteError.
+void WriteUninstallExtras(const std::string& keyPath, const std::string& windowsFolder,
+                          const std::string& installFolder, unsigned long long installedBytes);
+
+// yyyymmdd of a date.
+std::string InstallDateText(unsigned year, unsigned month, unsigned day);
+
+// Bytes as whole KiB, rounded up, at most the largest REG_DWORD.
+unsigned long EstimatedSizeKiB(unsigned long long bytes);

@@ -219,6 +219,9 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    // Without a window to own a box (the unattended mode) the shell must not
+    // show its own error box either.
+    if (!OwnerWindow()) info.fMask |= SEE_MASK_FLAG_NO_UI;
     info.hwnd = OwnerWindow();
     info.lpVerb = "open";
     info.lpFile = path.c_str();

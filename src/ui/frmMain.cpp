@@ -1,5 +1,6 @@
 #include "ui/frmMain.h"
 
+#include "app/CommandLine.h"
 #include "app/SetupState.h"
 #include "app/WizardText.h"
 #include "app/uUtils.h"
@@ -172,7 +173,10 @@ void TfrmMain::FormActivate() {
     // so later activations (after a message box, after a run) do nothing.
     if (activating_ || !GetText(IDC_btnEvent).empty()) return;
     activating_ = true;
-    StartUp(*this, FirstArgument(GetCommandLineA()));
+    // With switches the record is the first argument that is not one; a plain
+    // start reads its first argument as it always has.
+    const LaunchCommand command = ParseCommandLine(GetCommandLineA());
+    StartUp(*this, command.hasSwitches ? command.recordArgument : FirstArgument(GetCommandLineA()));
     activating_ = false;
 }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 
 #include "app/Handles.h"
+#include "app/LoggingView.h"
+#include "app/RunLog.h"
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
@@ -229,13 +231,15 @@ bool TfrmMain::RunPreInstallChecker() {
 }
 
 void TfrmMain::StartInstallRun() {
-    TWizardView view;
-    RunInstall(view);
+    TWizardView wizard;
+    TLoggingView view(wizard, "利用者");
+    LogBlock("失敗ログ", RunInstall(view).failureLog);
 }
 
 void TfrmMain::StartUninstallRun() {
-    TWizardView view;
-    RunUninstall(view);
+    TWizardView wizard;
+    TLoggingView view(wizard, "利用者");
+    LogBlock("失敗ログ", RunUninstall(view).failureLog);
 }
 
 void TfrmMain::SetDetailsText(const std::string& text) {

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/PathMacros.h"
+#include "app/RunLog.h"
 #include "app/RunView.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
@@ -56,13 +58,7 @@ constexpr unsigned long kFolderInUseWaitMs = 100;
 constexpr size_t kListedLeftovers = 20;
 
 std::vector<std::string> ReadNumbered(const char* section, const char* prefix, const std::string& file) {
-    std::vector<std::string> values;
-    for (int n = 1;; ++n) {
-        std::string value = IniRead(section, Script::NumberedKey(prefix, n), "", file);
-        if (value.empty()) break;
-        values.push_back(std::move(value));
-    }
-    return values;
+    return IniReadList(section, prefix, file);
 }
 
 // A [DeleteRegistry] value: characters 1 to 7 are the root macro when they
@@ -91,7 +87,7 @@ public:
           protected_(ProtectedFolders::ForThisMachine(State())),
           policy_(view) {}
 
-    void Run();
+    RunOutcome Run();
 
 private:
     void Prepare();
@@ -129,9 +125,12 @@ private:
     std::string log_;
     int failures_ = 0;
     bool restart_ = false;
+    std::vector<std::string> keptFiles_;  // kept on purpose, upper case
+    bool folderHeldByKeptFiles_ = false;
+    std::string stageLine_;  // the current stage's line, for the log
 };
 
-void TUninstallRun::Run() {
+RunOutcome TUninstallRun::Run() {
     Prepare();
     RemoveProgramID();
     RunBeforeProgram();
@@ -146,6 +145,12 @@ void TUninstallRun::Run() {
     DeleteInstallFolder();
     Summarize();
     Complete();
+    RunOutcome outcome;
+    outcome.failures = failures_;
+    outcome.failureLog = log_;
+    outcome.restartNeeded = restart_;
+    outcome.failuresFromKeptFiles = folderHeldByKeptFiles_ ? 1 : 0;
+    return outcome;
 }
 
 void TUninstallRun::Prepare() {
@@ -181,6 +186,7 @@ void TUninstallRun::RemoveProgramID() {
 
 void TUninstallRun::RunBeforeProgram() {
     s_.StatusText += s_.UnSetupString + "処理前のプログラム実行．．．";
+    stageLine_ = s_.UnSetupString + "処理前のプログラム実行．．．";
     Show();
     const std::string file = IniRead(Script::BeforeUnInstall::kSection, Script::BeforeUnInstall::kFile, "", record_);
     if (file.empty()) {
@@ -229,6 +235,10 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed) {
 
     const FileOutcome outcome = policy_.Decide(path, flags);
     if (outcome.scheduled) restart_ = true;
+    if (outcome.kept && !pattern) keptFiles_.push_back(MapString(path, LCMAP_UPPERCASE));
+    LogItem("削除", "", path,
+            outcome.scheduled ? "再起動時に削除" : outcome.kept ? "残す" : outcome.code == 0 ? "完了" : "失敗",
+            outcome.code);
     // A pattern's code says little (it may have matched nothing); an extra
     // file that never came to exist is no failure.
     if (outcome.code == 0 || pattern || (!listed && outcome.code == ERROR_FILE_NOT_FOUND)) return;
@@ -249,6 +259,7 @@ void TUninstallRun::DeleteShortcuts() {
             continue;
         }
         const unsigned long code = DeletePath(path);
+        LogItem("ショートカット削除", "", path, code == 0 ? "完了" : "失敗", code);
         if (code != 0) Log(tag, path, SysErrorText(code));
         // Its menu folder goes when nothing else is left in it; a shell
         // folder never goes.
@@ -277,6 +288,7 @@ void TUninstallRun::DeleteFolders() {
         }
         const bool inside = installFolderDeletable_ && ProtectedFolders::IsInside(folder, installFolder_);
         const unsigned long code = RemoveFolder(folder, inside ? patterns_ : "");
+        LogItem("フォルダ削除", "", folder, code == 0 ? "完了" : "残る", code);
         // In delete-all mode the install folder stage removes what is left.
         if (code == 0 || (inside && deleteAll_)) continue;
         Log(tag, folder, SysErrorText(code));
@@ -294,6 +306,7 @@ void TUninstallRun::DeleteKeys() {
             continue;
         }
         DeleteRegistryKey(rootMacro, keyPath);
+        LogItem("レジストリキー削除", "", value, "完了", 0);
         if (RegistryKeyExists(HiveFromRootMacro(rootMacro), TrimKeyPath(keyPath))) Log("<Registry> ", value, kKeyRemains);
     }
 }
@@ -341,6 +354,11 @@ void TUninstallRun::DeleteInstallFolder() {
                         i + "フォルダを削除できませんでした。エクスプローラなどから、直接削除してください。" + kCrLf;
     // Name what is left, so nothing of the user's goes unnoticed.
     const std::vector<std::string> left = FolderContents(installFolder_);
+    folderHeldByKeptFiles_ = !left.empty();
+    for (const std::string& name : left) {
+        const std::string full = MapString(installFolder_ + name, LCMAP_UPPERCASE);
+        if (std::find(keptFiles_.begin(), keptFiles_.end(), full) == keptFiles_.end()) folderHeldByKeptFiles_ = false;
+    }
     if (!left.empty()) {
         lines += "残っているファイル・フォルダ：" + std::string(kCrLf);
         for (size_t k = 0; k < left.size() && k < kListedLeftovers; ++k) lines += "　" + left[k] + kCrLf;
@@ -351,6 +369,7 @@ void TUninstallRun::DeleteInstallFolder() {
 
 void TUninstallRun::Summarize() {
     const std::string& u = s_.UnSetupString;
+    LogLine("状況", stageLine_ + s_.StepResult);
     s_.StatusText += s_.StepResult + kCrLf;
     if (failures_ == 0) return Show();
     s_.StatusText += "《情報》" + u + "の過程で、一部の処理が失敗しました。" + kCrLf;
@@ -396,6 +415,8 @@ unsigned long TUninstallRun::RemoveFolder(const std::string& folder, const std::
 }
 
 void TUninstallRun::BeginStage(const std::string& line) {
+    LogLine("状況", stageLine_ + s_.StepResult);
+    stageLine_ = line;
     s_.StatusText += s_.StepResult + kCrLf + line;
     s_.StepResult = kDone;
     Show();
@@ -404,20 +425,23 @@ void TUninstallRun::BeginStage(const std::string& line) {
 void TUninstallRun::Log(const std::string& tag, const std::string& subject, const std::string& lines,
                         const char* result) {
     log_ += tag + subject + kCrLf + lines + kCrLf;
+    LogLine("失敗", tag + subject + " " + lines);
     ++failures_;
     s_.StepResult = result;
 }
 
 }  // namespace
 
-void RunUninstall(RunView& view) {
+RunOutcome RunUninstall(RunView& view) {
     const SetupState& s = State();
     const RunOptions options = view.Options();
     const std::string& text = options.folderText;
     const std::string folder = text.empty() ? text : AddPathDelimiter(text, "B");
     if (folder.empty() || folder == "\\") {
         view.Ask(s.UnSetupString + "フォルダが不明です。" + kCrLf + s.UnSetupString + "は続行できません。", "致命的エラー", 16);
-        return;
+        RunOutcome outcome;
+        outcome.end = RunOutcome::End::StoppedUnchanged;
+        return outcome;
     }
-    TUninstallRun(view, options, folder).Run();
+    return TUninstallRun(view, options, folder).Run();
 }

@@ -198,3 +198,54 @@ TEST(ScriptKeys, EmptyScriptGivesTheDocumentedDefaults) {
 }
 
 }  // namespace
+
+// The list read in one go gives exactly what IniRead gives key by key, for
+// the spellings package authors use.
+TEST(IniReadList, SameValuesAsReadingKeyByKey) {
+    ScratchFolder dir;
+    const std::string file = dir / "LIST.INI";
+    ASSERT_TRUE(WriteFileBytes(file,
+                               "[Other]\r\nFile1=wrong section\r\n"
+                               "[CopyFile]\r\n; a comment\r\n"
+                               "File1=(App)\\表.TXT\r\n"
+                               "file2 =  spaced value  \r\n"
+                               "FILE3=\"C:\\quoted path\\\"\r\n"
+                               "File4='single'\r\n"
+                               "File5=\"only one quote\r\n"
+                               "File6=first\r\nFile6=second\r\n"
+                               "File7=a=b,/S\r\n"
+                               "File9=after the gap\r\n"
+                               "[copyfile]\r\nFile8=a later section of the same name\r\n"));
+    std::vector<std::string> oneByOne;
+    for (int n = 1;; ++n) {
+        const std::string value = IniRead("CopyFile", "File" + std::to_string(n), "", file);
+        if (value.empty()) break;
+        oneByOne.push_back(value);
+    }
+    EXPECT_EQ(oneByOne, IniReadList("CopyFile", "File", file));
+    EXPECT_EQ(7u, IniReadList("copyfile", "FILE", file).size());
+    EXPECT_EQ("(App)\\表.TXT", IniReadList("CopyFile", "File", file).at(0));
+}
+
+TEST(IniReadList, EmptyValueMissingSectionAndMissingFileEndTheList) {
+    ScratchFolder dir;
+    const std::string file = dir / "LIST.INI";
+    ASSERT_TRUE(WriteFileBytes(file, "[Folders]\r\nFolder1=C:\\A\r\nFolder2=\r\nFolder3=C:\\C\r\n"));
+    EXPECT_EQ(std::vector<std::string>{"C:\\A"}, IniReadList("Folders", "Folder", file));
+    EXPECT_TRUE(IniReadList("None", "Folder", file).empty());
+    EXPECT_TRUE(IniReadList("Folders", "Folder", dir / "MISSING.INI").empty());
+}
+
+TEST(IniReadList, ALongListBeyondTheFirstBufferStaysWhole) {
+    ScratchFolder dir;
+    const std::string file = dir / "LONG.INI";
+    std::string text = "[DeleteFile]\r\n";
+    for (int n = 1; n <= 3000; ++n)
+        text += "File" + std::to_string(n) + "=C:\\Program Files\\表計算\\データ\\file" + std::to_string(n) + ".dat\r\n";
+    ASSERT_TRUE(WriteFileBytes(file, text));
+    const std::vector<std::string> list = IniReadList("DeleteFile", "File", file);
+    ASSERT_EQ(3000u, list.size());
+    EXPECT_EQ("C:\\Program Files\\表計算\\データ\\file3000.dat", list.back());
+    EXPECT_EQ(IniRead("DeleteFile", "File2999", "", file), list[2998]);
+}
+

@@ -105,4 +105,31 @@ std::string LinkField(const std::string& report, const std::string& name) {
     return report.substr(start, report.find('\n', start) - start);
 }
 
+std::string PrefixSnapshot() {
+    const std::string c = UnixPathOf("C:\\");
+    std::string snapshot = UnixCommandOutput(
+        "cd '" + c + "' && find . -path './users/*/Temp' -prune -o -path ./windows/temp -prune -o "
+        "! -iname UNRAVEL.EXE ! -iname RVSET98.INI -print | LC_ALL=C sort");
+    // Each key in single quotes: the shell would take its backslashes away.
+    for (const char* key : {"'HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall' /s",
+                            "'HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs'", "'HKCU\\Software'",
+                            "'HKCR\\.rvsample' /s", "'HKCR\\rvsample_auto_file' /s"})
+        snapshot += UnixCommandOutput(std::string("wine reg query ") + key);
+    return snapshot;
+}
+
+// The lines of a that b lacks, for a readable failure.
+std::string Missing(const std::string& a, const std::string& b) {
+    std::string out;
+    size_t start = 0;
+    while (start < a.size()) {
+        const size_t end = a.find('\n', start);
+        const std::string line = a.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
+        if (b.find(line) == std::string::npos) out += line;
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return out;
+}
+
 }  // namespace e2e

@@ -35,4 +35,15 @@ std::string InstallSample(SetupProcess& setup, const std::string& installFolder)
 // "\t<field>\t\t: <value>" of lnkinfo's report.
 std::string LinkField(const std::string& report, const std::string& name);
 
+// What an install may touch outside its own folder, as the system's own
+// tools list it: every file of the prefix's drive C (the temporary folders,
+// where the tests' scratch folders live, and the uninstaller and program-ID
+// list, which stay on purpose, left out), the Add/Remove Programs list, the
+// shared-library counts, the user's top-level software keys and the sample's
+// association keys. Empty outside Wine.
+std::string PrefixSnapshot();
+
+// The lines of a that b lacks, for a readable failure.
+std::string Missing(const std::string& a, const std::string& b);
+
 }  // namespace e2e

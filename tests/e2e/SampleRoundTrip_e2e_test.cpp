@@ -19,42 +19,6 @@ namespace {
 
 const std::string kU = "アンインストール";
 
-// What an install may touch outside its own folder, as the system's own
-// tools list it: every file of the prefix's drive C (the temporary folders,
-// where the tests' scratch folders live, and the two files that stay on
-// purpose left out), the Add/Remove Programs list, the shared-library
-// counts, the user's top-level software keys and the association keys.
-std::string PrefixSnapshot() {
-    const std::string c = UnixPathOf("C:\\");
-    std::string snapshot = UnixCommandOutput(
-        "cd '" + c + "' && find . -path './users/*/Temp' -prune -o -path ./windows/temp -prune -o "
-        "! -iname UNRAVEL.EXE ! -iname RVSET98.INI -print | LC_ALL=C sort");
-    const struct {
-        const char* key;
-        const char* switches;
-    } keys[] = {{"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", " /s"},
-                {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", ""},
-                {"HKCU\\Software", ""},
-                {"HKCR\\.rvsample", " /s"},
-                {"HKCR\\rvsample_auto_file", " /s"}};
-    for (const auto& k : keys) snapshot += UnixCommandOutput(std::string("wine reg query '") + k.key + "'" + k.switches);
-    return snapshot;
-}
-
-// The lines of a that b lacks, for a readable failure.
-std::string Missing(const std::string& a, const std::string& b) {
-    std::string out;
-    size_t start = 0;
-    while (start < a.size()) {
-        const size_t end = a.find('\n', start);
-        const std::string line = a.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
-        if (b.find(line) == std::string::npos) out += line;
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return out;
-}
-
 }  // namespace
 
 TEST(SampleRoundTripE2E, InstalledThenRemovedByItsEntryTheSystemIsAsBefore) {

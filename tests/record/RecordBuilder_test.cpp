@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "RecordTestSupport.h"
 #include "RecordWalk.h"
 #include "TestSupport.h"
 #include "app/MBUtils.h"
+#include "app/ScriptKeys.h"
+#include "app/uIniFile.h"
 #include "record/UninstallRecord.h"
 
 namespace {
@@ -193,6 +196,42 @@ TEST(RecordBenchmark, DISABLED_TenThousandEntries) {
     std::printf("walk with AddRecordEntry, %d new + %d earlier files, %d shortcuts: %.3f s\n", kCount / 10,
                 kCount / 10, kCount / 10, Seconds(start, end));
     EXPECT_TRUE(walked == BuildRecordText(small));
+}
+
+// Not part of the test run: scripts/bench.sh runs it and prints the times of
+// writing a 10,000-entry record to its file and of reading every entry back
+// key by key with the profile functions and as the uninstall run reads it
+// (the whole list at once).
+TEST(RecordBenchmark, DISABLED_TenThousandEntriesWrittenAndReadBack) {
+    constexpr int kCount = 10000;
+    ScratchFolder folder;
+    ExpectingRunView view;
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    const RecordSaveResult saved = SaveRecord(folder.path(), BuildRecordText(LargeRecord(kCount)), view);
+    QueryPerformanceCounter(&end);
+    ASSERT_TRUE(saved.saved);
+    std::printf("BENCH record of %d entries, built and written: %.3f s\n", kCount, Seconds(start, end));
+
+    const std::string record = folder / "UNSETUP.INI";
+    QueryPerformanceCounter(&start);
+    int entries = 0;
+    while (!IniRead(Script::DeleteFiles::kSection, Script::NumberedKey(Script::DeleteFiles::kFilePrefix, entries + 1),
+                    "", record)
+                .empty())
+        ++entries;
+    QueryPerformanceCounter(&end);
+    std::printf("BENCH record of %d entries, read back key by key: %.3f s\n", entries, Seconds(start, end));
+    EXPECT_GE(entries, kCount);
+
+    // As the uninstall run reads its lists: one read of the section.
+    QueryPerformanceCounter(&start);
+    const std::vector<std::string> list =
+        IniReadList(Script::DeleteFiles::kSection, Script::DeleteFiles::kFilePrefix, record);
+    QueryPerformanceCounter(&end);
+    std::printf("BENCH record of %u entries, read back as one list: %.3f s\n", static_cast<unsigned>(list.size()),
+                Seconds(start, end));
+    EXPECT_EQ(static_cast<size_t>(entries), list.size());
 }
 
 }  // namespace

@@ -218,4 +218,51 @@ TEST_F(UninstallKeyTest, AnEmptyKeyPathWritesNothing) {
     EXPECT_EQ(rootBefore, ValuesOf(HKEY_LOCAL_MACHINE, ""));
 }
 
+// The values deployment tools read, after the existing ones, with their
+// types; the date and size rules on their own.
+TEST_F(UninstallKeyTest, ExtrasForDeploymentToolsWithTheirTypes) {
+    dir_.Write("SETUP.INI", "[Support]\r\nPublisher=表計算工房\r\n");
+    WriteUninstallKey(keyPath_, "My App", windows_, install_, dir_ / "SETUP.INI");
+    WriteUninstallExtras(keyPath_, windows_, install_, 3 * 1024 * 1024 + 1);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    const std::string date = InstallDateText(today.wYear, today.wMonth, today.wDay);
+    // As ValuesOf reads data: the trailing zero bytes dropped.
+    auto dword = [](DWORD value) {
+        std::string data(reinterpret_cast<const char*>(&value), 4);
+        while (!data.empty() && data.back() == '\0') data.pop_back();
+        return data;
+    };
+    const std::vector<RegValue> expected = {
+        {"DisplayName", REG_SZ, "My App"},
+        {"UninstallString", REG_EXPAND_SZ, "C:\\WINDOWS\\UNRAVEL.EXE \"C:\\Program Files\\表計算\\UNSETUP.INI\""},
+        {"DisplayIcon", REG_SZ, "C:\\WINDOWS\\UNRAVEL.EXE"},
+        {"Publisher", REG_SZ, "表計算工房"},
+        {"QuietUninstallString", REG_EXPAND_SZ,
+         "C:\\WINDOWS\\UNRAVEL.EXE \"C:\\Program Files\\表計算\\UNSETUP.INI\" /S"},
+        {"InstallLocation", REG_SZ, "C:\\Program Files\\表計算\\"},
+        {"InstallDate", REG_SZ, date},
+        {"EstimatedSize", REG_DWORD, dword(3 * 1024 + 1)},
+        {"NoModify", REG_DWORD, dword(1)},
+        {"NoRepair", REG_DWORD, dword(1)},
+    };
+    EXPECT_EQ(Sorted(expected), ValuesOf(HKEY_LOCAL_MACHINE, keyPath_));
+}
+
+TEST(UninstallExtras, DateAndSizeRules) {
+    EXPECT_EQ("20260307", InstallDateText(2026, 3, 7));
+    EXPECT_EQ("19991231", InstallDateText(1999, 12, 31));
+    EXPECT_EQ(0ul, EstimatedSizeKiB(0));
+    EXPECT_EQ(1ul, EstimatedSizeKiB(1));
+    EXPECT_EQ(1ul, EstimatedSizeKiB(1024));
+    EXPECT_EQ(2ul, EstimatedSizeKiB(1025));
+    EXPECT_EQ(0xFFFFFFFFul, EstimatedSizeKiB(0xFFFFFFFFFFFFull));
+}
+
+TEST_F(UninstallKeyTest, ExtrasNeedAKeyPath) {
+    const auto before = ValuesOf(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    WriteUninstallExtras("", windows_, install_, 100);
+    EXPECT_EQ(before, ValuesOf(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
+}
+
 }  // namespace

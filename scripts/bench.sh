@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Measures the unattended install and uninstall against the floor that Wine
+# itself sets (xcopy /E /I and rmdir /S /Q on the same files, in the same
+# prefix) on three generated payloads, and the record's write and read
+# times; prints medians and ratios. Not a test: nothing here fails because
+# something is slow.
+#
+#   bash scripts/bench.sh [scale] [runs]
+#
+# scale (default 1) multiplies the number of files of each payload
+# (1,000 x 4 KiB; 20 x 8 MiB; 10,000 x 1 KiB), so 0.1 gives a quick run;
+# runs (default 3) is how many times each is timed. The payloads and a
+# prefix of its own live under build/bench/ and build/benchprefix.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SCALE="${1:-1}"
+RUNS="${2:-3}"
+BUILD="${BUILD_DIR:-build}"
+cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null 2>&1
+cmake --build "$BUILD" --target setup test_record -j"$(nproc)" >/dev/null
+# A prefix of its own, so the figures never mix with what the tests leave.
+export RV_WINEPREFIX="$(pwd)/$BUILD/benchprefix"
+source scripts/wine-session.sh
+W="$BUILD/wine-run.sh"
+ROOT="$WINEPREFIX/drive_c/rvbench"
+rm -rf "$ROOT"
+mkdir -p "$ROOT"
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# Runs the command: the milliseconds it took in MS, its exit code in LAST_RC.
+timed() {
+    local start end
+    start=$(now_ms)
+    set +e
+    "$@" </dev/null >/dev/null 2>&1
+    LAST_RC=$?
+    set -e
+    end=$(now_ms)
+    MS=$(( end - start ))
+}
+
+median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : int((v[NR/2]+v[NR/2+1])/2)}'; }
+
+# name count size: a distribution with SETUP.EXE, SETUP.INI and the files.
+make_payload() {
+    local name=$1 count=$2 size=$3 dir="$ROOT/src-$1"
+    mkdir -p "$dir/files"
+    cp "$BUILD/bin/SETUP.EXE" "$dir/"
+    python3 - "$dir" "$count" "$size" "$name" <<'PY'
+import os, sys
+folder, count, size, name = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+block = os.urandom(size)
+lines = ["[Title]", "Setup=Bench " + name, "UnSetupKey=RavelinBench" + name, "[CopyFile]"]
+for i in range(1, count + 1):
+    with open(os.path.join(folder, "files", "f%d.bin" % i), "wb") as f:
+        f.write(block)
+    lines.append("File%d=(App)\\f%d.bin|(From)\\files\\f%d.bin" % (i, i, i))
+with open(os.path.join(folder, "SETUP.INI"), "wb") as f:
+    f.write(("\r\n".join(lines) + "\r\n").encode("ascii"))
+PY
+}
+
+scaled() { python3 -c "import sys; print(max(1, int(round($1 * $SCALE))))"; }
+
+printf '%-12s %7s %9s | %9s %9s %6s | %9s %9s %6s | %9s %8s %9s\n' payload files MiB \
+    install xcopy ratio uninst rmdir ratio "ms/file" "MiB/s" "peak KiB"
+for spec in "small4k $(scaled 1000) 4096" "large8m $(scaled 20) 8388608" "tiny1k $(scaled 10000) 1024"; do
+    set -- $spec
+    name=$1 count=$2 size=$3
+    make_payload "$name" "$count" "$size"
+    src="C:\\rvbench\\src-$name"
+    app="C:\\rvbench\\app-$name"
+    xc="C:\\rvbench\\xc-$name"
+    ins=() uns=() xcs=() rms=() peak=0
+    for _ in $(seq "$RUNS"); do
+        timed "$W" "$src\\SETUP.EXE" /S "/D=$app" "/LOG=C:\\rvbench\\$name.log"
+        ins+=("$MS")
+        [ "$LAST_RC" = 0 ] || echo "install of $name ended with $LAST_RC" >&2
+        p=$(iconv -f cp932 -t utf-8 "$ROOT/$name.log" | sed -n 's/.*最大ワーキングセット \([0-9]*\) KiB.*/\1/p')
+        [ -n "$p" ] && [ "$p" -gt "$peak" ] && peak=$p
+        timed "$W" 'C:\windows\UNRAVEL.EXE' "$app\\UNSETUP.INI" /S
+        uns+=("$MS")
+        [ "$LAST_RC" = 0 ] || echo "uninstall of $name ended with $LAST_RC" >&2
+        timed "$W" xcopy /E /I /Q "$src\\files" "$xc"
+        xcs+=("$MS")
+        timed "$W" cmd /c rmdir /S /Q "$xc"
+        rms+=("$MS")
+    done
+    mi=$(median "${ins[@]}") mu=$(median "${uns[@]}") mx=$(median "${xcs[@]}") mr=$(median "${rms[@]}")
+    mib=$(python3 -c "print('%.1f' % ($count * $size / 1048576))")
+    awk -v n="$name" -v c="$count" -v m="$mib" -v i="$mi" -v x="$mx" -v u="$mu" -v r="$mr" -v p="$peak" 'BEGIN {
+        printf "%-12s %7d %9s | %7d ms %7d ms %5.2fx | %7d ms %7d ms %5.2fx | %9.3f %8.1f %9d\n",
+            n, c, m, i, x, i / x, u, r, u / r, (i - x) / c, m / (i / 1000), p }'
+done
+echo "(ms/file: the install's time above xcopy's, per file; MiB/s: the install's own rate; peak: largest working set of the install, KiB)"
+
+# The record: written with 10,000 entries, then read back key by key.
+"$W" "$BUILD/bin/test_record.exe" --gtest_color=no --gtest_also_run_disabled_tests \
+    --gtest_filter='RecordBenchmark.DISABLED_TenThousandEntriesWrittenAndReadBack' </dev/null | grep '^BENCH' || true

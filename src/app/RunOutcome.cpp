@@ -1,0 +1,14 @@
+#include "app/RunOutcome.h"
+
+#include "app/CommandLine.h"
+
+int ExitCodeFor(const RunOutcome& outcome) {
+    switch (outcome.end) {
+    case RunOutcome::End::StoppedUnchanged: return ExitCode::kStoppedUnchanged;
+    case RunOutcome::End::StoppedChanged:
+    case RunOutcome::End::Aborted: return ExitCode::kStoppedChanged;
+    case RunOutcome::End::Completed: break;
+    }
+    if (outcome.failures > outcome.failuresFromKeptFiles) return ExitCode::kDoneWithFailures;
+    return outcome.restartNeeded ? ExitCode::kRestartNeeded : ExitCode::kDone;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// How a run ended, as the runs return it: enough for an unattended caller to
+// choose its exit code and for the log to name the failures. The wizard does
+// not look at it.
+#include <string>
+
+struct RunOutcome {
+    enum class End {
+        Completed,         // the completion page was reached
+        StoppedUnchanged,  // stopped before anything was written
+        StoppedChanged,    // stopped after changes; what was made stays
+        Aborted,           // the person aborted (wizard only)
+    };
+    End end = End::Completed;
+    int failures = 0;          // entries of the failure log
+    // Of those, entries that only follow from files kept on purpose (the
+    // install folder still holding a kept library): not failures by themselves.
+    int failuresFromKeptFiles = 0;
+    std::string failureLog;
+    bool restartNeeded = false;  // files wait for the next start, or the package asks for it
+};
+
+// 0 done; 1 done with failures; 3010 done and only a restart is missing;
+// 2 stopped unchanged; 3 stopped (or aborted) after changes. A failure is
+// never one that the restart completes: files in use are not failures but
+// replacements or deletions waiting for the restart.
+int ExitCodeFor(const RunOutcome& outcome);

@@ -1,0 +1,412 @@
+// The unattended mode through the real program: SETUP.EXE and UNRAVEL.EXE
+// started with /S, their exit codes, their /LOG files and what they leave
+// in the prefix. No window may ever show: a visible window of the process
+// (a message box included) fails the test, and a box waiting for an answer
+// would never let the process end.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "Driver.h"
+#include "SampleKit.h"
+#include "TestSupport.h"
+#include "app/Handles.h"
+#include "app/uIniFile.h"
+#include "ui/resource.h"
+
+using namespace e2e;
+
+namespace {
+
+const std::string kKeyName = "RavelinSilentTest";
+const std::string kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kKeyName;
+
+struct SilentRun {
+    DWORD code = 0xFFFFFFFF;
+    bool ended = false;
+    std::string window;  // class of a visible window of the process, if one showed
+    std::string log;     // the /LOG file afterwards
+};
+
+struct WindowSearch {
+    DWORD pid;
+    std::string found;
+};
+
+BOOL CALLBACK FindVisible(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<WindowSearch*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    search->found = name;
+    return FALSE;
+}
+
+// Starts the command line exactly as given and waits for the end, looking
+// for windows all the while.
+SilentRun RunCommandLine(std::string commandLine, const std::string& logPath = "") {
+    SilentRun run;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << ToUtf8(commandLine) << ": error " << GetLastError();
+        return run;
+    }
+    KernelObject process(pi.hProcess), thread(pi.hThread);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 60000) {
+        WindowSearch search{pi.dwProcessId, {}};
+        EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
+        if (!search.found.empty() && run.window.empty()) run.window = search.found;
+        if (WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0) {
+            run.ended = true;
+            break;
+        }
+    }
+    if (!run.ended) {
+        ADD_FAILURE() << "still running after 60 s: " << ToUtf8(commandLine);
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), 5000);
+    }
+    GetExitCodeProcess(process.get(), &run.code);
+    if (!logPath.empty()) run.log = ReadFileBytes(logPath);
+    EXPECT_EQ("", run.window) << "a window showed during " << ToUtf8(commandLine);
+    return run;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A package of its own: a script, a few files, its key removed afterwards.
+class SilentPackage : public ::testing::Test {
+protected:
+    void TearDown() override {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey.c_str());
+    }
+    void Script(const std::string& sections) {
+        dist_.WriteScript("[Title]\r\nSetup=静かなテスト\r\nUnSetupKey=" + kKeyName + "\r\n" + sections);
+    }
+    SilentRun Install(const std::string& switches = "") {
+        return RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + app_) + " " +
+                                  Quoted("/LOG=" + log_) + (switches.empty() ? "" : " " + switches),
+                              log_);
+    }
+    void AddChecker(const std::string* config) {
+        const std::string fixture = BinFolder() + "rvchecker.exe";
+        CreateDirectoryA((dist_.path() + "check").c_str(), nullptr);
+        ASSERT_TRUE(CopyFileA(fixture.c_str(), (dist_.path() + "check\\rvchecker.exe").c_str(), FALSE));
+        if (config) dist_.Write("check\\rvchecker.cfg", *config);
+    }
+    bool CheckerRan() const { return FileExistsAt(dist_.path() + "check\\rvchecker.log"); }
+
+    Distribution dist_;
+    ScratchFolder target_;
+    ScratchFolder logs_;
+    const std::string app_ = target_.path() + "静かなアプリ\\";
+    const std::string log_ = logs_.path() + "install.log";
+};
+
+const char kFiles[] = "[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\nFile2=(App)\\TWO.TXT\r\n";
+
+TEST_F(SilentPackage, DoneWithFailuresAndTheLogNamesThem) {
+    Script(std::string(kFiles) + "File3=(App)\\MISSING.DAT\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const SilentRun run = Install();
+    EXPECT_EQ(1u, run.code);
+    EXPECT_TRUE(FileExistsAt(app_ + "ONE.TXT"));
+    EXPECT_TRUE(FileExistsAt(app_ + "TWO.TXT"));
+    const std::string& log = run.log;
+    EXPECT_TRUE(Has(log, "[開始] Ravelin Setup ")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[コマンドライン] " + Quoted(dist_.exe()) + " /S")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[質問] 「フォルダ作成」 " + app_)) << "the missing folder was created";
+    EXPECT_TRUE(Has(log, "→ 回答: はい (サイレント既定)"));
+    EXPECT_TRUE(Has(log, "[項目] コピー 元: " + dist_.path() + "ONE.TXT 先: " + app_ + "ONE.TXT 結果: 完了 コード: 0"))
+        << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[項目] コピー 元: " + dist_.path() + "MISSING.DAT 先: " + app_ +
+                             "MISSING.DAT 結果: コピー元なし コード: 2"))
+        << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[状況] ファイルをコピーしています．．．一部失敗"));
+    EXPECT_TRUE(Has(log, "[失敗ログ] <File> " + dist_.path() + "MISSING.DAT")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[終了コード] 1\r\n")) << ToUtf8(log);
+    // Lines of the log end in CR LF only.
+    for (size_t p = log.find('\n'); p != std::string::npos; p = log.find('\n', p + 1)) {
+        ASSERT_GT(p, 0u);
+        ASSERT_EQ('\r', log[p - 1]) << "a bare LF at " << p;
+    }
+
+    // The uninstaller removes it all again, without a window.
+    const SilentRun un = RunCommandLine(Quoted(WindowsFolder() + "UNRAVEL.EXE") + " " + Quoted(app_ + "UNSETUP.INI") +
+                                        " /s /log=" + Quoted(logs_.path() + "un.log"),
+                                        logs_.path() + "un.log");
+    EXPECT_EQ(0u, un.code) << ToUtf8(un.log);
+    EXPECT_FALSE(FolderExistsAt(app_));
+}
+
+TEST_F(SilentPackage, RestartNeededGives3010AndNothingRestarts) {
+    Script(std::string(kFiles) + "[ExecuteFile]\r\nFile=WINDOWS_REBOOT\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const SilentRun run = Install();
+    EXPECT_EQ(3010u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "再起動せずに")) << "the choice that does not restart: " << ToUtf8(run.log);
+    EXPECT_TRUE(FileExistsAt(app_ + "UNSETUP.INI"));
+}
+
+TEST_F(SilentPackage, TheCheckerRunsAndItsRefusalStopsBeforeAnyChange) {
+    Script(std::string(kFiles) + "[Extend]\r\nInstallChecker=check\\rvchecker.exe\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const std::string refuse = "[CheckResult]\r\nResult=Stop\r\nMessage=古い版が動いています\r\n";
+    AddChecker(&refuse);
+    const SilentRun run = Install();
+    EXPECT_EQ(2u, run.code);
+    EXPECT_TRUE(CheckerRan());
+    EXPECT_TRUE(Has(run.log, "古い版が動いています")) << ToUtf8(run.log);
+    EXPECT_FALSE(FolderExistsAt(app_));
+}
+
+TEST_F(SilentPackage, TheCheckerAllowsAndTheRunAfterProgramIsNotStarted) {
+    Script(std::string(kFiles) + "[Extend]\r\nInstallChecker=check\\rvchecker.exe\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const std::string allow = "[CheckResult]\r\nResult=ContinueInstall\r\n";
+    AddChecker(&allow);
+    const SilentRun run = Install();
+    EXPECT_EQ(0u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(CheckerRan());
+    EXPECT_TRUE(FileExistsAt(app_ + "ONE.TXT"));
+
+    // A second package whose run-after program is the checker: never started.
+    ScratchFolder other;
+    Distribution second;
+    second.WriteScript("[Title]\r\nSetup=後で実行\r\n[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\n[ExecuteFile]\r\nFile=" +
+                       dist_.path() + "check\\rvchecker.exe\r\n");
+    second.Write("ONE.TXT", "1");
+    DeleteFileA((dist_.path() + "check\\rvchecker.log").c_str());
+    const SilentRun after = RunCommandLine(Quoted(second.exe()) + " /S " + Quoted("/D=" + other.path() + "app"));
+    EXPECT_EQ(0u, after.code);
+    Sleep(500);
+    EXPECT_FALSE(CheckerRan()) << "the run-after program was started";
+}
+
+TEST_F(SilentPackage, StoppedBeforeAnyChangeGives2) {
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    // The operating system refused by the package (every name it can have).
+    Script(std::string(kFiles) +
+           "[Extend]\r\nRejectOS=Windows 95,Windows 98,Windows 98<SE>,Windows Me,Windows NT4.0,Windows 2000,"
+           "Windows XP,Windows 2003,Windows Vista,Windows NT Technology,Unknown Windows\r\n");
+    SilentRun run = Install();
+    EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "プログラム配布者により認められていません")) << ToUtf8(run.log);
+    EXPECT_FALSE(FolderExistsAt(app_));
+
+    // A previous installation found by the strict test.
+    Script(std::string(kFiles) + "[Caution]\r\nUnInstallCheckEx=OLD.EXE\r\n");
+    target_.Write("静かなアプリ\\OLD.EXE", "old");
+    run = Install();
+    EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
+    EXPECT_FALSE(FileExistsAt(app_ + "ONE.TXT"));
+    RemoveTree(app_);
+
+    // The free space of a drive that does not exist is unknown.
+    Script(kFiles);
+    run = RunCommandLine(Quoted(dist_.exe()) + " /S /D=Q:\\nowhere\\app /LOG=" + Quoted(log_), log_);
+    EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "「空き容量チェックエラー」")) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "→ 回答: いいえ (サイレント既定)"));
+
+    // The folder cannot be created: a file stands where a folder must go.
+    target_.Write("blocker", "a file");
+    run = RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + target_.path() + "blocker\\app") +
+                             " /LOG=" + Quoted(log_),
+                         log_);
+    EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "フォルダの作成に失敗しました")) << ToUtf8(run.log);
+}
+
+TEST_F(SilentPackage, AMissingNextDiskStopsAfterChangesAndTheLogListsWhatWasMade) {
+    Script("[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\nFile2=(Dch)(App)\\DISK2.DAT\r\n");
+    dist_.Write("ONE.TXT", "1");
+    const SilentRun run = Install();
+    EXPECT_EQ(3u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(FileExistsAt(app_ + "ONE.TXT")) << "what was made stays";
+    EXPECT_TRUE(Has(run.log, "[項目] コピー 元: " + dist_.path() + "ONE.TXT")) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "「ディスク交換」 2枚目のディスクに交換してください。 → 回答: キャンセル")) << ToUtf8(run.log);
+    RemoveTree(app_);
+}
+
+TEST_F(SilentPackage, NewerFilesWinAndWEntriesAlwaysCopy) {
+    Script("[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\nFile2=(App)\\TWO.TXT,/W\r\n");
+    dist_.Write("ONE.TXT", "package");
+    dist_.Write("TWO.TXT", "package");
+    target_.Write("静かなアプリ\\ONE.TXT", "newer");
+    target_.Write("静かなアプリ\\TWO.TXT", "newer");
+    // Both installed copies are newer than the package's.
+    SYSTEMTIME later;
+    GetSystemTime(&later);
+    later.wYear += 1;
+    FILETIME time;
+    SystemTimeToFileTime(&later, &time);
+    for (const char* name : {"ONE.TXT", "TWO.TXT"}) {
+        FileHandle file(CreateFileA((app_ + name).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file && SetFileTime(file.get(), nullptr, nullptr, &time));
+    }
+    const SilentRun run = Install();
+    EXPECT_EQ(0u, run.code) << ToUtf8(run.log);
+    EXPECT_EQ("newer", ReadFileBytes(app_ + "ONE.TXT"));
+    EXPECT_EQ("package", ReadFileBytes(app_ + "TWO.TXT"));
+    EXPECT_TRUE(Has(run.log, app_ + "ONE.TXT 結果: 既存のファイルを残す")) << ToUtf8(run.log);
+    RemoveTree(app_);
+}
+
+TEST_F(SilentPackage, CannotStartBadCommandLineAndAnotherSetup) {
+    // No script beside the program.
+    SilentRun run = Install();
+    EXPECT_EQ(4u, run.code);
+    EXPECT_TRUE(Has(run.log, "iniファイル読み込み失敗")) << ToUtf8(run.log);
+    // No record where the uninstaller is told to look.
+    run = RunCommandLine(Quoted(dist_.exe()) + " " + Quoted(target_.path() + "gone\\UNSETUP.INI") + " /S");
+    EXPECT_EQ(4u, run.code);
+
+    Script(kFiles);
+    for (const std::string& bad : {std::string("/S /X"), std::string("/S /D="), std::string("/Q"),
+                                   Quoted(target_.path() + "UNSETUP.INI") + " /S /D=C:\\x"}) {
+        run = RunCommandLine(Quoted(dist_.exe()) + " " + bad + " /LOG=" + Quoted(log_), log_);
+        EXPECT_EQ(87u, run.code) << bad;
+        EXPECT_TRUE(Has(run.log, "[終了コード] 87")) << bad << ": " << ToUtf8(run.log);
+    }
+    EXPECT_FALSE(FolderExistsAt(app_));
+
+    // Another setup holds the single-instance mutex.
+    KernelObject other(CreateMutexA(nullptr, FALSE, "RAVSETUP"));
+    ASSERT_TRUE(other);
+    run = Install();
+    EXPECT_EQ(1618u, run.code);
+    EXPECT_TRUE(Has(run.log, "[終了コード] 1618")) << ToUtf8(run.log);
+    EXPECT_FALSE(FolderExistsAt(app_));
+}
+
+// The value as RegQueryValueExA gives it, without its terminating zero.
+std::string LocalMachineString(const std::string& key, const char* name) {
+    RegKey handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, handle.put()) != ERROR_SUCCESS) return {};
+    char data[1024] = {};
+    DWORD size = sizeof data - 1;
+    if (RegQueryValueExA(handle.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
+        return {};
+    return data;
+}
+
+unsigned long long FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The sample package installed by /S and removed by its QuietUninstallString
+// started as written: the prefix as before, apart from what stays on
+// purpose: the uninstaller and the program-ID list (as after the wizard),
+// and the shared library RVSAMPLE.DLL with the install folder holding it,
+// which /S keeps where the wizard would ask.
+TEST(SilentSampleE2E, InstalledAndRemovedWithoutAWindowTheSystemIsAsBefore) {
+    if (UnixPathOf("C:\\").empty()) GTEST_SKIP() << "the snapshot is taken with Wine's Unix side";
+    Distribution dist;
+    CopySample(dist);
+    ScratchFolder target;
+    ScratchFolder logs;
+    const std::string app = target.path() + "Ravelin Sample\\";
+    SampleLeftovers leftovers(app);
+    DeleteFileA((WindowsFolder() + "UNRAVEL.EXE").c_str());
+    const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\RavelinSample";
+    const std::string before = PrefixSnapshot();
+    ASSERT_NE(std::string::npos, before.find("./windows/system32\n")) << "the snapshot lists no files";
+
+    const SilentRun install = RunCommandLine(Quoted(dist.exe()) + " /S " + Quoted("/D=" + app) + " /LOG=" +
+                                                 Quoted(logs.path() + "in.log"),
+                                             logs.path() + "in.log");
+    ASSERT_EQ(0u, install.code) << ToUtf8(install.log);
+    // The licence is accepted by whoever started /S; the association asked
+    // for is made; the run-after program of the sample is not started.
+    EXPECT_TRUE(Has(install.log, "「使用許諾契約書」 " + dist.path() + "LICENSE.TXT → 回答: 同意する (/S の呼び出し元)"))
+        << ToUtf8(install.log);
+    EXPECT_TRUE(Has(install.log, "「関連付けの確認」 拡張子 *.rvsample")) << ToUtf8(install.log);
+    EXPECT_TRUE(Has(UnixCommandOutput("wine reg query 'HKCR\\.rvsample'"), "rvsample_auto_file"));
+    EXPECT_TRUE(FileExistsAt(app + "SAMPLE.EXE"));
+    // Shortcut boxes take their states from the script: all three made.
+    EXPECT_EQ(3, [&] {
+        int n = 0;
+        for (size_t p = install.log.find("[項目] ショートカット 元:"); p != std::string::npos;
+             p = install.log.find("[項目] ショートカット 元:", p + 1))
+            ++n;
+        return n;
+    }());
+
+    // The new values as the system's own tool reads them.
+    const std::string query = UnixCommandOutput("wine reg query 'HKLM\\" + key + "'");
+    const std::string quiet = WindowsFolder() + "UNRAVEL.EXE \"" + app + "UNSETUP.INI\" /S";
+    EXPECT_TRUE(Has(query, "QuietUninstallString    REG_EXPAND_SZ    ")) << query;
+    EXPECT_TRUE(Has(query, "InstallLocation    REG_SZ    ")) << query;
+    EXPECT_TRUE(Has(query, "NoModify    REG_DWORD    0x1")) << query;
+    EXPECT_TRUE(Has(query, "NoRepair    REG_DWORD    0x1")) << query;
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char date[16];
+    wsprintfA(date, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+    EXPECT_TRUE(Has(query, std::string("InstallDate    REG_SZ    ") + date)) << query;
+    unsigned long long bytes = 0;
+    for (const char* file : {"SAMPLE.EXE", "README.TXT", "MANUAL.TXT", "ソフト情報.TXT", "docs\\guide.htm",
+                             "データ\\表示設定.INI", "RVSAMPLE.DLL", "UNREADME.TXT"})
+        bytes += FileSize(app + file);
+    char size[32];
+    wsprintfA(size, "EstimatedSize    REG_DWORD    0x%x", static_cast<unsigned>((bytes + 1023) / 1024));
+    EXPECT_TRUE(Has(query, size)) << size << "\n" << query;
+    EXPECT_EQ(quiet, LocalMachineString(key, "QuietUninstallString"));
+    EXPECT_EQ(app, LocalMachineString(key, "InstallLocation"));
+
+    // Started exactly as a deployment tool starts it.
+    const SilentRun remove = RunCommandLine(LocalMachineString(key, "QuietUninstallString"));
+    EXPECT_EQ(0u, remove.code);
+    EXPECT_FALSE(FileExistsAt(app + "SAMPLE.EXE"));
+    EXPECT_FALSE(FileExistsAt(app + "UNSETUP.INI"));
+    // Kept on purpose: the library no other program counts any more.
+    EXPECT_TRUE(FileExistsAt(app + "RVSAMPLE.DLL"));
+    EXPECT_EQ("", LocalMachineString(key, "DisplayName")) << "the entry is gone with all its values";
+    EXPECT_EQ("", LocalMachineString(key, "QuietUninstallString"));
+
+    const std::string after = PrefixSnapshot();
+    EXPECT_EQ(before, after) << "left behind:\n" << Missing(after, before) << "\nremoved:\n" << Missing(before, after);
+    EXPECT_TRUE(FileExistsAt(WindowsFolder() + "UNRAVEL.EXE"));
+}
+
+// /LOG without /S: the wizard as before, and the log has the box the person
+// answered and the exit code.
+TEST_F(SilentPackage, TheWizardWritesTheLogToo) {
+    Script(std::string(kFiles) +
+           "[Extend]\r\nRejectOS=Windows 95,Windows 98,Windows 98<SE>,Windows Me,Windows NT4.0,Windows 2000,"
+           "Windows XP,Windows 2003,Windows Vista,Windows NT Technology,Unknown Windows\r\n");
+    {
+        SetupProcess setup(dist_.exe(), Quoted("/LOG=" + log_));
+        MessageBoxView box = setup.WaitForMessageBox("the refusal of the operating system", 60000);
+        EXPECT_EQ(ToUtf8("警告"), ToUtf8(box.caption));
+        setup.Answer(box, IDOK);
+        ASSERT_TRUE(setup.WaitForWizard());
+        ASSERT_TRUE(setup.WaitUntil([&] { return setup.Enabled(IDC_btnEnd) && !setup.Enabled(IDC_btnEvent); },
+                                    "only the end button"));
+        setup.Press(IDC_btnEnd);
+        ASSERT_TRUE(setup.WaitForExit(20000));
+        EXPECT_EQ(0u, setup.ExitCode());
+    }
+    const std::string log = ReadFileBytes(log_);
+    EXPECT_TRUE(Has(log, "「警告」 このオペレーティングシステムへの")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "→ 回答: OK (利用者)")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[終了コード] 0\r\n")) << ToUtf8(log);
+}
+
+}  // namespace
