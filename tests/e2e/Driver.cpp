@@ -540,15 +540,26 @@ WineVersionOverride::~WineVersionOverride() {
 
 RestoredFile::RestoredFile(const std::string& path) : path_(path) {
     existed_ = FileExistsAt(path);
-    if (existed_) saved_ = ReadFileBytes(path);
+    if (!existed_) return;
+    saved_ = ReadFileBytes(path);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) written_ = data.ftLastWriteTime;
 }
 
 RestoredFile::~RestoredFile() {
     SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (existed_)
-        WriteFileBytes(path_, saved_);
-    else
+    if (!existed_) {
         DeleteFileA(path_.c_str());
+        return;
+    }
+    WriteFileBytes(path_, saved_);
+    // The time comes back too: a program file put back with today's time
+    // would count as newer than the next build's and never be replaced.
+    HANDLE file = CreateFileA(path_.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    SetFileTime(file, nullptr, nullptr, &written_);
+    CloseHandle(file);
 }
 
 LocalMachineKey::LocalMachineKey(const std::string& subkey) : subkey_(subkey) {

@@ -134,7 +134,8 @@ private:
     bool keyExisted_ = false;
 };
 
-// A file of the prefix put back as it was (or removed) when the test ends.
+// A file of the prefix put back as it was, with its time (or removed), when
+// the test ends.
 class RestoredFile {
 public:
     explicit RestoredFile(const std::string& path);
@@ -145,6 +146,7 @@ public:
 
 private:
     std::string path_, saved_;
+    FILETIME written_ = {};
     bool existed_ = false;
 };
 
