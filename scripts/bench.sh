@@ -65,8 +65,8 @@ scaled() { python3 -c "import sys; print(max(1, int(round($1 * $SCALE))))"; }
 
 printf '%-12s %7s %9s | %9s %9s %6s | %9s %9s %6s | %9s %8s %9s\n' payload files MiB \
     install xcopy ratio uninst rmdir ratio "ms/file" "MiB/s" "peak KiB"
-for spec in "small4k $(scaled 1000) 4096" "large8m $(scaled 20) 8388608" "tiny1k $(scaled 10000) 1024"; do
-    set -- $spec
+for payload in "small4k $(scaled 1000) 4096" "large8m $(scaled 20) 8388608" "tiny1k $(scaled 10000) 1024"; do
+    set -- $payload
     name=$1 count=$2 size=$3
     make_payload "$name" "$count" "$size"
     src="C:\\rvbench\\src-$name"
