@@ -17,7 +17,7 @@ SCALE="${1:-1}"
 RUNS="${2:-3}"
 BUILD="${BUILD_DIR:-build}"
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null 2>&1
-cmake --build "$BUILD" --target setup test_record -j"$(nproc)" >/dev/null
+cmake --build "$BUILD" --target setup test_record test_e2e -j"$(nproc)" >/dev/null
 # A prefix of its own, so the figures never mix with what the tests leave.
 export RV_WINEPREFIX="$(pwd)/$BUILD/benchprefix"
 source scripts/wine-session.sh
@@ -65,8 +65,8 @@ scaled() { python3 -c "import sys; print(max(1, int(round($1 * $SCALE))))"; }
 
 printf '%-12s %7s %9s | %9s %9s %6s | %9s %9s %6s | %9s %8s %9s\n' payload files MiB \
     install xcopy ratio uninst rmdir ratio "ms/file" "MiB/s" "peak KiB"
-for spec in "small4k $(scaled 1000) 4096" "large8m $(scaled 20) 8388608" "tiny1k $(scaled 10000) 1024"; do
-    set -- $spec
+for payload in "small4k $(scaled 1000) 4096" "large8m $(scaled 20) 8388608" "tiny1k $(scaled 10000) 1024"; do
+    set -- $payload
     name=$1 count=$2 size=$3
     make_payload "$name" "$count" "$size"
     src="C:\\rvbench\\src-$name"
@@ -98,3 +98,9 @@ echo "(ms/file: the install's time above xcopy's, per file; MiB/s: the install's
 # The record: written with 10,000 entries, then read back key by key.
 "$W" "$BUILD/bin/test_record.exe" --gtest_color=no --gtest_also_run_disabled_tests \
     --gtest_filter='RecordBenchmark.DISABLED_TenThousandEntriesWrittenAndReadBack' </dev/null | grep '^BENCH' || true
+
+# The wizard: start to the title page, and the end of the process after its
+# last window, through the test driver.
+echo "(wizard timings, one line per round)"
+"$W" "$BUILD/bin/test_e2e.exe" --gtest_color=no --gtest_also_run_disabled_tests \
+    --gtest_filter='StartTimingBench.*:ExitTimingBench.*' </dev/null | grep '^BENCH' || true

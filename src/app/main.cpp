@@ -90,7 +90,11 @@ int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::string commandLine = GetCommandLineA();
     const LaunchCommand command = ParseCommandLine(commandLine);
-    if (!command.logFile.empty() && OpenRunLog(command.logFile)) LogStart(commandLine);
+    if (!command.logFile.empty()) {
+        // The run goes on without its log; whoever reads stderr hears why.
+        if (OpenRunLog(command.logFile)) LogStart(commandLine);
+        else WriteStandardError("/LOG のファイルを作成できません: " + command.logFile);
+    }
     const int code = RunProgram(instance, command);
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;

@@ -66,3 +66,26 @@ TEST(ExitTimingBench, DISABLED_TitlePageCloseQuestionAndFatalState) {
         Print("fatal state, end button -> process ended", ended);
     }
 }
+
+// Benchmark, not a test: from the start of the process to the title page
+// with its step button ready, as a person waits for it. Run by
+// scripts/bench.sh, which prints the figures.
+TEST(StartTimingBench, DISABLED_StartToTitlePage) {
+    const std::string s = "インストール";
+    for (int round = 0; round < kRounds; ++round) {
+        Distribution dist;
+        dist.WriteScript("[Title]\r\nSetup=テストアプリ\r\nProgram=テストアプリ\r\n");
+        const DWORD started = GetTickCount();
+        SetupProcess setup(dist.exe(), "");
+        ASSERT_TRUE(setup.WaitForWizard());
+        const DWORD ready = MsUntil(started, [&] {
+            return setup.Text(IDC_btnEvent) == s + "続行(&C)" && setup.Enabled(IDC_btnEvent) &&
+                   IsWindowVisible(setup.Wizard());
+        });
+        Print("start -> title page ready", ready);
+        setup.Press(IDC_btnEnd);
+        const MessageBoxView box = setup.WaitForMessageBox("the close question");
+        setup.Answer(box, IDYES);
+        setup.WaitForExit(20000);
+    }
+}
