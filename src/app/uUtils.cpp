@@ -32,17 +32,23 @@ int MsgBox(const std::string& text, const std::string& caption, unsigned flags) 
 
 void SetMsgBoxResponder(MsgBoxResponder responder) { Responder() = std::move(responder); }
 
-unsigned long CopyFileReset(const std::string& source, const std::string& destination) {
+unsigned long CopyFileReset(const std::string& source, const std::string& destination, bool destinationMayExist) {
     auto exists = [&] { return GetFileAttributesA(destination.c_str()) != INVALID_FILE_ATTRIBUTES; };
-    if (exists()) SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+    // Looking up a name that is not there costs a scan of the whole folder
+    // on some file systems (Wine's, without regard to case): skipped when
+    // the caller already knows.
+    if (destinationMayExist && exists()) SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
     const BOOL ok = CopyFileA(source.c_str(), destination.c_str(), FALSE);
     const DWORD error = GetLastError();
+    if (ok) {
+        SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+        return 0;
+    }
     // A copy that ran out of space leaves a cut file under the name; it is
     // never the file it claims to be, so it goes (and gives its space back).
-    if (!ok && (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) && exists())
-        DeleteFileA(destination.c_str());
+    if ((error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) && exists()) DeleteFileA(destination.c_str());
     if (exists()) SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
-    return ok ? 0 : (error ? error : ERROR_GEN_FAILURE);
+    return error ? error : ERROR_GEN_FAILURE;
 }
 
 bool FileExists(const std::string& path) {

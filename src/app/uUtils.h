@@ -26,7 +26,10 @@ void SetMsgBoxResponder(MsgBoxResponder responder);
 // archive attribute only (never read-only, even from a CD-ROM). 0 on success,
 // else the Win32 error code of the copy (32: destination in use). A copy
 // that fails for want of space leaves no cut file behind.
-unsigned long CopyFileReset(const std::string& source, const std::string& destination);
+// destinationMayExist false says the caller has just seen that there is no
+// destination, which spares a lookup.
+unsigned long CopyFileReset(const std::string& source, const std::string& destination,
+                            bool destinationMayExist = true);
 
 // True when a file (not a folder) exists at the path.
 bool FileExists(const std::string& path);

@@ -55,8 +55,8 @@ void UpdateGauge(InstallContext& run, int entryNumber) {
 }
 
 // Whether an existing destination is replaced.
-bool DecideOverwrite(InstallContext& run, const std::string& source, const std::string& destination) {
-    if (!FileExists(destination)) return true;
+bool DecideOverwrite(InstallContext& run, const std::string& source, const std::string& destination, bool exists) {
+    if (!exists) return true;
     if (!run.options.overWrite) {
         run.s.LastAnswer = run.view.Ask(
             destination + "\r\n\r\nこのファイルは既に存在します。\r\n上書きしてもよろしいですか？", "上書き確認", 36);
@@ -97,11 +97,12 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
         return false;
     }
 
-    bool copy = DecideOverwrite(run, entry.source, entry.destination);
+    const bool exists = FileExists(entry.destination);
+    bool copy = DecideOverwrite(run, entry.source, entry.destination, exists);
     if (IPos("/S", entry.flags)) AdjustSharedDllCount(entry.destination, true);
     if (IPos("/W", entry.flags)) copy = true;
 
-    const unsigned long result = copy ? CopyFileReset(entry.source, entry.destination) : 0;
+    const unsigned long result = copy ? CopyFileReset(entry.source, entry.destination, exists) : 0;
     ++run.processed;
     if (IPos("/R", entry.flags) && FileExists(entry.destination)) RegisterServer(entry.destination, true);
 
