@@ -48,6 +48,9 @@ const char kPatternRefused[] =
 const char kSharedKey[] = "レジストリの最上位のキー、またはWindowsや他のプログラムと共用のキーのため、削除しませんでした。\r\n";
 const char kNotUninstallEntry[] =
     "「プログラム(アプリケーション)の追加と削除」の登録キーではないため、削除しませんでした。\r\n";
+const char kOtherProgramsEntry[] =
+    "この登録は他のプログラムのもの(アンインストールのコマンドがこのフォルダの「UNSETUP.INI」を指していない)のため、"
+    "削除しませんでした。\r\n";
 const char kKeyRemains[] = "キーを削除できませんでした。\r\n";
 
 // How long a folder still in use is tried again: 20 times 100 ms.
@@ -56,6 +59,19 @@ constexpr unsigned long kFolderInUseWaitMs = 100;
 
 // How many names of what is left in the install folder the log lists.
 constexpr size_t kListedLeftovers = 20;
+
+// True when the entry's uninstall command names installFolder + UNSETUP.INI
+// (the form the registration writes, any case), quoted as a whole path.
+bool IsEntryOfRecord(const std::string& key, const std::string& installFolder) {
+    const std::string record = "\"" + MapString(installFolder + "UNSETUP.INI", LCMAP_UPPERCASE) + "\"";
+    for (const char* name : {"UninstallString", "QuietUninstallString"}) {
+        std::string command;
+        if (ReadRegistryString(HKEY_LOCAL_MACHINE, TrimKeyPath(key), name, command) &&
+            MapString(command, LCMAP_UPPERCASE).find(record) != std::string::npos)
+            return true;
+    }
+    return false;
+}
 
 std::vector<std::string> ReadNumbered(const char* section, const char* prefix, const std::string& file) {
     return IniReadList(section, prefix, file);
@@ -332,6 +348,10 @@ void TUninstallRun::RemoveRegistration() {
     if (key.empty()) return;
     const std::string shown = "HKEY_LOCAL_MACHINE\\" + TrimKeyPath(key);
     if (!IsUninstallEntryKey(key)) return Log("<Registry> ", shown, kNotUninstallEntry, kFailed);
+    // A record can name any entry; only the one whose command starts the
+    // uninstall of this folder's record is ours to take away.
+    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(key)) && !IsEntryOfRecord(key, installFolder_))
+        return Log("<Registry> ", shown, kOtherProgramsEntry, kFailed);
     DeleteRegistryKey("(Local)", key);
     if (RegistryKeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(key))) Log("<Registry> ", shown, kKeyRemains, kFailed);
 }

@@ -80,6 +80,8 @@ TEST_F(UninstallRunTest, RemovesEverythingRecordedAndEndsOnTheCompletionPage) {
     const std::string entry = Unique("RvRunClean");
     ScratchKeys cleanup(HKEY_LOCAL_MACHINE, {kUninstallList + entry});
     SetString(HKEY_LOCAL_MACHINE, kUninstallList + entry, "DisplayName", "x");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + entry, "UninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "UNSETUP.INI\"");
     SetString(HKEY_CURRENT_USER, HkcuKey("App\\Sub"), "v", "1");
     SetString(HKEY_CURRENT_USER, HkcuKey("NoMacro"), "v", "1");
     SetString(HKEY_CURRENT_USER, HkcuKey("Kept"), "v", "1");
@@ -348,6 +350,35 @@ TEST_F(UninstallRunTest, TamperedRecordDeletesNothingItShouldNot) {
               ToUtf8(view_.LastStatus()));
     DeleteFileA(tempCanary.c_str());
     DeleteFileA(winCanary.c_str());
+}
+
+TEST_F(UninstallRunTest, AnotherProgramsEntryNamedByTheRecordIsKept) {
+    // Two entries the record could name: another program's, whose command
+    // starts another uninstaller, and one whose command names a record of
+    // another folder that merely begins like this one.
+    const std::string other = Unique("RvOtherProgram"), prefix = Unique("RvPrefixProgram");
+    ScratchKeys cleanup(HKEY_LOCAL_MACHINE, {kUninstallList + other, kUninstallList + prefix});
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + other, "UninstallString", "C:\\Other\\uninst.exe");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + prefix, "UninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + dir_ / "app2\\UNSETUP.INI\"");
+    for (const std::string& entry : {other, prefix}) {
+        WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) + "[UnSetupRegistryKey]\r\nKey=" +
+                    kUninstallList + entry + "\r\n");
+        view_.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        Run();
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + entry)) << entry;
+        EXPECT_NE(std::string::npos,
+                  view_.detailsText.find("<Registry> HKEY_LOCAL_MACHINE\\" + kUninstallList + entry +
+                                         "\r\nこの登録は他のプログラムのもの"))
+            << ToUtf8(view_.detailsText);
+    }
+    // The same entry once its command names this folder's record goes.
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + other, "QuietUninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "unsetup.ini\" /S");
+    WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) + "[UnSetupRegistryKey]\r\nKey=" +
+                kUninstallList + other + "\r\n");
+    Run();
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + other));
 }
 
 TEST_F(UninstallRunTest, UnknownFolderStopsBeforeAnything) {
