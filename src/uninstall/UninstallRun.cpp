@@ -40,6 +40,8 @@ const char kWildcardInFolderPart[] = "フォルダ名の部分にワイルドカ
 const char kWildcardInProtected[] =
     "システムや他のプログラムのファイルがあるフォルダのため、「*」「?」で始まるワイルドカードによる削除は"
     "行いませんでした。\r\n";
+const char kWildcardOutside[] =
+    "インストールフォルダの外のため、「*」「?」で始まるワイルドカードによる削除は行いませんでした。\r\n";
 const char kProtectedFolder[] =
     "ドライブやネットワーク共有のルート、またはシステムのフォルダ(Windows・Program Files・ユーザーのフォルダなど)か、"
     "それを含むフォルダのため、削除しませんでした。\r\n";
@@ -51,6 +53,8 @@ const char kNotUninstallEntry[] =
 const char kOtherProgramsEntry[] =
     "この登録は他のプログラムのもの(アンインストールのコマンドがこのフォルダの「UNSETUP.INI」を指していない)のため、"
     "削除しませんでした。\r\n";
+const char kNotTheRecordsFolder[] =
+    "起動時に指定された「UNSETUP.INI」のあるフォルダではないため、記録にないファイル・フォルダの削除は行いませんでした。\r\n";
 const char kKeyRemains[] = "キーを削除できませんでした。\r\n";
 
 // How long a folder still in use is tried again: 20 times 100 ms.
@@ -137,6 +141,7 @@ private:
     std::string patterns_;  // the extra-delete list, "*.INI|*.GID|..."
     std::vector<std::string> refusedPatterns_;
     bool deleteAll_ = false;
+    bool recordsFolder_ = false;  // the record run lies in the install folder
     bool installFolderDeletable_ = false;
     std::string log_;
     int failures_ = 0;
@@ -187,7 +192,15 @@ void TUninstallRun::Prepare() {
                 refusedPatterns_.push_back(candidates[i]);
         }
     }
-    installFolderDeletable_ = IsFullyQualified(installFolder_) && !protected_.IsProtected(installFolder_);
+    // Whatever a record names as its folder, only the folder it was found
+    // in can be its own: the option patterns and delete-all, which take
+    // files the record does not list, stay out of any other.
+    const std::string recordsFolder = ProtectedFolders::Canonical(ExtractFilePath(s_.RecordFile));
+    recordsFolder_ = !s_.RecordFile.empty() && !recordsFolder.empty() &&
+                     MapString(recordsFolder, LCMAP_UPPERCASE) ==
+                         MapString(ProtectedFolders::Canonical(installFolder_), LCMAP_UPPERCASE);
+    installFolderDeletable_ =
+        recordsFolder_ && IsFullyQualified(installFolder_) && !protected_.IsProtected(installFolder_);
 
     view_.HideWizard();
     view_.ShowProgress();
@@ -244,6 +257,11 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed) {
         const std::string name = ExtractFileName(path);
         if (HasWildcard(folder)) return Log(tag, path, kWildcardInFolderPart);
         if (StartsWithWildcard(name) && protected_.IsProtected(folder)) return Log(tag, path, kWildcardInProtected);
+        // Outside the folder the record was found in, a pattern such as
+        // "*.LOG" could take another program's files: only names with a
+        // stem of their own ("RVSAMPLE.*") reach there.
+        if (StartsWithWildcard(name) && !(installFolderDeletable_ && ProtectedFolders::IsInside(folder, installFolder_)))
+            return Log(tag, path, kWildcardOutside);
         // The pattern is applied in exactly the folder that was checked.
         const std::string canonical = ProtectedFolders::Canonical(folder);
         if (!canonical.empty()) path = canonical + name;
@@ -362,9 +380,10 @@ void TUninstallRun::DeleteInstallFolder() {
     BeginStage(i + "フォルダの" + u + "処理．．．");
     const std::string tag = "<SetupFolder> ";
     if (!IsFullyQualified(installFolder_)) return Log(tag, installFolder_, kNotQualified);
-    if (!installFolderDeletable_) return Log(tag, installFolder_, kProtectedFolder);
     // Already gone (it was one of the recorded folders): nothing failed.
     if (!FolderExists(installFolder_)) return;
+    if (protected_.IsProtected(installFolder_)) return Log(tag, installFolder_, kProtectedFolder);
+    if (!installFolderDeletable_) return Log(tag, installFolder_, kNotTheRecordsFolder);
 
     const unsigned long code = RemoveFolder(installFolder_, deleteAll_ ? "*.*|" : patterns_);
     if (code == 0) return;

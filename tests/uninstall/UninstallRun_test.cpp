@@ -53,6 +53,7 @@ protected:
         const std::string text = "[SetupFolder]\r\nFolder=" + app_ + "\r\n\r\n" + body;
         dir_.Write("app\\UNSETUP.INI", text);
         dir_.Write("work\\UNSETUP.INI", text);
+        State().RecordFile = app_ + "UNSETUP.INI";
     }
     // Runs with the option page as given (default: nothing checked).
     void Run() {
@@ -350,6 +351,52 @@ TEST_F(UninstallRunTest, TamperedRecordDeletesNothingItShouldNot) {
               ToUtf8(view_.LastStatus()));
     DeleteFileA(tempCanary.c_str());
     DeleteFileA(winCanary.c_str());
+}
+
+TEST_F(UninstallRunTest, DeleteAllAndPatternsStayOutOfAFolderTheRecordWasNotFoundIn) {
+    // A record in app\ that names another program's folder as its own.
+    dir_.Write("other\\theirs.txt", "not ours");
+    dir_.Write("other\\theirs.log", "not ours");
+    dir_.Write("other\\listed.txt", "ours");
+    const std::string other = dir_ / "other\\";
+    const std::string record = "[SetupFolder]\r\nFolder=" + other + "\r\n\r\n" +
+                               Section("DeleteFolder", "Folder", {other}) +
+                               Section("DeleteFile", "File", {other + "listed.txt"});
+    for (bool deleteAll : {true, false}) {
+        SCOPED_TRACE(deleteAll ? "delete-all" : "patterns");
+        dir_.Write("work\\UNSETUP.INI", record);
+        dir_.Write("app\\UNSETUP.INI", record);
+        State().RecordFile = app_ + "UNSETUP.INI";
+        TestRunView view;
+        view.options = deleteAll ? DeleteAllBoxes(other) : OptionBoxes(other, false, false, "*.txt", true, "*.log", true);
+        view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        RunUninstall(view);
+
+        EXPECT_FALSE(dir_.Exists("other\\listed.txt")) << "the record's own entries still go";
+        EXPECT_TRUE(dir_.Exists("other\\theirs.txt"));
+        EXPECT_TRUE(dir_.Exists("other\\theirs.log"));
+        EXPECT_NE(std::string::npos,
+                  view.detailsText.find("<SetupFolder> " + other + "\r\n起動時に指定された「UNSETUP.INI」のあるフォルダではない"))
+            << ToUtf8(view.detailsText);
+        dir_.Write("other\\listed.txt", "ours");
+    }
+}
+
+TEST_F(UninstallRunTest, PatternsStartingWithAWildcardApplyOnlyInsideTheRecordsFolder) {
+    for (const char* f : {"other\\data\\theirs.log", "other\\RVOURS.INI", "app\\logs\\1.log"}) dir_.Write(f, "x");
+    WriteRecord(Section("AddDeleteFile", "File",
+                        {dir_ / "other\\data\\*.log", dir_ / "other\\data\\..\\?*.*", dir_ / "other\\RVOURS.*",
+                         app_ + "logs\\*.log", app_ + "UNSETUP.INI"}));
+    view_.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+    Run();
+
+    EXPECT_TRUE(dir_.Exists("other\\data\\theirs.log"));
+    EXPECT_FALSE(dir_.Exists("other\\RVOURS.INI")) << "a name with a stem of its own still goes";
+    EXPECT_FALSE(dir_.Exists("app\\logs\\1.log"));
+    for (const std::string& refused : {dir_ / "other\\data\\*.log", dir_ / "other\\data\\..\\?*.*"})
+        EXPECT_NE(std::string::npos, view_.detailsText.find("<File> " + refused +
+                                                            "\r\nインストールフォルダの外のため、「*」「?」で始まる"))
+            << ToUtf8(view_.detailsText);
 }
 
 TEST_F(UninstallRunTest, AnotherProgramsEntryNamedByTheRecordIsKept) {
