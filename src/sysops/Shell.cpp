@@ -9,6 +9,7 @@
 
 #include "app/Handles.h"
 #include "app/SetupState.h"
+#include "app/SystemLibraries.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 
@@ -114,7 +115,7 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
     }
 
     ComPtr<IUnknown> object;
-    const HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+    const HRESULT hr = syslib::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                         IID_IUnknown, object.put_void());
     if (FAILED(hr)) {
         std::string text = SysErrorText(static_cast<unsigned long>(hr));
@@ -228,7 +229,7 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&info)) {
+    if (!syslib::ShellExecuteExA(&info)) {
         DWORD error = GetLastError();
         // The shell's own error dialog may overwrite the last error (Wine's
         // does); its codes for a missing file or folder, denied access and
@@ -268,7 +269,7 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
 long ShellRun(const std::string& path, const std::string& parameters, const std::string& folder) {
     const std::string runFolder = RunFolder(folder);
     const auto started = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(GetDesktopWindow(), "open", path.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+        syslib::ShellExecuteA(GetDesktopWindow(), "open", path.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
                       runFolder.c_str(), SW_SHOWNORMAL));
     if (started <= 32) ShowLaunchWarning(path, parameters, static_cast<unsigned long>(started));
     return 0;
