@@ -187,7 +187,11 @@ long AdjustSharedDllCount(const std::string& path, bool increase) {
 bool IsRegistrable(const std::string& path) { return IPos(".OCX", path) > 0 || IPos(".DLL", path) > 0; }
 
 bool RegisterServer(const std::string& path, bool doRegister) {
-    Library library(LoadLibraryA(path.c_str()));
+    // Only by its full path: a bare or relative name would be looked for
+    // beside the program first, where anything may lie. The altered search
+    // path takes the library's own dependencies from its folder.
+    const bool full = path.size() > 2 && ((path[1] == ':' && path[2] == '\\') || (path[0] == '\\' && path[1] == '\\'));
+    Library library(full ? LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr);
     if (!library) {
         // Unregistering is silent whatever happens (it also runs inside
         // every deletion of a library).
