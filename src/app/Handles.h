@@ -6,6 +6,8 @@
 #include <lzexpand.h>
 #include <utility>
 
+#include "app/SystemLibraries.h"
+
 template <typename Traits>
 class UniqueHandle {
 public:
@@ -68,7 +70,7 @@ struct GdiObjectTraits {
 struct LzFileTraits {  // LZOpenFile: a negative result is an error code, never a handle
     using type = INT;
     static type invalid() noexcept { return -1; }
-    static void close(type h) noexcept { ::LZClose(h); }
+    static void close(type h) noexcept { syslib::LZClose(h); }
 };
 
 struct MemoryDCTraits {  // CreateCompatibleDC
@@ -79,7 +81,7 @@ struct MemoryDCTraits {  // CreateCompatibleDC
 struct CoTaskMemTraits {  // memory the shell hands over (item lists)
     using type = void*;
     static type invalid() noexcept { return nullptr; }
-    static void close(type p) noexcept { ::CoTaskMemFree(p); }
+    static void close(type p) noexcept { syslib::CoTaskMemFree(p); }
 };
 
 using FileHandle = UniqueHandle<KernelHandleTraits>;
@@ -137,8 +139,8 @@ private:
 // CoInitialize / CoUninitialize for one thread's lifetime.
 class ComApartment {
 public:
-    ComApartment() noexcept : ok_(SUCCEEDED(::CoInitialize(nullptr))) {}
-    ~ComApartment() { if (ok_) ::CoUninitialize(); }
+    ComApartment() noexcept : ok_(SUCCEEDED(syslib::CoInitialize(nullptr))) {}
+    ~ComApartment() { if (ok_) syslib::CoUninitialize(); }
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
     bool ok() const noexcept { return ok_; }

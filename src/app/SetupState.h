@@ -28,6 +28,7 @@ struct SetupState {
 
     std::string WorkFolder;               // TempFolder + "RVTMP" + n + "\"
     std::string ScriptFile;               // the script copy in WorkFolder
+    std::string RecordFile;               // uninstall mode: the record the command line names
     std::string UnSetupOption;            // [UnSetupOption] CheckBox (uninstall mode)
     std::string Mode;                     // "SETUP" or "UNSETUP"
     std::string SetupString;              // install word

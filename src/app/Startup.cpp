@@ -172,6 +172,7 @@ void CopyProgramAndScript(SetupState& state, const std::string& programPath, con
     std::string source;
     if (state.Mode == "UNSETUP") {
         state.ScriptFile = state.WorkFolder + "UNSETUP.INI";
+        state.RecordFile = firstArgument;
         source = firstArgument;
     } else {
         state.ScriptFile = state.WorkFolder + "SETUP.INI";

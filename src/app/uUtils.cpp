@@ -6,6 +6,7 @@
 #include "app/Handles.h"
 #include "app/MBUtils.h"
 #include "app/RunLog.h"
+#include "app/SystemLibraries.h"
 #include "app/uStrOp.h"
 
 namespace {
@@ -78,13 +79,13 @@ bool ForceFolders(const std::string& path) {
 
 std::string GetSpecialFolder(int csidl) {
     ComPtr<IMalloc> malloc;
-    if (FAILED(SHGetMalloc(malloc.put()))) return {};
+    if (FAILED(syslib::SHGetMalloc(malloc.put()))) return {};
     char* buffer = static_cast<char*>(malloc->Alloc(MAX_PATH));
     if (!buffer) return {};
     std::string result;
     LPITEMIDLIST items = nullptr;
-    if (SUCCEEDED(SHGetSpecialFolderLocation(GetDesktopWindow(), csidl, &items)) && items) {
-        if (SHGetPathFromIDListA(items, buffer)) result = buffer;
+    if (SUCCEEDED(syslib::SHGetSpecialFolderLocation(GetDesktopWindow(), csidl, &items)) && items) {
+        if (syslib::SHGetPathFromIDListA(items, buffer)) result = buffer;
         malloc->Free(items);
     }
     malloc->Free(buffer);

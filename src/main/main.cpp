@@ -5,6 +5,7 @@
 #include "app/Handles.h"
 #include "app/RunLog.h"
 #include "app/Startup.h"
+#include "app/SystemLibraries.h"
 #include "app/uUtils.h"
 #include "silent/SilentSession.h"
 #include "silent/SilentView.h"
@@ -98,7 +99,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const int code = RunProgram(instance, command);
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
-    if (RunLogOpen() && GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))
+    if (RunLogOpen() && syslib::GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))
         LogLine("メモリ", "最大ワーキングセット " + std::to_string(memory.PeakWorkingSetSize / 1024) + " KiB");
     LogLine("終了コード", std::to_string(code));
     CloseRunLog();

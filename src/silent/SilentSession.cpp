@@ -10,6 +10,7 @@
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
 #include "app/Startup.h"
+#include "app/SystemLibraries.h"
 #include "app/WizardText.h"
 #include "app/WorkFolders.h"
 #include "app/uIniFile.h"
@@ -127,8 +128,8 @@ int RunSilentSession(const LaunchCommand& command) {
         s.ItemText = TopMessage(s);
         code = s.Mode == "UNSETUP" ? Uninstall(s) : Install(s, command);
         // What the wizard's close does: the shell hears of the changes.
-        SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
-        SHChangeNotify(SHCNE_UPDATEDIR, 0, nullptr, nullptr);
+        syslib::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
+        syslib::SHChangeNotify(SHCNE_UPDATEDIR, 0, nullptr, nullptr);
     }
     if (!s.TempFolder.empty()) RemoveWorkFolders(s.TempFolder, s.WorkFolder);
     SetMsgBoxResponder(nullptr);

@@ -9,6 +9,7 @@
 #include "app/Handles.h"
 #include "app/PathMacros.h"
 #include "app/SetupState.h"
+#include "app/SystemLibraries.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "sysops/Shell.h"
@@ -145,7 +146,7 @@ int ShellDelete(const std::string& path, DWORD& lastError) {
     operation.pFrom = source.c_str();
     operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
     SetLastError(0);
-    const int shellCode = SHFileOperationA(&operation);
+    const int shellCode = syslib::SHFileOperationA(&operation);
     lastError = GetLastError();
     return shellCode;
 }

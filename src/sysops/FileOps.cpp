@@ -8,6 +8,7 @@
 
 #include "app/Handles.h"
 #include "app/SetupState.h"
+#include "app/SystemLibraries.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -62,13 +63,13 @@ unsigned long LzExpand(const std::string& source, const std::string& target) {
     std::string targetName = target;
     OFSTRUCT sourceInfo = {};
     OFSTRUCT targetInfo = {};
-    const INT in = LZOpenFileA(sourceName.data(), &sourceInfo, OF_READ | OF_SHARE_EXCLUSIVE);
+    const INT in = syslib::LZOpenFileA(sourceName.data(), &sourceInfo, OF_READ | OF_SHARE_EXCLUSIVE);
     if (in < 0) return sourceInfo.nErrCode ? sourceInfo.nErrCode : LzErrorToWin32(in);
     LzFile input(in);
-    const INT out = LZOpenFileA(targetName.data(), &targetInfo, OF_CREATE);
+    const INT out = syslib::LZOpenFileA(targetName.data(), &targetInfo, OF_CREATE);
     if (out < 0) return targetInfo.nErrCode ? targetInfo.nErrCode : LzErrorToWin32(out);
     LzFile output(out);
-    const LONG copied = LZCopy(input.get(), output.get());
+    const LONG copied = syslib::LZCopy(input.get(), output.get());
     input.reset();
     output.reset();
     if (copied < 0) return LzErrorToWin32(copied);
@@ -202,7 +203,7 @@ std::string ExpandToTemp(const std::string& source, const std::string& destinati
     if (ExtractFileName(destination) == "AUTO.EXT") {
         std::string name = source;
         std::vector<char> expanded(std::max<size_t>(source.size() + 16, 256), '\0');
-        if (GetExpandedNameA(name.data(), expanded.data()) >= 0) {
+        if (syslib::GetExpandedNameA(name.data(), expanded.data()) >= 0) {
             const std::string recorded = MapString(ExtractFileName(expanded.data()), LCMAP_UPPERCASE);
             if (!recorded.empty())
                 target = RemovePathDelimiter(ExtractFilePath(destination), "B") + "\\" + recorded;

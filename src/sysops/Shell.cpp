@@ -9,6 +9,7 @@
 
 #include "app/Handles.h"
 #include "app/SetupState.h"
+#include "app/SystemLibraries.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 
@@ -114,7 +115,7 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
     }
 
     ComPtr<IUnknown> object;
-    const HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+    const HRESULT hr = syslib::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                         IID_IUnknown, object.put_void());
     if (FAILED(hr)) {
         std::string text = SysErrorText(static_cast<unsigned long>(hr));
@@ -186,7 +187,11 @@ long AdjustSharedDllCount(const std::string& path, bool increase) {
 bool IsRegistrable(const std::string& path) { return IPos(".OCX", path) > 0 || IPos(".DLL", path) > 0; }
 
 bool RegisterServer(const std::string& path, bool doRegister) {
-    Library library(LoadLibraryA(path.c_str()));
+    // Only by its full path: a bare or relative name would be looked for
+    // beside the program first, where anything may lie. The altered search
+    // path takes the library's own dependencies from its folder.
+    const bool full = path.size() > 2 && ((path[1] == ':' && path[2] == '\\') || (path[0] == '\\' && path[1] == '\\'));
+    Library library(full ? LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr);
     if (!library) {
         // Unregistering is silent whatever happens (it also runs inside
         // every deletion of a library).
@@ -228,7 +233,7 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&info)) {
+    if (!syslib::ShellExecuteExA(&info)) {
         DWORD error = GetLastError();
         // The shell's own error dialog may overwrite the last error (Wine's
         // does); its codes for a missing file or folder, denied access and
@@ -268,7 +273,7 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
 long ShellRun(const std::string& path, const std::string& parameters, const std::string& folder) {
     const std::string runFolder = RunFolder(folder);
     const auto started = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(GetDesktopWindow(), "open", path.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+        syslib::ShellExecuteA(GetDesktopWindow(), "open", path.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
                       runFolder.c_str(), SW_SHOWNORMAL));
     if (started <= 32) ShowLaunchWarning(path, parameters, static_cast<unsigned long>(started));
     return 0;

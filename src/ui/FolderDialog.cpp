@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "app/Handles.h"
+#include "app/SystemLibraries.h"
 
 UINT TFolderDialog::Flags() const {
     UINT flags = 0;
@@ -26,10 +27,10 @@ bool TFolderDialog::Execute(HWND owner) {
     info.pszDisplayName = display;
     info.lpszTitle = Title.c_str();
     info.ulFlags = Flags();
-    CoTaskMem items(SHBrowseForFolderA(&info));
+    CoTaskMem items(syslib::SHBrowseForFolderA(&info));
     if (!items) return false;
     char path[261] = {};
-    if (!SHGetPathFromIDListA(static_cast<LPITEMIDLIST>(items.get()), path)) return false;
+    if (!syslib::SHGetPathFromIDListA(static_cast<LPITEMIDLIST>(items.get()), path)) return false;
     Folder = path;
     return true;
 }

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "app/SystemLibraries.h"
+
 namespace {
 
 // Decimal digits of the leading number of a part, without leading zeros
@@ -26,13 +28,13 @@ std::string PadLeft(std::string s, size_t width) {
 
 std::string ReadFileVersionString(const std::string& path) {
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    DWORD size = syslib::GetFileVersionInfoSizeA(path.c_str(), &ignored);
     if (size == 0) return {};
     std::vector<char> data(size);
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return {};
+    if (!syslib::GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return {};
     char* value = nullptr;
     UINT len = 0;
-    if (!VerQueryValueA(data.data(), "\\StringFileInfo\\041103a4\\FileVersion", reinterpret_cast<void**>(&value),
+    if (!syslib::VerQueryValueA(data.data(), "\\StringFileInfo\\041103a4\\FileVersion", reinterpret_cast<void**>(&value),
                         &len) ||
         !value || len == 0)
         return {};

@@ -1,5 +1,6 @@
 #include "ui/frmBack.h"
 
+#include "app/SystemLibraries.h"
 #include "ui/Fonts.h"
 #include "ui/Forms.h"
 #include "ui/VersionText.h"
@@ -44,12 +45,12 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, 
     case WM_SETFONT:
     case WM_WINDOWPOSCHANGED:
     case WM_SHOWWINDOW: {
-        LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+        LRESULT r = syslib::DefSubclassProc(hwnd, msg, wp, lp);
         if (HWND box = GetDlgItem(GetParent(hwnd), IDC_GradBox)) InvalidateRect(box, nullptr, FALSE);
         return r;
     }
     }
-    return DefSubclassProc(hwnd, msg, wp, lp);
+    return syslib::DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 }  // namespace
@@ -77,7 +78,7 @@ void TfrmBack::OnInit() {
         HWND h = Item(l.id);
         if (!h) continue;
         SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(l.banner ? bannerFont_.get() : titleFont_.get()), FALSE);
-        SetWindowSubclass(h, LabelProc, 1, 0);
+        syslib::SetWindowSubclass(h, LabelProc, 1, 0);
     }
     SetBounds(IDC_lblBackTitle1, 16, 16, ClientWidth() - 24, MeasureText(IDC_lblBackTitle1).cy);
     SetBounds(IDC_lblBackTitle2, 18, 18, ClientWidth() - 24, MeasureText(IDC_lblBackTitle2).cy);

@@ -12,6 +12,7 @@
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
+#include "app/SystemLibraries.h"
 #include "app/WizardText.h"
 #include "app/WorkFolders.h"
 #include "app/uIniFile.h"
@@ -271,9 +272,9 @@ void TfrmMain::FormClose() {
     if (!s.TempFolder.empty()) RemoveWorkFolders(s.TempFolder, s.WorkFolder);
     if (!Visible()) {
         // The runs hide the wizard when they end: tell the shell what changed.
-        SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
-        SHChangeNotify(SHCNE_UPDATEITEM, 0, nullptr, nullptr);
-        SHChangeNotify(SHCNE_UPDATEDIR, 0, nullptr, nullptr);
+        syslib::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
+        syslib::SHChangeNotify(SHCNE_UPDATEITEM, 0, nullptr, nullptr);
+        syslib::SHChangeNotify(SHCNE_UPDATEDIR, 0, nullptr, nullptr);
     }
 }
 

@@ -40,6 +40,8 @@ const char kWildcardInFolderPart[] = "フォルダ名の部分にワイルドカ
 const char kWildcardInProtected[] =
     "システムや他のプログラムのファイルがあるフォルダのため、「*」「?」で始まるワイルドカードによる削除は"
     "行いませんでした。\r\n";
+const char kWildcardOutside[] =
+    "インストールフォルダの外のため、「*」「?」で始まるワイルドカードによる削除は行いませんでした。\r\n";
 const char kProtectedFolder[] =
     "ドライブやネットワーク共有のルート、またはシステムのフォルダ(Windows・Program Files・ユーザーのフォルダなど)か、"
     "それを含むフォルダのため、削除しませんでした。\r\n";
@@ -48,6 +50,11 @@ const char kPatternRefused[] =
 const char kSharedKey[] = "レジストリの最上位のキー、またはWindowsや他のプログラムと共用のキーのため、削除しませんでした。\r\n";
 const char kNotUninstallEntry[] =
     "「プログラム(アプリケーション)の追加と削除」の登録キーではないため、削除しませんでした。\r\n";
+const char kOtherProgramsEntry[] =
+    "この登録は他のプログラムのもの(アンインストールのコマンドがこのフォルダの「UNSETUP.INI」を指していない)のため、"
+    "削除しませんでした。\r\n";
+const char kNotTheRecordsFolder[] =
+    "起動時に指定された「UNSETUP.INI」のあるフォルダではないため、記録にないファイル・フォルダの削除は行いませんでした。\r\n";
 const char kKeyRemains[] = "キーを削除できませんでした。\r\n";
 
 // How long a folder still in use is tried again: 20 times 100 ms.
@@ -56,6 +63,19 @@ constexpr unsigned long kFolderInUseWaitMs = 100;
 
 // How many names of what is left in the install folder the log lists.
 constexpr size_t kListedLeftovers = 20;
+
+// True when the entry's uninstall command names installFolder + UNSETUP.INI
+// (the form the registration writes, any case), quoted as a whole path.
+bool IsEntryOfRecord(const std::string& key, const std::string& installFolder) {
+    const std::string record = "\"" + MapString(installFolder + "UNSETUP.INI", LCMAP_UPPERCASE) + "\"";
+    for (const char* name : {"UninstallString", "QuietUninstallString"}) {
+        std::string command;
+        if (ReadRegistryString(HKEY_LOCAL_MACHINE, TrimKeyPath(key), name, command) &&
+            MapString(command, LCMAP_UPPERCASE).find(record) != std::string::npos)
+            return true;
+    }
+    return false;
+}
 
 std::vector<std::string> ReadNumbered(const char* section, const char* prefix, const std::string& file) {
     return IniReadList(section, prefix, file);
@@ -121,6 +141,7 @@ private:
     std::string patterns_;  // the extra-delete list, "*.INI|*.GID|..."
     std::vector<std::string> refusedPatterns_;
     bool deleteAll_ = false;
+    bool recordsFolder_ = false;  // the record run lies in the install folder
     bool installFolderDeletable_ = false;
     std::string log_;
     int failures_ = 0;
@@ -171,7 +192,15 @@ void TUninstallRun::Prepare() {
                 refusedPatterns_.push_back(candidates[i]);
         }
     }
-    installFolderDeletable_ = IsFullyQualified(installFolder_) && !protected_.IsProtected(installFolder_);
+    // Whatever a record names as its folder, only the folder it was found
+    // in can be its own: the option patterns and delete-all, which take
+    // files the record does not list, stay out of any other.
+    const std::string recordsFolder = ProtectedFolders::Canonical(ExtractFilePath(s_.RecordFile));
+    recordsFolder_ = !s_.RecordFile.empty() && !recordsFolder.empty() &&
+                     MapString(recordsFolder, LCMAP_UPPERCASE) ==
+                         MapString(ProtectedFolders::Canonical(installFolder_), LCMAP_UPPERCASE);
+    installFolderDeletable_ =
+        recordsFolder_ && IsFullyQualified(installFolder_) && !protected_.IsProtected(installFolder_);
 
     view_.HideWizard();
     view_.ShowProgress();
@@ -228,6 +257,11 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed) {
         const std::string name = ExtractFileName(path);
         if (HasWildcard(folder)) return Log(tag, path, kWildcardInFolderPart);
         if (StartsWithWildcard(name) && protected_.IsProtected(folder)) return Log(tag, path, kWildcardInProtected);
+        // Outside the folder the record was found in, a pattern such as
+        // "*.LOG" could take another program's files: only names with a
+        // stem of their own ("RVSAMPLE.*") reach there.
+        if (StartsWithWildcard(name) && !(installFolderDeletable_ && ProtectedFolders::IsInside(folder, installFolder_)))
+            return Log(tag, path, kWildcardOutside);
         // The pattern is applied in exactly the folder that was checked.
         const std::string canonical = ProtectedFolders::Canonical(folder);
         if (!canonical.empty()) path = canonical + name;
@@ -332,6 +366,10 @@ void TUninstallRun::RemoveRegistration() {
     if (key.empty()) return;
     const std::string shown = "HKEY_LOCAL_MACHINE\\" + TrimKeyPath(key);
     if (!IsUninstallEntryKey(key)) return Log("<Registry> ", shown, kNotUninstallEntry, kFailed);
+    // A record can name any entry; only the one whose command starts the
+    // uninstall of this folder's record is ours to take away.
+    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(key)) && !IsEntryOfRecord(key, installFolder_))
+        return Log("<Registry> ", shown, kOtherProgramsEntry, kFailed);
     DeleteRegistryKey("(Local)", key);
     if (RegistryKeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(key))) Log("<Registry> ", shown, kKeyRemains, kFailed);
 }
@@ -342,9 +380,10 @@ void TUninstallRun::DeleteInstallFolder() {
     BeginStage(i + "フォルダの" + u + "処理．．．");
     const std::string tag = "<SetupFolder> ";
     if (!IsFullyQualified(installFolder_)) return Log(tag, installFolder_, kNotQualified);
-    if (!installFolderDeletable_) return Log(tag, installFolder_, kProtectedFolder);
     // Already gone (it was one of the recorded folders): nothing failed.
     if (!FolderExists(installFolder_)) return;
+    if (protected_.IsProtected(installFolder_)) return Log(tag, installFolder_, kProtectedFolder);
+    if (!installFolderDeletable_) return Log(tag, installFolder_, kNotTheRecordsFolder);
 
     const unsigned long code = RemoveFolder(installFolder_, deleteAll_ ? "*.*|" : patterns_);
     if (code == 0) return;

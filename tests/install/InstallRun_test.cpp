@@ -469,6 +469,7 @@ TEST(InstallThenUninstall, TwoProgramsSharingOneLibraryAreRemovedInEitherOrder) 
             f.s.Mode = "UNSETUP";
             CopyFileA((apps[i] + "UNSETUP.INI").c_str(), (f.s.WorkFolder + "UNSETUP.INI").c_str(), FALSE);
             f.s.ScriptFile = f.s.WorkFolder + "UNSETUP.INI";
+            f.s.RecordFile = apps[i] + "UNSETUP.INI";
             TestView view;
             view.options.folderText = apps[i];
             // The last user of the library is asked about it; the first is not.

@@ -334,6 +334,21 @@ TEST(RegisterServer, CallsTheLibrarysOwnEntryPoints) {
     EXPECT_EQ(nullptr, GetModuleHandleA(dll.c_str()));
 }
 
+TEST(RegisterServer, ALibraryIsLoadedOnlyByItsFullPath) {
+    StateGuard guard;
+    State().Mode = "SETUP";
+    SelfRegKey reg;
+    // Both would be found beside the test program, as a planted library
+    // beside SETUP.EXE would.
+    for (const std::string& name : {std::string("sysops_selfreg_ok.dll"), std::string(".\\sysops_selfreg_ok.dll")}) {
+        SCOPED_TRACE(name);
+        ScriptedMsgBox boxes;
+        boxes.Expect("OCX/DLL登録エラー(LoadLibrary)", name + "の読み込みに失敗しました。", 48, IDOK);
+        EXPECT_FALSE(RegisterServer(name, true));
+        EXPECT_FALSE(reg.Has("Registered"));
+    }
+}
+
 TEST(RegisterServer, AMissingEntryPointIsReportedOnlyWhenRegistering) {
     StateGuard guard;
     State().Mode = "SETUP";

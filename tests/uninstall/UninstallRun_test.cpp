@@ -53,6 +53,7 @@ protected:
         const std::string text = "[SetupFolder]\r\nFolder=" + app_ + "\r\n\r\n" + body;
         dir_.Write("app\\UNSETUP.INI", text);
         dir_.Write("work\\UNSETUP.INI", text);
+        State().RecordFile = app_ + "UNSETUP.INI";
     }
     // Runs with the option page as given (default: nothing checked).
     void Run() {
@@ -80,6 +81,8 @@ TEST_F(UninstallRunTest, RemovesEverythingRecordedAndEndsOnTheCompletionPage) {
     const std::string entry = Unique("RvRunClean");
     ScratchKeys cleanup(HKEY_LOCAL_MACHINE, {kUninstallList + entry});
     SetString(HKEY_LOCAL_MACHINE, kUninstallList + entry, "DisplayName", "x");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + entry, "UninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "UNSETUP.INI\"");
     SetString(HKEY_CURRENT_USER, HkcuKey("App\\Sub"), "v", "1");
     SetString(HKEY_CURRENT_USER, HkcuKey("NoMacro"), "v", "1");
     SetString(HKEY_CURRENT_USER, HkcuKey("Kept"), "v", "1");
@@ -348,6 +351,81 @@ TEST_F(UninstallRunTest, TamperedRecordDeletesNothingItShouldNot) {
               ToUtf8(view_.LastStatus()));
     DeleteFileA(tempCanary.c_str());
     DeleteFileA(winCanary.c_str());
+}
+
+TEST_F(UninstallRunTest, DeleteAllAndPatternsStayOutOfAFolderTheRecordWasNotFoundIn) {
+    // A record in app\ that names another program's folder as its own.
+    dir_.Write("other\\theirs.txt", "not ours");
+    dir_.Write("other\\theirs.log", "not ours");
+    dir_.Write("other\\listed.txt", "ours");
+    const std::string other = dir_ / "other\\";
+    const std::string record = "[SetupFolder]\r\nFolder=" + other + "\r\n\r\n" +
+                               Section("DeleteFolder", "Folder", {other}) +
+                               Section("DeleteFile", "File", {other + "listed.txt"});
+    for (bool deleteAll : {true, false}) {
+        SCOPED_TRACE(deleteAll ? "delete-all" : "patterns");
+        dir_.Write("work\\UNSETUP.INI", record);
+        dir_.Write("app\\UNSETUP.INI", record);
+        State().RecordFile = app_ + "UNSETUP.INI";
+        TestRunView view;
+        view.options = deleteAll ? DeleteAllBoxes(other) : OptionBoxes(other, false, false, "*.txt", true, "*.log", true);
+        view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        RunUninstall(view);
+
+        EXPECT_FALSE(dir_.Exists("other\\listed.txt")) << "the record's own entries still go";
+        EXPECT_TRUE(dir_.Exists("other\\theirs.txt"));
+        EXPECT_TRUE(dir_.Exists("other\\theirs.log"));
+        EXPECT_NE(std::string::npos,
+                  view.detailsText.find("<SetupFolder> " + other + "\r\n起動時に指定された「UNSETUP.INI」のあるフォルダではない"))
+            << ToUtf8(view.detailsText);
+        dir_.Write("other\\listed.txt", "ours");
+    }
+}
+
+TEST_F(UninstallRunTest, PatternsStartingWithAWildcardApplyOnlyInsideTheRecordsFolder) {
+    for (const char* f : {"other\\data\\theirs.log", "other\\RVOURS.INI", "app\\logs\\1.log"}) dir_.Write(f, "x");
+    WriteRecord(Section("AddDeleteFile", "File",
+                        {dir_ / "other\\data\\*.log", dir_ / "other\\data\\..\\?*.*", dir_ / "other\\RVOURS.*",
+                         app_ + "logs\\*.log", app_ + "UNSETUP.INI"}));
+    view_.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+    Run();
+
+    EXPECT_TRUE(dir_.Exists("other\\data\\theirs.log"));
+    EXPECT_FALSE(dir_.Exists("other\\RVOURS.INI")) << "a name with a stem of its own still goes";
+    EXPECT_FALSE(dir_.Exists("app\\logs\\1.log"));
+    for (const std::string& refused : {dir_ / "other\\data\\*.log", dir_ / "other\\data\\..\\?*.*"})
+        EXPECT_NE(std::string::npos, view_.detailsText.find("<File> " + refused +
+                                                            "\r\nインストールフォルダの外のため、「*」「?」で始まる"))
+            << ToUtf8(view_.detailsText);
+}
+
+TEST_F(UninstallRunTest, AnotherProgramsEntryNamedByTheRecordIsKept) {
+    // Two entries the record could name: another program's, whose command
+    // starts another uninstaller, and one whose command names a record of
+    // another folder that merely begins like this one.
+    const std::string other = Unique("RvOtherProgram"), prefix = Unique("RvPrefixProgram");
+    ScratchKeys cleanup(HKEY_LOCAL_MACHINE, {kUninstallList + other, kUninstallList + prefix});
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + other, "UninstallString", "C:\\Other\\uninst.exe");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + prefix, "UninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + dir_ / "app2\\UNSETUP.INI\"");
+    for (const std::string& entry : {other, prefix}) {
+        WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) + "[UnSetupRegistryKey]\r\nKey=" +
+                    kUninstallList + entry + "\r\n");
+        view_.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        Run();
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + entry)) << entry;
+        EXPECT_NE(std::string::npos,
+                  view_.detailsText.find("<Registry> HKEY_LOCAL_MACHINE\\" + kUninstallList + entry +
+                                         "\r\nこの登録は他のプログラムのもの"))
+            << ToUtf8(view_.detailsText);
+    }
+    // The same entry once its command names this folder's record goes.
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + other, "QuietUninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "unsetup.ini\" /S");
+    WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) + "[UnSetupRegistryKey]\r\nKey=" +
+                kUninstallList + other + "\r\n");
+    Run();
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + other));
 }
 
 TEST_F(UninstallRunTest, UnknownFolderStopsBeforeAnything) {

@@ -1,0 +1,154 @@
+#include "app/SystemLibraries.h"
+
+#include <commctrl.h>
+#include <psapi.h>
+#include <shlobj.h>
+
+#include <map>
+
+namespace syslib {
+
+namespace {
+
+// The entry point, or null with the last error set. Each wrapper below
+// looks its entry up once and keeps it (null stays null).
+template <typename Function>
+Function Entry(const char* library, const char* name) {
+    HMODULE module = SystemLibrary(library);
+    if (!module) return nullptr;
+    FARPROC entry = GetProcAddress(module, name);
+    if (!entry) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entry));
+}
+
+}  // namespace
+
+std::string SystemLibraryPath(const char* name) {
+    char folder[MAX_PATH + 1] = {};
+    const UINT n = GetSystemDirectoryA(folder, sizeof folder);
+    std::string path = (n > 0 && n < sizeof folder) ? std::string(folder, n) : std::string();
+    if (!path.empty() && path.back() != '\\') path += '\\';
+    return path + name;
+}
+
+HMODULE SystemLibrary(const char* name) {
+    // The program has one thread; the map is only ever used from it.
+    static std::map<std::string, HMODULE> loaded;
+    const auto found = loaded.find(name);
+    if (found != loaded.end()) return found->second;
+    const std::string path = SystemLibraryPath(name);
+    // The altered search path makes the library's own dependencies come
+    // from its folder too, not from the program's.
+    HMODULE module = path.size() > std::string(name).size()
+                         ? LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)
+                         : nullptr;
+    if (!module && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_MOD_NOT_FOUND);
+    loaded[name] = module;
+    return module;
+}
+
+DWORD GetFileVersionInfoSizeA(LPCSTR file, LPDWORD handle) {
+    static const auto entry = Entry<decltype(&::GetFileVersionInfoSizeA)>("VERSION.DLL", "GetFileVersionInfoSizeA");
+    return entry ? entry(file, handle) : 0;
+}
+BOOL GetFileVersionInfoA(LPCSTR file, DWORD handle, DWORD size, LPVOID data) {
+    static const auto entry = Entry<decltype(&::GetFileVersionInfoA)>("VERSION.DLL", "GetFileVersionInfoA");
+    return entry ? entry(file, handle, size, data) : FALSE;
+}
+BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT length) {
+    static const auto entry = Entry<decltype(&::VerQueryValueA)>("VERSION.DLL", "VerQueryValueA");
+    return entry ? entry(block, subBlock, buffer, length) : FALSE;
+}
+
+INT LZOpenFileA(LPSTR file, LPOFSTRUCT info, WORD style) {
+    static const auto entry = Entry<decltype(&::LZOpenFileA)>("LZ32.DLL", "LZOpenFileA");
+    return entry ? entry(file, info, style) : LZERROR_BADINHANDLE;
+}
+LONG LZCopy(INT source, INT target) {
+    static const auto entry = Entry<decltype(&::LZCopy)>("LZ32.DLL", "LZCopy");
+    return entry ? entry(source, target) : LZERROR_BADINHANDLE;
+}
+void LZClose(INT file) {
+    static const auto entry = Entry<decltype(&::LZClose)>("LZ32.DLL", "LZClose");
+    if (entry) entry(file);
+}
+INT GetExpandedNameA(LPSTR source, LPSTR buffer) {
+    static const auto entry = Entry<decltype(&::GetExpandedNameA)>("LZ32.DLL", "GetExpandedNameA");
+    return entry ? entry(source, buffer) : LZERROR_BADINHANDLE;
+}
+
+HINSTANCE ShellExecuteA(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR folder, INT show) {
+    static const auto entry = Entry<decltype(&::ShellExecuteA)>("SHELL32.DLL", "ShellExecuteA");
+    // Results up to 32 are errors; 0 is "out of memory or resources".
+    return entry ? entry(window, verb, file, parameters, folder, show) : nullptr;
+}
+BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info) {
+    static const auto entry = Entry<decltype(&::ShellExecuteExA)>("SHELL32.DLL", "ShellExecuteExA");
+    return entry ? entry(info) : FALSE;
+}
+int SHFileOperationA(LPSHFILEOPSTRUCTA operation) {
+    static const auto entry = Entry<decltype(&::SHFileOperationA)>("SHELL32.DLL", "SHFileOperationA");
+    return entry ? entry(operation) : static_cast<int>(GetLastError());
+}
+void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2) {
+    static const auto entry = Entry<decltype(&::SHChangeNotify)>("SHELL32.DLL", "SHChangeNotify");
+    if (entry) entry(event, flags, item1, item2);
+}
+HRESULT SHGetMalloc(IMalloc** malloc) {
+    static const auto entry = Entry<decltype(&::SHGetMalloc)>("SHELL32.DLL", "SHGetMalloc");
+    return entry ? entry(malloc) : HRESULT_FROM_WIN32(GetLastError());
+}
+HRESULT SHGetSpecialFolderLocation(HWND window, int csidl, PIDLIST_ABSOLUTE* items) {
+    static const auto entry = Entry<decltype(&::SHGetSpecialFolderLocation)>("SHELL32.DLL", "SHGetSpecialFolderLocation");
+    return entry ? entry(window, csidl, items) : HRESULT_FROM_WIN32(GetLastError());
+}
+BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path) {
+    static const auto entry = Entry<decltype(&::SHGetPathFromIDListA)>("SHELL32.DLL", "SHGetPathFromIDListA");
+    return entry ? entry(items, path) : FALSE;
+}
+PIDLIST_ABSOLUTE SHBrowseForFolderA(_browseinfoA* info) {
+    static const auto entry = Entry<decltype(&::SHBrowseForFolderA)>("SHELL32.DLL", "SHBrowseForFolderA");
+    return entry ? entry(info) : nullptr;
+}
+
+HRESULT CoInitialize(LPVOID reserved) {
+    static const auto entry = Entry<decltype(&::CoInitialize)>("OLE32.DLL", "CoInitialize");
+    return entry ? entry(reserved) : HRESULT_FROM_WIN32(GetLastError());
+}
+void CoUninitialize() {
+    static const auto entry = Entry<decltype(&::CoUninitialize)>("OLE32.DLL", "CoUninitialize");
+    if (entry) entry();
+}
+HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* object) {
+    static const auto entry = Entry<decltype(&::CoCreateInstance)>("OLE32.DLL", "CoCreateInstance");
+    if (!entry) {
+        if (object) *object = nullptr;
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    return entry(clsid, outer, context, iid, object);
+}
+void CoTaskMemFree(LPVOID memory) {
+    static const auto entry = Entry<decltype(&::CoTaskMemFree)>("OLE32.DLL", "CoTaskMemFree");
+    if (entry) entry(memory);
+}
+
+BOOL SetWindowSubclass(HWND window, SubclassProcedure procedure, UINT_PTR id, DWORD_PTR data) {
+    static const auto entry = Entry<decltype(&::SetWindowSubclass)>("COMCTL32.DLL", "SetWindowSubclass");
+    return entry ? entry(window, procedure, id, data) : FALSE;
+}
+LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+    static const auto entry = Entry<decltype(&::DefSubclassProc)>("COMCTL32.DLL", "DefSubclassProc");
+    // Without the subclass library no subclass was ever set: the window's
+    // own procedure answers.
+    return entry ? entry(window, message, wp, lp) : DefWindowProcA(window, message, wp, lp);
+}
+
+BOOL GetProcessMemoryInfo(HANDLE process, _PROCESS_MEMORY_COUNTERS* counters, DWORD size) {
+    static const auto entry = Entry<decltype(&::GetProcessMemoryInfo)>("PSAPI.DLL", "GetProcessMemoryInfo");
+    return entry ? entry(process, counters, size) : FALSE;
+}
+
+}  // namespace syslib

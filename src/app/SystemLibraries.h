@@ -1,0 +1,67 @@
+#pragma once
+// Every library beyond KERNEL32, USER32, GDI32 and ADVAPI32 (which Windows
+// always takes from its own folders), loaded by its full path in the system
+// folder and never by bare name: a setup program runs from download folders
+// full of other files, and a bare name is looked for in the program's own
+// folder first, where a planted VERSION.DLL or SHELL32.DLL would be loaded.
+// Each library is loaded once, on first use, and stays for the process's
+// life. A function whose library or entry point cannot be found fails the
+// way the real one reports a failure (FALSE, null, an error HRESULT or
+// code), with ERROR_MOD_NOT_FOUND or ERROR_PROC_NOT_FOUND as last error.
+#include <windows.h>
+#include <lzexpand.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shtypes.h>
+
+#include <string>
+
+// Declared here without their headers, which would bring the whole shell
+// namespace into every file that owns a handle.
+struct _browseinfoA;
+struct _PROCESS_MEMORY_COUNTERS;
+
+namespace syslib {
+
+// The system folder + "\" + name, the path each library is loaded from.
+std::string SystemLibraryPath(const char* name);
+// The library loaded from SystemLibraryPath(name), or null; the first call
+// loads it.
+HMODULE SystemLibrary(const char* name);
+
+// VERSION.DLL
+DWORD GetFileVersionInfoSizeA(LPCSTR file, LPDWORD handle);
+BOOL GetFileVersionInfoA(LPCSTR file, DWORD handle, DWORD size, LPVOID data);
+BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT length);
+
+// LZ32.DLL
+INT LZOpenFileA(LPSTR file, LPOFSTRUCT info, WORD style);
+LONG LZCopy(INT source, INT target);
+void LZClose(INT file);
+INT GetExpandedNameA(LPSTR source, LPSTR buffer);
+
+// SHELL32.DLL
+HINSTANCE ShellExecuteA(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR folder, INT show);
+BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info);
+int SHFileOperationA(LPSHFILEOPSTRUCTA operation);
+void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2);
+HRESULT SHGetMalloc(IMalloc** malloc);
+HRESULT SHGetSpecialFolderLocation(HWND window, int csidl, PIDLIST_ABSOLUTE* items);
+BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path);
+PIDLIST_ABSOLUTE SHBrowseForFolderA(_browseinfoA* info);
+
+// OLE32.DLL
+HRESULT CoInitialize(LPVOID reserved);
+void CoUninitialize();
+HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* object);
+void CoTaskMemFree(LPVOID memory);
+
+// COMCTL32.DLL
+using SubclassProcedure = LRESULT(CALLBACK*)(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+BOOL SetWindowSubclass(HWND window, SubclassProcedure procedure, UINT_PTR id, DWORD_PTR data);
+LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wp, LPARAM lp);
+
+// PSAPI.DLL
+BOOL GetProcessMemoryInfo(HANDLE process, _PROCESS_MEMORY_COUNTERS* counters, DWORD size);
+
+}  // namespace syslib
