@@ -13,6 +13,11 @@ int CaseCount(int slice) {
     return std::atoi(text);
 }
 
+int FirstCase() {
+    const char* text = std::getenv("RV_FUZZ_FIRST");
+    return text && *text ? std::atoi(text) : 0;
+}
+
 uint32_t Seed() {
     const char* text = std::getenv("RV_FUZZ_SEED");
     if (!text || !*text) return 20261207u;

@@ -12,6 +12,9 @@ namespace fuzz {
 
 // Cases to generate: RV_FUZZ_CASES, or the given slice when unset.
 int CaseCount(int slice);
+// RV_FUZZ_FIRST, the number of the first case (0 when unset), so one
+// failing case of a long campaign can be run again alone.
+int FirstCase();
 // RV_FUZZ_SEED, or a fixed seed so the slice is the same on every run.
 uint32_t Seed();
 

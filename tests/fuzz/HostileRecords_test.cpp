@@ -321,7 +321,7 @@ protected:
 TEST_F(HostileRecords, NoCanaryIsEverTouchedAndEveryRunEndsWithADocumentedCode) {
     ASSERT_TRUE(canaries_.Touched().empty()) << "the canaries were not planted";
     const int cases = CaseCount(24);
-    for (int i = 0; i < cases; ++i) {
+    for (int i = FirstCase(); i < FirstCase() + cases; ++i) {
         std::string describe;
         const std::string record = HostileRecord(Seed(), i, places_, describe);
         const std::vector<std::string> faults = RunCase(record);
