@@ -80,17 +80,6 @@ private:
     std::deque<Question> expected_;
 };
 
-// Saves the whole state record and puts it back when the test ends.
-class StateGuard {
-public:
-    StateGuard() : saved_(State()) {}
-    ~StateGuard() { State() = saved_; }
-    StateGuard(const StateGuard&) = delete;
-    StateGuard& operator=(const StateGuard&) = delete;
-
-private:
-    SetupState saved_;
-};
 
 // The folder of the running test program, where the helper programs lie.
 inline std::string BinFolder() {

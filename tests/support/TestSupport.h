@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Handles.h"
+#include "app/SetupState.h"
 
 // Test-local strings are written in UTF-8 sources but compiled to CP932, like
 // the program's own; this turns a CP932 text into UTF-8 for failure output.
@@ -166,3 +167,16 @@ private:
 // Performs the pending renames and deletions the way a restart of Windows
 // does (wineboot -r); true when it finished in time.
 bool RestartPrefix();
+
+// Saves the whole state record and puts it back when the test ends, so a
+// test may set Mode, OSKind and the folders freely.
+class StateGuard {
+public:
+    StateGuard() : saved_(State()) {}
+    ~StateGuard() { State() = saved_; }
+    StateGuard(const StateGuard&) = delete;
+    StateGuard& operator=(const StateGuard&) = delete;
+
+private:
+    SetupState saved_;
+};

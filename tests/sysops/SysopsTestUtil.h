@@ -16,18 +16,6 @@ inline std::string BinFolder() {
     return ExtractFilePath(path);
 }
 
-// Saves the whole state record and puts it back when the test ends, so a
-// test may set Mode, OSKind and the folders freely.
-class StateGuard {
-public:
-    StateGuard() : saved_(State()) {}
-    ~StateGuard() { State() = saved_; }
-    StateGuard(const StateGuard&) = delete;
-    StateGuard& operator=(const StateGuard&) = delete;
-
-private:
-    SetupState saved_;
-};
 
 // Polls (with messages handled) until a file exists; false after timeoutMs.
 inline bool WaitForFileAt(const std::string& path, DWORD timeoutMs) {
