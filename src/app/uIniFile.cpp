@@ -7,16 +7,27 @@
 
 std::string IniRead(const std::string& section, const std::string& key, const std::string& defaultValue,
                     const std::string& file) {
+    // The profile functions are handed a short marker instead of the caller's
+    // default: a default of 32 K characters or more (a script's title can be
+    // the default of another key) makes the wide conversion inside the
+    // system fail and the call crash.
+    static const char kMissing[] = "\x01\x02\x03";
     constexpr DWORD kStep = 256;
     std::vector<char> buffer(kStep);
     for (;;) {
         const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(), buffer.data(),
-                                                 size, file.c_str());
+        const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), kMissing, buffer.data(), size,
+                                                 file.c_str());
         // A cut value comes back as size - 1 bytes, or as size - 2 when the
         // cut fell before a double-byte character that no longer fit; only a
         // shorter answer is certainly whole.
-        if (n < size - 2) return std::string(buffer.data(), n);
+        if (n < size - 2) {
+            std::string value(buffer.data(), n);
+            if (value != kMissing) return value;
+            // The system gives a default back without its trailing blanks.
+            const size_t end = defaultValue.find_last_not_of(' ');
+            return end == std::string::npos ? std::string() : defaultValue.substr(0, end + 1);
+        }
         buffer.assign(buffer.size() + kStep, '\0');
     }
 }

@@ -71,6 +71,18 @@ TEST(IniRead, ProfileSyntax) {
     EXPECT_EQ("default", IniRead("Extend", "Later", "default", file));  // first section counts
 }
 
+TEST(IniRead, DefaultOfAnyLengthComesBackForAMissingKey) {
+    // A script's 64 KiB title is the default of the key that names its
+    // Add/Remove Programs entry; the read once crashed the program.
+    ScratchFolder dir;
+    dir.Write("S.INI", "[Title]\r\nSetup=x\r\n");
+    const std::string huge = "(App)" + std::string(32765, 'X') + "\x83\x5C";
+    EXPECT_EQ(huge, IniRead("Title", "UnSetupKey", huge, dir / "S.INI"));
+    EXPECT_EQ(std::string(65536, 'A'), IniRead("Title", "UnSetupKey", std::string(65536, 'A'), dir / "S.INI"));
+    EXPECT_EQ("x", IniRead("Title", "Setup", huge, dir / "S.INI"));
+    EXPECT_EQ("  trailing", IniRead("Title", "None", "  trailing   ", dir / "S.INI"));
+}
+
 TEST(IniRead, MissingFileSectionOrKeyGivesTheDefault) {
     ScratchFolder dir;
     dir.Write("S.INI", "[Extend]\r\nSetupString=セットアップ\r\n");
