@@ -28,9 +28,15 @@ if [ ${#missing[@]} -gt 0 ]; then
     $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
-    $SUDO sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
-    $SUDO locale-gen >/dev/null
-fi
+# The program runs on a Japanese prefix, and on an English and a Chinese one
+# to prove it does not depend on the system's code page.
+need_gen=0
+for loc in ja_JP en_US zh_CN; do
+    if ! locale -a 2>/dev/null | grep -qi "^${loc}.utf8$"; then
+        $SUDO sed -i "s/^# *${loc}.UTF-8 UTF-8/${loc}.UTF-8 UTF-8/" /etc/locale.gen
+        grep -q "^${loc}.UTF-8 UTF-8" /etc/locale.gen || echo "${loc}.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+        need_gen=1
+    fi
+done
+[ "$need_gen" = 1 ] && $SUDO locale-gen >/dev/null
 echo "machine set-up: done"

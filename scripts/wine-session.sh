@@ -5,7 +5,11 @@
 
 rv_session_pids=()
 rv_stop_session() {
-    if [ -n "${WINEPREFIX:-}" ]; then WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true; fi
+    if [ -n "${WINEPREFIX:-}" ]; then
+        for p in "$WINEPREFIX" "$WINEPREFIX-en" "$WINEPREFIX-zh"; do
+            [ -d "$p" ] && { WINEPREFIX="$p" wineserver -k 2>/dev/null || true; }
+        done
+    fi
     for pid in "${rv_session_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${rv_session_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "app/Win932.h"
 #include "ui/resource.h"
 
 namespace e2e {
@@ -67,7 +68,7 @@ std::string InstallSample(SetupProcess& setup, const std::string& app) {
     if (!setup.WaitForText(IDC_btnEvent, kS + "開始(&S)")) return {};
     EXPECT_TRUE(setup.Checked(IDC_chkSCutDesktop));
     EXPECT_TRUE(setup.Checked(IDC_chkSCutStartMenu));
-    SendMessageA(setup.Control(IDC_txtFolder), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(app.c_str()));
+    SendMessageW(setup.Control(IDC_txtFolder), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(win932::Wide(app).c_str()));
     setup.Press(IDC_btnEvent);
 
     MessageBoxView box = setup.WaitForMessageBox("the folder question");
@@ -130,6 +131,71 @@ std::string Missing(const std::string& a, const std::string& b) {
         start = end + 1;
     }
     return out;
+}
+
+// The record the sample package must leave, byte for byte.
+std::string ExpectedSampleRecord(const std::string& f, const std::string& programs, const std::string& desktop) {
+    return "[Information]\r\n"
+           "Message1=Ravelin Setup UnSetup(UnInstall) Initialize File\r\n"
+           "Message2=！！！　警告　！！！\r\n"
+           "Message3=このファイルをエディタなどで書き換えたり、削除しないでください。\r\n"
+           "Message4=書き換えた場合、アンインストール動作の保証はできません。\r\n\r\n"
+           "[Title]\r\nUnSetup=Ravelin サンプル\r\n\r\n"
+           "[SetupFolder]\r\nFolder=" + f + "\r\n\r\n"
+           "[DeleteFolder]\r\nFolder1=" + f + "データ\\\r\nFolder2=" + f + "データ\\ログ\\\r\nFolder3=" + f +
+           "docs\\\r\n\r\n"
+           "[DeleteFile]\r\nFile1=" + f + "SAMPLE.EXE\r\nFile2=" + f + "README.TXT\r\nFile3=" + f +
+           "MANUAL.TXT\r\nFile4=" + f + "ソフト情報.TXT\r\nFile5=" + f + "docs\\ポケットガイド.htm\r\nFile6=" + f +
+           "データ\\表示設定.INI\r\nFile7=" + f + "RVSAMPLE.DLL,/S/R\r\nFile8=" + f + "UNREADME.TXT\r\nFile9=" + f +
+           "UNSETUP.INI\r\n\r\n"
+           "[DeleteShortCut]\r\nFile1=" + programs + "Ravelin サンプル\\Ravelin サンプル.lnk\r\nFile2=" + programs +
+           "Ravelin サンプル\\お読みください.lnk\r\nFile3=" + desktop + "Ravelin サンプル.lnk\r\n\r\n"
+           "[DeleteRegistry]\r\nKey1=(Cuser)Software\\Ravelin Sample\r\n\r\n"
+           "[AddDeleteFile]\r\nFile1=" + WindowsFolder() + "RVSAMPLE.INI\r\nFile2=" + f + "データ\\ログ\\*.LOG\r\n\r\n"
+           "[RestoreRelate]\r\nKey1=rvsample,\r\n\r\n"
+           "[UnSetupOption]\r\nCheckBox=0,0,1,0\r\nCheckBox3=*.LOG\r\nCheckBox4=*.BAK\r\n\r\n"
+           "[BeforeUnInstall]\r\nReadmeFile=\\UNREADME.TXT\r\n\r\n"
+           "[Extend]\r\nSetupString=インストール\r\nUnSetupString=アンインストール\r\n\r\n"
+           "[UnSetupRegistryKey]\r\nKey=SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\RavelinSample\r\n\r\n"
+           "[ProgramID]\r\nID=RAVELINSAMPLE\r\n";
+}
+
+void UninstallSample(SetupProcess& un, const std::string& app, bool userFileLeft) {
+    const std::string kU = "アンインストール";
+    ASSERT_TRUE(un.WaitForWizard(60000));
+    ASSERT_TRUE(un.WaitForText(IDC_btnEvent, kU + "続行(&C)"));
+    EXPECT_EQ(ToUtf8(kU + "の前にお読みください。"), ToUtf8(un.Text(IDC_fraReadme)));
+    un.Press(IDC_btnEvent);
+    ASSERT_TRUE(un.WaitForText(IDC_btnEvent, kU + "開始(&S)"));
+    EXPECT_TRUE(un.Checked(IDC_chkSCutStartUp)) << "*.LOG is checked by the package";
+    un.Press(IDC_btnEvent);
+
+    // The library was counted once: this was its last user.
+    HWND dialog = nullptr;
+    ASSERT_TRUE(un.WaitUntil(
+        [&] { return (dialog = un.FindWindowOfClass("TfrmCustomDlg")) != nullptr && IsWindowVisible(dialog); },
+        "the shared-file dialog", 60000));
+    EXPECT_EQ(0u, un.Text(IDC_lblMessage, dialog).find(app + "RVSAMPLE.DLL\r\n\r\n"));
+    un.Press(IDC_btnDelete, dialog);
+
+    if (userFileLeft) {
+        MessageBoxView box = un.WaitForMessageBox("the failure question", 60000);
+        EXPECT_EQ(ToUtf8(kU + "の過程で、一部の処理が失敗しました。\r\n詳細を表示しますか？"), ToUtf8(box.text));
+        un.Answer(box, IDYES);
+        ASSERT_TRUE(un.WaitForText(IDC_btnEvent, "続行(&C)"));
+        const std::string details = un.Text(IDC_txtReadme);
+        EXPECT_EQ(0u, details.find("<SetupFolder> " + app)) << ToUtf8(details);
+        EXPECT_NE(std::string::npos, details.find("メモ.txt")) << "the user's file is named: " << ToUtf8(details);
+        un.Press(IDC_btnEvent);
+    }
+    HWND status = un.WaitForWindow("TfrmStatus");
+    ASSERT_TRUE(un.WaitUntil([&] { return un.Text(IDC_btnAbort, status) == "次へ(&N)"; }, "the summary", 60000));
+    un.Press(IDC_btnAbort, status);
+    ASSERT_TRUE(un.WaitForText(IDC_btnEvent, kU + "完了(&E)"));
+    un.WaitUntil([&] { return un.Shown(IDC_fraSelectType); }, "the completion page");
+    EXPECT_EQ(ToUtf8(kU + "を完了しました。"), ToUtf8(un.Text(IDC_lblSelectTypeMsg)));
+    un.Press(IDC_btnEvent);
+    ASSERT_TRUE(un.WaitForExit(20000));
 }
 
 }  // namespace e2e

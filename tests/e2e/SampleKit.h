@@ -32,6 +32,15 @@ private:
 // finish. Returns the progress window's summary text.
 std::string InstallSample(SetupProcess& setup, const std::string& installFolder);
 
+// The record the sample package must leave, byte for byte, installed into
+// folder f with the start menu's programs folder and the desktop given.
+std::string ExpectedSampleRecord(const std::string& f, const std::string& programs, const std::string& desktop);
+
+// Walks the uninstaller started on the sample's record: readme, options, the
+// shared library deleted, the failure details when a file of the user's own
+// ("メモ.txt") kept the folder, summary and completion, up to its exit.
+void UninstallSample(SetupProcess& un, const std::string& installFolder, bool userFileLeft);
+
 // "\t<field>\t\t: <value>" of lnkinfo's report.
 std::string LinkField(const std::string& report, const std::string& name);
 

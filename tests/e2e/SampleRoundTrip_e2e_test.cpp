@@ -15,12 +15,6 @@
 
 using namespace e2e;
 
-namespace {
-
-const std::string kU = "アンインストール";
-
-}  // namespace
-
 TEST(SampleRoundTripE2E, InstalledThenRemovedByItsEntryTheSystemIsAsBefore) {
     if (UnixPathOf("C:\\").empty()) GTEST_SKIP() << "the snapshot is taken with Wine's Unix side";
     Distribution dist;
@@ -46,38 +40,8 @@ TEST(SampleRoundTripE2E, InstalledThenRemovedByItsEntryTheSystemIsAsBefore) {
     RunShellCommand("wine uninstaller --remove RavelinSample");
     std::unique_ptr<SetupProcess> un = SetupProcess::Attach("UNRAVEL.EXE", 60000);
     ASSERT_TRUE(un);
-    ASSERT_TRUE(un->WaitForWizard(60000));
-    ASSERT_TRUE(un->WaitForText(IDC_btnEvent, kU + "続行(&C)"));
-    EXPECT_EQ(ToUtf8(kU + "の前にお読みください。"), ToUtf8(un->Text(IDC_fraReadme)));
-    un->Press(IDC_btnEvent);
-    ASSERT_TRUE(un->WaitForText(IDC_btnEvent, kU + "開始(&S)"));
-    EXPECT_TRUE(un->Checked(IDC_chkSCutStartUp)) << "*.LOG is checked by the package";
-    un->Press(IDC_btnEvent);
-
-    // The library was counted once: this was its last user.
-    HWND dialog = nullptr;
-    ASSERT_TRUE(un->WaitUntil(
-        [&] { return (dialog = un->FindWindowOfClass("TfrmCustomDlg")) != nullptr && IsWindowVisible(dialog); },
-        "the shared-file dialog", 60000));
-    EXPECT_EQ(0u, un->Text(IDC_lblMessage, dialog).find(app + "RVSAMPLE.DLL\r\n\r\n"));
-    un->Press(IDC_btnDelete, dialog);
-
-    MessageBoxView box = un->WaitForMessageBox("the failure question", 60000);
-    EXPECT_EQ(ToUtf8(kU + "の過程で、一部の処理が失敗しました。\r\n詳細を表示しますか？"), ToUtf8(box.text));
-    un->Answer(box, IDYES);
-    ASSERT_TRUE(un->WaitForText(IDC_btnEvent, "続行(&C)"));
-    const std::string details = un->Text(IDC_txtReadme);
-    EXPECT_EQ(0u, details.find("<SetupFolder> " + app)) << ToUtf8(details);
-    EXPECT_NE(std::string::npos, details.find("メモ.txt")) << "the user's file is named: " << ToUtf8(details);
-    un->Press(IDC_btnEvent);
-    HWND status = un->WaitForWindow("TfrmStatus");
-    ASSERT_TRUE(un->WaitUntil([&] { return un->Text(IDC_btnAbort, status) == "次へ(&N)"; }, "the summary", 60000));
-    un->Press(IDC_btnAbort, status);
-    ASSERT_TRUE(un->WaitForText(IDC_btnEvent, kU + "完了(&E)"));
-    un->WaitUntil([&] { return un->Shown(IDC_fraSelectType); }, "the completion page");
-    EXPECT_EQ(ToUtf8(kU + "を完了しました。"), ToUtf8(un->Text(IDC_lblSelectTypeMsg)));
-    un->Press(IDC_btnEvent);
-    ASSERT_TRUE(un->WaitForExit(20000));
+    UninstallSample(*un, app, true);
+    if (HasFatalFailure()) return;
 
     // Only the user's file is left of the install folder.
     EXPECT_EQ("the user's own notes", ReadFileBytes(app + "メモ.txt"));

@@ -361,7 +361,7 @@ TEST(SilentSampleE2E, InstalledAndRemovedWithoutAWindowTheSystemIsAsBefore) {
     wsprintfA(date, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
     EXPECT_TRUE(Has(query, std::string("InstallDate    REG_SZ    ") + date)) << query;
     unsigned long long bytes = 0;
-    for (const char* file : {"SAMPLE.EXE", "README.TXT", "MANUAL.TXT", "ソフト情報.TXT", "docs\\guide.htm",
+    for (const char* file : {"SAMPLE.EXE", "README.TXT", "MANUAL.TXT", "ソフト情報.TXT", "docs\\ポケットガイド.htm",
                              "データ\\表示設定.INI", "RVSAMPLE.DLL", "UNREADME.TXT"})
         bytes += FileSize(app + file);
     char size[32];

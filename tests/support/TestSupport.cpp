@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "app/Win932.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -69,7 +71,7 @@ void DeleteRegTree(HKEY root, const std::string& subkey) {
 }  // namespace
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    FileHandle f(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle f(CreateFile932(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!f) return false;
     DWORD written = 0;
     return WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
@@ -77,8 +79,8 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadFileBytes(const std::string& path) {
-    FileHandle f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle f(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!f) return {};
     std::string out;
     char buf[65536];
@@ -88,38 +90,46 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 bool FileExistsAt(const std::string& path) {
-    DWORD a = GetFileAttributesA(path.c_str());
+    DWORD a = GetFileAttributes932(path);
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExistsAt(const std::string& path) {
-    DWORD a = GetFileAttributesA(path.c_str());
+    DWORD a = GetFileAttributes932(path);
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void RemoveTree(const std::string& path) {
-    // A name may end in a double-byte character whose trail byte is "\".
-    const std::string base = RemovePathDelimiter(path, "B");
-    DWORD attrs = GetFileAttributesA(base.c_str());
+namespace {
+
+// Wide names, so the tests clean up the same way on any locale, even names
+// that have no CP932 form.
+void RemoveTreeW(const std::wstring& base) {
+    DWORD attrs = GetFileAttributesW(base.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES) return;
     if (!(attrs & FILE_ATTRIBUTE_DIRECTORY) || (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (attrs & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryA(base.c_str());
-        else DeleteFileA(base.c_str());
+        SetFileAttributesW(base.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (attrs & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryW(base.c_str());
+        else DeleteFileW(base.c_str());
         return;
     }
-    WIN32_FIND_DATAA fd;
-    FindHandle find(FindFirstFileA((base + "\\*").c_str(), &fd));
+    WIN32_FIND_DATAW fd;
+    FindHandle find(FindFirstFileW((base + L"\\*").c_str(), &fd));
     if (find) {
         do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            RemoveTree(base + "\\" + name);
-        } while (FindNextFileA(find.get(), &fd));
+            const std::wstring name = fd.cFileName;
+            if (name != L"." && name != L"..") RemoveTreeW(base + L"\\" + name);
+        } while (FindNextFileW(find.get(), &fd));
     }
     find.reset();
-    SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(base.c_str());
+    SetFileAttributesW(base.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(base.c_str());
+}
+
+}  // namespace
+
+void RemoveTree(const std::string& path) {
+    // A name may end in a double-byte character whose trail byte is "\".
+    RemoveTreeW(win932::Wide(RemovePathDelimiter(path, "B")));
 }
 
 ScratchFolder::ScratchFolder() {
@@ -150,7 +160,7 @@ ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 void ScratchFolder::Write(const std::string& relative, const std::string& bytes) const {
     std::string full = path_ + relative;
     for (size_t i = path_.size(); i < full.size(); ++i) {
-        if (full[i] == '\\') CreateDirectoryA(full.substr(0, i).c_str(), nullptr);
+        if (full[i] == '\\') CreateDirectoryW(win932::Wide(full.substr(0, i)).c_str(), nullptr);
     }
     ASSERT_TRUE(WriteFileBytes(full, bytes)) << "cannot write " << ToUtf8(full);
 }
@@ -158,7 +168,7 @@ void ScratchFolder::Write(const std::string& relative, const std::string& bytes)
 std::string ScratchFolder::Read(const std::string& relative) const { return ReadFileBytes(path_ + relative); }
 
 bool ScratchFolder::Exists(const std::string& relative) const {
-    return GetFileAttributesA((path_ + relative).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributes932(path_ + relative) != INVALID_FILE_ATTRIBUTES;
 }
 
 TestRegKey::TestRegKey() : subkey_("Software\\RavelinTest\\" + TestName()) {
