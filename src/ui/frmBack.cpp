@@ -11,8 +11,6 @@
 
 #include <commctrl.h>
 
-#include <vector>
-
 namespace {
 
 constexpr UINT WM_RV_SHOWWIZARD = WM_APP + 1;
