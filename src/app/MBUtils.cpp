@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-bool IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+// Always code page 932: our texts are CP932 whatever the system's code page.
+bool IsLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(932, byte) != FALSE; }
 
 int MBPos(const std::string& needle, const std::string& haystack) {
     if (needle.empty()) return 0;

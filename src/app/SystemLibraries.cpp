@@ -1,5 +1,7 @@
 #include "app/SystemLibraries.h"
 
+#include "app/Win932.h"
+
 #include <commctrl.h>
 #include <psapi.h>
 #include <shlobj.h>
@@ -113,6 +115,14 @@ PIDLIST_ABSOLUTE SHBrowseForFolderA(_browseinfoA* info) {
     static const auto entry = Entry<decltype(&::SHBrowseForFolderA)>("SHELL32.DLL", "SHBrowseForFolderA");
     return entry ? entry(info) : nullptr;
 }
+BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE items, LPWSTR path) {
+    static const auto entry = Entry<decltype(&::SHGetPathFromIDListW)>("SHELL32.DLL", "SHGetPathFromIDListW");
+    return entry ? entry(items, path) : FALSE;
+}
+PIDLIST_ABSOLUTE SHBrowseForFolderW(_browseinfoW* info) {
+    static const auto entry = Entry<decltype(&::SHBrowseForFolderW)>("SHELL32.DLL", "SHBrowseForFolderW");
+    return entry ? entry(info) : nullptr;
+}
 
 HRESULT CoInitialize(LPVOID reserved) {
     static const auto entry = Entry<decltype(&::CoInitialize)>("OLE32.DLL", "CoInitialize");
@@ -143,7 +153,7 @@ LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
     static const auto entry = Entry<decltype(&::DefSubclassProc)>("COMCTL32.DLL", "DefSubclassProc");
     // Without the subclass library no subclass was ever set: the window's
     // own procedure answers.
-    return entry ? entry(window, message, wp, lp) : DefWindowProcA(window, message, wp, lp);
+    return entry ? entry(window, message, wp, lp) : DefWindowProc932(window, message, wp, lp);
 }
 
 BOOL GetProcessMemoryInfo(HANDLE process, _PROCESS_MEMORY_COUNTERS* counters, DWORD size) {

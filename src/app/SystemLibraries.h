@@ -19,6 +19,7 @@
 // Declared here without their headers, which would bring the whole shell
 // namespace into every file that owns a handle.
 struct _browseinfoA;
+struct _browseinfoW;
 struct _PROCESS_MEMORY_COUNTERS;
 
 namespace syslib {
@@ -49,6 +50,8 @@ HRESULT SHGetMalloc(IMalloc** malloc);
 HRESULT SHGetSpecialFolderLocation(HWND window, int csidl, PIDLIST_ABSOLUTE* items);
 BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path);
 PIDLIST_ABSOLUTE SHBrowseForFolderA(_browseinfoA* info);
+BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE items, LPWSTR path);
+PIDLIST_ABSOLUTE SHBrowseForFolderW(_browseinfoW* info);
 
 // OLE32.DLL
 HRESULT CoInitialize(LPVOID reserved);

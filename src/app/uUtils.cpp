@@ -8,6 +8,7 @@
 #include "app/RunLog.h"
 #include "app/SystemLibraries.h"
 #include "app/uStrOp.h"
+#include "app/Win932.h"
 
 namespace {
 MsgBoxResponder& Responder() {
@@ -25,7 +26,7 @@ int MsgBox(const std::string& text, const std::string& caption, unsigned flags) 
     if (Responder()) return Responder()(text, caption, flags);
     HWND owner = GetActiveWindow();
     if (!owner) owner = g_owner;
-    const int answer = MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+    const int answer = MessageBox932(owner, text, caption, flags);
     // Every box a person answered is in the /LOG file, whichever layer asked.
     LogQuestion(caption, text, AnswerWord(answer), "利用者");
     return answer;
@@ -108,15 +109,15 @@ std::string SysErrorText(unsigned long code) {
 
 void ProcessMessages() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessage932(msg, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
         HWND dialog = GetAncestor(msg.hwnd, GA_ROOT);
-        if (dialog && IsDialogMessageA(dialog, &msg)) continue;
+        if (dialog && IsDialogMessage932(dialog, msg)) continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessage932(msg);
     }
 }
 

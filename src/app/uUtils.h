@@ -12,7 +12,7 @@
 int IPos(const std::string& needle, const std::string& haystack);
 
 // Every message box of the program goes through here. Flags are passed to
-// MessageBoxA unchanged; the result is the pressed button's id. A box shown
+// the system's message box unchanged; the result is the pressed button's id. A box shown
 // is written to the /LOG file with its answer.
 int MsgBox(const std::string& text, const std::string& caption, unsigned flags);
 

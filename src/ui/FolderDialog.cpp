@@ -2,8 +2,7 @@
 
 #include <shlobj.h>
 
-#include "app/Handles.h"
-#include "app/SystemLibraries.h"
+#include "app/Win932.h"
 
 UINT TFolderDialog::Flags() const {
     UINT flags = 0;
@@ -21,16 +20,8 @@ UINT TFolderDialog::Flags() const {
 }
 
 bool TFolderDialog::Execute(HWND owner) {
-    char display[MAX_PATH + 1] = {};
-    BROWSEINFOA info{};
-    info.hwndOwner = owner;
-    info.pszDisplayName = display;
-    info.lpszTitle = Title.c_str();
-    info.ulFlags = Flags();
-    CoTaskMem items(syslib::SHBrowseForFolderA(&info));
-    if (!items) return false;
-    char path[261] = {};
-    if (!syslib::SHGetPathFromIDListA(static_cast<LPITEMIDLIST>(items.get()), path)) return false;
-    Folder = path;
+    std::string folder;
+    if (!BrowseForFolder932(owner, Title, Flags(), folder)) return false;
+    Folder = folder;
     return true;
 }

@@ -1,27 +1,18 @@
 #include "ui/Fonts.h"
 
 #include "app/Handles.h"
+#include "app/Win932.h"
 
 #include <initializer_list>
 #include <string>
 
 namespace {
 
-int CALLBACK MarkFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM lp) {
-    *reinterpret_cast<bool*>(lp) = true;
-    return 0;
-}
-
 // True when the system knows a face of this exact name (no substitution).
 bool FaceInstalled(const char* face) {
     WindowDC screen(nullptr);
     if (!screen) return false;
-    LOGFONTA lf{};
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynA(lf.lfFaceName, face, LF_FACESIZE);
-    bool found = false;
-    EnumFontFamiliesExA(screen.get(), &lf, MarkFound, reinterpret_cast<LPARAM>(&found), 0);
-    return found;
+    return FontFamilyExists932(screen.get(), face, DEFAULT_CHARSET);
 }
 
 HFONT CreateFirstFont(std::initializer_list<const char*> faces, int pixelHeight, bool italic) {
@@ -40,8 +31,9 @@ HFONT CreateFirstFont(std::initializer_list<const char*> faces, int pixelHeight,
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfOutPrecision = OUT_TT_PRECIS;
     // With no listed face installed the font mapper picks by charset.
-    lstrcpynA(lf.lfFaceName, chosen ? chosen : *faces.begin(), LF_FACESIZE);
-    HFONT font = CreateFontIndirectA(&lf);
+    const std::string face = chosen ? chosen : *faces.begin();
+    face.copy(lf.lfFaceName, LF_FACESIZE - 1);  // every face listed fits
+    HFONT font = CreateFontIndirect932(lf);
     return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/Handles.h"
+#include "app/Win932.h"
 #include "app/uUtils.h"
 
 #include "ui/GradBox.h"
@@ -16,8 +17,7 @@ TForm::~TForm() { Destroy(); }
 bool TForm::Create(HINSTANCE instance, int templateId, HWND owner) {
     Destroy();
     if (!owner) owner = ApplicationWindow();
-    HWND h = CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), owner, &TForm::DialogProc,
-                                reinterpret_cast<LPARAM>(this));
+    HWND h = CreateDialogParam932(instance, templateId, owner, &TForm::DialogProc, reinterpret_cast<LPARAM>(this));
     return h != nullptr && h == handle_;
 }
 
@@ -34,7 +34,7 @@ void TForm::Destroy() {
 }
 
 void TForm::Abandon() {
-    if (handle_) SetWindowLongPtrA(handle_, DWLP_USER, 0);
+    if (handle_) SetWindowLongPtr932(handle_, DWLP_USER, 0);
     handle_ = nullptr;
     modalResult_ = 0;
     inModal_ = false;
@@ -45,19 +45,10 @@ void TForm::Abandon() {
 HWND TForm::Item(int id) const { return handle_ ? GetDlgItem(handle_, id) : nullptr; }
 
 void TForm::SetText(int id, const std::string& text) {
-    if (HWND h = Item(id)) SetWindowTextA(h, text.c_str());
+    if (HWND h = Item(id)) SetWindowText932(h, text);
 }
 
-static std::string WindowText(HWND h) {
-    if (!h) return {};
-    int len = GetWindowTextLengthA(h);
-    if (len <= 0) return {};
-    std::vector<char> buf(static_cast<size_t>(len) + 2);
-    int got = GetWindowTextA(h, buf.data(), static_cast<int>(buf.size()));
-    return std::string(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
-}
-
-std::string TForm::GetText(int id) const { return WindowText(Item(id)); }
+std::string TForm::GetText(int id) const { return GetWindowText932(Item(id)); }
 
 void TForm::Enable(int id, bool enabled) {
     if (HWND h = Item(id)) EnableWindow(h, enabled ? TRUE : FALSE);
@@ -72,7 +63,7 @@ bool TForm::OwnVisible(int id) const {
     auto it = ownVisible_.find(id);
     if (it != ownVisible_.end()) return it->second;
     HWND h = Item(id);
-    return h && (GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE) != 0;
+    return h && (GetWindowLongPtr932(h, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 bool TForm::ContainerShown(int id) const {
@@ -90,7 +81,7 @@ void TForm::ApplyVisibility(int id) {
     HWND h = Item(id);
     if (!h) return;
     bool onScreen = OwnVisible(id) && ContainerShown(id);
-    bool now = (GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE) != 0;
+    bool now = (GetWindowLongPtr932(h, GWL_STYLE) & WS_VISIBLE) != 0;
     if (onScreen != now) ShowWindow(h, onScreen ? SW_SHOWNA : SW_HIDE);
     for (const auto& [child, container] : containerOf_)
         if (container == id && child != id) ApplyVisibility(child);
@@ -109,19 +100,19 @@ void TForm::SetContainers(std::initializer_list<std::pair<int, int>> pairs) {
     // Own flags first, from the template, before anything is hidden.
     for (HWND c = GetWindow(handle_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         int id = GetDlgCtrlID(c);
-        if (!ownVisible_.count(id)) ownVisible_[id] = (GetWindowLongA(c, GWL_STYLE) & WS_VISIBLE) != 0;
+        if (!ownVisible_.count(id)) ownVisible_[id] = (GetWindowLongPtr932(c, GWL_STYLE) & WS_VISIBLE) != 0;
     }
     for (const auto& [child, container] : pairs) containerOf_[child] = container;
     for (const auto& entry : ownVisible_) ApplyVisibility(entry.first);
 }
 
 void TForm::Check(int id, bool checked) {
-    if (HWND h = Item(id)) SendMessageA(h, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (HWND h = Item(id)) SendMessage932(h, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 bool TForm::IsChecked(int id) const {
     HWND h = Item(id);
-    return h && SendMessageA(h, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return h && SendMessage932(h, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void TForm::SetBounds(int id, int x, int y, int w, int h) {
@@ -152,14 +143,14 @@ void TForm::Focus(int id) {
     HWND c = Item(id);
     if (!c) return;
     // Through the dialog manager, so the default-button look follows.
-    SendMessageA(handle_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(c), TRUE);
+    SendMessage932(handle_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(c), TRUE);
 }
 
 void TForm::SetCaption(const std::string& caption) {
-    if (handle_) SetWindowTextA(handle_, caption.c_str());
+    if (handle_) SetWindowText932(handle_, caption);
 }
 
-std::string TForm::Caption() const { return WindowText(handle_); }
+std::string TForm::Caption() const { return GetWindowText932(handle_); }
 
 int TForm::ClientWidth() const {
     RECT r{0, 0, 0, 0};
@@ -189,19 +180,19 @@ SIZE TForm::MeasureText(int id) const {
     SIZE size{0, 0};
     HWND c = Item(id);
     if (!c) return size;
-    std::string text = WindowText(c);
+    std::string text = GetWindowText932(c);
     WindowDC windowDC(c);
     if (!windowDC) return size;
     HDC dc = windowDC.get();
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(c, WM_GETFONT, 0, 0)));
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage932(c, WM_GETFONT, 0, 0)));
     RECT r{0, 0, 0, 0};
     if (text.empty()) {
-        TEXTMETRICA tm{};
-        GetTextMetricsA(dc, &tm);
+        TEXTMETRICW tm{};
+        GetTextMetrics932(dc, tm);
         r.bottom = tm.tmHeight;
     } else {
-        UINT prefix = (GetWindowLongA(c, GWL_STYLE) & SS_NOPREFIX) ? DT_NOPREFIX : 0;
-        DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_LEFT | DT_EXPANDTABS | prefix);
+        UINT prefix = (GetWindowLongPtr932(c, GWL_STYLE) & SS_NOPREFIX) ? DT_NOPREFIX : 0;
+        DrawText932(dc, text, r, DT_CALCRECT | DT_LEFT | DT_EXPANDTABS | prefix);
     }
     SelectObject(dc, old);
     size.cx = r.right - r.left;
@@ -212,8 +203,8 @@ SIZE TForm::MeasureText(int id) const {
 void TForm::SetClientSize(int w, int h) {
     if (!handle_) return;
     RECT r{0, 0, w, h};
-    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(handle_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongA(handle_, GWL_EXSTYLE)));
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtr932(handle_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtr932(handle_, GWL_EXSTYLE)));
     SetWindowPos(handle_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -230,7 +221,7 @@ void TForm::CenterOnScreen() {
 void TForm::SetModalResult(int result) {
     modalResult_ = result;
     // Wakes a modal loop waiting in GetMessage so it sees the result.
-    if (inModal_ && handle_) PostMessageA(handle_, WM_NULL, 0, 0);
+    if (inModal_ && handle_) PostMessage932(handle_, WM_NULL, 0, 0);
 }
 
 void TForm::CloseRequested() {
@@ -243,7 +234,7 @@ void TForm::CloseRequested() {
 
 bool FormDialogKeys(MSG& m) {
     HWND active = GetActiveWindow();
-    return active && (m.hwnd == active || IsChild(active, m.hwnd)) && IsDialogMessageA(active, &m);
+    return active && (m.hwnd == active || IsChild(active, m.hwnd)) && IsDialogMessage932(active, m);
 }
 
 namespace {
@@ -288,7 +279,7 @@ int TForm::ShowModal(ModalEnd end) {
             modalResult_ = 0;
         }
         MSG m;
-        BOOL got = GetMessageA(&m, nullptr, 0, 0);
+        BOOL got = GetMessage932(m);
         if (got == 0) {
             // Quit while modal: hand the quit on to the outer loop.
             PostQuitMessage(static_cast<int>(m.wParam));
@@ -301,7 +292,7 @@ int TForm::ShowModal(ModalEnd end) {
         }
         if (!FormDialogKeys(m)) {
             TranslateMessage(&m);
-            DispatchMessageA(&m);
+            DispatchMessage932(m);
         }
         if (!handle_) break;  // destroyed under us
     }
@@ -335,15 +326,15 @@ INT_PTR CALLBACK TForm::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 INT_PTR TForm::Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_INITDIALOG) {
         auto* self = reinterpret_cast<TForm*>(lp);
-        SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        SetWindowLongPtr932(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
         self->handle_ = hwnd;
         self->OnInit();
         return FALSE;  // focus is placed by the form itself
     }
-    auto* self = reinterpret_cast<TForm*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    auto* self = reinterpret_cast<TForm*>(GetWindowLongPtr932(hwnd, DWLP_USER));
     if (!self) return FALSE;
     if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+        SetWindowLongPtr932(hwnd, DWLP_USER, 0);
         self->handle_ = nullptr;
         return FALSE;
     }
@@ -358,7 +349,7 @@ INT_PTR TForm::Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLORSCROLLBAR:
             return static_cast<INT_PTR>(result);
         default:
-            SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+            SetWindowLongPtr932(hwnd, DWLP_MSGRESULT, result);
             return TRUE;
         }
     }
@@ -386,7 +377,7 @@ LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ACTIVATE:
         // Activated from the taskbar: once activation is over, the window
         // the user last worked in takes over.
-        if (LOWORD(wp) != WA_INACTIVE) PostMessageA(hwnd, WM_RV_HANDON, 0, 0);
+        if (LOWORD(wp) != WA_INACTIVE) PostMessage932(hwnd, WM_RV_HANDON, 0, 0);
         return 0;
     case WM_RV_HANDON:
         // The uppermost of our windows that takes input: a message box over
@@ -406,30 +397,24 @@ LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (hwnd == g_application) g_application = nullptr;
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefWindowProc932(hwnd, msg, wp, lp);
 }
 
 }  // namespace
 
 bool CreateApplicationWindow(HINSTANCE instance, const std::string& title) {
     if (g_application) return true;
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExA(instance, "TApplication", &wc)) {
-        wc = WNDCLASSEXA{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = ApplicationProc;
-        wc.hInstance = instance;
-        wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
-        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        wc.lpszClassName = "TApplication";
-        if (!RegisterClassExA(&wc)) return false;
-    }
+    WindowClass932 wc;
+    wc.name = "TApplication";
+    wc.proc = ApplicationProc;
+    wc.instance = instance;
+    wc.icon = LoadIcon932(instance, IDI_APP);
+    wc.cursor = LoadCursor932(nullptr, IDC_ARROW);
+    if (!RegisterClass932(wc)) return false;
     // Shown but without size: a taskbar button and nothing on the screen.
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
-    g_application = CreateWindowExA(0, "TApplication", title.c_str(),
-                                    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0, nullptr,
-                                    nullptr, instance, nullptr);
+    g_application = CreateWindowEx932(0, "TApplication", title, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                      x, y, 0, 0, nullptr, nullptr, instance);
     if (!g_application) return false;
     ShowWindow(g_application, SW_SHOWNOACTIVATE);
     return true;
@@ -438,23 +423,18 @@ bool CreateApplicationWindow(HINSTANCE instance, const std::string& title) {
 HWND ApplicationWindow() { return g_application; }
 
 static bool RegisterDialogClass(HINSTANCE instance, const char* name, HICON icon) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    if (GetClassInfoExA(instance, name, &wc)) return true;
-    wc.cbSize = sizeof(wc);
+    WindowClass932 wc;  // no procedure: the dialog manager's
+    wc.name = name;
     wc.style = CS_DBLCLKS | CS_SAVEBITS;
-    wc.lpfnWndProc = DefDlgProcA;
-    wc.cbWndExtra = DLGWINDOWEXTRA;
-    wc.hInstance = instance;
-    wc.hIcon = icon;
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = name;
-    return RegisterClassExA(&wc) != 0;
+    wc.instance = instance;
+    wc.icon = icon;
+    wc.cursor = LoadCursor932(nullptr, IDC_ARROW);
+    wc.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    return RegisterClass932(wc);
 }
 
 bool RegisterFormClasses(HINSTANCE instance) {
-    HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+    HICON icon = LoadIcon932(instance, IDI_APP);
     bool ok = RegisterDialogClass(instance, "TfrmBack", icon);
     ok = RegisterDialogClass(instance, "TfrmMain", icon) && ok;
     ok = RegisterDialogClass(instance, "TfrmStatus", icon) && ok;

@@ -1,5 +1,7 @@
 #include "ui/Forms.h"
 
+#include "app/Win932.h"
+
 #include "ui/frmBack.h"
 #include "ui/frmCustomDlg.h"
 #include "ui/frmMain.h"
@@ -38,10 +40,10 @@ void DestroyForms() {
 int RunMessageLoop() {
     MSG m;
     BOOL got;
-    while ((got = GetMessageA(&m, nullptr, 0, 0)) != 0 && got != -1) {
+    while ((got = GetMessage932(m)) != 0 && got != -1) {
         if (FormDialogKeys(m)) continue;
         TranslateMessage(&m);
-        DispatchMessageA(&m);
+        DispatchMessage932(m);
     }
     return got == 0 ? static_cast<int>(m.wParam) : 0;
 }

@@ -1,6 +1,7 @@
 #include "ui/Gauge.h"
 
 #include "app/Handles.h"
+#include "app/Win932.h"
 
 #include <commctrl.h>
 
@@ -17,7 +18,7 @@ int Clamp(int percent) { return std::clamp(percent, 0, 100); }
 void PaintGauge(HWND hwnd, HDC dc) {
     RECT rc;
     GetClientRect(hwnd, &rc);
-    int percent = static_cast<int>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    int percent = static_cast<int>(GetWindowLongPtr932(hwnd, GWLP_USERDATA));
     RECT bar = rc;
     bar.right = rc.left + GaugeBarWidth(rc.right - rc.left, percent);
     RECT rest = rc;
@@ -30,20 +31,20 @@ void PaintGauge(HWND hwnd, HDC dc) {
 
     // The text shows white where the bar lies under it, navy elsewhere.
     std::string text = GaugeText(percent);
-    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(GetParent(hwnd), WM_GETFONT, 0, 0)));
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage932(GetParent(hwnd), WM_GETFONT, 0, 0)));
     SetBkMode(dc, TRANSPARENT);
     const UINT fmt = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
     int saved = SaveDC(dc);
     IntersectClipRect(dc, bar.left, bar.top, bar.right, bar.bottom);
     SetTextColor(dc, kBackColor);
     RECT r1 = rc;
-    DrawTextA(dc, text.c_str(), -1, &r1, fmt);
+    DrawText932(dc, text, r1, fmt);
     RestoreDC(dc, saved);
     saved = SaveDC(dc);
     IntersectClipRect(dc, rest.left, rest.top, rest.right, rest.bottom);
     SetTextColor(dc, kForeColor);
     RECT r2 = rc;
-    DrawTextA(dc, text.c_str(), -1, &r2, fmt);
+    DrawText932(dc, text, r2, fmt);
     RestoreDC(dc, saved);
     SelectObject(dc, oldFont);
 }
@@ -51,16 +52,16 @@ void PaintGauge(HWND hwnd, HDC dc) {
 LRESULT CALLBACK GaugeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case PBM_SETPOS: {
-        LRESULT old = GetWindowLongPtrA(hwnd, GWLP_USERDATA);
+        LRESULT old = GetWindowLongPtr932(hwnd, GWLP_USERDATA);
         int value = Clamp(static_cast<int>(wp));
         if (value != old) {
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, value);
+            SetWindowLongPtr932(hwnd, GWLP_USERDATA, value);
             InvalidateRect(hwnd, nullptr, FALSE);
         }
         return old;
     }
     case PBM_GETPOS:
-        return GetWindowLongPtrA(hwnd, GWLP_USERDATA);
+        return GetWindowLongPtr932(hwnd, GWLP_USERDATA);
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {
@@ -76,7 +77,7 @@ LRESULT CALLBACK GaugeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_GETDLGCODE:
         return DLGC_STATIC;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefWindowProc932(hwnd, msg, wp, lp);
 }
 
 }  // namespace
@@ -93,19 +94,16 @@ int GaugeBarWidth(int clientWidth, int percent) {
 }
 
 bool RegisterGaugeClass(HINSTANCE instance) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    if (GetClassInfoExA(instance, "TGauge", &wc)) return true;
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = GaugeProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.lpszClassName = "TGauge";
-    return RegisterClassExA(&wc) != 0;
+    WindowClass932 wc;
+    wc.name = "TGauge";
+    wc.proc = GaugeProc;
+    wc.instance = instance;
+    wc.cursor = LoadCursor932(nullptr, IDC_ARROW);
+    return RegisterClass932(wc);
 }
 
 void SetGaugeProgress(HWND gauge, int percent) {
-    if (gauge) SendMessageA(gauge, PBM_SETPOS, static_cast<WPARAM>(Clamp(percent)), 0);
+    if (gauge) SendMessage932(gauge, PBM_SETPOS, static_cast<WPARAM>(Clamp(percent)), 0);
 }
 
-int GaugeProgress(HWND gauge) { return gauge ? static_cast<int>(SendMessageA(gauge, PBM_GETPOS, 0, 0)) : 0; }
+int GaugeProgress(HWND gauge) { return gauge ? static_cast<int>(SendMessage932(gauge, PBM_GETPOS, 0, 0)) : 0; }

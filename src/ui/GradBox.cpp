@@ -1,6 +1,7 @@
 #include "ui/GradBox.h"
 
 #include "app/Handles.h"
+#include "app/Win932.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,7 +38,7 @@ std::vector<GradBand> GradientBands(COLORREF start, COLORREF end, int gradStep, 
 void TGradBox::Attach(HWND control) {
     hwnd_ = control;
     if (hwnd_) {
-        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtr932(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         InvalidateRect(hwnd_, nullptr, FALSE);
     }
 }
@@ -91,7 +92,7 @@ void TGradBox::Paint(HDC dc, const RECT& client) const {
 }
 
 LRESULT CALLBACK TGradBox::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<TGradBox*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<TGradBox*>(GetWindowLongPtr932(hwnd, GWLP_USERDATA));
     switch (msg) {
     case WM_ERASEBKGND:
         return 1;
@@ -123,17 +124,14 @@ LRESULT CALLBACK TGradBox::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (self && self->hwnd_ == hwnd) self->hwnd_ = nullptr;
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefWindowProc932(hwnd, msg, wp, lp);
 }
 
 bool RegisterGradBoxClass(HINSTANCE instance) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    if (GetClassInfoExA(instance, "TGradBox", &wc)) return true;
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &TGradBox::WndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.lpszClassName = "TGradBox";
-    return RegisterClassExA(&wc) != 0;
+    WindowClass932 wc;
+    wc.name = "TGradBox";
+    wc.proc = &TGradBox::WndProc;
+    wc.instance = instance;
+    wc.cursor = LoadCursor932(nullptr, IDC_ARROW);
+    return RegisterClass932(wc);
 }

@@ -5,6 +5,7 @@
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
 #include "app/Startup.h"
+#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uUtils.h"
 #include "ui/Forms.h"
@@ -80,7 +81,7 @@ void PrepareShortcutBoxes(TfrmMain& form, const SetupState& state, bool changeab
 void PrepareUninstallOptions(TfrmMain& form, SetupState& state) {
     const std::string& u = state.UnSetupString;
     form.SetText(IDC_grpSetupFolder, u + "フォルダ");
-    SendMessageA(form.Item(IDC_txtFolder), EM_SETREADONLY, TRUE, 0);
+    SendMessage932(form.Item(IDC_txtFolder), EM_SETREADONLY, TRUE, 0);
     form.Enable(IDC_txtFolder, true);
     form.SetText(IDC_btnEvent, u + "続行(&C)");
     form.Enable(IDC_btnEvent, true);

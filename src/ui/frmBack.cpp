@@ -1,6 +1,8 @@
 #include "ui/frmBack.h"
 
 #include "app/SystemLibraries.h"
+#include "app/Startup.h"
+#include "app/Win932.h"
 #include "ui/Fonts.h"
 #include "ui/Forms.h"
 #include "ui/VersionText.h"
@@ -8,8 +10,6 @@
 #include "ui/resource.h"
 
 #include <commctrl.h>
-
-#include <vector>
 
 namespace {
 
@@ -56,28 +56,22 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, 
 }  // namespace
 
 std::string TfrmBack::ProgramFileVersion() {
-    std::vector<char> path(MAX_PATH);
-    for (;;) {
-        DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) return ReadFileVersionString(std::string(path.data(), n));
-        path.resize(path.size() * 2);
-    }
+    const std::string path = ModulePath();
+    return path.empty() ? std::string() : ReadFileVersionString(path);
 }
 
 void TfrmBack::OnInit() {
     showingWizard_ = false;  // a window made anew shows the wizard anew
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(Handle(), GWLP_HINSTANCE));
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtr932(Handle(), GWLP_HINSTANCE));
     // The application's icon on the class, so the taskbar shows it.
-    SetClassLongPtrA(Handle(), GCLP_HICON,
-                     reinterpret_cast<LONG_PTR>(LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP))));
+    SetClassLongPtr932(Handle(), GCLP_HICON, reinterpret_cast<LONG_PTR>(LoadIcon932(instance, IDI_APP)));
 
     titleFont_.reset(CreateGothicFont(32, true));
     bannerFont_.reset(CreateMinchoFont(16, true));
     for (const TitleLabel& l : kLabels) {
         HWND h = Item(l.id);
         if (!h) continue;
-        SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(l.banner ? bannerFont_.get() : titleFont_.get()), FALSE);
+        SendMessage932(h, WM_SETFONT, reinterpret_cast<WPARAM>(l.banner ? bannerFont_.get() : titleFont_.get()), FALSE);
         syslib::SetWindowSubclass(h, LabelProc, 1, 0);
     }
     SetBounds(IDC_lblBackTitle1, 16, 16, ClientWidth() - 24, MeasureText(IDC_lblBackTitle1).cy);
@@ -102,9 +96,9 @@ void TfrmBack::PaintLabels(HDC dc) const {
         std::string text = GetText(l.id);
         if (text.empty()) continue;
         RECT r = Bounds(l.id);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(h, WM_GETFONT, 0, 0)));
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage932(h, WM_GETFONT, 0, 0)));
         SetTextColor(dc, l.color);
-        DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
+        DrawText932(dc, text, r, DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
         SelectObject(dc, old);
     }
 }
@@ -121,7 +115,7 @@ void TfrmBack::FormResize() {
     ShowWindow(h, SW_MAXIMIZE);
     // The wizard's modal loop runs from a message of its own, not nested in
     // the size message that brought us here.
-    PostMessageA(h, WM_RV_SHOWWIZARD, 0, 0);
+    PostMessage932(h, WM_RV_SHOWWIZARD, 0, 0);
 }
 
 // The wizard's end is the program's end. Its windows are not hidden or
@@ -146,7 +140,7 @@ bool TfrmBack::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         return true;
     case WM_SHOWWINDOW:
         // A window shown at its created size gets no size message of its own.
-        if (wp) PostMessageA(Handle(), WM_RV_RESIZE, 0, 0);
+        if (wp) PostMessage932(Handle(), WM_RV_RESIZE, 0, 0);
         return false;
     case WM_RV_RESIZE:
         FormResize();

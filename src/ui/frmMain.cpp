@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "app/SetupState.h"
+#include "app/Win932.h"
 #include "app/WizardText.h"
 #include "app/uUtils.h"
 #include "ui/Forms.h"
@@ -140,7 +141,7 @@ bool TfrmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case WM_ACTIVATE:
         // Start-up shows message boxes; it runs after activation has
         // finished, not inside it.
-        if (LOWORD(wp) != WA_INACTIVE) PostMessageA(Handle(), WM_RV_ACTIVATE, 0, 0);
+        if (LOWORD(wp) != WA_INACTIVE) PostMessage932(Handle(), WM_RV_ACTIVATE, 0, 0);
         return false;
     case WM_RV_ACTIVATE:
         FormActivate();
@@ -175,8 +176,9 @@ void TfrmMain::FormActivate() {
     activating_ = true;
     // With switches the record is the first argument that is not one; a plain
     // start reads its first argument as it always has.
-    const LaunchCommand command = ParseCommandLine(GetCommandLineA());
-    StartUp(*this, command.hasSwitches ? command.recordArgument : FirstArgument(GetCommandLineA()));
+    const std::string commandLine = GetCommandLine932();
+    const LaunchCommand command = ParseCommandLine(commandLine);
+    StartUp(*this, command.hasSwitches ? command.recordArgument : FirstArgument(commandLine));
     activating_ = false;
 }
 

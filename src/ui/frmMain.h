@@ -54,5 +54,5 @@ private:
 };
 
 // The first command-line argument by the Windows rules (quotes group, "\""
-// escapes), in the ANSI code page; empty when there is none.
+// escapes), in code page 932; empty when there is none.
 std::string FirstArgument(const std::string& commandLine);

@@ -14,6 +14,7 @@
 #include "app/SetupState.h"
 #include "app/SystemLibraries.h"
 #include "app/WizardText.h"
+#include "app/Win932.h"
 #include "app/WorkFolders.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
@@ -34,7 +35,7 @@ constexpr int kEulaBoxRoom = 24;  // the memo gives way to the licence check box
 // A text file's lines as the memo shows them: every line ended by CR LF.
 std::string ReadLines(const std::string& path) {
     std::string bytes;
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    FileHandle file(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return bytes;
     char buf[8192];
@@ -280,7 +281,7 @@ void TfrmMain::FormClose() {
 
 void TfrmMain::SetMemoText(const std::string& text) {
     // Readme files may be longer than an edit control takes by default.
-    SendMessageA(Item(IDC_txtReadme), EM_SETLIMITTEXT, 0, 0);
+    SendMessage932(Item(IDC_txtReadme), EM_SETLIMITTEXT, 0, 0);
     SetText(IDC_txtReadme, text);
 }
 
@@ -300,20 +301,20 @@ void TfrmMain::SetMemoScrollBars(const std::string& value) {
     // memo is made anew with the same place, font, text and visibility.
     HWND old = Item(IDC_txtReadme);
     if (!old) return;
-    const DWORD style = static_cast<DWORD>(GetWindowLongA(old, GWL_STYLE));
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtr932(old, GWL_STYLE));
     const DWORD wanted = (style & ~(WS_VSCROLL | WS_HSCROLL | ES_AUTOHSCROLL)) | bars;
     if (wanted == style) return;
-    const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(old, GWL_EXSTYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtr932(old, GWL_EXSTYLE));
     const RECT r = Bounds(IDC_txtReadme);
     const std::string text = GetText(IDC_txtReadme);
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(old, WM_GETFONT, 0, 0));
-    HWND memo = CreateWindowExA(exStyle, "EDIT", "", wanted, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                                Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_txtReadme)),
-                                reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(Handle(), GWLP_HINSTANCE)), nullptr);
+    HFONT font = reinterpret_cast<HFONT>(SendMessage932(old, WM_GETFONT, 0, 0));
+    HWND memo = CreateWindowEx932(exStyle, "EDIT", "", wanted, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                  Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_txtReadme)),
+                                  reinterpret_cast<HINSTANCE>(GetWindowLongPtr932(Handle(), GWLP_HINSTANCE)));
     if (!memo) return;
     SetWindowPos(memo, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     DestroyWindow(old);
-    SendMessageA(memo, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SendMessageA(memo, EM_SETLIMITTEXT, 0, 0);
-    SetWindowTextA(memo, text.c_str());
+    SendMessage932(memo, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessage932(memo, EM_SETLIMITTEXT, 0, 0);
+    SetWindowText932(memo, text);
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/Win932.h"
+
 #include <cstdlib>
 
 namespace e2e {
@@ -37,18 +39,20 @@ std::string ClassOf(HWND window) {
 }
 
 // WM_GETTEXT through the system, which copies the text across processes
-// (GetWindowText would not ask another process's edit box).
+// (GetWindowText would not ask another process's edit box). Read as UTF-16
+// and made CP932 with code page 932 itself, so the expectations hold
+// whatever the system's code page is.
 std::string SentText(HWND window) {
     if (!window) return {};
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
-    std::string text(length + 1, '\0');
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+    std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
                              SMTO_ABORTIFHUNG, 5000, &copied))
         return {};
     text.resize(copied);
-    return text;
+    return win932::NarrowForDisplay(text);
 }
 
 struct Pixels {
@@ -389,6 +393,16 @@ RECT SetupProcess::Bounds(int id, HWND window) const {
 }
 
 std::string SetupProcess::WindowText(HWND window) { return SentText(window); }
+
+void SetupProcess::SetText(int id, const std::string& text, HWND window) const {
+    HWND control = Control(id, window);
+    ASSERT_NE(control, nullptr) << "no control " << id << " to type into";
+    const std::wstring wide = win932::Wide(text);
+    DWORD_PTR ignored = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG,
+                                    5000, &ignored))
+        << "control " << id << " took no text";
+}
 
 void SetupProcess::Press(int id, HWND window) {
     HWND parent = window ? window : wizard_;

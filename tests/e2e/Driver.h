@@ -93,6 +93,9 @@ public:
     RECT Bounds(int id, HWND window = nullptr) const;  // in the window's client coordinates
     // Caption of a top-level window.
     static std::string WindowText(HWND window);
+    // Puts a CP932 text into a control as typing would (WM_SETTEXT, so the
+    // control's change notification follows).
+    void SetText(int id, const std::string& text, HWND window = nullptr) const;
 
     // Presses an enabled, visible button as a click would, without waiting
     // for the handler (it may show a modal box). Fails the test otherwise.

@@ -26,7 +26,7 @@ void StartInstall(SetupProcess& setup, const std::string& folder) {
     ASSERT_TRUE(setup.WaitForText(IDC_btnEvent, kS + "続行(&C)"));
     setup.Press(IDC_btnEvent);
     ASSERT_TRUE(setup.WaitForText(IDC_btnEvent, kS + "開始(&S)"));
-    SendMessageA(setup.Control(IDC_txtFolder), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    setup.SetText(IDC_txtFolder, folder);
     setup.Press(IDC_btnEvent);
 }
 

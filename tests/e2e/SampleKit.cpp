@@ -68,7 +68,7 @@ std::string InstallSample(SetupProcess& setup, const std::string& app) {
     if (!setup.WaitForText(IDC_btnEvent, kS + "開始(&S)")) return {};
     EXPECT_TRUE(setup.Checked(IDC_chkSCutDesktop));
     EXPECT_TRUE(setup.Checked(IDC_chkSCutStartMenu));
-    SendMessageW(setup.Control(IDC_txtFolder), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(win932::Wide(app).c_str()));
+    setup.SetText(IDC_txtFolder, app);
     setup.Press(IDC_btnEvent);
 
     MessageBoxView box = setup.WaitForMessageBox("the folder question");

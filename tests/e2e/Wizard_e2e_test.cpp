@@ -36,7 +36,7 @@ bool OnFolderPage(const SetupProcess& setup) {
 
 void SetFolderBox(SetupProcess& setup, const std::string& text) {
     // Typing into the box: the program sees the change as a person's edit.
-    SendMessageA(setup.Control(IDC_txtFolder), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    setup.SetText(IDC_txtFolder, text);
 }
 
 std::string CheckerConfig(const std::string& result, const std::string& message) {
@@ -67,7 +67,7 @@ int CheckerRuns(const Distribution& dist) {
 void StartIntoMissingFolder(SetupProcess& setup, const std::string& word) {
     ScratchFolder scratch;
     const std::string folder = scratch.path() + "missing\\";
-    SendMessageA(setup.Control(IDC_txtFolder), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    setup.SetText(IDC_txtFolder, folder);
     setup.Press(IDC_btnEvent);
     MessageBoxView box = setup.WaitForMessageBox("the start press", 60000);
     EXPECT_EQ(ToUtf8("フォルダ作成"), ToUtf8(box.caption));

@@ -397,7 +397,7 @@ private:
             return pressed;
         }
         if (!options.folder.empty()) {
-            SendMessageA(setup_.Control(IDC_txtFolder), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(options.folder.c_str()));
+            setup_.SetText(IDC_txtFolder, options.folder);
             if (!setup_.WaitForText(IDC_txtFolder, options.folder)) return false;
         }
         if (options.hiSpeed >= 0 && setup_.Checked(IDC_chkHiSpeed) != (options.hiSpeed == 1)) {
