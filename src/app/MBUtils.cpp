@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-bool IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+bool IsLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(932, byte) != FALSE; }
 
 int MBPos(const std::string& needle, const std::string& haystack) {
     if (needle.empty()) return 0;

@@ -2,7 +2,7 @@
 // Searching CP932 text without ever matching at a trail byte.
 #include <string>
 
-// True when the byte is a lead byte of the ANSI code page.
+// True when the byte is a lead byte of code page 932, whatever the system's.
 bool IsLeadByte(unsigned char byte);
 
 // 1-based byte position of the first match of needle in haystack, 0 when none

@@ -11,12 +11,14 @@ struct SetupState;
 
 // ---- First half: session ----
 
-// Full path of the running executable (no length limit).
+// Full path of the running executable (no length limit), in CP932; empty when
+// neither it nor its short name has a CP932 form (start-up then stops).
 std::string ModulePath();
 
-// GetTempPathA into a 260-byte buffer, as a folder ending in "\". Empty when
-// the call fails, including when the path does not fit the buffer (the call
-// then reports the needed size, and the buffer holds no path).
+// The temporary folder, as a folder ending in "\", in CP932 (its short name
+// when CP932 cannot hold it). Empty when the call fails or the path does not
+// fit 260 bytes; the last error is then kNoCp932Form when the folder has no
+// CP932 form at all.
 std::string QueryTempPath();
 
 // String value of an existing key, opened read-only so that it never creates
@@ -28,15 +30,19 @@ std::string ReadRegistryString(HKEY hive, const std::string& subkey, const std::
 // (empty on failure). Gathered once; the folder rules below decide on them.
 struct FolderFacts {
     std::string special[64];         // GetSpecialFolder by CSIDL number
-    std::string windowsDirectory;    // GetWindowsDirectoryA
-    std::string systemDirectory;     // GetSystemDirectoryA
+    std::string windowsDirectory;    // GetWindowsDirectory
+    std::string systemDirectory;     // GetSystemDirectory
     std::string programFilesDir;     // HKLM ...\CurrentVersion ProgramFilesDir
+    // Fatal error lines for folders the system gave that CP932 cannot hold
+    // and that have no short name either.
+    std::string unusable;
 };
 FolderFacts GatherFolderFacts();
 
 // Fills every system folder of the state from the facts, with the fallbacks
 // and the NT / non-NT rules; OSKind must be set. Appends a fatal error line
-// (ending "\r\n") to fatal when the Windows or system folder is unknown.
+// (ending "\r\n") to fatal when the Windows or system folder is unknown, and
+// the facts' unusable lines.
 void ApplyFolderRules(const FolderFacts& facts, SetupState& state, std::string& fatal);
 
 // "UNSETUP" when the file-name part of the argument is exactly "UNSETUP.INI"
