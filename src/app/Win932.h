@@ -10,7 +10,7 @@
 // called as it always was.
 //
 // Nothing outside this module hands a text to an ANSI Windows function or
-// takes one from it; tests/app/Win932Boundary_test.cpp checks the objects.
+// takes one from it; tests/boundary/check-ansi-calls.sh checks the objects.
 #include <windows.h>
 #include <shellapi.h>
 #include <shtypes.h>

@@ -97,29 +97,41 @@ bool FolderExistsAt(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+namespace {
+
+// By the wide names on disk, so that names CP932 cannot hold go too.
+void RemoveTreeWide(const std::wstring& base) {
+    const DWORD attrs = GetFileAttributesW(base.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) return;
+    SetFileAttributesW(base.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY) || (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (attrs & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryW(base.c_str());
+        else DeleteFileW(base.c_str());
+        return;
+    }
+    WIN32_FIND_DATAW fd;
+    FindHandle find(FindFirstFileW((base + L"\\*").c_str(), &fd));
+    if (find) {
+        do {
+            const std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            RemoveTreeWide(base + L"\\" + name);
+        } while (FindNextFileW(find.get(), &fd));
+    }
+    find.reset();
+    RemoveDirectoryW(base.c_str());
+}
+
+}  // namespace
+
 void RemoveTree(const std::string& path) {
     // A name may end in a double-byte character whose trail byte is "\".
     const std::string base = RemovePathDelimiter(path, "B");
-    DWORD attrs = GetFileAttributesA(base.c_str());
-    if (attrs == INVALID_FILE_ATTRIBUTES) return;
-    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY) || (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (attrs & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryA(base.c_str());
-        else DeleteFileA(base.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA fd;
-    FindHandle find(FindFirstFileA((base + "\\*").c_str(), &fd));
-    if (find) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            RemoveTree(base + "\\" + name);
-        } while (FindNextFileA(find.get(), &fd));
-    }
-    find.reset();
-    SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(base.c_str());
+    if (base.empty()) return;
+    const int n = MultiByteToWideChar(932, 0, base.data(), static_cast<int>(base.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(932, 0, base.data(), static_cast<int>(base.size()), wide.data(), n);
+    RemoveTreeWide(wide);
 }
 
 ScratchFolder::ScratchFolder() {
