@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "app/Handles.h"
-#include "app/Win932.h"
 #include "app/OSVersion.h"
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
+#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -39,20 +39,25 @@ void DeleteStaleCopy(const std::string& path) {
     DeleteFile932(path);
 }
 
-// A folder the system gave that has no CP932 form (nor a short name): the
-// program must not go on with a wrong path.
-std::string UnusableFolderLine(const std::string& what) {
-    return "【致命的エラー → " + what + "のパスに日本語(シフトJIS)で表せない文字があります】\r\n";
-}
-
-// Runs a query of the system's folders, noting a folder it gave that CP932
-// cannot hold.
+// Runs a query of the system's folders, noting (as a line of the message
+// below) a folder it gave that has no CP932 form and no short name.
 template <typename Query>
 std::string AskFolder(Query query, const std::string& what, std::string& unusable) {
     SetLastError(ERROR_SUCCESS);
     std::string folder = query();
-    if (folder.empty() && GetLastError() == win932::kNoCp932Form) unusable += UnusableFolderLine(what);
+    if (folder.empty() && GetLastError() == win932::kNoCp932Form) unusable += "・" + what + "\r\n";
     return folder;
+}
+
+// Such a folder must stop the program: working on a look-alike path would
+// put files where nobody finds them, or take them from the wrong place.
+void StopOnUnusableFolders(const std::string& unusable, std::string& fatal) {
+    if (unusable.empty()) return;
+    fatal += "【致命的エラー → フォルダのパスを日本語(シフトJIS)で表せません】\r\n";
+    MsgBox("Windowsから受け取った次のフォルダのパスに、日本語(シフトJIS)で表せない文字が含まれています。"
+           "短い名前(8.3形式)もないため、このフォルダを使うことができません。\r\n\r\n" +
+               unusable + "\r\n処理は続行できません。",
+           "エラー", MB_OK | MB_ICONSTOP);
 }
 
 }  // namespace
@@ -95,7 +100,6 @@ FolderFacts GatherFolderFacts() {
 void ApplyFolderRules(const FolderFacts& facts, SetupState& state, std::string& fatal) {
     const auto special = [&](int id) { return AsFolder(facts.special[id]); };
     const bool nt = state.OSKind == "NT";
-    fatal += facts.unusable;
 
     state.WindowsFolder = special(CSIDL_WINDOWS);
     if (state.WindowsFolder == "\\") {
@@ -191,12 +195,13 @@ std::string StartSession(SetupState& state, const std::string& programPath, cons
     state.OSKind = GetOSKind();
     state.OSName = GetOSName();
     state.SourceFolder = ExtractFilePath(programPath);
-    if (programPath.empty()) fatal += UnusableFolderLine("プログラム");
     std::string unusable;
+    if (programPath.empty()) unusable += "・プログラムのフォルダ\r\n";
     state.TempFolder = AskFolder(QueryTempPath, "一時フォルダ", unusable);
-    fatal += unusable;
     if (state.TempFolder.empty()) state.TempFolder = state.SourceFolder;
-    ApplyFolderRules(GatherFolderFacts(), state, fatal);
+    const FolderFacts facts = GatherFolderFacts();
+    ApplyFolderRules(facts, state, fatal);
+    StopOnUnusableFolders(unusable + facts.unusable, fatal);
     state.Mode = ModeFromArgument(firstArgument);
     state.WorkFolder = MakeWorkFolder(state.TempFolder);
     CopyProgramAndScript(state, programPath, firstArgument, fatal);

@@ -33,16 +33,15 @@ struct FolderFacts {
     std::string windowsDirectory;    // GetWindowsDirectory
     std::string systemDirectory;     // GetSystemDirectory
     std::string programFilesDir;     // HKLM ...\CurrentVersion ProgramFilesDir
-    // Fatal error lines for folders the system gave that CP932 cannot hold
-    // and that have no short name either.
+    // The folders the system gave that CP932 cannot hold and that have no
+    // short name either, one "・" line each (start-up stops on them).
     std::string unusable;
 };
 FolderFacts GatherFolderFacts();
 
 // Fills every system folder of the state from the facts, with the fallbacks
 // and the NT / non-NT rules; OSKind must be set. Appends a fatal error line
-// (ending "\r\n") to fatal when the Windows or system folder is unknown, and
-// the facts' unusable lines.
+// (ending "\r\n") to fatal when the Windows or system folder is unknown.
 void ApplyFolderRules(const FolderFacts& facts, SetupState& state, std::string& fatal);
 
 // "UNSETUP" when the file-name part of the argument is exactly "UNSETUP.INI"
@@ -62,7 +61,9 @@ void CopyProgramAndScript(SetupState& state, const std::string& programPath,
                           const std::string& firstArgument, std::string& fatal);
 
 // Steps up to the script copy: OS, folders, mode, working folder, copies.
-// Returns the collected fatal error lines (empty: start-up may go on).
+// Returns the collected fatal error lines (empty: start-up may go on). A
+// folder the system gives that CP932 cannot hold and that has no short name
+// is fatal, and told in a message box.
 std::string StartSession(SetupState& state, const std::string& programPath,
                          const std::string& firstArgument);
 

@@ -155,7 +155,9 @@ BOOL CreateProcess932(const std::string& application, const std::string& command
 // Empty parameters or folder are passed as null.
 HINSTANCE ShellExecute932(HWND window, const std::string& verb, const std::string& file,
                           const std::string& parameters, const std::string& folder, INT show);
-// The texts of info are CP932; hInstApp and hProcess come back in it.
+// The texts of info are CP932; hInstApp and hProcess come back in it. Only
+// the fields the program sets cross on the NT family: mask, window, verb,
+// file, parameters, folder and show.
 BOOL ShellExecuteEx932(SHELLEXECUTEINFOA* info);
 // pFrom and pTo are CP932 lists, each name ended by a null, the list by two.
 int SHFileOperation932(SHFILEOPSTRUCTA* operation);

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "app/Handles.h"
-#include "app/Win932.h"
 #include "app/RunView.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
+#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "app/Handles.h"
-#include "app/Win932.h"
 #include "app/PathMacros.h"
 #include "app/SetupState.h"
 #include "app/SystemLibraries.h"
+#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "sysops/Shell.h"

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/Handles.h"
-#include "app/Win932.h"
 #include "app/SetupState.h"
 #include "app/SystemLibraries.h"
+#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/Handles.h"
-#include "app/Win932.h"
 #include "app/MBUtils.h"
+#include "app/Win932.h"
 #include "app/uStrOp.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "app/Handles.h"
+#include "app/SetupState.h"
 #include "app/Startup.h"
 
 namespace {
@@ -116,7 +117,7 @@ TEST(Win932Files, AFoundNameCp932CannotHoldComesAsItsShortName) {
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributes932(dir / found)) << ToUtf8(found);
 }
 
-TEST(Win932Files, ATemporaryFolderCp932CannotHoldIsItsShortNameOrNone) {
+TEST(Win932Files, ATemporaryFolderCp932CannotHoldIsItsShortNameOrStopsStartUp) {
     ScratchFolder dir;
     const std::wstring jose = WideOf(dir.path()) + L"Jos\u00e9";
     ASSERT_TRUE(CreateDirectoryW(jose.c_str(), nullptr));
@@ -127,12 +128,21 @@ TEST(Win932Files, ATemporaryFolderCp932CannotHoldIsItsShortNameOrNone) {
         EXPECT_EQ(std::string::npos, folder.find('?')) << ToUtf8(folder);
         EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributes932(folder)) << ToUtf8(folder);
     }
-    // A folder that is not there has no short name: start-up must stop.
+    // A folder that is not there has no short name: start-up stops, saying why.
     const std::wstring missing = WideOf(dir.path()) + L"Ren\u00e9e";
     EnvOverride tmp(L"TMP", missing), temp(L"TEMP", missing);
     SetLastError(ERROR_SUCCESS);
     EXPECT_EQ("", QueryTempPath());
     EXPECT_EQ(win932::kNoCp932Form, GetLastError());
+    dir.Write("dist\\SETUP.EXE", "program bytes");
+    dir.Write("dist\\SETUP.INI", "[Extend]\r\n");
+    ScriptedMsgBox boxes;
+    boxes.ExpectContaining("エラー", "で表せない文字が含まれています。", MB_OK | MB_ICONSTOP, IDOK);
+    SetupState state;
+    const std::string fatal = StartSession(state, dir / "dist\\SETUP.EXE", "");
+    EXPECT_NE(std::string::npos, fatal.find("【致命的エラー → フォルダのパスを日本語(シフトJIS)で表せません】")) << ToUtf8(fatal);
+    ASSERT_EQ(1u, boxes.seen().size());
+    EXPECT_NE(std::string::npos, boxes.seen()[0].text.find("・一時フォルダ\r\n")) << ToUtf8(boxes.seen()[0].text);
 }
 
 // ---- Registry ----
