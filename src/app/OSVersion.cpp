@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/Win932.h"
+
 namespace {
 
 // The four numbers the name table works on; -1 each when the call fails.
@@ -13,10 +15,7 @@ VersionNumbers QueryVersion() {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof info;  // 148
     VersionNumbers v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExA(&info)) return v;
-#pragma GCC diagnostic pop
+    if (!GetVersionEx932(&info)) return v;
     // The fields are taken as signed 32-bit values, so a Windows 95 family
     // build field with its high bit set would read negative, as the table expects.
     v.platform = static_cast<long>(info.dwPlatformId);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/Handles.h"
+#include "app/Win932.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ void Write(const std::string& bytes) {
 }  // namespace
 
 bool OpenRunLog(const std::string& path) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    FileHandle file(CreateFile932(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     LogFile() = std::move(file);

@@ -11,6 +11,7 @@
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
+#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -33,62 +34,64 @@ std::string DriveRoot(const std::string& folder) { return StrLeft(folder, 2) + "
 
 // Removes a copy left by an earlier start, read-only or not.
 void DeleteStaleCopy(const std::string& path) {
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path.c_str());
+    if (GetFileAttributes932(path) == INVALID_FILE_ATTRIBUTES) return;
+    SetFileAttributes932(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFile932(path);
 }
 
-std::string SystemDirectory(UINT(WINAPI* query)(LPSTR, UINT)) {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const UINT n = query(buffer.data(), static_cast<UINT>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) return std::string(buffer.data(), n);
-        buffer.resize(n + 1);
-    }
+// Runs a query of the system's folders, noting (as a line of the message
+// below) a folder it gave that has no CP932 form and no short name.
+template <typename Query>
+std::string AskFolder(Query query, const std::string& what, std::string& unusable) {
+    SetLastError(ERROR_SUCCESS);
+    std::string folder = query();
+    if (folder.empty() && GetLastError() == win932::kNoCp932Form) unusable += "・" + what + "\r\n";
+    return folder;
+}
+
+// Such a folder must stop the program: working on a look-alike path would
+// put files where nobody finds them, or take them from the wrong place.
+void StopOnUnusableFolders(const std::string& unusable, std::string& fatal) {
+    if (unusable.empty()) return;
+    fatal += "【致命的エラー → フォルダのパスを日本語(シフトJIS)で表せません】\r\n";
+    MsgBox("Windowsから受け取った次のフォルダのパスに、日本語(シフトJIS)で表せない文字が含まれています。"
+           "短い名前(8.3形式)もないため、このフォルダを使うことができません。\r\n\r\n" +
+               unusable + "\r\n処理は続行できません。",
+           "エラー", MB_OK | MB_ICONSTOP);
 }
 
 }  // namespace
 
 std::string ModulePath() {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) return std::string(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
+    return GetModuleFileName932(nullptr);
 }
 
 std::string QueryTempPath() {
-    char buffer[MAX_PATH];
-    const DWORD n = GetTempPathA(sizeof buffer, buffer);
-    // A result of the buffer size or more is the length the path would need;
-    // the buffer then holds nothing usable.
-    if (n == 0 || n >= sizeof buffer) return {};
-    return AsFolder(std::string(buffer, n));
+    const std::string path = GetTempPath932();
+    // As the 260-byte buffer it was always read into: a longer path is none.
+    if (path.empty() || path.size() >= MAX_PATH) return {};
+    return AsFolder(path);
 }
 
 std::string ReadRegistryString(HKEY hive, const std::string& subkey, const std::string& valueName) {
     RegKey key;
-    if (RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return {};
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
-    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size == 0) return {};
-    std::string value(size, '\0');
-    if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
-                         &size) != ERROR_SUCCESS)
-        return {};
-    value.resize(size);
+    if (RegOpenKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return {};
+    DWORD type = 0;
+    std::string value;
+    if (RegQueryValueEx932(key.get(), valueName, &type, value) != ERROR_SUCCESS) return {};
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return {};
     while (!value.empty() && value.back() == '\0') value.pop_back();
     return value;
 }
 
 FolderFacts GatherFolderFacts() {
     FolderFacts facts;
-    for (int id : kFolderIds) facts.special[id] = GetSpecialFolder(id);
-    facts.windowsDirectory = SystemDirectory(GetWindowsDirectoryA);
-    facts.systemDirectory = SystemDirectory(GetSystemDirectoryA);
+    for (int id : kFolderIds)
+        facts.special[id] =
+            AskFolder([&] { return GetSpecialFolder(id); }, "特殊フォルダ(CSIDL " + std::to_string(id) + ")",
+                      facts.unusable);
+    facts.windowsDirectory = AskFolder(GetWindowsDirectory932, "Windowsフォルダ", facts.unusable);
+    facts.systemDirectory = AskFolder(GetSystemDirectory932, "WindowsSystemフォルダ", facts.unusable);
     facts.programFilesDir = ReadRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                                                "ProgramFilesDir");
     return facts;
@@ -192,9 +195,13 @@ std::string StartSession(SetupState& state, const std::string& programPath, cons
     state.OSKind = GetOSKind();
     state.OSName = GetOSName();
     state.SourceFolder = ExtractFilePath(programPath);
-    state.TempFolder = QueryTempPath();
+    std::string unusable;
+    if (programPath.empty()) unusable += "・プログラムのフォルダ\r\n";
+    state.TempFolder = AskFolder(QueryTempPath, "一時フォルダ", unusable);
     if (state.TempFolder.empty()) state.TempFolder = state.SourceFolder;
-    ApplyFolderRules(GatherFolderFacts(), state, fatal);
+    const FolderFacts facts = GatherFolderFacts();
+    ApplyFolderRules(facts, state, fatal);
+    StopOnUnusableFolders(unusable + facts.unusable, fatal);
     state.Mode = ModeFromArgument(firstArgument);
     state.WorkFolder = MakeWorkFolder(state.TempFolder);
     CopyProgramAndScript(state, programPath, firstArgument, fatal);

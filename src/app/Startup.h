@@ -11,12 +11,14 @@ struct SetupState;
 
 // ---- First half: session ----
 
-// Full path of the running executable (no length limit).
+// Full path of the running executable (no length limit), in CP932; empty when
+// neither it nor its short name has a CP932 form (start-up then stops).
 std::string ModulePath();
 
-// GetTempPathA into a 260-byte buffer, as a folder ending in "\". Empty when
-// the call fails, including when the path does not fit the buffer (the call
-// then reports the needed size, and the buffer holds no path).
+// The temporary folder, as a folder ending in "\", in CP932 (its short name
+// when CP932 cannot hold it). Empty when the call fails or the path does not
+// fit 260 bytes; the last error is then kNoCp932Form when the folder has no
+// CP932 form at all.
 std::string QueryTempPath();
 
 // String value of an existing key, opened read-only so that it never creates
@@ -28,9 +30,12 @@ std::string ReadRegistryString(HKEY hive, const std::string& subkey, const std::
 // (empty on failure). Gathered once; the folder rules below decide on them.
 struct FolderFacts {
     std::string special[64];         // GetSpecialFolder by CSIDL number
-    std::string windowsDirectory;    // GetWindowsDirectoryA
-    std::string systemDirectory;     // GetSystemDirectoryA
+    std::string windowsDirectory;    // GetWindowsDirectory
+    std::string systemDirectory;     // GetSystemDirectory
     std::string programFilesDir;     // HKLM ...\CurrentVersion ProgramFilesDir
+    // The folders the system gave that CP932 cannot hold and that have no
+    // short name either, one "・" line each (start-up stops on them).
+    std::string unusable;
 };
 FolderFacts GatherFolderFacts();
 
@@ -56,7 +61,9 @@ void CopyProgramAndScript(SetupState& state, const std::string& programPath,
                           const std::string& firstArgument, std::string& fatal);
 
 // Steps up to the script copy: OS, folders, mode, working folder, copies.
-// Returns the collected fatal error lines (empty: start-up may go on).
+// Returns the collected fatal error lines (empty: start-up may go on). A
+// folder the system gives that CP932 cannot hold and that has no short name
+// is fatal, and told in a message box.
 std::string StartSession(SetupState& state, const std::string& programPath,
                          const std::string& firstArgument);
 

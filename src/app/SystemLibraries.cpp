@@ -8,6 +8,8 @@
 
 #include <map>
 
+#include "app/Win932.h"
+
 namespace syslib {
 
 namespace {
@@ -29,9 +31,7 @@ Function Entry(const char* library, const char* name) {
 }  // namespace
 
 std::string SystemLibraryPath(const char* name) {
-    char folder[MAX_PATH + 1] = {};
-    const UINT n = GetSystemDirectoryA(folder, sizeof folder);
-    std::string path = (n > 0 && n < sizeof folder) ? std::string(folder, n) : std::string();
+    std::string path = GetSystemDirectory932();
     if (!path.empty() && path.back() != '\\') path += '\\';
     return path + name;
 }
@@ -45,7 +45,7 @@ HMODULE SystemLibrary(const char* name) {
     // The altered search path makes the library's own dependencies come
     // from its folder too, not from the program's.
     HMODULE module = path.size() > std::string(name).size()
-                         ? LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)
+                         ? LoadLibraryEx932(path, LOAD_WITH_ALTERED_SEARCH_PATH)
                          : nullptr;
     if (!module && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_MOD_NOT_FOUND);
     loaded[name] = module;
@@ -62,6 +62,19 @@ BOOL GetFileVersionInfoA(LPCSTR file, DWORD handle, DWORD size, LPVOID data) {
 }
 BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT length) {
     static const auto entry = Entry<decltype(&::VerQueryValueA)>("VERSION.DLL", "VerQueryValueA");
+    return entry ? entry(block, subBlock, buffer, length) : FALSE;
+}
+
+DWORD GetFileVersionInfoSizeW(LPCWSTR file, LPDWORD handle) {
+    static const auto entry = Entry<decltype(&::GetFileVersionInfoSizeW)>("VERSION.DLL", "GetFileVersionInfoSizeW");
+    return entry ? entry(file, handle) : 0;
+}
+BOOL GetFileVersionInfoW(LPCWSTR file, DWORD handle, DWORD size, LPVOID data) {
+    static const auto entry = Entry<decltype(&::GetFileVersionInfoW)>("VERSION.DLL", "GetFileVersionInfoW");
+    return entry ? entry(file, handle, size, data) : FALSE;
+}
+BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT length) {
+    static const auto entry = Entry<decltype(&::VerQueryValueW)>("VERSION.DLL", "VerQueryValueW");
     return entry ? entry(block, subBlock, buffer, length) : FALSE;
 }
 
@@ -95,6 +108,22 @@ int SHFileOperationA(LPSHFILEOPSTRUCTA operation) {
     static const auto entry = Entry<decltype(&::SHFileOperationA)>("SHELL32.DLL", "SHFileOperationA");
     return entry ? entry(operation) : static_cast<int>(GetLastError());
 }
+HINSTANCE ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder, INT show) {
+    static const auto entry = Entry<decltype(&::ShellExecuteW)>("SHELL32.DLL", "ShellExecuteW");
+    return entry ? entry(window, verb, file, parameters, folder, show) : nullptr;
+}
+BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
+    static const auto entry = Entry<decltype(&::ShellExecuteExW)>("SHELL32.DLL", "ShellExecuteExW");
+    return entry ? entry(info) : FALSE;
+}
+int SHFileOperationW(LPSHFILEOPSTRUCTW operation) {
+    static const auto entry = Entry<decltype(&::SHFileOperationW)>("SHELL32.DLL", "SHFileOperationW");
+    return entry ? entry(operation) : static_cast<int>(GetLastError());
+}
+BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE items, LPWSTR path) {
+    static const auto entry = Entry<decltype(&::SHGetPathFromIDListW)>("SHELL32.DLL", "SHGetPathFromIDListW");
+    return entry ? entry(items, path) : FALSE;
+}
 void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2) {
     static const auto entry = Entry<decltype(&::SHChangeNotify)>("SHELL32.DLL", "SHChangeNotify");
     if (entry) entry(event, flags, item1, item2);
@@ -114,10 +143,6 @@ BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path) {
 PIDLIST_ABSOLUTE SHBrowseForFolderA(_browseinfoA* info) {
     static const auto entry = Entry<decltype(&::SHBrowseForFolderA)>("SHELL32.DLL", "SHBrowseForFolderA");
     return entry ? entry(info) : nullptr;
-}
-BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE items, LPWSTR path) {
-    static const auto entry = Entry<decltype(&::SHGetPathFromIDListW)>("SHELL32.DLL", "SHGetPathFromIDListW");
-    return entry ? entry(items, path) : FALSE;
 }
 PIDLIST_ABSOLUTE SHBrowseForFolderW(_browseinfoW* info) {
     static const auto entry = Entry<decltype(&::SHBrowseForFolderW)>("SHELL32.DLL", "SHBrowseForFolderW");

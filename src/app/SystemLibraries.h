@@ -4,6 +4,7 @@
 // folder and never by bare name: a setup program runs from download folders
 // full of other files, and a bare name is looked for in the program's own
 // folder first, where a planted VERSION.DLL or SHELL32.DLL would be loaded.
+// The A entry points serve Windows 95/98/Me only, through src/app/Win932.
 // Each library is loaded once, on first use, and stays for the process's
 // life. A function whose library or entry point cannot be found fails the
 // way the real one reports a failure (FALSE, null, an error HRESULT or
@@ -34,6 +35,9 @@ HMODULE SystemLibrary(const char* name);
 DWORD GetFileVersionInfoSizeA(LPCSTR file, LPDWORD handle);
 BOOL GetFileVersionInfoA(LPCSTR file, DWORD handle, DWORD size, LPVOID data);
 BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT length);
+DWORD GetFileVersionInfoSizeW(LPCWSTR file, LPDWORD handle);
+BOOL GetFileVersionInfoW(LPCWSTR file, DWORD handle, DWORD size, LPVOID data);
+BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT length);
 
 // LZ32.DLL
 INT LZOpenFileA(LPSTR file, LPOFSTRUCT info, WORD style);
@@ -45,12 +49,15 @@ INT GetExpandedNameA(LPSTR source, LPSTR buffer);
 HINSTANCE ShellExecuteA(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR folder, INT show);
 BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info);
 int SHFileOperationA(LPSHFILEOPSTRUCTA operation);
+HINSTANCE ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder, INT show);
+BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
+int SHFileOperationW(LPSHFILEOPSTRUCTW operation);
+BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE items, LPWSTR path);
 void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2);
 HRESULT SHGetMalloc(IMalloc** malloc);
 HRESULT SHGetSpecialFolderLocation(HWND window, int csidl, PIDLIST_ABSOLUTE* items);
 BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path);
 PIDLIST_ABSOLUTE SHBrowseForFolderA(_browseinfoA* info);
-BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE items, LPWSTR path);
 PIDLIST_ABSOLUTE SHBrowseForFolderW(_browseinfoW* info);
 
 // OLE32.DLL

@@ -1,5 +1,16 @@
 #include "app/Win932.h"
 
+#include <lzexpand.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <cstring>
+#include <iterator>
+
+#include "app/Handles.h"
+#include "app/SystemLibraries.h"
+
 namespace win932 {
 
 namespace {
@@ -77,4 +88,652 @@ DWORD GetFileAttributes932(const std::string& name) {
 BOOL SetFileAttributes932(const std::string& name, DWORD attributes) {
     return WideSystem() ? SetFileAttributesW(Wide(name).c_str(), attributes)
                         : SetFileAttributesA(name.c_str(), attributes);
+}
+
+BOOL GetFileAttributesEx932(const std::string& name, WIN32_FILE_ATTRIBUTE_DATA* data) {
+    return WideSystem() ? GetFileAttributesExW(Wide(name).c_str(), GetFileExInfoStandard, data)
+                        : GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, data);
+}
+
+BOOL CopyFile932(const std::string& source, const std::string& target, BOOL failIfExists) {
+    return WideSystem() ? CopyFileW(Wide(source).c_str(), Wide(target).c_str(), failIfExists)
+                        : CopyFileA(source.c_str(), target.c_str(), failIfExists);
+}
+
+BOOL MoveFile932(const std::string& source, const std::string& target) {
+    return WideSystem() ? MoveFileW(Wide(source).c_str(), Wide(target).c_str())
+                        : MoveFileA(source.c_str(), target.c_str());
+}
+
+BOOL MoveFileEx932(const std::string& source, const std::string& target, DWORD flags) {
+    if (WideSystem()) {
+        const std::wstring wideTarget = Wide(target);
+        return MoveFileExW(Wide(source).c_str(), target.empty() ? nullptr : wideTarget.c_str(), flags);
+    }
+    return MoveFileExA(source.c_str(), target.empty() ? nullptr : target.c_str(), flags);
+}
+
+BOOL CreateDirectory932(const std::string& name, SECURITY_ATTRIBUTES* security) {
+    return WideSystem() ? CreateDirectoryW(Wide(name).c_str(), security) : CreateDirectoryA(name.c_str(), security);
+}
+
+BOOL RemoveDirectory932(const std::string& name) {
+    return WideSystem() ? RemoveDirectoryW(Wide(name).c_str()) : RemoveDirectoryA(name.c_str());
+}
+
+BOOL SetCurrentDirectory932(const std::string& name) {
+    return WideSystem() ? SetCurrentDirectoryW(Wide(name).c_str()) : SetCurrentDirectoryA(name.c_str());
+}
+
+namespace {
+
+// Copies text with its null into a fixed field; false when it does not fit.
+template <size_t N>
+bool Fill(char (&field)[N], const std::string& text) {
+    if (text.size() >= N) return false;
+    text.copy(field, text.size());
+    field[text.size()] = '\0';
+    return true;
+}
+
+void FindRecordFromWide(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA* data) {
+    data->dwFileAttributes = wide.dwFileAttributes;
+    data->ftCreationTime = wide.ftCreationTime;
+    data->ftLastAccessTime = wide.ftLastAccessTime;
+    data->ftLastWriteTime = wide.ftLastWriteTime;
+    data->nFileSizeHigh = wide.nFileSizeHigh;
+    data->nFileSizeLow = wide.nFileSizeLow;
+    data->dwReserved0 = wide.dwReserved0;
+    data->dwReserved1 = wide.dwReserved1;
+    std::string name, alternate;
+    const bool alternateOk = win932::Narrow(wide.cAlternateFileName, alternate) && Fill(data->cAlternateFileName, alternate);
+    if (!alternateOk) data->cAlternateFileName[0] = '\0';
+    if (win932::Narrow(wide.cFileName, name) && Fill(data->cFileName, name)) return;
+    // A name that is not ours to use: its short name, or one that matches nothing.
+    if (alternateOk && data->cAlternateFileName[0]) {
+        Fill(data->cFileName, alternate);
+        return;
+    }
+    Fill(data->cFileName, std::string("?"));
+}
+
+}  // namespace
+
+HANDLE FindFirstFile932(const std::string& pattern, WIN32_FIND_DATAA* data) {
+    if (!WideSystem()) return FindFirstFileA(pattern.c_str(), data);
+    WIN32_FIND_DATAW wide;
+    const HANDLE find = FindFirstFileW(Wide(pattern).c_str(), &wide);
+    if (find != INVALID_HANDLE_VALUE) FindRecordFromWide(wide, data);
+    return find;
+}
+
+BOOL FindNextFile932(HANDLE find, WIN32_FIND_DATAA* data) {
+    if (!WideSystem()) return FindNextFileA(find, data);
+    WIN32_FIND_DATAW wide;
+    if (!FindNextFileW(find, &wide)) return FALSE;
+    FindRecordFromWide(wide, data);
+    return TRUE;
+}
+
+namespace {
+
+// Calls a path function with a buffer grown until the result fits; the
+// function returns the length written, or the size needed when it did not fit.
+template <typename Char, typename Call>
+std::basic_string<Char> Grown(Call call) {
+    std::vector<Char> buffer(MAX_PATH + 1);
+    for (;;) {
+        SetLastError(ERROR_SUCCESS);
+        const DWORD n = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_GEN_FAILURE);
+            return {};
+        }
+        if (n < buffer.size()) return std::basic_string<Char>(buffer.data(), n);
+        if (buffer.size() >= 32768) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return {};
+        }
+        buffer.resize(std::max<size_t>(n + 1, buffer.size() * 2));
+    }
+}
+
+// A path the system gave: its CP932 form, or empty with kNoCp932Form.
+std::string FromSystem(const std::wstring& path) {
+    if (path.empty()) return {};
+    std::string out;
+    if (win932::PathFromSystem(path, out)) return out;
+    SetLastError(win932::kNoCp932Form);
+    return {};
+}
+
+}  // namespace
+
+std::string GetFullPathName932(const std::string& path) {
+    if (!WideSystem())
+        return Grown<char>([&](char* out, DWORD size) { return GetFullPathNameA(path.c_str(), size, out, nullptr); });
+    const std::wstring wide = Wide(path);
+    return FromSystem(
+        Grown<wchar_t>([&](wchar_t* out, DWORD size) { return GetFullPathNameW(wide.c_str(), size, out, nullptr); }));
+}
+
+std::string GetLongPathName932(const std::string& path) {
+    if (!WideSystem())
+        return Grown<char>([&](char* out, DWORD size) { return GetLongPathNameA(path.c_str(), out, size); });
+    const std::wstring wide = Wide(path);
+    const std::wstring longPath =
+        Grown<wchar_t>([&](wchar_t* out, DWORD size) { return GetLongPathNameW(wide.c_str(), out, size); });
+    if (longPath.empty()) return {};
+    // A long form CP932 cannot hold: the path as given is the usable one.
+    std::string out;
+    return win932::Narrow(longPath, out) ? out : path;
+}
+
+std::string GetShortPathName932(const std::string& path) {
+    if (!WideSystem())
+        return Grown<char>([&](char* out, DWORD size) { return GetShortPathNameA(path.c_str(), out, size); });
+    const std::wstring wide = Wide(path);
+    const std::wstring shortPath =
+        Grown<wchar_t>([&](wchar_t* out, DWORD size) { return GetShortPathNameW(wide.c_str(), out, size); });
+    if (shortPath.empty()) return {};
+    std::string out;
+    if (win932::Narrow(shortPath, out)) return out;
+    SetLastError(win932::kNoCp932Form);
+    return {};
+}
+
+std::string GetTempFileName932(const std::string& folder, const std::string& prefix, UINT unique) {
+    if (!WideSystem()) {
+        char name[MAX_PATH + 1] = {};
+        return GetTempFileNameA(folder.c_str(), prefix.c_str(), unique, name) ? std::string(name) : std::string();
+    }
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!GetTempFileNameW(Wide(folder).c_str(), Wide(prefix).c_str(), unique, name)) return {};
+    // The folder was CP932 and the name the system adds is ASCII.
+    std::string out;
+    if (win932::Narrow(name, out)) return out;
+    SetLastError(win932::kNoCp932Form);
+    return {};
+}
+
+BOOL GetDiskFreeSpace932(const std::string& root, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
+                         DWORD* freeClusters, DWORD* totalClusters) {
+    if (WideSystem())
+        return GetDiskFreeSpaceW(Wide(root).c_str(), sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
+    return GetDiskFreeSpaceA(root.c_str(), sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
+}
+
+BOOL GetDiskFreeSpaceEx932(const std::string& root, ULARGE_INTEGER* available, ULARGE_INTEGER* total,
+                           ULARGE_INTEGER* totalFree) {
+    const bool wide = WideSystem();
+    const HMODULE kernel = wide ? GetModuleHandleW(L"KERNEL32.DLL") : GetModuleHandleA("KERNEL32.DLL");
+    FARPROC entry = kernel ? GetProcAddress(kernel, wide ? "GetDiskFreeSpaceExW" : "GetDiskFreeSpaceExA") : nullptr;
+    if (!entry) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    if (wide) {
+        const auto function = reinterpret_cast<decltype(&::GetDiskFreeSpaceExW)>(reinterpret_cast<void (*)()>(entry));
+        return function(Wide(root).c_str(), available, total, totalFree);
+    }
+    const auto function = reinterpret_cast<decltype(&::GetDiskFreeSpaceExA)>(reinterpret_cast<void (*)()>(entry));
+    return function(root.c_str(), available, total, totalFree);
+}
+
+namespace win932 {
+
+bool AnsiPathForSystem(const std::string& path, std::string& out) {
+    out = path;
+    if (!WideSystem() || std::all_of(path.begin(), path.end(), [](char c) { return (c & 0x80) == 0; })) return true;
+    const std::wstring wide = Wide(path);
+    const std::wstring shortPath =
+        Grown<wchar_t>([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(wide.c_str(), buffer, size); });
+    if (shortPath.empty()) return false;
+    // The ANSI function reads its argument in the system's code page.
+    const int size = static_cast<int>(shortPath.size());
+    BOOL lost = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(), size, nullptr, 0, nullptr, &lost);
+    if (n <= 0 || lost) return false;
+    out.assign(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(), size, out.data(), n, nullptr, &lost);
+    return !lost;
+}
+
+}  // namespace win932
+
+INT LZOpenFile932(const std::string& name, OFSTRUCT* info, WORD style) {
+    if (WideSystem() && (style & OF_CREATE)) {
+        // Created now, so that the name has a short form to be opened by.
+        FileHandle created(CreateFile932(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    std::string ansi;
+    if (!win932::AnsiPathForSystem(name, ansi)) {
+        *info = OFSTRUCT{};
+        info->nErrCode = static_cast<WORD>(win932::kNoCp932Form);
+        return LZERROR_BADINHANDLE;
+    }
+    return syslib::LZOpenFileA(ansi.data(), info, style);
+}
+
+std::string GetExpandedName932(const std::string& name) {
+    std::string ansi;
+    if (!win932::AnsiPathForSystem(name, ansi)) return name;
+    std::string source = ansi;
+    std::vector<char> expanded(std::max<size_t>(ansi.size() + 16, 256), '\0');
+    if (syslib::GetExpandedNameA(source.data(), expanded.data()) < 0) return name;
+    const std::string result(expanded.data());
+    if (ansi == name) return result;
+    // Asked by the short name: the recorded last character goes onto the
+    // name as given, which is what the call does to a name it can read.
+    if (result.size() != ansi.size() || result.compare(0, ansi.size() - 1, ansi, 0, ansi.size() - 1) != 0 ||
+        (result.back() & 0x80) || name.empty())
+        return name;
+    return name.substr(0, name.size() - 1) + result.back();
+}
+
+std::string GetTempPath932() {
+    if (!WideSystem()) return Grown<char>([](char* out, DWORD size) { return GetTempPathA(size, out); });
+    return FromSystem(Grown<wchar_t>([](wchar_t* out, DWORD size) { return GetTempPathW(size, out); }));
+}
+
+std::string GetWindowsDirectory932() {
+    if (!WideSystem()) return Grown<char>([](char* out, DWORD size) { return GetWindowsDirectoryA(out, size); });
+    return FromSystem(Grown<wchar_t>([](wchar_t* out, DWORD size) { return GetWindowsDirectoryW(out, size); }));
+}
+
+std::string GetSystemDirectory932() {
+    if (!WideSystem()) return Grown<char>([](char* out, DWORD size) { return GetSystemDirectoryA(out, size); });
+    return FromSystem(Grown<wchar_t>([](wchar_t* out, DWORD size) { return GetSystemDirectoryW(out, size); }));
+}
+
+std::string GetModuleFileName932(HMODULE module) {
+    // A name that filled the buffer may have been cut: asked again, larger.
+    if (!WideSystem())
+        return Grown<char>([&](char* out, DWORD size) {
+            const DWORD n = GetModuleFileNameA(module, out, size);
+            return n >= size ? size : n;
+        });
+    return FromSystem(Grown<wchar_t>([&](wchar_t* out, DWORD size) {
+        const DWORD n = GetModuleFileNameW(module, out, size);
+        return n >= size ? size : n;
+    }));
+}
+
+std::string SHGetPathFromIDList932(PCIDLIST_ABSOLUTE items) {
+    if (!WideSystem()) {
+        char path[MAX_PATH + 1] = {};
+        return syslib::SHGetPathFromIDListA(items, path) ? std::string(path) : std::string();
+    }
+    wchar_t path[MAX_PATH + 1] = {};
+    if (!syslib::SHGetPathFromIDListW(items, path)) return {};
+    return FromSystem(path);
+}
+
+namespace {
+
+// The command line cut into its arguments, each with the blanks before it,
+// by the rules programs read it by: blanks outside quotes end an argument.
+std::vector<std::wstring> CommandLinePieces(const std::wstring& line) {
+    std::vector<std::wstring> pieces;
+    size_t i = 0;
+    while (i < line.size()) {
+        const size_t start = i;
+        while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
+        bool quoted = false;
+        while (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
+            if (line[i] == L'"') quoted = !quoted;
+            ++i;
+        }
+        pieces.push_back(line.substr(start, i - start));
+    }
+    return pieces;
+}
+
+}  // namespace
+
+bool GetCommandLine932(std::string& text) {
+    if (!WideSystem()) {
+        text = GetCommandLineA();
+        return true;
+    }
+    const std::wstring line = GetCommandLineW();
+    if (win932::Narrow(line, text)) return true;
+    // An argument CP932 cannot hold can only be a path: its short name.
+    std::string result;
+    bool ok = true;
+    for (const std::wstring& piece : CommandLinePieces(line)) {
+        std::string narrow;
+        if (win932::Narrow(piece, narrow)) {
+            result += narrow;
+            continue;
+        }
+        const size_t first = piece.find_first_not_of(L" \t");
+        std::wstring argument = piece.substr(first);
+        const bool quoted = argument.size() >= 2 && argument.front() == L'"' && argument.back() == L'"';
+        if (quoted) argument = argument.substr(1, argument.size() - 2);
+        std::string shortPath;
+        std::wstring shortWide = Grown<wchar_t>(
+            [&](wchar_t* out, DWORD size) { return GetShortPathNameW(argument.c_str(), out, size); });
+        if (shortWide.empty() || !win932::Narrow(shortWide, shortPath)) {
+            ok = false;
+            result += win932::NarrowForDisplay(piece);
+            continue;
+        }
+        result += win932::NarrowForDisplay(piece.substr(0, first)) + (quoted ? "\"" + shortPath + "\"" : shortPath);
+    }
+    text = result;
+    if (!ok) SetLastError(win932::kNoCp932Form);
+    return ok;
+}
+
+std::string FormatMessage932(DWORD code) {
+    constexpr DWORD kFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    std::string message;
+    if (!WideSystem()) {
+        char* text = nullptr;
+        const DWORD n = FormatMessageA(kFlags, nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+        if (n && text) message.assign(text, n);
+        if (text) LocalFree(text);
+        return message;
+    }
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(kFlags, nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (n && text) message = win932::NarrowForDisplay(std::wstring_view(text, n));
+    if (text) LocalFree(text);
+    return message;
+}
+
+std::string LCMapString932(const std::string& text, DWORD flags) {
+    if (text.empty()) return text;
+    const int size = static_cast<int>(text.size());
+    if (!WideSystem()) {
+        const int n = LCMapStringA(LOCALE_SYSTEM_DEFAULT, flags, text.data(), size, nullptr, 0);
+        if (n <= 0) return text;
+        std::vector<char> buffer(static_cast<size_t>(n) + 1, '\0');
+        if (LCMapStringA(LOCALE_SYSTEM_DEFAULT, flags, text.data(), size, buffer.data(), n) == 0) return text;
+        return std::string(buffer.data());
+    }
+    const std::wstring wide = Wide(text);
+    const int wideSize = static_cast<int>(wide.size());
+    const int n = LCMapStringW(win932::kJapanese, flags, wide.data(), wideSize, nullptr, 0);
+    if (n <= 0) return text;
+    std::wstring mapped(static_cast<size_t>(n), L'\0');
+    if (LCMapStringW(win932::kJapanese, flags, wide.data(), wideSize, mapped.data(), n) == 0) return text;
+    // Stops at a null as the ANSI call's result was read.
+    mapped.resize(std::wcslen(mapped.c_str()));
+    std::string out;
+    return win932::Narrow(mapped, out) ? out : text;
+}
+
+BOOL GetVersionEx932(OSVERSIONINFOA* info) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!WideSystem()) return GetVersionExA(info);
+    OSVERSIONINFOW wide{};
+    wide.dwOSVersionInfoSize = sizeof wide;
+    if (!GetVersionExW(&wide)) return FALSE;
+#pragma GCC diagnostic pop
+    info->dwMajorVersion = wide.dwMajorVersion;
+    info->dwMinorVersion = wide.dwMinorVersion;
+    info->dwBuildNumber = wide.dwBuildNumber;
+    info->dwPlatformId = wide.dwPlatformId;
+    const std::string servicePack = win932::NarrowForDisplay(wide.szCSDVersion);
+    std::fill(std::begin(info->szCSDVersion), std::end(info->szCSDVersion), '\0');
+    servicePack.copy(info->szCSDVersion, std::min(servicePack.size(), sizeof info->szCSDVersion - 1));
+    return TRUE;
+}
+
+bool GetFileVersionInfo932(const std::string& file, std::vector<BYTE>& block) {
+    block.clear();
+    DWORD ignored = 0;
+    const std::wstring wide = Wide(file);
+    const DWORD size = WideSystem() ? syslib::GetFileVersionInfoSizeW(wide.c_str(), &ignored)
+                                    : syslib::GetFileVersionInfoSizeA(file.c_str(), &ignored);
+    if (size == 0) return false;
+    block.assign(size, 0);
+    const BOOL got = WideSystem() ? syslib::GetFileVersionInfoW(wide.c_str(), 0, size, block.data())
+                                  : syslib::GetFileVersionInfoA(file.c_str(), 0, size, block.data());
+    if (!got) block.clear();
+    return got != FALSE;
+}
+
+bool VerQueryString932(const std::vector<BYTE>& block, const std::string& subBlock, std::string& value) {
+    value.clear();
+    if (block.empty()) return false;
+    void* found = nullptr;
+    UINT length = 0;
+    if (!WideSystem()) {
+        if (!syslib::VerQueryValueA(block.data(), subBlock.c_str(), &found, &length) || !found) return false;
+        value.assign(static_cast<const char*>(found), strnlen(static_cast<const char*>(found), length));
+        return true;
+    }
+    if (!syslib::VerQueryValueW(block.data(), Wide(subBlock).c_str(), &found, &length) || !found) return false;
+    const auto* text = static_cast<const wchar_t*>(found);
+    return win932::Narrow(std::wstring_view(text, wcsnlen(text, length)), value);
+}
+
+namespace {
+
+bool StringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// Null for the default value, as the functions expect it.
+const wchar_t* ValueName(const std::wstring& name) { return name.empty() ? nullptr : name.c_str(); }
+const char* ValueName(const std::string& name) { return name.empty() ? nullptr : name.c_str(); }
+
+}  // namespace
+
+LONG RegOpenKeyEx932(HKEY key, const std::string& subkey, DWORD options, REGSAM access, HKEY* result) {
+    return WideSystem() ? RegOpenKeyExW(key, Wide(subkey).c_str(), options, access, result)
+                        : RegOpenKeyExA(key, subkey.c_str(), options, access, result);
+}
+
+LONG RegCreateKeyEx932(HKEY key, const std::string& subkey, DWORD options, REGSAM access,
+                       SECURITY_ATTRIBUTES* security, HKEY* result, DWORD* disposition) {
+    if (WideSystem())
+        return RegCreateKeyExW(key, Wide(subkey).c_str(), 0, nullptr, options, access, security, result, disposition);
+    return RegCreateKeyExA(key, subkey.c_str(), 0, nullptr, options, access, security, result, disposition);
+}
+
+LONG RegDeleteKey932(HKEY key, const std::string& subkey) {
+    return WideSystem() ? RegDeleteKeyW(key, Wide(subkey).c_str()) : RegDeleteKeyA(key, subkey.c_str());
+}
+
+LONG RegDeleteValue932(HKEY key, const std::string& name) {
+    return WideSystem() ? RegDeleteValueW(key, ValueName(Wide(name))) : RegDeleteValueA(key, ValueName(name));
+}
+
+LONG RegEnumKeyEx932(HKEY key, DWORD index, std::string& name) {
+    name.clear();
+    for (DWORD room = 256;; room *= 2) {
+        DWORD length = room;
+        LONG result = ERROR_SUCCESS;
+        if (WideSystem()) {
+            std::wstring wide(room, L'\0');
+            result = RegEnumKeyExW(key, index, wide.data(), &length, nullptr, nullptr, nullptr, nullptr);
+            if (result == ERROR_SUCCESS && !win932::Narrow(std::wstring_view(wide.data(), length), name))
+                result = win932::kNoCp932Form;
+        } else {
+            std::string ansi(room, '\0');
+            result = RegEnumKeyExA(key, index, ansi.data(), &length, nullptr, nullptr, nullptr, nullptr);
+            if (result == ERROR_SUCCESS) name.assign(ansi.data(), length);
+        }
+        if (result != ERROR_MORE_DATA || room >= 65536) return result;
+    }
+}
+
+LONG RegQueryInfoKey932(HKEY key, DWORD* subkeys, DWORD* values) {
+    if (WideSystem())
+        return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, subkeys, nullptr, nullptr, values, nullptr, nullptr,
+                                nullptr, nullptr);
+    return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, subkeys, nullptr, nullptr, values, nullptr, nullptr,
+                            nullptr, nullptr);
+}
+
+LONG RegSetValueEx932(HKEY key, const std::string& name, DWORD type, const BYTE* data, DWORD size) {
+    if (!WideSystem()) return RegSetValueExA(key, ValueName(name), 0, type, data, size);
+    const std::wstring wideName = Wide(name);
+    if (!StringType(type)) return RegSetValueExW(key, ValueName(wideName), 0, type, data, size);
+    std::wstring text = Wide(std::string_view(reinterpret_cast<const char*>(data), size));
+    // The stored size counts the terminating null, which a caller may leave off.
+    if (text.empty() || text.back() != L'\0') text.push_back(L'\0');
+    return RegSetValueExW(key, ValueName(wideName), 0, type, reinterpret_cast<const BYTE*>(text.data()),
+                          static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+}
+
+LONG RegQueryValueEx932(HKEY key, const std::string& name, DWORD* type, std::string& data) {
+    data.clear();
+    DWORD kind = REG_NONE;
+    // The value may grow between the calls: asked until it fits.
+    for (DWORD room = 256;; ) {
+        std::string buffer(room, '\0');
+        DWORD got = room;
+        const LONG result = WideSystem()
+                                ? RegQueryValueExW(key, ValueName(Wide(name)), nullptr, &kind,
+                                                   reinterpret_cast<BYTE*>(buffer.data()), &got)
+                                : RegQueryValueExA(key, ValueName(name), nullptr, &kind,
+                                                   reinterpret_cast<BYTE*>(buffer.data()), &got);
+        if (result == ERROR_MORE_DATA) {
+            room = std::max(got, room * 2);
+            continue;
+        }
+        if (result != ERROR_SUCCESS) return result;
+        if (type) *type = kind;
+        buffer.resize(std::min(got, room));
+        if (!WideSystem() || !StringType(kind)) {
+            data = buffer;
+            return ERROR_SUCCESS;
+        }
+        const std::wstring_view wide(reinterpret_cast<const wchar_t*>(buffer.data()), buffer.size() / sizeof(wchar_t));
+        if (!win932::Narrow(wide, data)) {
+            data.clear();
+            return win932::kNoCp932Form;
+        }
+        return ERROR_SUCCESS;
+    }
+}
+
+HMODULE LoadLibraryEx932(const std::string& name, DWORD flags) {
+    return WideSystem() ? LoadLibraryExW(Wide(name).c_str(), nullptr, flags)
+                        : LoadLibraryExA(name.c_str(), nullptr, flags);
+}
+
+HANDLE CreateMutex932(SECURITY_ATTRIBUTES* security, BOOL initialOwner, const std::string& name) {
+    return WideSystem() ? CreateMutexW(security, initialOwner, Wide(name).c_str())
+                        : CreateMutexA(security, initialOwner, name.c_str());
+}
+
+HANDLE OpenMutex932(DWORD access, BOOL inherit, const std::string& name) {
+    return WideSystem() ? OpenMutexW(access, inherit, Wide(name).c_str()) : OpenMutexA(access, inherit, name.c_str());
+}
+
+BOOL LookupPrivilegeValue932(const std::string& name, LUID* luid) {
+    return WideSystem() ? LookupPrivilegeValueW(nullptr, Wide(name).c_str(), luid)
+                        : LookupPrivilegeValueA(nullptr, name.c_str(), luid);
+}
+
+void GetStartupInfo932(STARTUPINFOA* info) {
+    if (!WideSystem()) {
+        GetStartupInfoA(info);
+    } else {
+        STARTUPINFOW wide{};
+        wide.cb = sizeof wide;
+        GetStartupInfoW(&wide);
+        *info = STARTUPINFOA{};
+        info->dwX = wide.dwX;
+        info->dwY = wide.dwY;
+        info->dwXSize = wide.dwXSize;
+        info->dwYSize = wide.dwYSize;
+        info->dwXCountChars = wide.dwXCountChars;
+        info->dwYCountChars = wide.dwYCountChars;
+        info->dwFillAttribute = wide.dwFillAttribute;
+        info->dwFlags = wide.dwFlags;
+        info->wShowWindow = wide.wShowWindow;
+        info->hStdInput = wide.hStdInput;
+        info->hStdOutput = wide.hStdOutput;
+        info->hStdError = wide.hStdError;
+    }
+    info->cb = sizeof *info;
+}
+
+BOOL CreateProcess932(const std::string& application, const std::string& commandLine, SECURITY_ATTRIBUTES* process,
+                      SECURITY_ATTRIBUTES* thread, BOOL inherit, DWORD flags, const std::string& folder,
+                      STARTUPINFOA* startup, PROCESS_INFORMATION* info) {
+    if (!WideSystem()) {
+        std::string line = commandLine;  // the function may write into it
+        return CreateProcessA(application.c_str(), line.empty() ? nullptr : line.data(), process, thread, inherit,
+                              flags, nullptr, folder.empty() ? nullptr : folder.c_str(), startup, info);
+    }
+    std::wstring line = Wide(commandLine);
+    const std::wstring wideFolder = Wide(folder);
+    const std::wstring desktop = startup->lpDesktop ? Wide(startup->lpDesktop) : std::wstring();
+    const std::wstring title = startup->lpTitle ? Wide(startup->lpTitle) : std::wstring();
+    STARTUPINFOW wide{};
+    static_assert(sizeof wide == sizeof *startup, "the two start-up records differ only in their text types");
+    std::memcpy(&wide, startup, sizeof wide);
+    wide.cb = sizeof wide;
+    wide.lpReserved = nullptr;
+    wide.lpDesktop = startup->lpDesktop ? const_cast<wchar_t*>(desktop.c_str()) : nullptr;
+    wide.lpTitle = startup->lpTitle ? const_cast<wchar_t*>(title.c_str()) : nullptr;
+    return CreateProcessW(Wide(application).c_str(), line.empty() ? nullptr : line.data(), process, thread, inherit,
+                          flags, nullptr, folder.empty() ? nullptr : wideFolder.c_str(), &wide, info);
+}
+
+HINSTANCE ShellExecute932(HWND window, const std::string& verb, const std::string& file,
+                          const std::string& parameters, const std::string& folder, INT show) {
+    if (!WideSystem())
+        return syslib::ShellExecuteA(window, verb.empty() ? nullptr : verb.c_str(), file.c_str(),
+                                     parameters.empty() ? nullptr : parameters.c_str(),
+                                     folder.empty() ? nullptr : folder.c_str(), show);
+    const std::wstring wideVerb = Wide(verb), wideParameters = Wide(parameters), wideFolder = Wide(folder);
+    return syslib::ShellExecuteW(window, verb.empty() ? nullptr : wideVerb.c_str(), Wide(file).c_str(),
+                                 parameters.empty() ? nullptr : wideParameters.c_str(),
+                                 folder.empty() ? nullptr : wideFolder.c_str(), show);
+}
+
+BOOL ShellExecuteEx932(SHELLEXECUTEINFOA* info) {
+    if (!WideSystem()) return syslib::ShellExecuteExA(info);
+    auto widened = [](const char* text) { return text ? Wide(text) : std::wstring(); };
+    auto pointer = [](const char* original, const std::wstring& wide) { return original ? wide.c_str() : nullptr; };
+    const std::wstring verb = widened(info->lpVerb), file = widened(info->lpFile),
+                       parameters = widened(info->lpParameters), folder = widened(info->lpDirectory);
+    SHELLEXECUTEINFOW wide{};
+    wide.cbSize = sizeof wide;
+    wide.fMask = info->fMask;
+    wide.hwnd = info->hwnd;
+    wide.lpVerb = pointer(info->lpVerb, verb);
+    wide.lpFile = pointer(info->lpFile, file);
+    wide.lpParameters = pointer(info->lpParameters, parameters);
+    wide.lpDirectory = pointer(info->lpDirectory, folder);
+    wide.nShow = info->nShow;
+    const BOOL ok = syslib::ShellExecuteExW(&wide);
+    const DWORD error = GetLastError();
+    info->hInstApp = wide.hInstApp;
+    info->hProcess = wide.hProcess;
+    SetLastError(error);
+    return ok;
+}
+
+int SHFileOperation932(SHFILEOPSTRUCTA* operation) {
+    if (!WideSystem()) return syslib::SHFileOperationA(operation);
+    // Each list runs to its double null; the nulls go across with it.
+    auto list = [](const char* names) {
+        if (!names) return std::wstring();
+        const char* end = names;
+        while (end[0] || end[1]) ++end;
+        return Wide(std::string_view(names, static_cast<size_t>(end - names) + 2));
+    };
+    const std::wstring from = list(operation->pFrom), to = list(operation->pTo);
+    const std::wstring title = operation->lpszProgressTitle ? Wide(operation->lpszProgressTitle) : std::wstring();
+    SHFILEOPSTRUCTW wide{};
+    wide.hwnd = operation->hwnd;
+    wide.wFunc = operation->wFunc;
+    wide.pFrom = operation->pFrom ? from.c_str() : nullptr;
+    wide.pTo = operation->pTo ? to.c_str() : nullptr;
+    wide.fFlags = operation->fFlags;
+    wide.lpszProgressTitle = operation->lpszProgressTitle ? title.c_str() : nullptr;
+    const int result = syslib::SHFileOperationW(&wide);
+    const DWORD error = GetLastError();
+    operation->fAnyOperationsAborted = wide.fAnyOperationsAborted;
+    SetLastError(error);
+    return result;
 }

@@ -10,11 +10,14 @@
 // called as it always was.
 //
 // Nothing outside this module hands a text to an ANSI Windows function or
-// takes one from it; tests/app/Win932Boundary_test.cpp checks the objects.
+// takes one from it; tests/boundary/check-ansi-calls.sh checks the objects.
 #include <windows.h>
+#include <shellapi.h>
+#include <shtypes.h>
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace win932 {
 
@@ -46,6 +49,16 @@ std::string NarrowForDisplay(std::wstring_view text);
 // a wrong path).
 bool PathFromSystem(const std::wstring& path, std::string& out);
 
+// The last error set by the functions below that return a path of the
+// system's when the path has no CP932 form and no short name either.
+inline constexpr DWORD kNoCp932Form = ERROR_NO_UNICODE_TRANSLATION;
+
+// For an ANSI function without a wide form (LZ32's): the path in the system's
+// code page, which is how that function reads it. On the NT family a path
+// that is not plain ASCII goes by its short name; false when there is none or
+// it does not fit the system's code page either.
+bool AnsiPathForSystem(const std::string& path, std::string& out);
+
 }  // namespace win932
 
 // --- Files and folders -------------------------------------------------------
@@ -54,6 +67,100 @@ HANDLE CreateFile932(const std::string& name, DWORD access, DWORD share, SECURIT
 BOOL DeleteFile932(const std::string& name);
 DWORD GetFileAttributes932(const std::string& name);
 BOOL SetFileAttributes932(const std::string& name, DWORD attributes);
+BOOL GetFileAttributesEx932(const std::string& name, WIN32_FILE_ATTRIBUTE_DATA* data);
+BOOL CopyFile932(const std::string& source, const std::string& target, BOOL failIfExists);
+BOOL MoveFile932(const std::string& source, const std::string& target);
+// An empty target with MOVEFILE_DELAY_UNTIL_REBOOT deletes source at restart.
+BOOL MoveFileEx932(const std::string& source, const std::string& target, DWORD flags);
+BOOL CreateDirectory932(const std::string& name, SECURITY_ATTRIBUTES* security);
+BOOL RemoveDirectory932(const std::string& name);
+BOOL SetCurrentDirectory932(const std::string& name);
+// The find record in CP932. A name found on disk that CP932 cannot hold is
+// given by its short name; without one it holds '?' (no file of ours is
+// named so, and no call finds a file by that name).
+HANDLE FindFirstFile932(const std::string& pattern, WIN32_FIND_DATAA* data);
+BOOL FindNextFile932(HANDLE find, WIN32_FIND_DATAA* data);
+// Empty on failure (last error set; kNoCp932Form when the result has no
+// CP932 form and no short name).
+std::string GetFullPathName932(const std::string& path);
+std::string GetLongPathName932(const std::string& path);
+std::string GetShortPathName932(const std::string& path);
+std::string GetTempFileName932(const std::string& folder, const std::string& prefix, UINT unique);
+BOOL GetDiskFreeSpace932(const std::string& root, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
+                         DWORD* freeClusters, DWORD* totalClusters);
+// Looked up at run time (the first Windows 95 has none): FALSE with
+// ERROR_PROC_NOT_FOUND then.
+BOOL GetDiskFreeSpaceEx932(const std::string& root, ULARGE_INTEGER* available, ULARGE_INTEGER* total,
+                           ULARGE_INTEGER* totalFree);
+// LZ32 has no wide functions: these go through AnsiPathForSystem. A path
+// without such a form fails with nErrCode kNoCp932Form. A target to be
+// created is created first, so that it has a short name.
+INT LZOpenFile932(const std::string& name, OFSTRUCT* info, WORD style);
+// The name the compressed file records for itself, or the name unchanged.
+std::string GetExpandedName932(const std::string& name);
+
+// --- Folders and texts the system gives -------------------------------------
+// Each is empty on failure, with the last error set (kNoCp932Form when the
+// folder has no CP932 form and no short name: the caller must stop).
+std::string GetTempPath932();
+std::string GetWindowsDirectory932();
+std::string GetSystemDirectory932();
+std::string GetModuleFileName932(HMODULE module);
+std::string SHGetPathFromIDList932(PCIDLIST_ABSOLUTE items);
+// The process's command line in CP932. False when an argument has no CP932
+// form and no short name; text then holds its display form.
+bool GetCommandLine932(std::string& text);
+// The system's text for a Win32 code, for display (empty when it has none).
+std::string FormatMessage932(DWORD code);
+// LCMapString with the Japanese locale; the text unchanged on failure.
+std::string LCMapString932(const std::string& text, DWORD flags);
+// OSVERSIONINFOA's numbers; its service-pack text for display only.
+BOOL GetVersionEx932(OSVERSIONINFOA* info);
+// The whole version resource of a file; false when it has none.
+bool GetFileVersionInfo932(const std::string& file, std::vector<BYTE>& block);
+// A text value of a version resource ("\\StringFileInfo\\041103a4\\...").
+bool VerQueryString932(const std::vector<BYTE>& block, const std::string& subBlock, std::string& value);
+
+// --- Registry ----------------------------------------------------------------
+// An empty value name is the key's default value.
+LONG RegOpenKeyEx932(HKEY key, const std::string& subkey, DWORD options, REGSAM access, HKEY* result);
+LONG RegCreateKeyEx932(HKEY key, const std::string& subkey, DWORD options, REGSAM access,
+                       SECURITY_ATTRIBUTES* security, HKEY* result, DWORD* disposition);
+LONG RegDeleteKey932(HKEY key, const std::string& subkey);
+LONG RegDeleteValue932(HKEY key, const std::string& name);
+LONG RegEnumKeyEx932(HKEY key, DWORD index, std::string& name);
+LONG RegQueryInfoKey932(HKEY key, DWORD* subkeys, DWORD* values);
+// String values (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) are stored as Unicode,
+// so every locale reads them right; data and size are their CP932 bytes with
+// the terminating null(s). Other types are stored as given.
+LONG RegSetValueEx932(HKEY key, const std::string& name, DWORD type, const BYTE* data, DWORD size);
+// data receives the value as the ANSI function would give it: string values
+// as CP932 bytes with their terminating null(s), others as stored. A string
+// value that CP932 cannot hold is kNoCp932Form.
+LONG RegQueryValueEx932(HKEY key, const std::string& name, DWORD* type, std::string& data);
+
+// --- Programs, libraries, shell ----------------------------------------------
+HMODULE LoadLibraryEx932(const std::string& name, DWORD flags);
+HANDLE CreateMutex932(SECURITY_ATTRIBUTES* security, BOOL initialOwner, const std::string& name);
+HANDLE OpenMutex932(DWORD access, BOOL inherit, const std::string& name);
+BOOL LookupPrivilegeValue932(const std::string& name, LUID* luid);
+// The window fields of the caller's start-up record; its texts are left
+// null (a started program then takes the defaults).
+void GetStartupInfo932(STARTUPINFOA* info);
+// An empty command line or folder is passed as null; lpDesktop and lpTitle
+// of startup are passed on.
+BOOL CreateProcess932(const std::string& application, const std::string& commandLine, SECURITY_ATTRIBUTES* process,
+                      SECURITY_ATTRIBUTES* thread, BOOL inherit, DWORD flags, const std::string& folder,
+                      STARTUPINFOA* startup, PROCESS_INFORMATION* info);
+// Empty parameters or folder are passed as null.
+HINSTANCE ShellExecute932(HWND window, const std::string& verb, const std::string& file,
+                          const std::string& parameters, const std::string& folder, INT show);
+// The texts of info are CP932; hInstApp and hProcess come back in it. Only
+// the fields the program sets cross on the NT family: mask, window, verb,
+// file, parameters, folder and show.
+BOOL ShellExecuteEx932(SHELLEXECUTEINFOA* info);
+// pFrom and pTo are CP932 lists, each name ended by a null, the list by two.
+int SHFileOperation932(SHFILEOPSTRUCTA* operation);
 
 // --- Windows -------------------------------------------------------------------
 // Our windows are Unicode windows on the NT family and ANSI ones on 95/98/Me.
@@ -91,7 +198,7 @@ LONG_PTR GetWindowLongPtr932(HWND window, int index);
 LONG_PTR SetWindowLongPtr932(HWND window, int index, LONG_PTR value);
 ULONG_PTR SetClassLongPtr932(HWND window, int index, LONG_PTR value);
 BOOL GetMessage932(MSG& message);
-BOOL PeekMessage932(MSG& message, UINT remove);
+BOOL PeekMessage932(MSG& message, UINT remove, UINT first = 0, UINT last = 0);
 BOOL IsDialogMessage932(HWND dialog, MSG& message);
 LRESULT DispatchMessage932(const MSG& message);
 
@@ -116,6 +223,3 @@ int MessageBox932(HWND owner, const std::string& text, const std::string& captio
 // The shell's folder browser. True with the chosen folder (its CP932 form, or
 // its short name when it has none) when the user picked a file system folder.
 bool BrowseForFolder932(HWND owner, const std::string& title, UINT flags, std::string& folder);
-
-// The program's command line; characters that have no CP932 form become '?'.
-std::string GetCommandLine932();

@@ -109,9 +109,9 @@ BOOL GetMessage932(MSG& message) {
     return WideSystem() ? GetMessageW(&message, nullptr, 0, 0) : GetMessageA(&message, nullptr, 0, 0);
 }
 
-BOOL PeekMessage932(MSG& message, UINT remove) {
-    return WideSystem() ? PeekMessageW(&message, nullptr, 0, 0, remove)
-                        : PeekMessageA(&message, nullptr, 0, 0, remove);
+BOOL PeekMessage932(MSG& message, UINT remove, UINT first, UINT last) {
+    return WideSystem() ? PeekMessageW(&message, nullptr, first, last, remove)
+                        : PeekMessageA(&message, nullptr, first, last, remove);
 }
 
 BOOL IsDialogMessage932(HWND dialog, MSG& message) {
@@ -277,6 +277,3 @@ bool BrowseForFolder932(HWND owner, const std::string& title, UINT flags, std::s
     return true;
 }
 
-std::string GetCommandLine932() {
-    return WideSystem() ? win932::NarrowForDisplay(GetCommandLineW()) : std::string(GetCommandLineA());
-}

@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "app/Handles.h"
+#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 
 namespace {
 
 bool IsReparsePoint(const std::string& path) {
-    const DWORD attrs = GetFileAttributesA(path.c_str());
+    const DWORD attrs = GetFileAttributes932(path);
     return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
@@ -23,12 +24,12 @@ struct Entry {
 std::vector<Entry> ListFolder(const std::string& folder) {
     std::vector<Entry> entries;
     WIN32_FIND_DATAA fd;
-    FindHandle find(FindFirstFileA((AddPathDelimiter(folder, "B") + "*.*").c_str(), &fd));
+    FindHandle find(FindFirstFile932(AddPathDelimiter(folder, "B") + "*.*", &fd));
     if (!find) return entries;
     do {
         const std::string name = fd.cFileName;
         if (name != "." && name != "..") entries.push_back({name, fd.dwFileAttributes});
-    } while (FindNextFileA(find.get(), &fd));
+    } while (FindNextFile932(find.get(), &fd));
     return entries;
 }
 
@@ -55,24 +56,24 @@ bool RemoveTreeNoFollow(const std::string& folder) {
     if (IsReparsePoint(base)) return false;
     for (const Entry& e : ListFolder(base)) {
         const std::string path = base + "\\" + e.name;
-        if (e.attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (e.attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributes932(path, FILE_ATTRIBUTE_NORMAL);
         if (e.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             continue;  // its target belongs to someone else
         } else if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
             RemoveTreeNoFollow(path);
         } else {
-            DeleteFileA(path.c_str());
+            DeleteFile932(path);
         }
     }
-    RemoveDirectoryA(base.c_str());
-    return GetFileAttributesA(base.c_str()) == INVALID_FILE_ATTRIBUTES;
+    RemoveDirectory932(base);
+    return GetFileAttributes932(base) == INVALID_FILE_ATTRIBUTES;
 }
 
 void RemoveWorkFolders(const std::string& tempFolder, const std::string& currentWorkFolder) {
     const std::string current = MapString(RemovePathDelimiter(currentWorkFolder, "B"), LCMAP_UPPERCASE);
     for (int n = 1; n <= 99; ++n) {
         const std::string folder = AddPathDelimiter(tempFolder, "B") + "RVTMP" + std::to_string(n);
-        const DWORD attrs = GetFileAttributesA(folder.c_str());
+        const DWORD attrs = GetFileAttributes932(folder);
         if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) continue;
         if (attrs & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         const bool isCurrent = !current.empty() && MapString(folder, LCMAP_UPPERCASE) == current;

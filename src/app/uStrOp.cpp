@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/MBUtils.h"
+#include "app/Win932.h"
 
 std::string StrLeft(const std::string& text, int count) {
     if (count <= 0) return {};
@@ -45,14 +46,7 @@ std::string RemovePathDelimiter(const std::string& path, const std::string& endF
 
 std::string MapString(const std::string& text, unsigned long mapFlags) {
     if (text.empty()) return text;
-    const int n = LCMapStringA(LOCALE_SYSTEM_DEFAULT, mapFlags, text.data(), static_cast<int>(text.size()),
-                               nullptr, 0);
-    if (n == 0) return text;
-    std::vector<char> buf(static_cast<size_t>(n) + 1, '\0');
-    if (LCMapStringA(LOCALE_SYSTEM_DEFAULT, mapFlags, text.data(), static_cast<int>(text.size()), buf.data(), n) ==
-        0)
-        return text;
-    return std::string(buf.data());
+    return LCMapString932(text, mapFlags);
 }
 
 std::string GetField(const std::string& text, char delimiter, int index) {

@@ -13,7 +13,8 @@ std::string StrMid(const std::string& text, int start);
 std::string AddPathDelimiter(const std::string& path, const std::string& endFlag);
 std::string RemovePathDelimiter(const std::string& path, const std::string& endFlag);
 
-// LCMapStringA for the system default locale; the input unchanged on failure.
+// LCMapString with the Japanese locale, whatever the system's (on 95/98/Me the
+// system default, which is Japanese there); the input unchanged on failure.
 std::string MapString(const std::string& text, unsigned long mapFlags);
 
 // The index-th field (from 1) of a delimited text; empty past the last field.

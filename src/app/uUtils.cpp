@@ -7,6 +7,7 @@
 #include "app/MBUtils.h"
 #include "app/RunLog.h"
 #include "app/SystemLibraries.h"
+#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/Win932.h"
 
@@ -35,34 +36,34 @@ int MsgBox(const std::string& text, const std::string& caption, unsigned flags) 
 void SetMsgBoxResponder(MsgBoxResponder responder) { Responder() = std::move(responder); }
 
 unsigned long CopyFileReset(const std::string& source, const std::string& destination, bool destinationMayExist) {
-    auto exists = [&] { return GetFileAttributesA(destination.c_str()) != INVALID_FILE_ATTRIBUTES; };
+    auto exists = [&] { return GetFileAttributes932(destination) != INVALID_FILE_ATTRIBUTES; };
     // Looking up a name that is not there costs a scan of the whole folder
     // on some file systems (Wine's, without regard to case): skipped when
     // the caller already knows.
-    if (destinationMayExist && exists()) SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
-    const BOOL ok = CopyFileA(source.c_str(), destination.c_str(), FALSE);
+    if (destinationMayExist && exists()) SetFileAttributes932(destination, FILE_ATTRIBUTE_ARCHIVE);
+    const BOOL ok = CopyFile932(source, destination, FALSE);
     const DWORD error = GetLastError();
     if (ok) {
-        SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+        SetFileAttributes932(destination, FILE_ATTRIBUTE_ARCHIVE);
         return 0;
     }
     // A copy that ran out of space leaves a cut file under the name; it is
     // never the file it claims to be, so it goes (and gives its space back).
-    if ((error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) && exists()) DeleteFileA(destination.c_str());
-    if (exists()) SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+    if ((error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) && exists()) DeleteFile932(destination);
+    if (exists()) SetFileAttributes932(destination, FILE_ATTRIBUTE_ARCHIVE);
     return error ? error : ERROR_GEN_FAILURE;
 }
 
 bool FileExists(const std::string& path) {
     if (path.empty()) return false;
-    const DWORD attrs = GetFileAttributesA(path.c_str());
+    const DWORD attrs = GetFileAttributes932(path);
     return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExists(const std::string& path) {
     const std::string pattern = RemovePathDelimiter(path, "B") + "\\*.*";
     WIN32_FIND_DATAA fd;
-    FindHandle find(FindFirstFileA(pattern.c_str(), &fd));
+    FindHandle find(FindFirstFile932(pattern, &fd));
     return static_cast<bool>(find);
 }
 
@@ -73,7 +74,7 @@ bool ForceFolders(const std::string& path) {
     for (int p = IPos("\\", rest); p > 0; p = IPos("\\", rest)) {
         prefix += rest.substr(0, static_cast<size_t>(p));
         rest.erase(0, static_cast<size_t>(p));
-        if (!FolderExists(prefix)) result = CreateDirectoryA(prefix.c_str(), nullptr) != FALSE;
+        if (!FolderExists(prefix)) result = CreateDirectory932(prefix, nullptr) != FALSE;
     }
     return result;
 }
@@ -81,26 +82,20 @@ bool ForceFolders(const std::string& path) {
 std::string GetSpecialFolder(int csidl) {
     ComPtr<IMalloc> malloc;
     if (FAILED(syslib::SHGetMalloc(malloc.put()))) return {};
-    char* buffer = static_cast<char*>(malloc->Alloc(MAX_PATH));
-    if (!buffer) return {};
     std::string result;
     LPITEMIDLIST items = nullptr;
     if (SUCCEEDED(syslib::SHGetSpecialFolderLocation(GetDesktopWindow(), csidl, &items)) && items) {
-        if (syslib::SHGetPathFromIDListA(items, buffer)) result = buffer;
+        result = SHGetPathFromIDList932(items);
+        const DWORD error = GetLastError();
         malloc->Free(items);
+        SetLastError(error);
     }
-    malloc->Free(buffer);
     return result;
 }
 
 std::string SysErrorText(unsigned long code) {
     if (code == 0) return {};
-    char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = (n && text) ? std::string(text, n) : std::string();
-    if (text) LocalFree(text);
+    std::string message = FormatMessage932(code);
     while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' '))
         message.pop_back();
     if (message.empty()) message = "Error " + std::to_string(code);

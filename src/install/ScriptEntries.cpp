@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/MBUtils.h"
+#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 
@@ -138,15 +139,7 @@ std::string CanonicalInstallFolder(const std::string& text) {
         const int at = MBPos(bad, text.substr(2));
         if (at > 0) return {};
     }
-    std::vector<char> buffer(MAX_PATH + 1);
-    for (;;) {
-        const DWORD n = GetFullPathNameA(text.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-        if (n == 0) return {};
-        if (n < buffer.size()) {
-            std::string full(buffer.data(), n);
-            if (full.size() < 3 || full[1] != ':') return {};
-            return AddPathDelimiter(full, "B");
-        }
-        buffer.resize(n + 1);
-    }
+    const std::string full = GetFullPathName932(text);
+    if (full.size() < 3 || full[1] != ':') return {};
+    return AddPathDelimiter(full, "B");
 }

@@ -6,6 +6,7 @@
 #include "app/RunLog.h"
 #include "app/Startup.h"
 #include "app/SystemLibraries.h"
+#include "app/Win932.h"
 #include "app/uUtils.h"
 #include "silent/SilentSession.h"
 #include "silent/SilentView.h"
@@ -69,12 +70,12 @@ int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
     // A second instance leaves at once and shows nothing; only an unattended
     // caller is told why.
     const int refused = command.silent ? ExitCode::kAnotherSetup : 0;
-    if (KernelObject other(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "RAVSETUP")); other) {
+    if (KernelObject other(OpenMutex932(MUTEX_ALL_ACCESS, FALSE, "RAVSETUP")); other) {
         LogLine("エラー", "別のセットアップが実行中です。");
         PostQuitMessage(0);
         return refused;
     }
-    KernelObject mutex(CreateMutexA(nullptr, FALSE, "RAVSETUP"));
+    KernelObject mutex(CreateMutex932(nullptr, FALSE, "RAVSETUP"));
     // Two programs started at the same moment both pass the first test; the
     // creation tells the later one.
     if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -89,8 +90,15 @@ int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    const std::string commandLine = GetCommandLineA();
-    const LaunchCommand command = ParseCommandLine(commandLine);
+    std::string commandLine;
+    const bool readable = GetCommandLine932(commandLine);
+    LaunchCommand command = ParseCommandLine(commandLine);
+    if (!readable) {
+        // An argument CP932 cannot hold and without a short name: never
+        // worked on under a wrong name.
+        command.valid = false;
+        command.error = "コマンドラインに日本語(シフトJIS)で表せない文字があります: " + commandLine;
+    }
     if (!command.logFile.empty()) {
         // The run goes on without its log; whoever reads stderr hears why.
         if (OpenRunLog(command.logFile)) LogStart(commandLine);

@@ -6,6 +6,7 @@
 #include "app/RunView.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
+#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -41,7 +42,7 @@ unsigned long WriteWholeFile(const std::string& path, const std::string& text, D
     unsigned long error = 0;
     {
         FileHandle file(
-            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+            CreateFile932(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return LastErrorOr(ERROR_GEN_FAILURE);
         DWORD written = 0;
         if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
@@ -58,20 +59,20 @@ unsigned long WriteWholeFile(const std::string& path, const std::string& text, D
 // A new file in the folder holding the text; its path, or empty with error
 // set.
 std::string WriteTemporary(const std::string& folder, const std::string& text, unsigned long& error) {
-    char name[MAX_PATH + 1] = {};
-    if (!GetTempFileNameA(folder.c_str(), "UNS", 0, name)) {
+    const std::string name = GetTempFileName932(folder, "UNS", 0);
+    if (name.empty()) {
         error = LastErrorOr(ERROR_GEN_FAILURE);
         return {};
     }
     error = WriteWholeFile(name, text, CREATE_ALWAYS);
-    return error ? std::string() : std::string(name);
+    return error ? std::string() : name;
 }
 
 // Puts the written temporary file in the record's place. A write-protected
 // record is left as it is on both families (DeletePath would clear the
 // attribute).
 unsigned long PutInPlace(const std::string& temporary, const std::string& record) {
-    const DWORD attrs = GetFileAttributesA(record.c_str());
+    const DWORD attrs = GetFileAttributes932(record);
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
     if (State().OSKind == "notNT") {
         // 95/98/Me have no MoveFileEx: delete, then rename.
@@ -79,9 +80,9 @@ unsigned long PutInPlace(const std::string& temporary, const std::string& record
             const unsigned long deleted = DeletePath(record);
             if (deleted) return deleted;
         }
-        return MoveFileA(temporary.c_str(), record.c_str()) ? 0 : LastErrorOr(ERROR_GEN_FAILURE);
+        return MoveFile932(temporary, record) ? 0 : LastErrorOr(ERROR_GEN_FAILURE);
     }
-    return MoveFileExA(temporary.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+    return MoveFileEx932(temporary, record, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0
                : LastErrorOr(ERROR_GEN_FAILURE);
 }
@@ -90,7 +91,7 @@ unsigned long PutInPlace(const std::string& temporary, const std::string& record
 std::string FreeFallbackPath(const std::string& folder) {
     for (int n = 1;; ++n) {
         const std::string path = folder + RecordFiles::kFallbackStem + std::to_string(n) + RecordFiles::kFallbackExt;
-        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return path;
+        if (GetFileAttributes932(path) == INVALID_FILE_ATTRIBUTES) return path;
     }
 }
 
@@ -143,7 +144,7 @@ RecordSaveResult SaveRecord(const std::string& installFolder, const std::string&
     }
     const std::string fallback = FreeFallbackPath(folder);
     unsigned long fallbackError = ERROR_GEN_FAILURE;
-    if (!temporary.empty() && MoveFileA(temporary.c_str(), fallback.c_str())) fallbackError = 0;
+    if (!temporary.empty() && MoveFile932(temporary, fallback)) fallbackError = 0;
     if (fallbackError) fallbackError = WriteWholeFile(fallback, text, CREATE_NEW);
     if (!temporary.empty() && FileExists(temporary)) DeletePath(temporary);
     if (fallbackError) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/ScriptKeys.h"
+#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -19,7 +20,7 @@ constexpr const char* kUninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVer
 // no access).
 bool LastWriteTime(const std::string& path, FILETIME& time) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesEx932(path, &data)) return false;
     time = data.ftLastWriteTime;
     return true;
 }

@@ -10,6 +10,7 @@
 #include "app/PathMacros.h"
 #include "app/SetupState.h"
 #include "app/SystemLibraries.h"
+#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "sysops/Shell.h"
@@ -21,14 +22,6 @@ bool HasWildcard(const std::string& path) { return IPos("*", path) > 0 || IPos("
 constexpr int kKeyDeletionAttempts = 99;
 
 // ---- NT family: UTF-16 names, which hold every name a key can have.
-
-std::wstring WideFromAnsi(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
 
 // The names of all subkeys, listed before any of them is deleted: a subkey
 // that stays is never met again, and the walk always ends.
@@ -65,7 +58,7 @@ bool IsLink(HKEY key) {
 bool DeleteLinkItself(HKEY link) {
     using NtDeleteKeyFunction = LONG(NTAPI*)(HANDLE);
     static const auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
     return ntDeleteKey && ntDeleteKey(link) == 0;
 }
 
@@ -97,42 +90,28 @@ bool KeyPresent(HKEY hive, const std::wstring& subkey) {
            ERROR_FILE_NOT_FOUND;
 }
 
-// ---- Windows 95/98/Me: the ANSI names are the keys' own names.
+// ---- Windows 95/98/Me: the ANSI names are the keys' own names (the 932
+// functions call the ANSI ones there).
 
 std::vector<std::string> SubkeyNamesAnsi(HKEY key) {
     std::vector<std::string> names;
-    DWORD longest = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
-        return names;
-    std::vector<char> name(std::max<DWORD>(longest, 255) + 1);
-    DWORD index = 0;
-    for (;;) {
-        DWORD length = static_cast<DWORD>(name.size());
-        const LONG result = RegEnumKeyExA(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_MORE_DATA && name.size() < 65536) {
-            name.resize(name.size() * 2);
-            continue;
-        }
-        if (result != ERROR_SUCCESS) break;
-        names.emplace_back(name.data(), length);
-        ++index;
-    }
+    std::string name;
+    for (DWORD index = 0; RegEnumKeyEx932(key, index, name) == ERROR_SUCCESS; ++index) names.push_back(name);
     return names;
 }
 
 void DeleteKeyTreeAnsi(HKEY parent, const std::string& name) {
     {
         RegKey key;
-        if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.put()) == ERROR_SUCCESS)
+        if (RegOpenKeyEx932(parent, name, 0, KEY_ENUMERATE_SUB_KEYS, key.put()) == ERROR_SUCCESS)
             for (const std::string& child : SubkeyNamesAnsi(key.get())) DeleteKeyTreeAnsi(key.get(), child);
     }
-    RegDeleteKeyA(parent, name.c_str());
+    RegDeleteKey932(parent, name);
 }
 
 bool KeyPresentAnsi(HKEY hive, const std::string& subkey) {
     RegKey key;
-    return RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_FILE_NOT_FOUND;
+    return RegOpenKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_FILE_NOT_FOUND;
 }
 
 // Permanent deletion through the shell, silent and without questions; the
@@ -140,13 +119,13 @@ bool KeyPresentAnsi(HKEY hive, const std::string& subkey) {
 int ShellDelete(const std::string& path, DWORD& lastError) {
     std::string source = path;
     source.append(2, '\0');
-    SHFILEOPSTRUCTA operation = {};
+    SHFILEOPSTRUCTA operation = {};  // CP932 texts, widened on the way
     operation.hwnd = OwnerWindow();
     operation.wFunc = FO_DELETE;
     operation.pFrom = source.c_str();
     operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
     SetLastError(0);
-    const int shellCode = syslib::SHFileOperationA(&operation);
+    const int shellCode = SHFileOperation932(&operation);
     lastError = GetLastError();
     return shellCode;
 }
@@ -166,13 +145,13 @@ unsigned long DeletePath(const std::string& path) {
     if (!pattern && FileExists(path)) {
         // Some shells (Wine's) refuse read-only files even without
         // confirmation: clear the attribute and ask once more.
-        const DWORD attrs = GetFileAttributesA(path.c_str());
+        const DWORD attrs = GetFileAttributes932(path);
         if (attrs & FILE_ATTRIBUTE_READONLY) {
-            SetFileAttributesA(path.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY);
+            SetFileAttributes932(path, attrs & ~FILE_ATTRIBUTE_READONLY);
             shellCode = ShellDelete(path, lastError);
         }
     }
-    if (!pattern && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (!pattern && GetFileAttributes932(path) != INVALID_FILE_ATTRIBUTES) {
         // Still there: never report that as success.
         if (shellCode != 0) return static_cast<unsigned long>(shellCode);
         return lastError ? lastError : ERROR_ACCESS_DENIED;
@@ -192,7 +171,7 @@ unsigned long DeleteFolderPatterns(const std::string& folder, const std::string&
         DeletePath(base + StrLeft(rest, bar - 1));
         rest = StrMid(rest, bar + 1);
     }
-    if (RemoveDirectoryA(base.c_str())) return 0;
+    if (RemoveDirectory932(base)) return 0;
     const DWORD error = GetLastError();
     return error ? error : ERROR_GEN_FAILURE;
 }
@@ -210,7 +189,7 @@ bool DeleteRegistryKey(const std::string& rootMacro, const std::string& keyPath)
             DeleteKeyTreeAnsi(hive, subkey);
         return true;
     }
-    const std::wstring wideSubkey = WideFromAnsi(subkey);
+    const std::wstring wideSubkey = win932::Wide(subkey);
     for (int attempt = 0; attempt < kKeyDeletionAttempts && KeyPresent(hive, wideSubkey); ++attempt)
         DeleteKeyTree(hive, wideSubkey);
     return true;

@@ -3,12 +3,13 @@
 #include <windows.h>
 
 #include "app/Handles.h"
+#include "app/Win932.h"
 
 namespace {
 
 bool LastWriteTime(const std::string& path, ULARGE_INTEGER& time) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesEx932(path, &data)) return false;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
     time.LowPart = data.ftLastWriteTime.dwLowDateTime;
     time.HighPart = data.ftLastWriteTime.dwHighDateTime;
@@ -21,7 +22,7 @@ bool LastWriteTime(const std::string& path, ULARGE_INTEGER& time) {
 bool FileSizeOf(const std::string& path, unsigned long long& size) {
     size = 0;
     WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA(path.c_str(), &data));
+    FindHandle find(FindFirstFile932(path, &data));
     if (!find) return false;
     size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return true;
@@ -35,11 +36,11 @@ int CompareFileTimes(const std::string& first, const std::string& second) {
 }
 
 unsigned long MakeFolder(const std::string& path) {
-    if (CreateDirectoryA(path.c_str(), nullptr)) return 0;
+    if (CreateDirectory932(path, nullptr)) return 0;
     const DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS) {
         // A file of that name is no folder of ours.
-        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const DWORD attributes = GetFileAttributes932(path);
         return (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) ? 0 : error;
     }
     return error ? error : ERROR_GEN_FAILURE;

@@ -9,6 +9,7 @@
 #include "app/Handles.h"
 #include "app/SetupState.h"
 #include "app/SystemLibraries.h"
+#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -19,7 +20,7 @@ namespace {
 constexpr DWORD kRestartFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT;
 constexpr int kMaxTemporaryNames = 9999;
 
-bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool PathExists(const std::string& path) { return GetFileAttributes932(path) != INVALID_FILE_ATTRIBUTES; }
 
 void ShowMoveFileExFailure() { MsgBox("MoveFileEx関数が失敗しました。", "内部エラー", 48); }
 
@@ -39,7 +40,7 @@ unsigned long LzErrorToWin32(LONG lzError) {
 // The expanded length recorded in an "SZDD" header, or -1 when the file has
 // no such header (then there is nothing to compare with).
 long long RecordedLength(const std::string& path) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    FileHandle file(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr));
     if (!file) return -1;
     unsigned char header[14] = {};
@@ -53,20 +54,18 @@ long long RecordedLength(const std::string& path) {
 
 long long FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    if (!GetFileAttributesEx932(path, &data)) return -1;
     return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
 // Expands source into target; 0 or a Win32 error code.
 unsigned long LzExpand(const std::string& source, const std::string& target) {
-    std::string sourceName = source;
-    std::string targetName = target;
     OFSTRUCT sourceInfo = {};
     OFSTRUCT targetInfo = {};
-    const INT in = syslib::LZOpenFileA(sourceName.data(), &sourceInfo, OF_READ | OF_SHARE_EXCLUSIVE);
+    const INT in = LZOpenFile932(source, &sourceInfo, OF_READ | OF_SHARE_EXCLUSIVE);
     if (in < 0) return sourceInfo.nErrCode ? sourceInfo.nErrCode : LzErrorToWin32(in);
     LzFile input(in);
-    const INT out = syslib::LZOpenFileA(targetName.data(), &targetInfo, OF_CREATE);
+    const INT out = LZOpenFile932(target, &targetInfo, OF_CREATE);
     if (out < 0) return targetInfo.nErrCode ? targetInfo.nErrCode : LzErrorToWin32(out);
     LzFile output(out);
     const LONG copied = syslib::LZCopy(input.get(), output.get());
@@ -103,7 +102,7 @@ std::string FreeTemporaryName(const std::string& folder) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    FileHandle file(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return false;
     bytes.clear();
     char buffer[8192];
@@ -116,7 +115,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFile932(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
     return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
@@ -168,31 +167,31 @@ std::vector<std::string> PlaceRenameLine(const std::vector<std::string>& lines, 
 // could leave the file cut short: written beside it first, then swapped.
 bool ReplaceFileContents(const std::string& file, const std::string& newContent) {
     const std::string folder = ExtractFilePath(file);
-    char written[MAX_PATH + 1] = {};
-    if (!GetTempFileNameA(folder.c_str(), "RVW", 0, written)) return false;
+    const std::string written = GetTempFileName932(folder, "RVW", 0);
+    if (written.empty()) return false;
     if (!WriteWholeFile(written, newContent)) {
-        DeleteFileA(written);
+        DeleteFile932(written);
         return false;
     }
     if (!PathExists(file)) {
-        if (MoveFileA(written, file.c_str())) return true;
-        DeleteFileA(written);
+        if (MoveFile932(written, file)) return true;
+        DeleteFile932(written);
         return false;
     }
     // MoveFileEx does not exist on Windows 95/98/Me: keep the old file under
     // a spare name until the new one is in place.
-    char spare[MAX_PATH + 1] = {};
-    if (!GetTempFileNameA(folder.c_str(), "RVW", 0, spare) || !DeleteFileA(spare) ||
-        !MoveFileA(file.c_str(), spare)) {
-        DeleteFileA(written);
+    const std::string spare = GetTempFileName932(folder, "RVW", 0);
+    if (spare.empty() || !DeleteFile932(spare) ||
+        !MoveFile932(file, spare)) {
+        DeleteFile932(written);
         return false;
     }
-    if (!MoveFileA(written, file.c_str())) {
-        MoveFileA(spare, file.c_str());
-        DeleteFileA(written);
+    if (!MoveFile932(written, file)) {
+        MoveFile932(spare, file);
+        DeleteFile932(written);
         return false;
     }
-    DeleteFileA(spare);
+    DeleteFile932(spare);
     return true;
 }
 
@@ -201,32 +200,21 @@ bool ReplaceFileContents(const std::string& file, const std::string& newContent)
 std::string ExpandToTemp(const std::string& source, const std::string& destination, unsigned long& error) {
     std::string target = destination;
     if (ExtractFileName(destination) == "AUTO.EXT") {
-        std::string name = source;
-        std::vector<char> expanded(std::max<size_t>(source.size() + 16, 256), '\0');
-        if (syslib::GetExpandedNameA(name.data(), expanded.data()) >= 0) {
-            const std::string recorded = MapString(ExtractFileName(expanded.data()), LCMAP_UPPERCASE);
-            if (!recorded.empty())
-                target = RemovePathDelimiter(ExtractFilePath(destination), "B") + "\\" + recorded;
-        }
+        const std::string recorded = MapString(ExtractFileName(GetExpandedName932(source)), LCMAP_UPPERCASE);
+        if (!recorded.empty()) target = RemovePathDelimiter(ExtractFilePath(destination), "B") + "\\" + recorded;
     }
     const std::string temporary = State().TempFolder + "EXPAND.RVS";
     if (PathExists(temporary)) DeletePath(temporary);
     error = LzExpand(source, temporary);
-    if (error != 0) DeleteFileA(temporary.c_str());
+    if (error != 0) DeleteFile932(temporary);
     return temporary + "," + target;
 }
 
 bool DiskFreeBytesEx(const std::string& drive, long long& freeBytes) {
     const std::string root = AddPathDelimiter(drive, "B");
     freeBytes = -1;
-    Library kernel(LoadLibraryA("KERNEL32.DLL"));
-    if (!kernel) return false;
-    using Function = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-    const auto function =
-        reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel.get(), "GetDiskFreeSpaceExA")));
-    if (!function) return false;
     ULARGE_INTEGER available, total, totalFree;
-    if (!function(root.c_str(), &available, &total, &totalFree)) return false;
+    if (!GetDiskFreeSpaceEx932(root, &available, &total, &totalFree)) return false;
     freeBytes = static_cast<long long>(available.QuadPart);
     return true;
 }
@@ -235,7 +223,7 @@ bool DiskFreeBytes(const std::string& drive, long long& freeBytes) {
     const std::string root = AddPathDelimiter(drive, "B");
     freeBytes = -1;
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-    if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
+    if (!GetDiskFreeSpace932(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
         return false;
     // Unsigned 64-bit: cluster counts past 2^31 are real on large volumes.
     freeBytes = static_cast<long long>(static_cast<unsigned long long>(freeClusters) * sectorsPerCluster *
@@ -244,10 +232,9 @@ bool DiskFreeBytes(const std::string& drive, long long& freeBytes) {
 }
 
 std::string ShortPath(const std::string& path) {
-    char buffer[MAX_PATH] = {};
-    const DWORD n = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
-    if (n == 0 || n >= sizeof buffer) return {};
-    return std::string(buffer, n);
+    // WININIT.INI lines are read by DOS: a name of MAX_PATH or more is of no use.
+    const std::string shortPath = GetShortPathName932(path);
+    return shortPath.size() < MAX_PATH ? shortPath : std::string();
 }
 
 bool ReplaceOnRestart(const std::string& source, const std::string& destination) {
@@ -258,21 +245,21 @@ bool ReplaceOnRestart(const std::string& source, const std::string& destination)
     const std::string temporary = FreeTemporaryName(folder);
     if (temporary.empty()) return false;
     if (CopyFileReset(source, temporary) != 0) {
-        DeleteFileA(temporary.c_str());
+        DeleteFile932(temporary);
         return false;
     }
 
     if (state.OSKind == "NT") {
-        if (MoveFileExA(temporary.c_str(), destination.c_str(), kRestartFlags)) return true;
+        if (MoveFileEx932(temporary, destination, kRestartFlags)) return true;
         ShowMoveFileExFailure();
-        DeleteFileA(temporary.c_str());
+        DeleteFile932(temporary);
         return false;
     }
     const std::string shortTemporary = ShortPath(temporary);
     const std::string shortDestination = ShortPath(destination);
     if (shortTemporary.empty() || shortDestination.empty() ||
         !IniWrite("Rename", shortDestination, shortTemporary, state.WindowsFolder + "WININIT.INI")) {
-        DeleteFileA(temporary.c_str());
+        DeleteFile932(temporary);
         return false;
     }
     return true;
@@ -281,13 +268,13 @@ bool ReplaceOnRestart(const std::string& source, const std::string& destination)
 bool DeleteOnRestart(const std::string& path) {
     const SetupState& state = State();
     if (state.OSKind == "NT") {
-        if (MoveFileExA(path.c_str(), nullptr, kRestartFlags)) return true;
+        if (MoveFileEx932(path, "", kRestartFlags)) return true;
         ShowMoveFileExFailure();
         return false;
     }
     const std::string shortPath = ShortPath(path);
     if (shortPath.empty()) return false;
-    const DWORD attrs = GetFileAttributesA(path.c_str());
+    const DWORD attrs = GetFileAttributes932(path);
     const bool folder = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
     const std::string newLine = (folder ? "DirNul=" : "Nul=") + shortPath;
 

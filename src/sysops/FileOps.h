@@ -14,7 +14,7 @@
 std::string ExpandToTemp(const std::string& source, const std::string& destination, unsigned long& error);
 
 // Bytes free to the calling user on the drive ('C:'), through
-// GetDiskFreeSpaceExA looked up at run time. false and -1 when the function
+// GetDiskFreeSpaceEx, looked up at run time. false and -1 when the function
 // is missing or fails.
 bool DiskFreeBytesEx(const std::string& drive, long long& freeBytes);
 

@@ -6,29 +6,14 @@
 
 #include "app/Handles.h"
 #include "app/MBUtils.h"
+#include "app/Win932.h"
 #include "app/uStrOp.h"
 
 namespace {
 
-// Calls a path function of the A family with a buffer grown until it fits.
-template <typename Call>
-std::string GrowingCall(Call call) {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n = call(buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) return std::string(buffer.data(), n);
-        buffer.resize(n + 1);
-    }
-}
+std::string FullPath(const std::string& path) { return GetFullPathName932(path); }
 
-std::string FullPath(const std::string& path) {
-    return GrowingCall([&](char* out, DWORD size) { return GetFullPathNameA(path.c_str(), size, out, nullptr); });
-}
-
-std::string LongPath(const std::string& path) {
-    return GrowingCall([&](char* out, DWORD size) { return GetLongPathNameA(path.c_str(), out, size); });
-}
+std::string LongPath(const std::string& path) { return GetLongPathName932(path); }
 
 // Length of the root that names a drive ("C:") or a share
 // ("\\server\share"); 0 for anything else.
@@ -76,16 +61,16 @@ std::string CanonicalPath(const std::string& path) {
     return result;
 }
 
-bool SetCurrentFolder(const std::string& folder) { return SetCurrentDirectoryA(folder.c_str()) != FALSE; }
+bool SetCurrentFolder(const std::string& folder) { return SetCurrentDirectory932(folder) != FALSE; }
 
 std::vector<std::string> FolderContents(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA((AddPathDelimiter(folder, "B") + "*").c_str(), &data));
+    FindHandle find(FindFirstFile932(AddPathDelimiter(folder, "B") + "*", &data));
     if (!find) return names;
     do {
         const std::string name = data.cFileName;
         if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(find.get(), &data));
+    } while (FindNextFile932(find.get(), &data));
     return names;
 }

@@ -3,14 +3,15 @@
 #include <vector>
 
 #include "app/Handles.h"
+#include "app/Win932.h"
 #include "sysops/Shell.h"
 
 namespace {
 
 RegKey OpenForWriting(HKEY hive, const std::string& subkey) {
     RegKey key;
-    const LONG created = RegCreateKeyExA(hive, subkey.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                                         nullptr, key.put(), nullptr);
+    const LONG created =
+        RegCreateKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
     if (created != ERROR_SUCCESS) throw RegistryWriteError("ｷｰ " + subkey + " の作成に失敗しました", created);
     return key;
 }
@@ -18,7 +19,7 @@ RegKey OpenForWriting(HKEY hive, const std::string& subkey) {
 void SetValue(HKEY hive, const std::string& subkey, const std::string& name, DWORD type, const BYTE* data,
               DWORD size) {
     RegKey key = OpenForWriting(hive, subkey);
-    const LONG written = RegSetValueExA(key.get(), name.empty() ? nullptr : name.c_str(), 0, type, data, size);
+    const LONG written = RegSetValueEx932(key.get(), name, type, data, size);
     if (written != ERROR_SUCCESS) throw RegistryWriteError("'" + name + "' の設定に失敗しました", written);
 }
 
@@ -44,52 +45,34 @@ void WriteRegistryBinary(HKEY hive, const std::string& subkey, const std::string
 bool ReadRegistryString(HKEY hive, const std::string& subkey, const std::string& name, std::string& value) {
     value.clear();
     RegKey key;
-    if (RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
-    const char* valueName = name.empty() ? nullptr : name.c_str();
+    if (RegOpenKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
     DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExA(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    std::string data;
+    if (RegQueryValueEx932(key.get(), name, &type, data) != ERROR_SUCCESS) return false;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-    // The value may grow between the two calls: ask until it fits.
-    std::vector<char> buffer(size + 1);
-    for (;;) {
-        DWORD got = static_cast<DWORD>(buffer.size());
-        const LONG read =
-            RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
-        if (read == ERROR_MORE_DATA) {
-            buffer.resize(got + 1);
-            continue;
-        }
-        if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
-        size_t length = got;
-        if (length > buffer.size()) length = buffer.size();
-        while (length > 0 && buffer[length - 1] == '\0') --length;
-        value.assign(buffer.data(), length);
-        return true;
-    }
+    while (!data.empty() && data.back() == '\0') data.pop_back();
+    value = data;
+    return true;
 }
 
 bool RegistryKeyExists(HKEY hive, const std::string& subkey) {
     RegKey key;
-    return RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    return RegOpenKeyEx932(hive, subkey, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 bool RegistryKeyEmpty(HKEY hive, const std::string& subkey) {
     RegKey key;
-    if (RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyEx932(hive, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
     DWORD subkeys = 0;
     DWORD values = 0;
-    if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return false;
+    if (RegQueryInfoKey932(key.get(), &subkeys, &values) != ERROR_SUCCESS) return false;
     return subkeys == 0 && values == 0;
 }
 
 bool DeleteRegistryValue(HKEY hive, const std::string& subkey, const std::string& name) {
     RegKey key;
-    if (RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
+    if (RegOpenKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
         return !RegistryKeyExists(hive, subkey);
-    const char* valueName = name.empty() ? nullptr : name.c_str();
-    const LONG deleted = RegDeleteValueA(key.get(), valueName);
+    const LONG deleted = RegDeleteValue932(key.get(), name);
     return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
 }

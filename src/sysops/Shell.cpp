@@ -10,20 +10,13 @@
 #include "app/Handles.h"
 #include "app/SetupState.h"
 #include "app/SystemLibraries.h"
+#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 
 namespace {
 
 const char kSharedDllsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
 
 void ShowLaunchWarning(const std::string& path, const std::string& parameters, unsigned long code) {
     MsgBox("プログラム実行失敗\r\n" + path + " " + parameters + "\r\n\r\n" + SysErrorText(code), "警告", 48);
@@ -122,16 +115,25 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
         throw ShellLinkError(text, hr);
     }
-    ComPtr<IShellLinkA> link;
     ComPtr<IPersistFile> file;
-    if (FAILED(object->QueryInterface(IID_IShellLinkA, link.put_void())) || !link) return;
     if (FAILED(object->QueryInterface(IID_IPersistFile, file.put_void())) || !file) return;
-
-    link->SetPath(target.c_str());
-    link->SetWorkingDirectory(folder.c_str());
-    if (!arguments.empty()) link->SetArguments(arguments.c_str());
+    // On 95/98/Me the wide link interface is missing: the ANSI one is the
+    // system's own there.
+    if (win932::WideSystem()) {
+        ComPtr<IShellLinkW> link;
+        if (FAILED(object->QueryInterface(IID_IShellLinkW, link.put_void())) || !link) return;
+        link->SetPath(win932::Wide(target).c_str());
+        link->SetWorkingDirectory(win932::Wide(folder).c_str());
+        if (!arguments.empty()) link->SetArguments(win932::Wide(arguments).c_str());
+    } else {
+        ComPtr<IShellLinkA> link;
+        if (FAILED(object->QueryInterface(IID_IShellLinkA, link.put_void())) || !link) return;
+        link->SetPath(target.c_str());
+        link->SetWorkingDirectory(folder.c_str());
+        if (!arguments.empty()) link->SetArguments(arguments.c_str());
+    }
     // A link that was not saved must not be recorded for removal.
-    if (FAILED(file->Save(Widen(linkPath).c_str(), FALSE))) return;
+    if (FAILED(file->Save(win932::Wide(linkPath).c_str(), FALSE))) return;
 
     if (!FileExists(linkPath)) {
         // Windows 95/98/Me saves links to MS-DOS programs as ".pif" files.
@@ -144,29 +146,29 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
 
 long SharedDllCount(const std::string& path) {
     RegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return 0;
+    if (RegOpenKeyEx932(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return 0;
     DWORD type = 0;
+    std::string data;
     DWORD value = 0;
-    DWORD size = sizeof value;
-    if (RegQueryValueExA(key.get(), path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof value)
+    if (RegQueryValueEx932(key.get(), path, &type, data) != ERROR_SUCCESS || type != REG_DWORD ||
+        data.size() != sizeof value)
         return 0;
+    data.copy(reinterpret_cast<char*>(&value), sizeof value);
     return static_cast<long>(value);
 }
 
 long AdjustSharedDllCount(const std::string& path, bool increase) {
     long count = SharedDllCount(path);
     RegKey key;
-    const LONG opened = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, nullptr, 0,
-                                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
+    const LONG opened = RegCreateKeyEx932(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                                          nullptr, key.put(), nullptr);
     if (opened != ERROR_SUCCESS)
         throw RegistryWriteError("ｷｰ " + std::string(kSharedDllsKey) + " の作成に失敗しました", opened);
 
     auto write = [&](long value) {
         const DWORD data = static_cast<DWORD>(value);
         const LONG written =
-            RegSetValueExA(key.get(), path.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+            RegSetValueEx932(key.get(), path, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
         if (written != ERROR_SUCCESS) throw RegistryWriteError("'" + path + "' の設定に失敗しました", written);
     };
 
@@ -178,7 +180,7 @@ long AdjustSharedDllCount(const std::string& path, bool increase) {
     }
     const long next = count - 1;
     if (count == 1 || next < 0)
-        RegDeleteValueA(key.get(), path.c_str());
+        RegDeleteValue932(key.get(), path);
     else
         write(next);
     return next;
@@ -191,7 +193,7 @@ bool RegisterServer(const std::string& path, bool doRegister) {
     // beside the program first, where anything may lie. The altered search
     // path takes the library's own dependencies from its folder.
     const bool full = path.size() > 2 && ((path[1] == ':' && path[2] == '\\') || (path[0] == '\\' && path[1] == '\\'));
-    Library library(full ? LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr);
+    Library library(full ? LoadLibraryEx932(path, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr);
     if (!library) {
         // Unregistering is silent whatever happens (it also runs inside
         // every deletion of a library).
@@ -221,7 +223,7 @@ bool RegisterServer(const std::string& path, bool doRegister) {
 
 long RunAndWait(const std::string& path, const std::string& parameters) {
     const std::string folder = ExtractFilePath(path);
-    SHELLEXECUTEINFOA info = {};
+    SHELLEXECUTEINFOA info = {};  // CP932 texts, widened on the way
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
     // Without a window to own a box (the unattended mode) the shell must not
@@ -233,7 +235,7 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = SW_SHOWNORMAL;
-    if (!syslib::ShellExecuteExA(&info)) {
+    if (!ShellExecuteEx932(&info)) {
         DWORD error = GetLastError();
         // The shell's own error dialog may overwrite the last error (Wine's
         // does); its codes for a missing file or folder, denied access and
@@ -260,7 +262,7 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
         }
         ProcessMessages();
         MSG quit;
-        if (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) {
+        if (PeekMessage932(quit, PM_NOREMOVE, WM_QUIT, WM_QUIT)) {
             // The application is closing: the quit stays queued for the main
             // loop, which would wake this wait forever; wait for the program.
             WaitForSingleObject(process.get(), INFINITE);
@@ -273,8 +275,7 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
 long ShellRun(const std::string& path, const std::string& parameters, const std::string& folder) {
     const std::string runFolder = RunFolder(folder);
     const auto started = reinterpret_cast<INT_PTR>(
-        syslib::ShellExecuteA(GetDesktopWindow(), "open", path.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
-                      runFolder.c_str(), SW_SHOWNORMAL));
+        ShellExecute932(GetDesktopWindow(), "open", path, parameters, runFolder, SW_SHOWNORMAL));
     if (started <= 32) ShowLaunchWarning(path, parameters, static_cast<unsigned long>(started));
     return 0;
 }
@@ -285,7 +286,7 @@ long ProcessRun(const std::string& path, const std::string& parameters, const st
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    GetStartupInfoA(&startup);
+    GetStartupInfo932(&startup);
     // Fields that must be empty when handed to CreateProcess.
     startup.lpReserved = nullptr;
     startup.cbReserved2 = 0;
@@ -293,8 +294,8 @@ long ProcessRun(const std::string& path, const std::string& parameters, const st
     startup.wShowWindow = SW_SHOWNORMAL;
 
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(path.c_str(), commandLine.empty() ? nullptr : commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_DEFAULT_ERROR_MODE, nullptr, runFolder.c_str(), &startup, &info)) {
+    if (!CreateProcess932(path, commandLine, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, runFolder, &startup,
+                          &info)) {
         DWORD error = GetLastError();
         if (error == 0) error = ERROR_GEN_FAILURE;
         ShowLaunchWarning(path, parameters, error);
@@ -309,7 +310,7 @@ bool TWinReboot::EnablePrivilege(const std::string& name, bool enable) {
     KernelObject token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) return false;
     LUID luid;
-    if (!LookupPrivilegeValueA(nullptr, name.c_str(), &luid)) return false;
+    if (!LookupPrivilegeValue932(name, &luid)) return false;
     TOKEN_PRIVILEGES wanted = {};
     wanted.PrivilegeCount = 1;
     wanted.Privileges[0].Luid = luid;

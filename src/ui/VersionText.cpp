@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/SystemLibraries.h"
+#include "app/Win932.h"
 
 namespace {
 
@@ -27,19 +27,12 @@ std::string PadLeft(std::string s, size_t width) {
 }  // namespace
 
 std::string ReadFileVersionString(const std::string& path) {
-    DWORD ignored = 0;
-    DWORD size = syslib::GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (size == 0) return {};
-    std::vector<char> data(size);
-    if (!syslib::GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return {};
-    char* value = nullptr;
-    UINT len = 0;
-    if (!syslib::VerQueryValueA(data.data(), "\\StringFileInfo\\041103a4\\FileVersion", reinterpret_cast<void**>(&value),
-                        &len) ||
-        !value || len == 0)
+    std::vector<BYTE> block;
+    std::string text;
+    if (!GetFileVersionInfo932(path, block) ||
+        !VerQueryString932(block, "\\StringFileInfo\\041103a4\\FileVersion", text))
         return {};
-    std::string text(value, len);
-    size_t nul = text.find('\0');
+    const size_t nul = text.find('\0');
     if (nul != std::string::npos) text.resize(nul);
     return text;
 }

@@ -176,7 +176,9 @@ void TfrmMain::FormActivate() {
     activating_ = true;
     // With switches the record is the first argument that is not one; a plain
     // start reads its first argument as it always has.
-    const std::string commandLine = GetCommandLine932();
+    // The entry has already refused a line that has no CP932 form.
+    std::string commandLine;
+    GetCommandLine932(commandLine);
     const LaunchCommand command = ParseCommandLine(commandLine);
     StartUp(*this, command.hasSwitches ? command.recordArgument : FirstArgument(commandLine));
     activating_ = false;

@@ -190,6 +190,24 @@ TEST(ExpandToTemp, AutoExtTakesTheNameRecordedInTheCompressedFile) {
     EXPECT_EQ(ToUtf8(dir / "App\\auto.ext"), ToUtf8(GetField(result, ',', 2)));
 }
 
+TEST(ExpandToTemp, JapaneseNamesReachTheExpanderThatHasNoWideFunctions) {
+    StateGuard guard;
+    ScratchFolder dir;
+    State().TempFolder = dir / "一時ソ\\";
+    ASSERT_TRUE(CreateDirectoryA(State().TempFolder.c_str(), nullptr));
+    std::string compressed = ReadFileBytes(LzData("sample.txt_"));
+    ASSERT_GT(compressed.size(), 14u);
+    compressed[9] = 'l';
+    dir.Write("表ソ\\長い名前の設定.dl_", compressed);
+
+    unsigned long error = 99;
+    const std::string result = ExpandToTemp(dir / "表ソ\\長い名前の設定.dl_", dir / "App\\AUTO.EXT", error);
+    EXPECT_EQ(0u, error);
+    // The long name, with the last character the file records.
+    EXPECT_EQ(ToUtf8(dir / "App\\長い名前の設定.DLL"), ToUtf8(GetField(result, ',', 2)));
+    EXPECT_TRUE(ReadFileBytes(State().TempFolder + "EXPAND.RVS") == ReadFileBytes(LzData("sample.txt")));
+}
+
 TEST(ExpandToTemp, AFailedExpansionIsReportedAndLeavesNoTemporaryFile) {
     StateGuard guard;
     ScratchFolder dir;

@@ -12,6 +12,7 @@
 #include "SysopsTestUtil.h"
 #include "TestSupport.h"
 #include "app/Handles.h"
+#include "app/Win932.h"
 #include "app/uUtils.h"
 #include "sysops/Shell.h"
 
@@ -119,6 +120,33 @@ TEST(CreateShortcut, ALinkNameWithLnkStaysAsItIsAndJapaneseNamesSurvive) {
     ASSERT_TRUE(link.loaded);
     EXPECT_EQ(ToUtf8(dir / "表示\\ツール.exe"), ToUtf8(link.path));
     EXPECT_TRUE(SameFolder(dir / "表示\\", link.folder)) << ToUtf8(link.folder);
+}
+
+TEST(CreateShortcut, TheWideLinkHoldsTheUnicodeOfTheCp932TextsOnAnyLocale) {
+    ScratchFolder dir;
+    dir.Write("表ソ\\ツール.exe", "MZ");
+    dir.Write("作業ソ\\keep.txt", "x");
+    std::string made;
+    CreateShortcut(dir / "表ソ\\ツール.exe", dir / "メニュー\\表示ソ", dir / "作業ソ", "/名前=表", made);
+    ASSERT_EQ(ToUtf8(dir / "メニュー\\表示ソ.lnk"), ToUtf8(made));
+
+    ComPtr<IShellLinkW> link;
+    ASSERT_TRUE(SUCCEEDED(
+        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())));
+    ComPtr<IPersistFile> file;
+    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void())));
+    ASSERT_TRUE(SUCCEEDED(file->Load(win932::Wide(made).c_str(), STGM_READ)));
+    wchar_t text[MAX_PATH * 2] = {};
+    link->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+    EXPECT_EQ(win932::Wide(dir.path()) + L"\u8868\u30bd\\\u30c4\u30fc\u30eb.exe", std::wstring(text));
+    text[0] = 0;
+    link->GetArguments(text, MAX_PATH * 2);
+    EXPECT_EQ(L"/\u540d\u524d=\u8868", std::wstring(text));
+    text[0] = 0;
+    link->GetWorkingDirectory(text, MAX_PATH * 2);
+    std::wstring folder = text;
+    if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    EXPECT_EQ(win932::Wide(dir.path()) + L"\u4f5c\u696d\u30bd", folder);
 }
 
 TEST(CreateShortcut, ALnkTargetIsCopiedNotLinked) {
