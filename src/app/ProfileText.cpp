@@ -14,8 +14,9 @@ bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && 
 // file), not the full-width space.
 bool IsBlank(unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A; }
 
+// A lead byte takes the next byte with it, whatever it is, except a zero.
 size_t Width(std::string_view text, size_t at) {
-    return IsLead(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+    return IsLead(static_cast<unsigned char>(text[at])) && at + 1 < text.size() && text[at + 1] != '\0' ? 2 : 1;
 }
 
 // Up to the first zero byte that is a character of its own.
@@ -48,7 +49,18 @@ std::wstring Folded(std::string_view name) {
     return wide;
 }
 
-std::wstring LookupName(std::string_view name) { return Folded(Trim(UpToZero(name))); }
+// A caller's name as the system takes it from an ANSI caller: up to its
+// first zero byte, without a lead byte that has nothing left to pair with.
+std::string_view CallerName(std::string_view name) {
+    name = name.substr(0, name.find('\0'));
+    size_t i = 0;
+    while (i < name.size() && i + Width(name, i) < name.size()) i += Width(name, i);
+    if (i < name.size() && Width(name, i) == 1 && IsLead(static_cast<unsigned char>(name[i])))
+        name.remove_suffix(1);
+    return name;
+}
+
+std::wstring LookupName(std::string_view name) { return Folded(Trim(CallerName(name))); }
 
 }  // namespace
 
@@ -122,8 +134,6 @@ const ProfileText::Section* ProfileText::FindSection(std::string_view name) cons
 }
 
 bool ProfileText::Find(std::string_view section, std::string_view key, std::string& value) const {
-    key = UpToZero(key);
-    if (key.empty()) return false;
     const Section* s = FindSection(section);
     if (!s) return false;
     const auto found = s->index.find(LookupName(key));
@@ -148,9 +158,9 @@ void ProfileText::Splice(size_t at, size_t length, const std::string& text) {
 }
 
 bool ProfileText::Set(std::string_view section, std::string_view key, std::string_view value) {
-    section = UpToZero(section);
-    key = UpToZero(key);
-    value = TrimLeft(UpToZero(value));
+    section = CallerName(section);
+    key = CallerName(key);
+    value = TrimLeft(CallerName(value));
     // What the system writes for a new name: without its leading blanks (a
     // trailing blank stays in the file, and goes again on reading).
     const std::string newKey = std::string(TrimLeft(key)) + "=" + std::string(value) + "\r\n";
@@ -176,8 +186,8 @@ bool ProfileText::Set(std::string_view section, std::string_view key, std::strin
 bool ProfileText::DeleteKey(std::string_view section, std::string_view key) {
     // The system looks through every section of the name here, and takes
     // the caller's names as they are.
-    const std::wstring sectionName = Folded(UpToZero(section));
-    const std::wstring keyName = Folded(UpToZero(key));
+    const std::wstring sectionName = Folded(CallerName(section));
+    const std::wstring keyName = Folded(CallerName(key));
     for (size_t i = 1; i < sections_.size(); ++i) {
         const Section& s = sections_[i];
         if (s.name.empty() || Folded(s.name) != sectionName) continue;
@@ -191,7 +201,7 @@ bool ProfileText::DeleteKey(std::string_view section, std::string_view key) {
 }
 
 bool ProfileText::DeleteSection(std::string_view section) {
-    const std::wstring name = Folded(UpToZero(section));
+    const std::wstring name = Folded(CallerName(section));
     for (size_t i = 1; i < sections_.size(); ++i) {
         const Section& s = sections_[i];
         if (s.name.empty() || Folded(s.name) != name) continue;

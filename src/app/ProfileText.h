@@ -17,9 +17,9 @@
 //   name and the first key of a name in it count; keys before the first
 //   section belong to the section with the empty name;
 // - a value enclosed in a pair of equal quotes (" or ') loses them;
-// - a character is always two bytes after a lead byte (0x81-0x9F,
-//   0xE0-0xFC), whatever the second byte is, and a zero byte ends a name or
-//   a value.
+// - a lead byte (0x81-0x9F, 0xE0-0xFC) and the byte after it are one
+//   character whatever that byte is, unless it is zero; a zero byte ends a
+//   name or a value.
 // The edits change only the lines they are about and leave every other byte
 // alone; on a file in the form the system writes (CR LF, no empty lines, no
 // blanks around '=') they give the very bytes the system's write gives.
@@ -36,7 +36,7 @@ public:
     const std::string& bytes() const { return bytes_; }
 
     // The value of the key, false when the section, the key or its value is
-    // missing (or the key name is empty).
+    // missing. An empty key name finds a line that starts with '='.
     bool Find(std::string_view section, std::string_view key, std::string& value) const;
 
     // Sets the key in the first section of the name: replaces its value, or

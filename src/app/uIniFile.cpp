@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 #include "app/Handles.h"
 #include "app/ProfileText.h"
@@ -11,9 +12,17 @@
 
 namespace {
 
+// What tells one version of a file from another without reading it. (The
+// file's identity is left out: asking for it makes the system query the
+// volume, which costs more than the rest of a read.)
+struct FileVersion {
+    DWORD sizeLow = 0, sizeHigh = 0;
+    FILETIME written{};
+};
+
 struct KeptProfile {
     std::string path;
-    BY_HANDLE_FILE_INFORMATION info{};
+    FileVersion version;
     bool trusted = false;
     bool unicode = false;
     ProfileText text;
@@ -30,11 +39,14 @@ constexpr ULONGLONG kFileTimeTick = 3ull * 10'000'000;
 
 ULONGLONG Ticks(const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
 
-bool SameVersion(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-    return a.nFileSizeLow == b.nFileSizeLow && a.nFileSizeHigh == b.nFileSizeHigh &&
-           Ticks(a.ftLastWriteTime) == Ticks(b.ftLastWriteTime) &&
-           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexLow == b.nFileIndexLow &&
-           a.nFileIndexHigh == b.nFileIndexHigh;
+bool VersionOf(HANDLE file, FileVersion& version) {
+    version.sizeLow = GetFileSize(file, &version.sizeHigh);
+    if (version.sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+    return GetFileTime(file, nullptr, nullptr, &version.written) != FALSE;
+}
+
+bool SameVersion(const FileVersion& a, const FileVersion& b) {
+    return a.sizeLow == b.sizeLow && a.sizeHigh == b.sizeHigh && Ticks(a.written) == Ticks(b.written);
 }
 
 void Forget(const std::string& path) {
@@ -65,11 +77,11 @@ std::shared_ptr<const KeptProfile> Load(const std::string& path) {
         Forget(path);
         return nullptr;
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = GetFileInformationByHandle(file.get(), &info) != FALSE;
+    FileVersion version;
+    const bool known = VersionOf(file.get(), version);
     for (auto it = kept.begin(); it != kept.end(); ++it) {
         if ((*it)->path != path) continue;
-        if (known && (*it)->trusted && SameVersion((*it)->info, info)) return *it;
+        if (known && (*it)->trusted && SameVersion((*it)->version, version)) return *it;
         kept.erase(it);
         break;
     }
@@ -79,12 +91,23 @@ std::shared_ptr<const KeptProfile> Load(const std::string& path) {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
     profile->path = path;
-    profile->info = info;
-    profile->trusted = known && Ticks(info.ftLastWriteTime) + kFileTimeTick < Ticks(now);
+    profile->version = version;
+    profile->trusted = known && Ticks(version.written) + kFileTimeTick < Ticks(now);
     profile->text = ProfileText(ProfileBytesFromFile(raw, profile->unicode));
     if (kept.size() >= kKeptFiles) kept.erase(kept.begin());
     kept.push_back(profile);
     return profile;
+}
+
+// The system's list of mapped files changes with the system's setup only.
+bool MappedBySystem(const std::string& path) {
+    static std::unordered_map<std::string, bool> known;
+    const auto found = known.find(path);
+    if (found != known.end()) return found->second;
+    const bool mapped = ProfileMappedToRegistry932(path);
+    if (known.size() > 64) known.clear();
+    known.emplace(path, mapped);
+    return mapped;
 }
 
 std::string DefaultWithoutTrailingBlanks(const std::string& defaultValue) {
@@ -106,7 +129,7 @@ enum class Absent { Create, NothingToDo };
 bool Edit(const std::string& path, Absent absent, const std::function<bool(ProfileText&)>& edit,
           const std::function<bool()>& bySystem) {
     Forget(path);
-    if (ProfileMappedToRegistry932(path)) return bySystem();
+    if (MappedBySystem(path)) return bySystem();
     FileHandle file(CreateFile932(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     std::string raw;
@@ -145,7 +168,7 @@ bool Edit(const std::string& path, Absent absent, const std::function<bool(Profi
 std::string IniRead(const std::string& section, const std::string& key, const std::string& defaultValue,
                     const std::string& file) {
     std::string value;
-    if (ProfileMappedToRegistry932(file)) {
+    if (MappedBySystem(file)) {
         if (GetPrivateProfileString932(section, key, file, value)) return value;
     } else if (const auto profile = Load(file); profile && profile->text.Find(section, key, value)) {
         return value;
@@ -156,7 +179,7 @@ std::string IniRead(const std::string& section, const std::string& key, const st
 std::vector<std::string> IniReadList(const std::string& section, const std::string& prefix,
                                      const std::string& file) {
     std::vector<std::string> list;
-    if (ProfileMappedToRegistry932(file)) {
+    if (MappedBySystem(file)) {
         for (int n = 1;; ++n) {
             std::string value = IniRead(section, prefix + std::to_string(n), "", file);
             if (value.empty()) return list;
