@@ -198,3 +198,30 @@ TEST(ProfileWrite, ReaderSeesEveryChange) {
 }
 
 }  // namespace
+
+namespace {
+
+// WIN.INI's [Extensions] lives in the registry on the NT family: our reader
+// and writer must leave such a file to the system.
+TEST(ProfileWrite, FilesTheSystemMapsToTheRegistryStayWithTheSystem) {
+    char windows[MAX_PATH] = {};
+    ASSERT_NE(0u, GetWindowsDirectoryA(windows, MAX_PATH));
+    const std::string winIni = std::string(windows) + "\\win.ini";
+    const char* const kKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Extensions";
+    const char* const kName = "rvtest表";
+    ASSERT_TRUE(IniWrite("Extensions", kName, "C:\\ソフト\\TOOL.EXE ^.rvt", winIni));
+    std::string stored(MAX_PATH, '\0');
+    DWORD size = MAX_PATH;
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, kKey, kName, RRF_RT_REG_SZ, nullptr, stored.data(), &size));
+    stored.resize(size ? size - 1 : 0);
+    EXPECT_EQ("C:\\ソフト\\TOOL.EXE ^.rvt", stored);
+    EXPECT_EQ("C:\\ソフト\\TOOL.EXE ^.rvt", IniRead("extensions", kName, "", winIni));
+    EXPECT_EQ(std::string::npos, ReadFileBytes(winIni).find("rvtest"));
+    EXPECT_TRUE(IniDeleteKey("Extensions", kName, winIni));
+    EXPECT_EQ("gone", IniRead("Extensions", kName, "gone", winIni));
+    RegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
+        RegDeleteValueA(key.get(), kName);
+}
+
+}  // namespace
