@@ -175,11 +175,24 @@ TEST(ProfileWrite, ReaderSeesEveryChange) {
     EXPECT_EQ("2", IniRead("S", "K", "", file));
     ASSERT_TRUE(IniDeleteKey("S", "K", file));
     EXPECT_EQ("gone", IniRead("S", "K", "gone", file));
-    // Same size, written within the same second: only the reading again of
-    // a file that was new when it was read catches this.
+    // Same size and the same write time (a file system that keeps the time
+    // in steps of seconds): only reading again a file that was new when it
+    // was read catches this.
     ASSERT_TRUE(WriteFileBytes(file, "[S]\r\nK=3\r\n"));
+    WriteTimeAgo(file, 1);
+    FILETIME first{};
+    {
+        FileHandle h(CreateFileA(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                 nullptr));
+        ASSERT_TRUE(GetFileTime(h.get(), nullptr, nullptr, &first));
+    }
     EXPECT_EQ("3", IniRead("S", "K", "", file));
     ASSERT_TRUE(WriteFileBytes(file, "[S]\r\nK=4\r\n"));
+    {
+        FileHandle h(CreateFileA(file.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(SetFileTime(h.get(), nullptr, nullptr, &first));
+    }
     EXPECT_EQ("4", IniRead("S", "K", "", file));
     ASSERT_TRUE(DeleteFileA(file.c_str()));
     EXPECT_EQ("none", IniRead("S", "K", "none", file));
