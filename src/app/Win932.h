@@ -223,3 +223,17 @@ int MessageBox932(HWND owner, const std::string& text, const std::string& captio
 // The shell's folder browser. True with the chosen folder (its CP932 form, or
 // its short name when it has none) when the user picked a file system folder.
 bool BrowseForFolder932(HWND owner, const std::string& title, UINT flags, std::string& folder);
+
+
+// --- Profile files -----------------------------------------------------------
+// True when the system keeps (some of) this profile file's sections in the
+// registry (the IniFileMapping list of the NT family, WIN.INI and the like):
+// such a file is read and written only through the system's functions.
+bool ProfileMappedToRegistry932(const std::string& file);
+// The system's profile read: true and the value, or false when the file,
+// section, key or value is missing. Grows its buffer until the value fits.
+bool GetPrivateProfileString932(const std::string& section, const std::string& key, const std::string& file,
+                                std::string& value);
+// The system's profile write; null key deletes the section, null value the
+// key, all three null flushes the system's cached copy of the file.
+BOOL WritePrivateProfileString932(const char* section, const char* key, const char* value, const std::string& file);

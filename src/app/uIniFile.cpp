@@ -2,97 +2,214 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <unordered_map>
-#include <vector>
 
-std::string IniRead(const std::string& section, const std::string& key, const std::string& defaultValue,
-                    const std::string& file) {
-    // The profile functions are handed a short marker instead of the caller's
-    // default: a default of 32 K characters or more (a script's title can be
-    // the default of another key) makes the wide conversion inside the
-    // system fail and the call crash.
-    static const char kMissing[] = "\x01\x02\x03";
-    constexpr DWORD kStep = 256;
-    std::vector<char> buffer(kStep);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), kMissing, buffer.data(), size,
-                                                 file.c_str());
-        // A cut value comes back as size - 1 bytes, or as size - 2 when the
-        // cut fell before a double-byte character that no longer fit; only a
-        // shorter answer is certainly whole.
-        if (n < size - 2) {
-            std::string value(buffer.data(), n);
-            if (value != kMissing) return value;
-            // The system gives a default back without its trailing blanks.
-            const size_t end = defaultValue.find_last_not_of(' ');
-            return end == std::string::npos ? std::string() : defaultValue.substr(0, end + 1);
-        }
-        buffer.assign(buffer.size() + kStep, '\0');
-    }
-}
+#include "app/Handles.h"
+#include "app/ProfileText.h"
+#include "app/Win932.h"
 
 namespace {
 
-std::string UpperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
+// What tells one version of a file from another without reading it. (The
+// file's identity is left out: asking for it makes the system query the
+// volume, which costs more than the rest of a read.)
+struct FileVersion {
+    DWORD sizeLow = 0, sizeHigh = 0;
+    FILETIME written{};
+};
+
+struct KeptProfile {
+    std::string path;
+    FileVersion version;
+    bool trusted = false;
+    bool unicode = false;
+    ProfileText text;
+};
+
+// The few files a run reads (script, record, program-ID list, checker
+// result, a referred INI file); the oldest goes first.
+constexpr size_t kKeptFiles = 8;
+std::vector<std::shared_ptr<const KeptProfile>> kept;
+
+// A change within this time of the last write may not move the file time
+// (FAT keeps it in steps of two seconds).
+constexpr ULONGLONG kFileTimeTick = 3ull * 10'000'000;
+
+ULONGLONG Ticks(const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+
+bool VersionOf(HANDLE file, FileVersion& version) {
+    version.sizeLow = GetFileSize(file, &version.sizeHigh);
+    if (version.sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+    return GetFileTime(file, nullptr, nullptr, &version.written) != FALSE;
 }
 
-std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
+bool SameVersion(const FileVersion& a, const FileVersion& b) {
+    return a.sizeLow == b.sizeLow && a.sizeHigh == b.sizeHigh && Ticks(a.written) == Ticks(b.written);
 }
 
-// The section's "key=value" lines, each ending with a zero, the whole
-// ending with a second zero; the buffer grows until the section fits.
-std::string SectionText(const std::string& section, const std::string& file) {
-    std::vector<char> buffer(64 * 1024);
+void Forget(const std::string& path) {
+    for (auto it = kept.begin(); it != kept.end(); ++it)
+        if ((*it)->path == path) {
+            kept.erase(it);
+            return;
+        }
+}
+
+bool ReadAll(HANDLE file, std::string& bytes) {
+    bytes.clear();
+    char chunk[64 * 1024];
     for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD n = GetPrivateProfileSectionA(section.c_str(), buffer.data(), size, file.c_str());
-        if (n < size - 2) return std::string(buffer.data(), n);
-        buffer.assign(buffer.size() * 2, '\0');
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) return false;
+        if (got == 0) return true;
+        bytes.append(chunk, got);
     }
+}
+
+// The file's profile, read now or kept from before; null when the file
+// cannot be read (missing, a folder, locked).
+std::shared_ptr<const KeptProfile> Load(const std::string& path) {
+    FileHandle file(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        Forget(path);
+        return nullptr;
+    }
+    FileVersion version;
+    const bool known = VersionOf(file.get(), version);
+    for (auto it = kept.begin(); it != kept.end(); ++it) {
+        if ((*it)->path != path) continue;
+        if (known && (*it)->trusted && SameVersion((*it)->version, version)) return *it;
+        kept.erase(it);
+        break;
+    }
+    auto profile = std::make_shared<KeptProfile>();
+    std::string raw;
+    if (!ReadAll(file.get(), raw)) return nullptr;
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    profile->path = path;
+    profile->version = version;
+    profile->trusted = known && Ticks(version.written) + kFileTimeTick < Ticks(now);
+    profile->text = ProfileText(ProfileBytesFromFile(raw, profile->unicode));
+    if (kept.size() >= kKeptFiles) kept.erase(kept.begin());
+    kept.push_back(profile);
+    return profile;
+}
+
+// The system's list of mapped files changes with the system's setup only.
+bool MappedBySystem(const std::string& path) {
+    static std::unordered_map<std::string, bool> known;
+    const auto found = known.find(path);
+    if (found != known.end()) return found->second;
+    const bool mapped = ProfileMappedToRegistry932(path);
+    if (known.size() > 64) known.clear();
+    known.emplace(path, mapped);
+    return mapped;
+}
+
+std::string DefaultWithoutTrailingBlanks(const std::string& defaultValue) {
+    const size_t end = defaultValue.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : defaultValue.substr(0, end + 1);
+}
+
+// One change through the system's own function, then its flush.
+bool SystemEdit(const char* section, const char* key, const char* value, const std::string& path) {
+    const BOOL done = WritePrivateProfileString932(section, key, value, path);
+    WritePrivateProfileString932(nullptr, nullptr, nullptr, path);
+    return done != FALSE;
+}
+
+enum class Absent { Create, NothingToDo };
+
+// Applies the edit to the file's bytes and writes them back in place (the
+// file keeps its attributes and security), only when the edit changed them.
+bool Edit(const std::string& path, Absent absent, const std::function<bool(ProfileText&)>& edit,
+          const std::function<bool()>& bySystem) {
+    Forget(path);
+    if (MappedBySystem(path)) return bySystem();
+    FileHandle file(CreateFile932(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string raw;
+    if (file) {
+        if (!ReadAll(file.get(), raw)) return false;
+    } else {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
+        if (absent == Absent::NothingToDo) return true;
+        if (error == ERROR_PATH_NOT_FOUND) return false;
+    }
+    bool unicode = false;
+    ProfileText text(ProfileBytesFromFile(raw, unicode));
+    if (unicode) {
+        // Such a file has no code page to keep; the system keeps its form.
+        file.reset();
+        return bySystem();
+    }
+    if (!edit(text)) return true;
+    if (!file) {
+        file.reset(CreateFile932(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
+        if (!file) return false;
+    }
+    const std::string& bytes = text.bytes();
+    DWORD written = 0;
+    if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size())
+        return false;
+    return SetEndOfFile(file.get()) != FALSE;
 }
 
 }  // namespace
 
+std::string IniRead(const std::string& section, const std::string& key, const std::string& defaultValue,
+                    const std::string& file) {
+    std::string value;
+    if (MappedBySystem(file)) {
+        if (GetPrivateProfileString932(section, key, file, value)) return value;
+    } else if (const auto profile = Load(file); profile && profile->text.Find(section, key, value)) {
+        return value;
+    }
+    return DefaultWithoutTrailingBlanks(defaultValue);
+}
+
 std::vector<std::string> IniReadList(const std::string& section, const std::string& prefix,
                                      const std::string& file) {
-    std::unordered_map<std::string, std::string> values;
-    const std::string text = SectionText(section, file);
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find('\0', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
-        const size_t equals = line.find('=');
-        if (equals == std::string::npos) continue;
-        std::string value = Trimmed(line.substr(equals + 1));
-        // As the profile functions give a quoted value: without its quotes.
-        if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
-            value = value.substr(1, value.size() - 2);
-        values.emplace(UpperAscii(Trimmed(line.substr(0, equals))), std::move(value));
-    }
     std::vector<std::string> list;
-    const std::string upperPrefix = UpperAscii(prefix);
-    for (int n = 1;; ++n) {
-        const auto found = values.find(upperPrefix + std::to_string(n));
-        if (found == values.end() || found->second.empty()) break;
-        list.push_back(found->second);
+    if (MappedBySystem(file)) {
+        for (int n = 1;; ++n) {
+            std::string value = IniRead(section, prefix + std::to_string(n), "", file);
+            if (value.empty()) return list;
+            list.push_back(std::move(value));
+        }
     }
-    return list;
+    const auto profile = Load(file);
+    if (!profile) return list;
+    for (int n = 1;; ++n) {
+        std::string value;
+        if (!profile->text.Find(section, prefix + std::to_string(n), value) || value.empty()) return list;
+        list.push_back(std::move(value));
+    }
 }
 
 bool IniWrite(const std::string& section, const std::string& key, const std::string& value,
               const std::string& file) {
-    const BOOL written = WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
-    // All-null arguments make the system write its cached copy out now, so a
-    // reader of the file itself (another process, a restart) sees the value.
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
-    return written != FALSE;
+    return Edit(
+        file, Absent::Create, [&](ProfileText& text) { return text.Set(section, key, value); },
+        [&] { return SystemEdit(section.c_str(), key.c_str(), value.c_str(), file); });
+}
+
+bool IniDeleteKey(const std::string& section, const std::string& key, const std::string& file) {
+    return Edit(
+        file, Absent::NothingToDo, [&](ProfileText& text) { return text.DeleteKey(section, key); },
+        [&] { return SystemEdit(section.c_str(), key.c_str(), nullptr, file); });
+}
+
+bool IniDeleteSection(const std::string& section, const std::string& file) {
+    return Edit(
+        file, Absent::NothingToDo, [&](ProfileText& text) { return text.DeleteSection(section); },
+        [&] { return SystemEdit(section.c_str(), nullptr, nullptr, file); });
 }

@@ -1,21 +1,39 @@
 #pragma once
-// The two primitives through which every INI file is read and written.
+// The primitives through which every profile (INI) file is read and written.
+//
+// The files are read and written by the program itself, as code page 932
+// bytes, so a script or record reads the same on any system code page (the
+// system's profile functions convert with the system's code page). The rules
+// are those of the system's profile functions on a Japanese system (see
+// app/ProfileText.h). A file the system maps into the registry (WIN.INI and
+// the like on the NT family) is left to the system's functions.
+//
+// Each file is read once and kept: a later read looks at the file's size and
+// time of last write (one open, no read) and reads the file
+// again only when one of them changed, or when the kept copy was read so
+// soon after the file's last write that a change within the same tick of
+// the file time would not show. A write by these functions drops the kept
+// copy of the file.
 #include <string>
 #include <vector>
 
-// The value, or the default when file, section or key is missing. No length
-// limit: the buffer grows until the value fits.
+// The value, or the default (without its trailing blanks) when file,
+// section, key or value is missing. No length limit on value or default.
 std::string IniRead(const std::string& section, const std::string& key,
                     const std::string& defaultValue, const std::string& file);
 // The values of prefix + "1", prefix + "2", ... up to the first missing or
-// empty one, exactly as IniRead would give them one by one (keys without
-// regard to case, the first of equal keys, blanks around the value and a
-// pair of enclosing quotes dropped), but from one read of the section: a
-// list of thousands stays linear instead of one profile call per key.
+// empty one, exactly as IniRead would give them one by one, from one look at
+// the file.
 std::vector<std::string> IniReadList(const std::string& section, const std::string& prefix,
                                      const std::string& file);
 
-// Writes the value and flushes the system's cached copy to disk; true when
-// the value was written.
+// Writes the value into the file on disk (replacing the first key of the
+// name in the first section of the name, or adding key, section or file),
+// touching no other line; true when the value is in the file.
 bool IniWrite(const std::string& section, const std::string& key,
               const std::string& value, const std::string& file);
+// Removes the key's line; true also when there was no such key or file.
+bool IniDeleteKey(const std::string& section, const std::string& key, const std::string& file);
+// Removes the first section of the name with all its lines; true also when
+// there was no such section or file.
+bool IniDeleteSection(const std::string& section, const std::string& file);

@@ -3,7 +3,7 @@
 // program's line out of the program-ID list.
 #include <string>
 
-// Deletes the section with all its keys and flushes the system's cached
-// copy of the file. true when the system accepted the deletion (also when
-// the section or the file did not exist).
+// Deletes the first section of the name with all its lines, leaving every
+// other byte of the file as it was. true when it is gone (also when the
+// section or the file did not exist).
 bool DeleteIniSection(const std::string& file, const std::string& section);
