@@ -30,7 +30,8 @@ void CompleteInstall(InstallContext& run) {
     OfferDetails(run);
 
     s.StatusText += "\r\n【処理完了】\r\n";
-    if (!IsSetupOnlyTitle(s.UnSetupTitle))
+    // No record, no uninstall to point the person to.
+    if (!IsSetupOnlyTitle(s.UnSetupTitle) && !run.recordLost)
         s.StatusText += "　プログラムの" + s.UnSetupString +
                         "は、「プログラム(アプリケーション)の追加と削除」から行うことができます。\r\n";
     s.StatusText += "　「次へ(N)」をクリックして、" + S + "を完了してください。\r\n";

@@ -37,6 +37,7 @@ public:
     RecordLists previous;
     RestoreTable restore{};
     bool restartNeeded = false;
+    bool recordLost = false;  // the record is in no file: the uninstall cannot work
     unsigned long long installedBytes = 0;  // sizes of the files copied (after expansion)  // set by the completion stage
 
     // The status label shows StatusText, or StatusText and the item line.

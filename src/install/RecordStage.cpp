@@ -2,6 +2,7 @@
 // the record text, the Add/Remove Programs entry and the record's save.
 #include <windows.h>
 
+#include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/uIniFile.h"
 #include "app/uUtils.h"
@@ -88,7 +89,11 @@ bool WriteUninstallRecord(InstallContext& run) {
         const std::string message = RecordSaveFailureText(saved.error, s.UnSetupString);
         run.view.Ask(message, "警告", MB_OK | MB_ICONEXCLAMATION);
         run.AddFailure("<SetupFile> ", s.InstallFolder + "UNSETUP.INI", message + "\r\n");
-        s.StepResult = "失敗";
+        // Everything the record would have listed, for removal by hand.
+        LogBlock("保存できなかった記録", text);
+        run.recordLost = true;
+        // The step's text ends without its dots: they belong to the result.
+        s.StepResult = "．．．失敗";
     }
     if (!registryError.empty()) {
         run.view.Ask(registryError, "Ravelin Setup", MB_OK | MB_ICONHAND);

@@ -2,6 +2,7 @@
 // hands on, and file associations.
 #include <windows.h>
 
+#include "app/MBUtils.h"
 #include "app/PathMacros.h"
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
@@ -10,6 +11,7 @@
 #include "app/uUtils.h"
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"
+#include "sysops/PathNames.h"
 #include "sysops/Registry.h"
 #include "sysops/Shell.h"
 
@@ -32,10 +34,19 @@ int GoverningBox(const std::string& name) {
     return -1;
 }
 
-bool IsFullPath(const std::string& path) {
-    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') return true;
-    return path.rfind("\\\\", 0) == 0;
+// Where a shortcut may be made: a full path, the only form the uninstall
+// removes, without a wildcard, which it refuses, and without a ":" past the
+// drive's own (a full path written after a menu macro would otherwise end
+// up inside the menu folder).
+bool IsPlaceableLink(const std::string& link) {
+    if (!IsFullyQualified(link) || HasWildcard(link)) return false;
+    const bool drive = link.size() >= 2 && link[1] == ':';
+    return MBPos(":", drive ? link.substr(2) : link) == 0;
 }
+
+const char kNotPlaceable[] =
+    "作成先が、ドライブ名(C:\\など)かネットワーク共有(\\\\サーバー名\\共有名)から始まる、ワイルドカード(*・?)を"
+    "含まないパスではないため、作成しませんでした。\r\n";
 
 }  // namespace
 
@@ -56,10 +67,11 @@ bool MakeShortcuts(InstallContext& run) {
         const std::string arguments = GetField(target, ',', 2);
         target = GetField(target, ',', 1);
         std::string link = name == Script::ShortCut::kNameDefault ? ExtractFileName(target) : name;
-        // A bare name goes into the programs menu; a macro in the working
+        // A bare name goes into the programs menu; a full path is taken as
+        // it stands, with or without "(" in it. A macro in the working
         // folder field does not make the link's own name any less bare.
         const std::string linkField = GetField(link, ',', 1);
-        if (!IPos("(", linkField) && !IPos(")", linkField)) link = "(Sta)" + link;
+        if (!IsFullyQualified(linkField) && !IPos("(", linkField) && !IPos(")", linkField)) link = "(Sta)" + link;
         link = ExpandPathMacros(link);
         const std::string workFolder = GetField(link, ',', 2);
         link = GetField(link, ',', 1);
@@ -68,15 +80,17 @@ bool MakeShortcuts(InstallContext& run) {
         run.ShowItem();
         if (run.Aborted()) return false;
         std::string made;
-        // A link that names no full path would land wherever the current
-        // folder happens to be.
-        if (IsFullPath(link)) CreateShortcut(target, link, workFolder, arguments, made);
+        // Anything else would land wherever the current folder happens to
+        // be, or be recorded where the uninstall never looks.
+        const bool placeable = IsPlaceableLink(link);
+        if (placeable) CreateShortcut(target, link, workFolder, arguments, made);
         run.Pause();
         LogItem("ショートカット", target, made.empty() ? link : made, made.empty() ? "失敗" : "完了",
-                made.empty() ? ERROR_GEN_FAILURE : 0);
+                made.empty() ? (placeable ? ERROR_GEN_FAILURE : ERROR_INVALID_NAME) : 0);
         if (made.empty()) {
             // Never an empty record entry: it would end the reader's list.
-            run.AddFailure("<ShortCut> ", link, "ショートカットを作成できませんでした。\r\n");
+            run.AddFailure("<ShortCut> ", link,
+                           placeable ? std::string("ショートカットを作成できませんでした。\r\n") : kNotPlaceable);
         } else {
             run.fresh.shortcuts += made + "|";
         }

@@ -11,6 +11,8 @@
 
 namespace {
 
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
 std::string FullPath(const std::string& path) { return GetFullPathName932(path); }
 
 std::string LongPath(const std::string& path) { return GetLongPathName932(path); }
@@ -74,3 +76,18 @@ std::vector<std::string> FolderContents(const std::string& folder) {
     } while (FindNextFile932(find.get(), &data));
     return names;
 }
+
+bool IsFullyQualified(const std::string& path) {
+    if (path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':' &&
+        IsSeparator(path[2]))
+        return true;
+    if (path.size() < 3 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
+    if (path[2] == '?' || path[2] == '.') return false;  // device and raw paths
+    // "\\server\share": both names present.
+    const size_t serverEnd = path.find_first_of("\\/", 2);
+    if (serverEnd == std::string::npos || serverEnd == 2) return false;
+    const size_t shareEnd = path.find_first_of("\\/", serverEnd + 1);
+    return (shareEnd == std::string::npos ? path.size() : shareEnd) > serverEnd + 1;
+}
+
+bool HasWildcard(const std::string& path) { return MBPos("*", path) > 0 || MBPos("?", path) > 0; }

@@ -4,6 +4,15 @@
 #include <string>
 #include <vector>
 
+// "X:\..." or "\\server\share\..."; never a relative path, a path on the
+// current drive ("\x"), a drive-relative one ("C:x") or a device path
+// ("\\?\", "\\.\"). The only form the uninstall acts on, so the only one
+// the install may record.
+bool IsFullyQualified(const std::string& path);
+
+// True when the text holds "*" or "?" (never inside a double-byte character).
+bool HasWildcard(const std::string& path);
+
 // The path as the file system resolves it: made absolute (relative to the
 // current folder), "." and ".." resolved, every short (8.3) name of an
 // existing part expanded to its long form. A trailing "\" of the input is

@@ -17,8 +17,6 @@ bool StartsWith(const std::string& text, const std::string& head) {
     return text.size() >= head.size() && text.compare(0, head.size(), head) == 0;
 }
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 // A root of a canonical folder (ending with "\"): "C:\" or "\\server\share\".
 bool IsRoot(const std::string& canonical) {
     if (canonical.size() == 3 && canonical[1] == ':') return true;
@@ -31,21 +29,6 @@ bool IsRoot(const std::string& canonical) {
 }
 
 }  // namespace
-
-bool IsFullyQualified(const std::string& path) {
-    if (path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':' &&
-        IsSeparator(path[2]))
-        return true;
-    if (path.size() < 3 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
-    if (path[2] == '?' || path[2] == '.') return false;  // device and raw paths
-    // "\\server\share": both names present.
-    const size_t serverEnd = path.find_first_of("\\/", 2);
-    if (serverEnd == std::string::npos || serverEnd == 2) return false;
-    const size_t shareEnd = path.find_first_of("\\/", serverEnd + 1);
-    return (shareEnd == std::string::npos ? path.size() : shareEnd) > serverEnd + 1;
-}
-
-bool HasWildcard(const std::string& path) { return MBPos("*", path) > 0 || MBPos("?", path) > 0; }
 
 bool IsBareNamePattern(const std::string& pattern) {
     return !pattern.empty() && MBPos("\\", pattern) == 0 && MBPos("/", pattern) == 0 && MBPos(":", pattern) == 0 &&

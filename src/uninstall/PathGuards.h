@@ -6,15 +6,10 @@
 #include <string>
 #include <vector>
 
+// IsFullyQualified and HasWildcard: the path forms the install run checks too.
+#include "sysops/PathNames.h"
+
 struct SetupState;
-
-// "X:\..." or "\\server\share\..."; never a relative path, a path on the
-// current drive ("\x"), a drive-relative one ("C:x") or a device path
-// ("\\?\", "\\.\").
-bool IsFullyQualified(const std::string& path);
-
-// True when the text holds "*" or "?".
-bool HasWildcard(const std::string& path);
 
 // A file-name pattern relative to the folder it is applied in: not empty,
 // and without "\", "/", ":" or "..", so it can never reach another folder.

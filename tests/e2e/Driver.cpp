@@ -598,4 +598,33 @@ void SetUserString(const std::string& subkey, const std::string& name, const std
                    static_cast<DWORD>(value.size() + 1));
 }
 
+SmallDrive::SmallDrive(unsigned kilobytes) {
+    // A fresh place for every drive: Wine may still know an earlier one.
+    static int serial = 0;
+    mount_ = "/tmp/rvsmall" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
+    const std::string prefix = UnixPathOf("C:\\");
+    if (prefix.empty()) return;
+    // Wine names C: through the prefix's drive links.
+    const size_t at = prefix.find("/dosdevices/");
+    if (at == std::string::npos) return;
+    dosdevices_ = prefix.substr(0, at) + "/dosdevices/r:";
+    UnixCommandOutput("mkdir -p " + mount_ + " && mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs " +
+                      mount_ + " && ln -sfn " + mount_ + " '" + dosdevices_ + "'");
+    ok_ = UnixCommandOutput("mountpoint -q " + mount_ + " && echo yes").find("yes") == 0;
+}
+
+SmallDrive::~SmallDrive() {
+    if (dosdevices_.empty()) return;
+    // A program of the test that still holds a file open must not keep the
+    // mount: detached lazily then.
+    UnixCommandOutput("rm -f '" + dosdevices_ + "'; if mountpoint -q " + mount_ + "; then umount " + mount_ +
+                      " || umount -l " + mount_ + "; fi; rmdir " + mount_);
+}
+
+unsigned long long SmallDrive::FreeBytes() {
+    ULARGE_INTEGER free = {};
+    if (!GetDiskFreeSpaceExA(kRoot, &free, nullptr, nullptr)) return 0;
+    return free.QuadPart;
+}
+
 }  // namespace e2e

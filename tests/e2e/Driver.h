@@ -171,4 +171,25 @@ private:
 // Sets a string value under HKEY_CURRENT_USER (the key must exist).
 void SetUserString(const std::string& subkey, const std::string& name, const std::string& value);
 
+// A real full disk: a small memory file system of the machine (tmpfs, in
+// pages of 4 KiB) mounted for one test and mapped as drive R: of the
+// prefix. Mounting needs root: ok() is false without it (the caller skips).
+// The drive link goes and the file system is unmounted when the object
+// dies, whatever the test did.
+class SmallDrive {
+public:
+    explicit SmallDrive(unsigned kilobytes = 1024);
+    ~SmallDrive();
+    SmallDrive(const SmallDrive&) = delete;
+    SmallDrive& operator=(const SmallDrive&) = delete;
+    bool ok() const { return ok_; }
+    static constexpr const char* kRoot = "R:\\";
+    // Bytes free on the drive as the system reports them; 0 when unknown.
+    static unsigned long long FreeBytes();
+
+private:
+    std::string mount_, dosdevices_;
+    bool ok_ = false;
+};
+
 }  // namespace e2e

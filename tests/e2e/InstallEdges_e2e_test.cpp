@@ -7,6 +7,7 @@
 #include "Driver.h"
 #include "TestSupport.h"
 #include "app/uIniFile.h"
+#include "app/uUtils.h"
 #include "ui/resource.h"
 
 using namespace e2e;
@@ -138,34 +139,6 @@ TEST(InstallEdgesE2E, TheAbortButtonEndsTheRunLeavingWhatWasMadeAndNoRecord) {
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, KEY_READ, &key));
 }
 
-// A real full disk: a small memory file system of the machine mapped as a
-// drive of the prefix.
-class SmallDrive {
-public:
-    SmallDrive() {
-        const std::string id = std::to_string(GetCurrentProcessId());
-        mount_ = "/tmp/rvsmall" + id;
-        const std::string prefix = UnixPathOf("C:\\");
-        if (prefix.empty()) return;
-        // Wine names C: through the prefix's drive links.
-        const size_t at = prefix.find("/dosdevices/");
-        if (at == std::string::npos) return;
-        dosdevices_ = prefix.substr(0, at) + "/dosdevices/r:";
-        UnixCommandOutput("mkdir -p " + mount_ + " && mount -t tmpfs -o size=1m tmpfs " + mount_ + " && ln -sfn " +
-                          mount_ + " '" + dosdevices_ + "'");
-        ok_ = UnixCommandOutput("mountpoint -q " + mount_ + " && echo yes").find("yes") == 0;
-    }
-    ~SmallDrive() {
-        if (dosdevices_.empty()) return;
-        UnixCommandOutput("rm -f '" + dosdevices_ + "'; umount " + mount_ + "; rmdir " + mount_);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    std::string mount_, dosdevices_;
-    bool ok_ = false;
-};
-
 TEST(InstallEdgesE2E, ADriveTooSmallAsksFirstAndEveryFileThatDidNotFitIsAFailure) {
     SmallDrive drive;
     if (!drive.ok()) GTEST_SKIP() << "mounting a small drive needs root";
@@ -206,5 +179,52 @@ TEST(InstallEdgesE2E, ADriveTooSmallAsksFirstAndEveryFileThatDidNotFitIsAFailure
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("R:\\App\\BIG.DAT")) << "no cut file under its name";
     EXPECT_EQ("R:\\App\\SMALL.TXT", IniRead("DeleteFile", "File1", "", "R:\\App\\UNSETUP.INI"));
     EXPECT_EQ("R:\\App\\UNSETUP.INI", IniRead("DeleteFile", "File2", "", "R:\\App\\UNSETUP.INI"));
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey.c_str());
+}
+
+// The files fit and the record does not: the person is told plainly, the
+// details name the record, no file is announced as created, and the
+// summary no longer points to an uninstall that cannot work.
+TEST(InstallEdgesE2E, ARecordThatDoesNotFitIsToldPlainlyAndNothingClaimsItWasMade) {
+    SmallDrive drive;
+    if (!drive.ok()) GTEST_SKIP() << "mounting a small drive needs root";
+    const unsigned long long free = SmallDrive::FreeBytes();
+    ASSERT_GE(free, 64u * 1024) << "the drive's free space";
+    Distribution dist;
+    // Fewer bytes than are free, so no question, but every page of the drive.
+    dist.Write("FILL.DAT", std::string(static_cast<size_t>(free - 4095), 'f'));
+    dist.WriteScript(Script("[CopyFile]\r\nFile1=(App)\\FILL.DAT\r\n"));
+    SetupProcess setup(dist.exe(), "");
+    StartInstall(setup, "R:\\App\\");
+    setup.Answer(setup.WaitForMessageBox("the folder question", 60000), IDYES);
+    MessageBoxView box = setup.WaitForMessageBox("the record's failure", 60000);
+    EXPECT_EQ(ToUtf8("警告"), ToUtf8(box.caption));
+    EXPECT_EQ(ToUtf8("インストールフォルダに「UNSETUP.INI」を保存できませんでした。\r\n" + SysErrorText(ERROR_DISK_FULL) +
+                     "このままでは正常にアンインストールできません。"),
+              ToUtf8(box.text));
+    EXPECT_EQ(static_cast<unsigned>(MB_OK | MB_ICONEXCLAMATION), box.Flags());
+    setup.Answer(box, IDOK);
+    box = setup.WaitForMessageBox("the failure question");
+    EXPECT_EQ(ToUtf8("警告"), ToUtf8(box.caption));
+    setup.Answer(box, IDYES);
+    ASSERT_TRUE(setup.WaitForText(IDC_btnEvent, "続行(&C)"));
+    const std::string details = setup.Text(IDC_txtReadme);
+    EXPECT_EQ(0u, details.find("<SetupFile> R:\\App\\UNSETUP.INI\r\nインストールフォルダに「UNSETUP.INI」を保存"))
+        << ToUtf8(details);
+    setup.Press(IDC_btnEvent);
+    const std::string summary = FinishInstall(setup, false);
+    EXPECT_NE(std::string::npos, summary.find("アンインストール情報を更新しています．．．失敗\r\n")) << ToUtf8(summary);
+    EXPECT_EQ(std::string::npos, summary.find("「プログラム(アプリケーション)の追加と削除」から")) << ToUtf8(summary);
+    EXPECT_EQ(ReadFileBytes(dist.path() + "FILL.DAT"), ReadFileBytes("R:\\App\\FILL.DAT"));
+    // Nothing else on the drive: no record, no fallback, no temporary file.
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA("R:\\App\\*", &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    std::string names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names += std::string(data.cFileName) + " ";
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    EXPECT_EQ("FILL.DAT ", names);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey.c_str());
 }

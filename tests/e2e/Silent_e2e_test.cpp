@@ -5,6 +5,9 @@
 // would never let the process end.
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "Driver.h"
@@ -12,6 +15,7 @@
 #include "TestSupport.h"
 #include "app/Handles.h"
 #include "app/uIniFile.h"
+#include "app/uUtils.h"
 #include "ui/resource.h"
 
 using namespace e2e;
@@ -407,6 +411,160 @@ TEST_F(SilentPackage, TheWizardWritesTheLogToo) {
     EXPECT_TRUE(Has(log, "「警告」 このオペレーティングシステムへの")) << ToUtf8(log);
     EXPECT_TRUE(Has(log, "→ 回答: OK (利用者)")) << ToUtf8(log);
     EXPECT_TRUE(Has(log, "[終了コード] 0\r\n")) << ToUtf8(log);
+}
+
+// ---- A full disk (a small memory drive R:) ----
+
+// The lines of the log of one kind, in order, without their time stamps.
+std::vector<std::string> LogLines(const std::string& log, const std::string& kind) {
+    std::vector<std::string> lines;
+    const std::string tag = "[" + kind + "] ";
+    for (size_t at = log.find(tag); at != std::string::npos; at = log.find(tag, at + 1)) {
+        const size_t start = at + tag.size();
+        lines.push_back(log.substr(start, log.find("\r\n", start) - start));
+    }
+    return lines;
+}
+
+// Names of the files directly in the folder.
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((folder + "*").c_str(), &data));
+    if (!find) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    } while (FindNextFileA(find.get(), &data));
+    return names;
+}
+
+// The system's reason for a full disk as the failure log words it (one
+// line, without its line end).
+std::string DiskFullReason(unsigned long code) {
+    std::string text = SysErrorText(code);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+    return text;
+}
+
+// Short of space by the byte count, /S stops before anything is written.
+// Files that pass that count but still do not fit (each takes whole pages
+// of the drive) are failures each, with the system's reason, and leave no
+// cut file behind; the record lists exactly the whole files, and the
+// uninstall that the entry starts removes them all, and the entry.
+TEST_F(SilentPackage, OnAFullDriveWhatDidNotFitIsAFailureAndWhatFitIsUninstalled) {
+    SmallDrive drive;
+    if (!drive.ok()) GTEST_SKIP() << "mounting a small drive needs root";
+    const unsigned long long free = SmallDrive::FreeBytes();
+    ASSERT_GE(free, 512u * 1024) << "the drive's free space";
+    const std::string app = std::string(SmallDrive::kRoot) + "静かなアプリ\\";
+    const std::string command = Quoted(dist_.exe()) + " /S " + Quoted("/D=" + app) + " /LOG=" + Quoted(log_);
+
+    dist_.Write("BIG.DAT", std::string(static_cast<size_t>(free), 'b'));
+    Script("[CopyFile]\r\nFile1=(App)\\BIG.DAT\r\n");
+    SilentRun run = RunCommandLine(command, log_);
+    EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "[質問] 「空き容量チェックエラー」 ディスクの空き容量が不足しているため、エラーになる可能性が"
+                             "あります。 / このままインストールを続行しますか？ → 回答: いいえ (サイレント既定)"))
+        << ToUtf8(run.log);
+    EXPECT_FALSE(Has(run.log, "「フォルダ作成」")) << "asked before the folder";
+    EXPECT_FALSE(FolderExistsAt(app));
+
+    // A first file of one byte, then files of three pages and a byte: a cut
+    // file of three pages comes before the empty ones.
+    const size_t pageFiles = static_cast<size_t>(free / 4096 / 4 + 6);
+    const std::string whole(3 * 4096 + 1, 'w');
+    ASSERT_LT(1 + pageFiles * whole.size(), free) << "the byte count must pass the check";
+    std::string entries = "[CopyFile]\r\nFile1=(App)\\FIRST.TXT\r\n";
+    dist_.Write("FIRST.TXT", "1");
+    std::vector<std::string> names;
+    for (size_t i = 1; i <= pageFiles; ++i) {
+        const std::string name = "F" + std::to_string(100 + i) + ".DAT";
+        dist_.Write(name, whole);
+        names.push_back(name);
+        entries += "File" + std::to_string(i + 1) + "=(App)\\" + name + "\r\n";
+    }
+    Script(entries);
+    run = RunCommandLine(command, log_);
+    EXPECT_EQ(1u, run.code) << ToUtf8(run.log);
+    EXPECT_EQ("1", ReadFileBytes(app + "FIRST.TXT"));
+    ASSERT_TRUE(FileExistsAt(app + "UNSETUP.INI")) << ToUtf8(run.log);
+    std::vector<std::string> recorded;
+    for (int n = 1;; ++n) {
+        const std::string value = IniRead("DeleteFile", "File" + std::to_string(n), "", app + "UNSETUP.INI");
+        if (value.empty()) break;
+        recorded.push_back(value);
+    }
+    const std::vector<std::string> failures = LogLines(run.log, "失敗ログ");
+    const std::string reason = DiskFullReason(ERROR_DISK_FULL);
+    int fit = 0, failed = 0;
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string path = app + name;
+        const bool listed = std::find(recorded.begin(), recorded.end(), path) != recorded.end();
+        const auto failure = std::find(failures.begin(), failures.end(), "<File> " + path);
+        if (FileExistsAt(path)) {
+            ++fit;
+            EXPECT_TRUE(ReadFileBytes(path) == whole) << "a cut file under the name of a whole one";
+            EXPECT_TRUE(listed);
+            EXPECT_TRUE(failure == failures.end());
+        } else {
+            ++failed;
+            EXPECT_FALSE(listed) << "recorded, but not there";
+            ASSERT_TRUE(failure != failures.end()) << ToUtf8(run.log);
+            ASSERT_TRUE(failure + 1 != failures.end());
+            EXPECT_EQ(ToUtf8(reason), ToUtf8(failure[1])) << "the system's reason";
+        }
+    }
+    EXPECT_GT(fit, 0);
+    EXPECT_GT(failed, 1);
+    EXPECT_EQ(static_cast<size_t>(fit) + 2, recorded.size()) << "FIRST.TXT, the whole files and the record";
+    EXPECT_TRUE(Has(run.log, "[状況] ファイルをコピーしています．．．一部失敗")) << ToUtf8(run.log);
+
+    const std::string quiet = LocalMachineString(kKey, "QuietUninstallString");
+    ASSERT_EQ(WindowsFolder() + "UNRAVEL.EXE \"" + app + "UNSETUP.INI\" /S", quiet);
+    const SilentRun un = RunCommandLine(quiet + " /LOG=" + Quoted(logs_.path() + "un.log"), logs_.path() + "un.log");
+    EXPECT_EQ(0u, un.code) << ToUtf8(un.log);
+    EXPECT_FALSE(FolderExistsAt(app)) << ToUtf8(un.log);
+    EXPECT_EQ("", LocalMachineString(kKey, "DisplayName")) << "the entry is gone";
+    RegKey gone;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, KEY_READ, gone.put()));
+}
+
+// The files fit and the record does not: the log says so plainly, lists
+// what was installed and everything the record would have held, and never
+// calls a file created that is not there.
+TEST_F(SilentPackage, ARecordThatDoesNotFitIsReportedAndNeverAnnouncedAsCreated) {
+    SmallDrive drive;
+    if (!drive.ok()) GTEST_SKIP() << "mounting a small drive needs root";
+    const unsigned long long free = SmallDrive::FreeBytes();
+    ASSERT_GE(free, 64u * 1024) << "the drive's free space";
+    const std::string app = std::string(SmallDrive::kRoot) + "静かなアプリ\\";
+    // Fewer bytes than are free, but every page of the drive.
+    dist_.Write("FILL.DAT", std::string(static_cast<size_t>(free - 4095), 'f'));
+    Script("[CopyFile]\r\nFile1=(App)\\FILL.DAT\r\n");
+    const SilentRun run =
+        RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + app) + " /LOG=" + Quoted(log_), log_);
+    EXPECT_EQ(1u, run.code) << ToUtf8(run.log);
+    EXPECT_EQ(free - 4095, FileSize(app + "FILL.DAT"));
+    EXPECT_EQ(std::vector<std::string>{"FILL.DAT"}, FilesIn(app)) << "no record, no fallback, no temporary file";
+
+    const std::string& log = run.log;
+    const std::string told = "インストールフォルダに「UNSETUP.INI」を保存できませんでした。 / " + DiskFullReason(ERROR_DISK_FULL) +
+                             " / このままでは正常にアンインストールできません。";
+    EXPECT_TRUE(Has(log, "[質問] 「警告」 " + told + " → 回答: OK (サイレント既定)")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[失敗ログ] <SetupFile> " + app + "UNSETUP.INI\r\n")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[項目] コピー 元: " + dist_.path() + "FILL.DAT 先: " + app + "FILL.DAT 結果: 完了 コード: 0"))
+        << ToUtf8(log);
+    const std::vector<std::string> unsaved = LogLines(log, "保存できなかった記録");
+    const std::vector<std::string> expected = {"[DeleteFile]", "File1=" + app + "FILL.DAT",
+                                               "File2=" + app + "UNSETUP.INI", "Key=" + kKey};
+    for (const std::string& line : expected)
+        EXPECT_TRUE(std::find(unsaved.begin(), unsaved.end(), std::string(line)) != unsaved.end())
+            << ToUtf8(line) << "\n" << ToUtf8(log);
+    EXPECT_FALSE(Has(log, "を作成しました")) << ToUtf8(log);
+    EXPECT_FALSE(Has(log, "UNTMP")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[状況] アンインストール情報を更新しています．．．失敗")) << ToUtf8(log);
+    RemoveTree(app);
 }
 
 }  // namespace

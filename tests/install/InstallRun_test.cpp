@@ -2,11 +2,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "InstallTestKit.h"
 #include "app/uIniFile.h"
 #include "sysops/Deletion.h"
+#include "sysops/PathNames.h"
 #include "sysops/Registry.h"
 #include "sysops/Shell.h"
 #include "uninstall/UninstallRun.h"
@@ -248,6 +252,63 @@ TEST(InstallRunFiles, FolderFailuresAndCompressedFilesWithTheirHeaderName) {
 }
 
 // ---- Stops and aborts ----
+
+// ---- Shortcuts ----
+
+// A Name given as a full path is made exactly there, with or without "(" in
+// it, and recorded so the uninstall removes it with its folder; a name that
+// would put a drive inside the menu folder, or one the uninstall refuses (a
+// wildcard), is a failure that makes nothing and records nothing.
+TEST(InstallRunShortcuts, AFullPathNameIsTakenAsItStandsAndTheUninstallRemovesIt) {
+    InstallFixture f;
+    f.Source("TOOL.EXE", "tool");
+    const std::string links = f.root / "links\\";
+    const std::string parens = f.root / "links (old)\\";
+    const std::string programs = f.s.ProgramsFolder;
+    f.Script("[CopyFile]\r\nFile1=(App)\\TOOL.EXE\r\n[ShortCut]\r\n"
+             "Make1=(App)\\TOOL.EXE\r\nName1=" + links + "Tool,(App)\r\n"
+             "Make2=(App)\\TOOL.EXE\r\nName2=" + parens + "Tool\r\n"
+             "Make3=(App)\\TOOL.EXE\r\nName3=Tools\\Tool\r\n"
+             "Make4=(App)\\TOOL.EXE\r\nName4=(Sta)" + links + "Menu\r\n"
+             "Make5=(App)\\TOOL.EXE\r\nName5=C:Tool\r\n"
+             "Make6=(App)\\TOOL.EXE\r\nName6=Tools\\T*\r\n");
+    TestView view;
+    view.options.folderText = f.App();
+    view.options.boxes[1].checked = true;
+    view.Expect("フォルダ作成", "", IDYES).Expect("警告", "一部の処理が失敗しました", IDYES);
+    RunInstall(view);
+
+    const std::string app = f.App();
+    EXPECT_TRUE(FileExistsAt(links + "Tool.lnk"));
+    EXPECT_TRUE(FileExistsAt(parens + "Tool.lnk"));
+    EXPECT_TRUE(FileExistsAt(programs + "Tools\\Tool.lnk")) << "a bare name still goes into the menu";
+    EXPECT_EQ(links + "Tool.lnk", RecordValue(app, "DeleteShortCut", "File1"));
+    EXPECT_EQ(parens + "Tool.lnk", RecordValue(app, "DeleteShortCut", "File2"));
+    EXPECT_EQ(programs + "Tools\\Tool.lnk", RecordValue(app, "DeleteShortCut", "File3"));
+    EXPECT_EQ("<none>", RecordValue(app, "DeleteShortCut", "File4"));
+    // Nothing of the refused names in the menu: no drive folder, no link.
+    std::vector<std::string> inMenu = FolderContents(programs);
+    std::sort(inMenu.begin(), inMenu.end());
+    EXPECT_EQ((std::vector<std::string>{"Tools", "startup"}), inMenu);
+    EXPECT_EQ((std::vector<std::string>{"Tool.lnk"}), FolderContents(programs + "Tools"));
+    for (const std::string& refused : {programs + links + "Menu", programs + "C:Tool", programs + "Tools\\T*"})
+        EXPECT_NE(std::string::npos, view.detailsText.find("<ShortCut> " + refused + "\r\n作成先が、"))
+            << ToUtf8(refused) << "\n" << ToUtf8(view.detailsText);
+
+    f.s.Mode = "UNSETUP";
+    CopyFileA((app + "UNSETUP.INI").c_str(), (f.s.WorkFolder + "UNSETUP.INI").c_str(), FALSE);
+    f.s.ScriptFile = f.s.WorkFolder + "UNSETUP.INI";
+    f.s.RecordFile = app + "UNSETUP.INI";
+    TestView un;
+    un.options.folderText = app;
+    const RunOutcome outcome = RunUninstall(un);
+    EXPECT_EQ(0, outcome.failures) << ToUtf8(outcome.failureLog);
+    EXPECT_FALSE(FolderExistsAt(links)) << "the link and its folder are gone";
+    EXPECT_FALSE(FolderExistsAt(parens));
+    EXPECT_FALSE(FolderExistsAt(programs + "Tools"));
+    EXPECT_TRUE(FolderExistsAt(programs));
+    EXPECT_FALSE(FolderExistsAt(app));
+}
 
 TEST(InstallRunStops, DecliningTheFolderLeavesNothingAndABadFolderTextStaysOnThePage) {
     InstallFixture f;
