@@ -185,6 +185,9 @@ RunOutcome TUninstallRun::Run() {
     // still start this run again.
     const unsigned long progressCode = progress_.Remove();
     LogItem("削除", "", progress_.path(), progressCode == 0 ? "完了" : "失敗", progressCode);
+    // A record save cut short (an install killed) leaves its first step.
+    if (recordsFolder_ && FileExists(installFolder_ + RecordFiles::kRecordTemporary))
+        DeletePath(installFolder_ + RecordFiles::kRecordTemporary);
     DeleteInstallFolder();
     Summarize();
     Complete();
@@ -391,7 +394,7 @@ void TUninstallRun::RestoreAssociations() {
         const int comma = IPos(",", value);
         const std::string extension = comma > 0 ? StrLeft(value, comma - 1) : value;
         const std::string previous = comma > 0 ? StrMid(value, comma + 1) : "";
-        const unsigned long code = RestoreAssociation(extension, previous);
+        const unsigned long code = RestoreAssociation(extension, previous, resumed_);
         if (code != 0) Log("<Relate> ", "." + extension, SysErrorText(code));
     }
 }

@@ -186,7 +186,7 @@ protected:
         EXPECT_EQ(expectedCount, SharedCount(dll_)) << "the library's SharedDLLs count";
         SetSharedCount(dll_, countBefore);
         const std::string after = PrefixSnapshot();
-        EXPECT_EQ(before, after) << "left behind:\n" << Missing(after, before) << "\nremoved:\n" << Missing(before, after);
+        EXPECT_TRUE(before == after) << "left behind:\n" << Missing(after, before) << "\nremoved:\n" << Missing(before, after);
         EXPECT_EQ(std::vector<std::string>{"RVSAMPLE.DLL"}, NamesIn(app_)) << "the install folder";
         RemoveTree(app_);
     }
@@ -267,11 +267,13 @@ TEST_F(KilledRuns, AnInstallKilledAnywhereIsMadeWholeByTheNextAndRemovedWithoutT
     ASSERT_EQ(0u, Uninstall()) << Tail(ReadFileBytes(UninstallLog()));
     ExpectAsBefore(before, 0, 0);
 
-    // Besides the spread: right after the count is raised, and right after
-    // the record is saved (the entry is written before it).
+    // Besides the spread: right after the count is raised, right after the
+    // record's temporary file is made and right after it became the record
+    // (the entry is written before them).
     const std::vector<long> ks = KillPointsOf(
         trace.size(), 20,
-        {FirstChange(trace, {"RegSetValueExA", "RVSAMPLE.DLL"}), FirstChange(trace, {"MoveFileExA", "UNSETUP.INI"})});
+        {FirstChange(trace, {"RegSetValueExA", "RVSAMPLE.DLL"}), FirstChange(trace, {"CreateFileA", "\\UNSETUP.TMP"}),
+         FirstChange(trace, {"MoveFileExA", "\\UNSETUP.TMP"})});
     const long cleanUp = ChangesBeforeCleanUp(trace);
     std::printf("install: %zu changes; killed after %s\n", trace.size(), Points(ks).c_str());
     for (long k : ks) std::printf("  %ld: %s\n", k, k > 0 ? ToUtf8(trace[k - 1]).c_str() : "(none)");
