@@ -5,9 +5,12 @@
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/uIniFile.h"
+#include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "install/InstallContext.h"
+#include "record/RecordKeys.h"
 #include "record/Registration.h"
+#include "sysops/Deletion.h"
 #include "sysops/Shell.h"
 
 namespace {
@@ -82,6 +85,9 @@ bool WriteUninstallRecord(InstallContext& run) {
         }
     }
 
+    // Notes of an uninstall cut short name counts this install has raised
+    // again: the new record starts without them.
+    DeletePath(AddPathDelimiter(s.InstallFolder, "B") + RecordFiles::kProgress);
     const RecordSaveResult saved = SaveRecord(s.InstallFolder, text, run.view);
     if (!saved.saved && saved.fallbackPath.empty()) {
         // The text is in no file at all: the person must hear it now, and

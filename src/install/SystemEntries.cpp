@@ -192,6 +192,16 @@ bool MakeAssociations(InstallContext& run) {
         if (!RestoreTableHas(run.restore, extension)) {
             std::string previous;
             ReadRegistryString(HKEY_CLASSES_ROOT, extensionKey, "", previous);
+            // This very association, left by an install of this package that
+            // was cut short before its record was saved (the type without a
+            // command yet, or with this command): there was nothing before it,
+            // and restoring it would keep it for good. Another program's type
+            // of the same name, with its own command, stays the previous value.
+            std::string existing;
+            if (MapString(previous, LCMAP_UPPERCASE) == MapString(fileType, LCMAP_UPPERCASE) &&
+                (!ReadRegistryString(HKEY_CLASSES_ROOT, fileType + "\\shell\\" + verb + "\\command", "", existing) ||
+                 existing == command))
+                previous.clear();
             RestoreTableAdd(run.restore, extension + "," + previous);
         }
         WriteRegistryString(HKEY_CLASSES_ROOT, extensionKey, "", fileType);

@@ -22,6 +22,10 @@
 
 #include <cstdio>
 
+#ifdef RV_KILL_COUNTDOWN
+#include "KillCountdown.h"
+#endif
+
 namespace {
 
 void LogStart(const std::string& commandLine) {
@@ -104,6 +108,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         if (OpenRunLog(command.logFile)) LogStart(commandLine);
         else WriteStandardError("/LOG のファイルを作成できません: " + command.logFile);
     }
+#ifdef RV_KILL_COUNTDOWN
+    // Only the test build of tests/kill has it; the log above stays uncounted.
+    StartKillCountdown();
+#endif
     const int code = RunProgram(instance, command);
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;

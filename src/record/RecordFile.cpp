@@ -58,12 +58,11 @@ unsigned long WriteWholeFile(const std::string& path, const std::string& text, D
 
 // A new file in the folder holding the text; its path, or empty with error
 // set.
+// The name is always the same: one left by a save that was cut short (power
+// loss, task manager) is taken over by the next save instead of staying in
+// the install folder for good.
 std::string WriteTemporary(const std::string& folder, const std::string& text, unsigned long& error) {
-    const std::string name = GetTempFileName932(folder, "UNS", 0);
-    if (name.empty()) {
-        error = LastErrorOr(ERROR_GEN_FAILURE);
-        return {};
-    }
+    const std::string name = folder + RecordFiles::kRecordTemporary;
     error = WriteWholeFile(name, text, CREATE_ALWAYS);
     return error ? std::string() : name;
 }

@@ -10,6 +10,9 @@ inline constexpr const char* kFallbackStem = "UNTMP";      // UNTMP<n>.INI
 inline constexpr const char* kFallbackExt = ".INI";
 inline constexpr const char* kProgramCopy = "SETUPB.EXE";   // in the working folder
 inline constexpr const char* kUninstaller = "UNRAVEL.EXE";  // in the Windows folder
+inline constexpr const char* kRecordTemporary = "UNSETUP.TMP";  // the save's first step
+// Beside the record while an uninstall runs (uninstall/UninstallProgress.h).
+inline constexpr const char* kProgress = "UNSETUP.RUN";
 }  // namespace RecordFiles
 
 // The text with every letter upper-cased in the system locale (full-width

@@ -119,7 +119,9 @@ int RunSilentSession(const LaunchCommand& command) {
     SetupState& s = State();
     const std::string fatal = StartSession(s, ModulePath(), command.recordArgument);
     int code = ExitCode::kCannotStart;
-    if (!fatal.empty()) {
+    if (!fatal.empty() && s.Mode == "UNSETUP" && FinishCutShortUninstall(s.RecordFile)) {
+        code = ExitCode::kDone;
+    } else if (!fatal.empty()) {
         LogBlock("致命的エラー", fatal);
         WriteStandardError(fatal);
     } else {

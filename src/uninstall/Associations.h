@@ -10,7 +10,9 @@
 // none; a default value that another program has set since is left alone.
 // The key ".extension" is deleted only when it then holds no value and no
 // subkey, and the class only when the extension named it (and it was not
-// already the previous value). 0, ERROR_INVALID_NAME for an extension that
-// is empty or holds "\", or the registry's code when the value could not be
-// written.
-unsigned long RestoreAssociation(const std::string& extension, const std::string& previous);
+// already the previous value). resumed: an uninstall of the same record was
+// cut short before; the class then goes as well when the extension names no
+// class any more or names the previous value again (that run had put it
+// back). 0, ERROR_INVALID_NAME for an extension that is empty or holds "\",
+// or the registry's code when the value could not be written.
+unsigned long RestoreAssociation(const std::string& extension, const std::string& previous, bool resumed = false);

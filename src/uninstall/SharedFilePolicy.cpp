@@ -34,7 +34,7 @@ bool IsSystemLibrary(const std::string& path) {
 
 }  // namespace
 
-FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string& flags) {
+FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard) {
     FileOutcome outcome;
     std::string flagText = flags;
     const long count = SharedDllCount(path);
@@ -43,9 +43,13 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
         outcome.code = 0;
     };
     auto remove = [&] { outcome.code = DeletePath(path); };
+    // Taken down by a run that was cut short: the count may be 0 by now,
+    // and the file is still decided as a shared one.
+    const bool decremented = Has(flagText, "/S") && guard.alreadyDone && guard.alreadyDone(count);
 
-    if (count != 0 && Has(flagText, "/S")) {
-        if (AdjustSharedDllCount(path, false) != 0) {
+    if (decremented || (count != 0 && Has(flagText, "/S"))) {
+        if (!decremented && guard.before) guard.before(count);
+        if ((decremented ? count : AdjustSharedDllCount(path, false)) != 0) {
             keep();  // other programs still count on it
         } else {
             const std::string answer = AskShared(path);

@@ -3,9 +3,21 @@
 // delete the file, leave it, or ask, from its flags ("/S", "/C", "/L", "/F"),
 // its SharedDLLs count and whether it is a library in the Windows or system
 // folder. Questions go through the run's view.
+#include <functional>
 #include <string>
 
 class RunView;
+
+// How a run that may follow one cut short takes a "/S" count down: at most
+// once over both runs.
+struct DecrementGuard {
+    // True when an earlier run already took this entry's count down (the
+    // count is the one there now); the count is then taken as the result
+    // of that decrement.
+    std::function<bool(long countNow)> alreadyDone;
+    // Called just before the decrement with the count it starts from.
+    std::function<void(long countBefore)> before;
+};
 
 // What the decision did with one entry.
 struct FileOutcome {
@@ -24,7 +36,7 @@ public:
     // survives an attempt to delete it gives 5 when no other code was
     // reported and, with "/F", is scheduled for deletion at the next restart
     // (the note is set only when that succeeded).
-    FileOutcome Decide(const std::string& path, const std::string& flags);
+    FileOutcome Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard = {});
 
     // "Can't Delete" until the shared-file dialog was answered; "Delete" and
     // "Save" then answer every later shared-file question of the run.

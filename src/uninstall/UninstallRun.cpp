@@ -11,6 +11,7 @@
 #include "app/RunView.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
+#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -23,6 +24,7 @@
 #include "uninstall/KeyGuards.h"
 #include "uninstall/PathGuards.h"
 #include "uninstall/SharedFilePolicy.h"
+#include "uninstall/UninstallProgress.h"
 
 namespace {
 
@@ -96,6 +98,13 @@ void SplitKeyValue(const std::string& value, std::string& rootMacro, std::string
 
 bool StartsWithWildcard(const std::string& name) { return !name.empty() && (name[0] == '*' || name[0] == '?'); }
 
+// What a run cut short has already taken away.
+bool IsGone(unsigned long code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
+
+bool SamePath(const std::string& a, const std::string& b) {
+    return MapString(a, LCMAP_UPPERCASE) == MapString(b, LCMAP_UPPERCASE);
+}
+
 class TUninstallRun {
 public:
     TUninstallRun(RunView& view, const RunOptions& options, const std::string& installFolder)
@@ -105,7 +114,9 @@ public:
           options_(options),
           installFolder_(installFolder),
           protected_(ProtectedFolders::ForThisMachine(State())),
-          policy_(view) {}
+          policy_(view),
+          progress_(State().RecordFile),
+          resumed_(progress_.Exists()) {}
 
     RunOutcome Run();
 
@@ -114,11 +125,12 @@ private:
     void RemoveProgramID();
     void RunBeforeProgram();
     void DeleteFiles();
-    void DeleteFileEntry(const std::string& value, bool listed);
+    void DeleteFileEntry(const std::string& value, bool listed, const std::string& entry);
     void DeleteShortcuts();
     void DeleteFolders();
     void DeleteKeys();
     void RestoreAssociations();
+    bool DeleteRecord();
     void RemoveRegistration();
     void DeleteInstallFolder();
     void Summarize();
@@ -137,6 +149,9 @@ private:
     const std::string installFolder_;
     const ProtectedFolders protected_;
     SharedFilePolicy policy_;
+    UninstallProgress progress_;
+    const bool resumed_;  // an earlier run on this record was cut short
+    bool recordListed_ = false;
 
     std::string patterns_;  // the extra-delete list, "*.INI|*.GID|..."
     std::vector<std::string> refusedPatterns_;
@@ -153,6 +168,10 @@ private:
 
 RunOutcome TUninstallRun::Run() {
     Prepare();
+    // Before the first change: a run cut short from here on leaves the
+    // progress file, and the next run knows what it took already.
+    progress_.Begin(IniRead(Script::UnSetupRegistryKey::kSection, Script::UnSetupRegistryKey::kKey, "", record_));
+    if (resumed_) LogLine("状況", "中断された" + s_.UnSetupString + "の続きを行います: " + progress_.path());
     RemoveProgramID();
     RunBeforeProgram();
     // The run's own current folder must not keep the install folder in use.
@@ -163,6 +182,13 @@ RunOutcome TUninstallRun::Run() {
     DeleteKeys();
     RestoreAssociations();
     RemoveRegistration();
+    // Last but the install folder: until here the record and the entry
+    // still start this run again.
+    const unsigned long progressCode = progress_.Remove();
+    LogItem("削除", "", progress_.path(), progressCode == 0 ? "完了" : "失敗", progressCode);
+    // A record save cut short (an install killed) leaves its first step.
+    if (recordsFolder_ && FileExists(installFolder_ + RecordFiles::kRecordTemporary))
+        DeletePath(installFolder_ + RecordFiles::kRecordTemporary);
     DeleteInstallFolder();
     Summarize();
     Complete();
@@ -235,21 +261,31 @@ void TUninstallRun::RunBeforeProgram() {
 
 void TUninstallRun::DeleteFiles() {
     BeginStage("ファイルの" + s_.UnSetupString + "処理．．．");
-    for (const std::string& value : ReadNumbered(Script::DeleteFiles::kSection, Script::DeleteFiles::kFilePrefix, record_))
-        DeleteFileEntry(value, true);
-    for (const std::string& value :
-         ReadNumbered(Script::AddDeleteFile::kSection, Script::AddDeleteFile::kFilePrefix, record_))
-        DeleteFileEntry(value, false);
+    const std::vector<std::string> listed =
+        ReadNumbered(Script::DeleteFiles::kSection, Script::DeleteFiles::kFilePrefix, record_);
+    for (size_t n = 0; n < listed.size(); ++n)
+        DeleteFileEntry(listed[n], true,
+                        std::string(Script::DeleteFiles::kSection) + Script::DeleteFiles::kFilePrefix + std::to_string(n + 1));
+    const std::vector<std::string> extra =
+        ReadNumbered(Script::AddDeleteFile::kSection, Script::AddDeleteFile::kFilePrefix, record_);
+    for (size_t n = 0; n < extra.size(); ++n)
+        DeleteFileEntry(extra[n], false,
+                        std::string(Script::AddDeleteFile::kSection) + Script::AddDeleteFile::kFilePrefix + std::to_string(n + 1));
 }
 
 // listed: a [DeleteFile] entry (a file the install run copied); otherwise an
 // [AddDeleteFile] entry, which may be a wildcard pattern and may name a file
 // that never came to exist.
-void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed) {
+void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const std::string& entry) {
     std::string path = GetField(value, ',', 1);
     const std::string flags = GetField(value, ',', 2);
     const std::string tag = "<File> ";
     if (!IsFullyQualified(path)) return Log(tag, path, kNotQualified);
+    // The record this run reads goes at the end (DeleteRecord).
+    if (listed && !s_.RecordFile.empty() && SamePath(path, s_.RecordFile)) {
+        recordListed_ = true;
+        return;
+    }
     const bool pattern = HasWildcard(path);
     if (pattern) {
         if (listed) return Log(tag, path, kWildcardEntry);
@@ -267,7 +303,11 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed) {
         if (!canonical.empty()) path = canonical + name;
     }
 
-    const FileOutcome outcome = policy_.Decide(path, flags);
+    DecrementGuard guard;
+    if (resumed_)
+        guard.alreadyDone = [&](long countNow) { return progress_.AlreadyDecremented(entry, path, countNow); };
+    guard.before = [&](long countBefore) { progress_.NoteDecrement(entry, path, countBefore); };
+    const FileOutcome outcome = policy_.Decide(path, flags, guard);
     if (outcome.scheduled) restart_ = true;
     if (outcome.kept && !pattern) keptFiles_.push_back(MapString(path, LCMAP_UPPERCASE));
     LogItem("削除", "", path,
@@ -276,6 +316,7 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed) {
     // A pattern's code says little (it may have matched nothing); an extra
     // file that never came to exist is no failure.
     if (outcome.code == 0 || pattern || (!listed && outcome.code == ERROR_FILE_NOT_FOUND)) return;
+    if (resumed_ && IsGone(outcome.code)) return;
     Log(tag, path, SysErrorText(outcome.code) + outcome.note);
 }
 
@@ -294,7 +335,7 @@ void TUninstallRun::DeleteShortcuts() {
         }
         const unsigned long code = DeletePath(path);
         LogItem("ショートカット削除", "", path, code == 0 ? "完了" : "失敗", code);
-        if (code != 0) Log(tag, path, SysErrorText(code));
+        if (code != 0 && !(resumed_ && IsGone(code))) Log(tag, path, SysErrorText(code));
         // Its menu folder goes when nothing else is left in it; a shell
         // folder never goes.
         const std::string folder = ExtractFilePath(path);
@@ -324,7 +365,7 @@ void TUninstallRun::DeleteFolders() {
         const unsigned long code = RemoveFolder(folder, inside ? patterns_ : "");
         LogItem("フォルダ削除", "", folder, code == 0 ? "完了" : "残る", code);
         // In delete-all mode the install folder stage removes what is left.
-        if (code == 0 || (inside && deleteAll_)) continue;
+        if (code == 0 || (inside && deleteAll_) || (resumed_ && IsGone(code))) continue;
         Log(tag, folder, SysErrorText(code));
     }
 }
@@ -354,13 +395,28 @@ void TUninstallRun::RestoreAssociations() {
         const int comma = IPos(",", value);
         const std::string extension = comma > 0 ? StrLeft(value, comma - 1) : value;
         const std::string previous = comma > 0 ? StrMid(value, comma + 1) : "";
-        const unsigned long code = RestoreAssociation(extension, previous);
+        const unsigned long code = RestoreAssociation(extension, previous, resumed_);
         if (code != 0) Log("<Relate> ", "." + extension, SysErrorText(code));
     }
 }
 
+// The record is deleted after everything it lists, and the Add/Remove
+// Programs entry after the record: a run cut short before this point is
+// started again from the entry as before; one cut short between the two
+// leaves the progress file, by which the next start finishes it
+// (FinishCutShortUninstall). False when the record is still there.
+bool TUninstallRun::DeleteRecord() {
+    if (!recordListed_) return true;
+    const unsigned long code = DeletePath(s_.RecordFile);
+    LogItem("削除", "", s_.RecordFile, code == 0 ? "完了" : "失敗", code);
+    if (code != 0) Log("<File> ", s_.RecordFile, SysErrorText(code));
+    return !FileExists(s_.RecordFile);
+}
+
 void TUninstallRun::RemoveRegistration() {
     BeginStage("「プログラム(アプリケーション)の追加と削除」の処理．．．");
+    // The entry must go on starting the uninstall while the record is there.
+    if (!DeleteRecord()) return;
     // An empty key: the install run had no key name, so nothing was registered.
     const std::string key = IniRead(Script::UnSetupRegistryKey::kSection, Script::UnSetupRegistryKey::kKey, "", record_);
     if (key.empty()) return;
@@ -470,6 +526,25 @@ void TUninstallRun::Log(const std::string& tag, const std::string& subject, cons
 }
 
 }  // namespace
+
+bool FinishCutShortUninstall(const std::string& recordFile) {
+    const UninstallProgress progress(recordFile);
+    if (recordFile.empty() || FileExists(recordFile) || !progress.Exists()) return false;
+    const std::string folder = ExtractFilePath(recordFile);
+    const std::string key = progress.RegistryKey();
+    LogLine("状況", "記録の削除の後で中断された処理を完了します: " + progress.path());
+    if (!key.empty() && IsUninstallEntryKey(key) &&
+        (!RegistryKeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(key)) || IsEntryOfRecord(key, folder))) {
+        DeleteRegistryKey("(Local)", key);
+        LogItem("レジストリキー削除", "", "HKEY_LOCAL_MACHINE\\" + TrimKeyPath(key), "完了", 0);
+    }
+    const unsigned long code = progress.Remove();
+    LogItem("削除", "", progress.path(), code == 0 ? "完了" : "失敗", code);
+    // What the cut-short run's last stage would have taken: the folder, when
+    // nothing is left in it.
+    if (!ProtectedFolders::ForThisMachine(State()).IsProtected(folder)) RemoveDirectory932(folder);
+    return true;
+}
 
 RunOutcome RunUninstall(RunView& view) {
     const SetupState& s = State();

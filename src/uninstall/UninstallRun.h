@@ -4,8 +4,18 @@
 // when the person has left the completion page (the view has ended the run's
 // windows by then).
 // The outcome says how it ended, for an unattended caller and the log.
+#include <string>
+
 #include "app/RunOutcome.h"
 
 class RunView;
 
 RunOutcome RunUninstall(RunView& view);
+
+// Finishes an uninstall that was cut short after it had deleted its record
+// (recordFile, which is gone) but before its progress file went: removes
+// the Add/Remove Programs entry noted there when its command still names
+// this record, the progress file, and the install folder when it is empty
+// and no system folder. False, doing nothing, when the record is there or
+// no progress file lies beside it. Needs the system folders of start-up.
+bool FinishCutShortUninstall(const std::string& recordFile);

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unordered_set>
+#include <vector>
+
 #include "TestSupport.h"
 #include "app/Win932.h"
 #include "ui/resource.h"
@@ -119,17 +122,25 @@ std::string PrefixSnapshot() {
     return snapshot;
 }
 
-// The lines of a that b lacks, for a readable failure.
+// The lines of a that b lacks, for a readable failure. By whole lines from
+// a set: a snapshot can run to megabytes, and searching the whole of b for
+// each line of a never ended on those.
 std::string Missing(const std::string& a, const std::string& b) {
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        for (size_t start = 0; start < text.size();) {
+            const size_t end = text.find('\n', start);
+            out.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start + 1));
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+        return out;
+    };
+    const std::vector<std::string> inB = lines(b);
+    const std::unordered_set<std::string> known(inB.begin(), inB.end());
     std::string out;
-    size_t start = 0;
-    while (start < a.size()) {
-        const size_t end = a.find('\n', start);
-        const std::string line = a.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
-        if (b.find(line) == std::string::npos) out += line;
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
+    for (const std::string& line : lines(a))
+        if (!known.count(line)) out += line;
     return out;
 }
 

@@ -485,3 +485,47 @@ TEST_F(UninstallRunTest, AssociationsAreRestoredAndOtherProgramsDataIsKept) {
               ToUtf8(view_.LastStatus()));
 }
 
+
+// ---- After a run that was cut short ----
+
+// The progress file beside the record says an earlier run on it was cut
+// short: what that run removed is no failure now, and a class it left while
+// it had already put the extension back (or removed it) goes too.
+TEST_F(UninstallRunTest, AfterARunCutShortWhatIsGoneIsNoFailureAndAClassLeftBehindGoes) {
+    ScratchKeys classes(HKEY_CLASSES_ROOT, {".rvtf", "rvtf_auto_file", ".rvtg", "rvtg_auto_file"});
+    SetString(HKEY_CLASSES_ROOT, "rvtf_auto_file", "", "ours");  // ".rvtf" already gone
+    SetString(HKEY_CLASSES_ROOT, ".rvtg", "", "OldType");        // already put back
+    SetString(HKEY_CLASSES_ROOT, "rvtg_auto_file", "", "ours");
+    WriteRecord(Section("DeleteFile", "File", {app_ + "GONE.TXT", app_ + "UNSETUP.INI"}) +
+                Section("DeleteShortCut", "File", {app_ + "Gone.lnk"}) +
+                Section("DeleteFolder", "Folder", {app_ + "gone\\"}) +
+                Section("RestoreRelate", "Key", {"rvtf,", "rvtg,OldType"}));
+    dir_.Write("app\\UNSETUP.RUN", "[UnSetupRegistryKey]\r\nKey=\r\n");
+    Run();
+
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "rvtf_auto_file"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "rvtg_auto_file"));
+    EXPECT_EQ("OldType", GetString(HKEY_CLASSES_ROOT, ".rvtg", ""));
+    EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.INI"));
+    EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.RUN")) << "the progress file goes with the record";
+    EXPECT_FALSE(FolderExistsAt(app_));
+    EXPECT_EQ(ToUtf8(StatusOf({"なし", "完了", "完了", "完了", "完了", "完了", "完了", "完了"})),
+              ToUtf8(view_.LastStatus()));
+}
+
+// Without the progress file the same record is a first run: the missing
+// file is a failure and a class the extension does not name stays.
+TEST_F(UninstallRunTest, WithoutTheProgressFileAMissingFileFailsAndAnUnnamedClassStays) {
+    ScratchKeys classes(HKEY_CLASSES_ROOT, {".rvtf", "rvtf_auto_file"});
+    SetString(HKEY_CLASSES_ROOT, "rvtf_auto_file", "", "ours");
+    WriteRecord(Section("DeleteFile", "File", {app_ + "GONE.TXT", app_ + "UNSETUP.INI"}) +
+                Section("RestoreRelate", "Key", {"rvtf,"}));
+    view_.ExpectAsk("情報", "一部の処理が失敗しました。", 52, IDNO);
+    Run();
+
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "rvtf_auto_file"));
+    EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.INI"));
+    EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.RUN")) << "made for the run, gone with the record";
+    EXPECT_EQ(ToUtf8(StatusOf({"なし", "一部失敗", "完了", "完了", "完了", "完了", "完了", "完了"}, true)),
+              ToUtf8(view_.LastStatus()));
+}

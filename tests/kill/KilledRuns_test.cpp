@@ -1,0 +1,357 @@
+// A run can end at any instruction: power loss, the task manager, a logoff.
+// Each case here ends a silent install or uninstall of the sample package
+// after k changes to files and keys (the countdown of the test build,
+// SETUP_KILLABLE.EXE), for k spread over the whole run, starts it again the
+// way it was started, and compares the prefix with what it was before.
+//
+// What stays on purpose is named where it is checked: the uninstaller
+// UNRAVEL.EXE and the program-ID list RVSET98.INI (left out of every
+// snapshot), the shared library RVSAMPLE.DLL in the install folder (/S keeps
+// a shared file, counted or not), and the library's SharedDLLs count, which
+// every install raises: an install killed after raising it and followed by a
+// whole one leaves it exactly one higher. The sample lists every registry
+// value and INI entry it makes, so no unlisted one is expected.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "FuzzKit.h"
+#include "KillCountdown.h"
+#include "SampleKit.h"
+#include "TestSupport.h"
+#include "app/Handles.h"
+
+using namespace e2e;
+
+namespace {
+
+const std::string kEntryKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\RavelinSample";
+const char kSharedDlls[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr DWORD kRunBoundMs = 120000;
+
+// Kill points of a sweep: RV_KILL_POINTS, or the test's own number.
+int KillPoints(int standard) {
+    const char* text = std::getenv("RV_KILL_POINTS");
+    const int points = text && *text ? std::atoi(text) : 0;
+    return points > 0 ? points : standard;
+}
+
+// 0 .. total - 1, both ends included, evenly spread, no repeats.
+std::vector<long> Spread(long total, int points) {
+    std::vector<long> ks;
+    if (total <= 0) return ks;
+    if (points >= total) points = static_cast<int>(total);
+    for (int i = 0; i < points; ++i) {
+        const long k = points == 1 ? 0 : static_cast<long>((static_cast<long long>(total - 1) * i) / (points - 1));
+        if (ks.empty() || ks.back() != k) ks.push_back(k);
+    }
+    return ks;
+}
+
+// A variable for the programs this test starts, taken away again.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value) : name_(name) {
+        SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~ScopedVariable() { SetEnvironmentVariableA(name_, nullptr); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* name_;
+};
+
+// The library's SharedDLLs count; 0 when there is no value.
+long SharedCount(const std::string& path) {
+    RegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;
+    DWORD count = 0, size = sizeof count, type = 0;
+    if (RegQueryValueExA(key.get(), path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) !=
+        ERROR_SUCCESS)
+        return 0;
+    return static_cast<long>(count);
+}
+
+// Sets the count as another program's install would; 0 removes the value.
+void SetSharedCount(const std::string& path, long count) {
+    RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                             key.put(), nullptr));
+    if (count == 0) {
+        RegDeleteValueA(key.get(), path.c_str());
+        return;
+    }
+    const DWORD value = static_cast<DWORD>(count);
+    RegSetValueExA(key.get(), path.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+bool EntryExists() {
+    RegKey key;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntryKey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+// The names in a folder, sorted; empty when it is gone.
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Tail(const std::string& text, size_t size = 3000) {
+    return ToUtf8(text.size() > size ? text.substr(text.size() - size) : text);
+}
+
+class KilledRuns : public ::testing::Test {
+protected:
+    KilledRuns() {
+        CopySample(dist_);
+        // The test build in place of the shipped program; it also becomes
+        // the uninstaller, which an install replaces only when it is missing
+        // or older, so none may be there (SampleLeftovers puts it back).
+        const std::string killable = BinFolder() + "SETUP_KILLABLE.EXE";
+        EXPECT_TRUE(CopyFileA(killable.c_str(), dist_.exe().c_str(), FALSE)) << ToUtf8(killable);
+        DeleteFileA((WindowsFolder() + "UNRAVEL.EXE").c_str());
+    }
+
+    // One silent run; killAfter >= 0 ends it after that many changes.
+    DWORD Run(const std::string& commandLine, long killAfter, const std::string& log) {
+        const ScopedVariable kill("RV_KILL_AFTER", killAfter >= 0 ? std::to_string(killAfter) : "");
+        DeleteFileA(log.c_str());
+        const fuzz::RunResult result = fuzz::RunBounded(commandLine + " " + fuzz::Quoted("/LOG=" + log), kRunBoundMs);
+        EXPECT_FALSE(result.hung) << ToUtf8(commandLine) << "\n" << Tail(ReadFileBytes(log));
+        return result.code;
+    }
+    DWORD Install(long killAfter = -1) {
+        return Run(fuzz::Quoted(dist_.exe()) + " /S " + fuzz::Quoted("/D=" + app_), killAfter, InstallLog());
+    }
+    // As a deployment tool removes the package: the entry's quiet command,
+    // read once from the first install (every install writes the same).
+    DWORD Uninstall(long killAfter = -1) {
+        return Run(quiet_, killAfter, UninstallLog());
+    }
+    std::string InstallLog() const { return logs_.path() + "install.log"; }
+    std::string UninstallLog() const { return logs_.path() + "uninstall.log"; }
+
+    // A whole run with the count and the trace of its changes.
+    std::vector<std::string> Traced(bool install) {
+        const std::string report = logs_.path() + "count.txt", trace = logs_.path() + "trace.txt";
+        const ScopedVariable counted("RV_KILL_REPORT", report);
+        const ScopedVariable traced("RV_KILL_TRACE", trace);
+        EXPECT_EQ(0u, install ? Install() : Uninstall())
+            << Tail(ReadFileBytes(install ? InstallLog() : UninstallLog()));
+        std::vector<std::string> lines;
+        const std::string text = ReadFileBytes(trace);
+        for (size_t start = 0, end; start < text.size(); start = end + 1) {
+            end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            lines.push_back(text.substr(start, end - start));
+        }
+        EXPECT_EQ(std::to_string(lines.size()), ReadFileBytes(report)) << "the count and the trace agree";
+        if (install) quiet_ = QuietCommand();
+        return lines;
+    }
+
+    std::string QuietCommand() const {
+        RegKey key;
+        char data[1024] = {};
+        DWORD size = sizeof data - 1;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntryKey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS ||
+            RegQueryValueExA(key.get(), "QuietUninstallString", nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                             &size) != ERROR_SUCCESS)
+            return {};
+        return data;
+    }
+
+    // The end of one case: the library's count as expected, then put back
+    // to the count before the case, and the prefix as before; of the install
+    // folder only the library is left (kept on purpose by /S); the folder
+    // goes for the next case.
+    void ExpectAsBefore(const std::string& before, long expectedCount, long countBefore) {
+        EXPECT_EQ(expectedCount, SharedCount(dll_)) << "the library's SharedDLLs count";
+        SetSharedCount(dll_, countBefore);
+        const std::string after = PrefixSnapshot();
+        EXPECT_TRUE(before == after) << "left behind:\n" << Missing(after, before) << "\nremoved:\n" << Missing(before, after);
+        EXPECT_EQ(std::vector<std::string>{"RVSAMPLE.DLL"}, NamesIn(app_)) << "the install folder";
+        RemoveTree(app_);
+    }
+
+    Distribution dist_;
+    ScratchFolder target_;
+    ScratchFolder logs_;
+    const std::string app_ = target_.path() + "Ravelin Sample\\";
+    const std::string dll_ = app_ + "RVSAMPLE.DLL";
+    const std::string record_ = app_ + "UNSETUP.INI";
+    const std::string progress_ = app_ + "UNSETUP.RUN";
+    SampleLeftovers leftovers_{app_};
+    std::string quiet_;
+};
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string Upper(std::string text) {
+    if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// The first change whose trace line names all the parts (1-based); 0 when
+// none does.
+long FirstChange(const std::vector<std::string>& trace, std::initializer_list<const char*> parts) {
+    for (size_t i = 0; i < trace.size(); ++i) {
+        bool all = true;
+        for (const char* part : parts) all = all && Has(Upper(trace[i]), Upper(part));
+        if (all) return static_cast<long>(i + 1);
+    }
+    return 0;
+}
+
+// The kill points of a sweep: spread over the run, and the given ones.
+std::vector<long> KillPointsOf(size_t total, int spread, std::initializer_list<long> chosen) {
+    std::vector<long> ks = Spread(static_cast<long>(total), KillPoints(spread));
+    for (long k : chosen)
+        if (k > 0) ks.push_back(k);
+    std::sort(ks.begin(), ks.end());
+    ks.erase(std::unique(ks.begin(), ks.end()), ks.end());
+    return ks;
+}
+
+// The number of changes up to the last one outside the working folder: the
+// removal of the working folders after it takes more or fewer changes from
+// run to run (a killed run's folder is removed by the next), so a run may
+// end by itself before a late kill point.
+long ChangesBeforeCleanUp(const std::vector<std::string>& trace) {
+    for (size_t i = trace.size(); i > 0; --i)
+        if (!Has(Upper(trace[i - 1]), "\\RVTMP")) return static_cast<long>(i);
+    return 0;
+}
+
+bool KilledOrDone(DWORD code, long k, long cleanUp) {
+    return code == kKilledExitCode || (code == 0 && k >= cleanUp);
+}
+
+std::string Points(const std::vector<long>& ks) {
+    std::string text;
+    for (long k : ks) text += std::to_string(k) + " ";
+    return text;
+}
+
+}  // namespace
+
+// Killed after k changes, then installed again whole and removed by the
+// entry's quiet command: the prefix as before, and the library's count one
+// higher when the killed install had raised it.
+TEST_F(KilledRuns, AnInstallKilledAnywhereIsMadeWholeByTheNextAndRemovedWithoutTrace) {
+    if (UnixPathOf("C:\\").empty()) GTEST_SKIP() << "the snapshot is taken with Wine's Unix side";
+    SetSharedCount(dll_, 0);
+    const std::string before = PrefixSnapshot();
+    ASSERT_NE(std::string::npos, before.find("./windows/system32\n")) << "the snapshot lists no files";
+
+    const std::vector<std::string> trace = Traced(true);
+    ASSERT_GT(trace.size(), 20u);
+    ASSERT_FALSE(quiet_.empty()) << "no QuietUninstallString";
+    ASSERT_EQ(0u, Uninstall()) << Tail(ReadFileBytes(UninstallLog()));
+    ExpectAsBefore(before, 0, 0);
+
+    // Besides the spread: right after the count is raised, right after the
+    // record's temporary file is made and right after it became the record
+    // (the entry is written before them).
+    const std::vector<long> ks = KillPointsOf(
+        trace.size(), 20,
+        {FirstChange(trace, {"RegSetValueExA", "RVSAMPLE.DLL"}), FirstChange(trace, {"CreateFileA", "\\UNSETUP.TMP"}),
+         FirstChange(trace, {"MoveFileExA", "\\UNSETUP.TMP"})});
+    const long cleanUp = ChangesBeforeCleanUp(trace);
+    std::printf("install: %zu changes; killed after %s\n", trace.size(), Points(ks).c_str());
+    for (long k : ks) std::printf("  %ld: %s\n", k, k > 0 ? ToUtf8(trace[k - 1]).c_str() : "(none)");
+    for (long k : ks) {
+        SCOPED_TRACE("install killed after " + std::to_string(k) + " of " + std::to_string(trace.size()) +
+                     " changes: " + (k > 0 ? ToUtf8(trace[k - 1]) : std::string("none")));
+        SampleLeftovers thisCase(app_);
+        EXPECT_TRUE(KilledOrDone(Install(k), k, cleanUp)) << Tail(ReadFileBytes(InstallLog()));
+        const long countAfterKill = SharedCount(dll_);
+        EXPECT_EQ(0u, Install()) << Tail(ReadFileBytes(InstallLog()));
+        EXPECT_EQ(countAfterKill + 1, SharedCount(dll_)) << "every install raises the count once";
+        EXPECT_EQ(0u, Uninstall()) << Tail(ReadFileBytes(UninstallLog()));
+        EXPECT_FALSE(EntryExists());
+        ExpectAsBefore(before, countAfterKill, 0);
+    }
+}
+
+// Killed after k changes, then started again the same way: the second run
+// finishes the job, and the library, which another program counts too,
+// keeps that program's count (never taken down twice, never left raised).
+TEST_F(KilledRuns, AnUninstallKilledAnywhereIsFinishedByTheNextWithoutTakingACountTwice) {
+    if (UnixPathOf("C:\\").empty()) GTEST_SKIP() << "the snapshot is taken with Wine's Unix side";
+    SetSharedCount(dll_, 1);
+    const std::string before = PrefixSnapshot();
+    ASSERT_NE(std::string::npos, before.find("./windows/system32\n")) << "the snapshot lists no files";
+
+    ASSERT_EQ(0u, Install()) << Tail(ReadFileBytes(InstallLog()));
+    quiet_ = QuietCommand();
+    ASSERT_FALSE(quiet_.empty()) << "no QuietUninstallString";
+    const std::vector<std::string> trace = Traced(false);
+    ASSERT_GT(trace.size(), 10u);
+    ExpectAsBefore(before, 1, 1);
+
+    // Besides the spread: right after the count is taken down, right after
+    // the record is deleted, right after the entry is removed.
+    const std::vector<long> ks =
+        KillPointsOf(trace.size(), 10,
+                     {FirstChange(trace, {"RegSetValueExA", "RVSAMPLE.DLL"}),
+                      FirstChange(trace, {"SHFileOperationA", "UNSETUP.INI"}), FirstChange(trace, {"RegDeleteKey", "RavelinSample"})});
+    const long cleanUp = ChangesBeforeCleanUp(trace);
+    std::printf("uninstall: %zu changes; killed after %s\n", trace.size(), Points(ks).c_str());
+    for (long k : ks) std::printf("  %ld: %s\n", k, k > 0 ? ToUtf8(trace[k - 1]).c_str() : "(none)");
+    for (long k : ks) {
+        SCOPED_TRACE("uninstall killed after " + std::to_string(k) + " of " + std::to_string(trace.size()) +
+                     " changes: " + (k > 0 ? ToUtf8(trace[k - 1]) : std::string("none")));
+        SampleLeftovers thisCase(app_);
+        SetSharedCount(dll_, 1);
+        EXPECT_EQ(0u, Install()) << Tail(ReadFileBytes(InstallLog()));
+        EXPECT_TRUE(KilledOrDone(Uninstall(k), k, cleanUp)) << Tail(ReadFileBytes(UninstallLog()));
+        const bool record = FileExistsAt(record_), progress = FileExistsAt(progress_);
+        // While the record is there the entry lists the program, so the
+        // uninstall can be started again; an entry left after the record
+        // needs the progress file, by which the next start finishes it.
+        if (record) {
+            EXPECT_TRUE(EntryExists()) << "the record is left but nothing lists the program any more";
+        }
+        if (EntryExists()) {
+            EXPECT_TRUE(record || progress) << "the entry outlives the record and the progress file";
+        }
+        const DWORD second = Uninstall();
+        // With neither left, the killed run had done everything: the second
+        // finds no record (4, could not start).
+        EXPECT_EQ(record || progress ? 0u : 4u, second) << Tail(ReadFileBytes(UninstallLog()));
+        EXPECT_FALSE(FileExistsAt(progress_)) << "the progress file goes with the record";
+        EXPECT_FALSE(EntryExists());
+        ExpectAsBefore(before, 1, 1);
+    }
+}
+
+// The countdown is the test build's alone: the shipped program does not even
+// hold the names of its variables.
+TEST(KillCountdown, OnlyTheTestBuildHasIt) {
+    const std::string shipped = ReadFileBytes(BinFolder() + "SETUP.EXE");
+    const std::string killable = ReadFileBytes(BinFolder() + "SETUP_KILLABLE.EXE");
+    ASSERT_FALSE(shipped.empty());
+    ASSERT_FALSE(killable.empty());
+    for (const char* name : {"RV_KILL_AFTER", "RV_KILL_REPORT", "RV_KILL_TRACE"}) {
+        EXPECT_FALSE(Has(shipped, name)) << name;
+        EXPECT_TRUE(Has(killable, name)) << name;
+    }
+}
