@@ -175,23 +175,6 @@ std::string Shown(const std::string& text) {
 
 const char kMarker[] = "<missing>";
 
-// A file written an hour ago: the reader keeps it from its first read on (a
-// file written just now it reads again each time), so the kept copy is what
-// is compared.
-void BackdateFile(const std::string& path) {
-    FileHandle file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(file) << path;
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER t{};
-    t.LowPart = now.dwLowDateTime;
-    t.HighPart = now.dwHighDateTime;
-    t.QuadPart -= 3600ull * 10'000'000;
-    const FILETIME past{t.LowPart, t.HighPart};
-    ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &past));
-}
-
 TEST(ProfileEquality, ReaderGivesWhatTheSystemGivesForEveryNameOfEveryFile) {
     ScratchFolder dir;
     size_t compared = 0, throughUtf16 = 0, found = 0;
@@ -199,7 +182,10 @@ TEST(ProfileEquality, ReaderGivesWhatTheSystemGivesForEveryNameOfEveryFile) {
     for (const CorpusFile& f : corpus) {
         dir.Write(f.name, f.bytes);
         const std::string file = dir / f.name;
-        BackdateFile(file);
+        // Written an hour ago: the reader keeps such a file from its first
+        // read on (one written just now it reads again each time), so the
+        // kept copy is what is compared.
+        WriteTimeAgo(file, 3600);
         std::set<std::string> sections, keys;
         Candidates(f.bytes, sections, keys);
         const size_t capacity = f.bytes.size() * 2 + 4096;

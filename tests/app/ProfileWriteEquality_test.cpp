@@ -46,20 +46,6 @@ std::string Shown(const std::string& bytes) {
     return out;
 }
 
-void WriteTimeAgo(const std::string& path, unsigned seconds) {
-    FileHandle file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(file) << path;
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER t{};
-    t.LowPart = now.dwLowDateTime;
-    t.HighPart = now.dwHighDateTime;
-    t.QuadPart -= seconds * 10'000'000ull;
-    const FILETIME past{t.LowPart, t.HighPart};
-    ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &past));
-}
-
 std::vector<WriteCase> WriteCases() {
     // The form the system writes: CR LF, no empty lines, no blanks at '='.
     const std::string twoSections = "[First]\r\nA=1\r\nKey=old\r\nB=2\r\n[Second]\r\nKey=second\r\n";

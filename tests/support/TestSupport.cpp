@@ -89,6 +89,20 @@ std::string ReadFileBytes(const std::string& path) {
     return out;
 }
 
+void WriteTimeAgo(const std::string& path, unsigned seconds) {
+    FileHandle file(CreateFile932(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file) << path;
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t{};
+    t.LowPart = now.dwLowDateTime;
+    t.HighPart = now.dwHighDateTime;
+    t.QuadPart -= seconds * 10'000'000ull;
+    const FILETIME past{t.LowPart, t.HighPart};
+    ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &past));
+}
+
 bool FileExistsAt(const std::string& path) {
     DWORD a = GetFileAttributes932(path);
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);

@@ -37,6 +37,8 @@ private:
 // Whole-file helpers for any path.
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
+// Sets the file's last write time to the given number of seconds ago.
+void WriteTimeAgo(const std::string& path, unsigned seconds);
 bool FileExistsAt(const std::string& path);
 bool FolderExistsAt(const std::string& path);
 // Removes a folder tree (files first); never follows reparse points.
