@@ -13,9 +13,11 @@
 #include "app/uUtils.h"
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"
+#include "record/Digests.h"
 #include "sysops/Deletion.h"
 #include "sysops/FileInfo.h"
 #include "sysops/FileOps.h"
+#include "sysops/HeldFile.h"
 #include "sysops/Shell.h"
 
 namespace {
@@ -68,6 +70,14 @@ bool DecideOverwrite(InstallContext& run, const std::string& source, const std::
     return order == 1 || order == 2;
 }
 
+// Registered while held, so the digest kept for the uninstall, which loads
+// the library again to undo this, is that of the bytes loaded now.
+void RegisterLibrary(const std::string& path) {
+    const HeldFile library(path);
+    RegisterServer(path, true);
+    StoreFileDigest(library);
+}
+
 // Copies one entry whose source is present; false when the run has ended.
 // Works on its own copy of the entry: the caller measures the source on the
 // medium afterwards, wherever it lay, not the temporary expansion.
@@ -104,7 +114,7 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
 
     const unsigned long result = copy ? CopyFileReset(entry.source, entry.destination, exists) : 0;
     ++run.processed;
-    if (IPos("/R", entry.flags) && FileExists(entry.destination)) RegisterServer(entry.destination, true);
+    if (IPos("/R", entry.flags) && FileExists(entry.destination)) RegisterLibrary(entry.destination);
 
     if (result == 0) {
         run.fresh.files += entry.destination + entry.flags + "|";

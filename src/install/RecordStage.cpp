@@ -8,9 +8,11 @@
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "install/InstallContext.h"
+#include "record/Digests.h"
 #include "record/RecordKeys.h"
 #include "record/Registration.h"
 #include "sysops/Deletion.h"
+#include "sysops/HeldFile.h"
 #include "sysops/Shell.h"
 
 namespace {
@@ -38,6 +40,26 @@ RecordContent ContentOf(InstallContext& run) {
     c.unSetupString = s.UnSetupString;
     c.programID = ReadScript(Script::ProgramID::kSection, Script::ProgramID::kID, script);
     return c;
+}
+
+// The uninstall follows the record only while its digest is kept: the new
+// one goes beside the one of the record there now, so a run cut short
+// before the save leaves that record as trusted as it was.
+void SignRecord(InstallContext& run, const std::string& recordFile, const std::string& text) {
+    long error = 0;
+    if (AddRecordDigest(recordFile, text, error)) return;
+    run.AddFailure("<SetupFile> ", recordFile,
+                   std::string("記録の確認用の値をレジストリ(HKEY_LOCAL_MACHINE\\") + kRecordDigestsKey +
+                       ")に保存できませんでした。\r\n" + SysErrorText(static_cast<unsigned long>(error)) +
+                       run.s.UnSetupString + "の際に、この記録は書き換えられたものとして警告されます。\r\n");
+}
+
+// The program run before uninstalling is run only while it is what the
+// install left.
+void SignBeforeProgram(const SetupState& s, const std::string& value) {
+    if (value.empty()) return;
+    const BeforeProgram before = BeforeUninstallProgram(s.InstallFolder, value);
+    if (!before.program.empty()) StoreFileDigest(HeldFile(before.program));
 }
 
 }  // namespace
@@ -70,6 +92,10 @@ bool WriteUninstallRecord(InstallContext& run) {
         run.view.ShowStatus(label);
     });
 
+    const std::string recordFile = AddPathDelimiter(s.InstallFolder, "B") + RecordFiles::kRecord;
+    SignRecord(run, recordFile, text);
+    SignBeforeProgram(s, content.beforeFile);
+
     // The record is saved even when the entry cannot be written, so what
     // was installed can still be removed; the error is shown after.
     std::string registryError;
@@ -101,6 +127,8 @@ bool WriteUninstallRecord(InstallContext& run) {
         // The step's text ends without its dots: they belong to the result.
         s.StepResult = "．．．失敗";
     }
+    // The earlier record is gone: its digest vouches for nothing now.
+    if (saved.saved) KeepOnlyRecordDigest(recordFile, text);
     if (!registryError.empty()) {
         run.view.Ask(registryError, "Ravelin Setup", MB_OK | MB_ICONHAND);
         run.view.EndRun();

@@ -10,6 +10,7 @@
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "record/Digests.h"
 #include "record/RecordKeys.h"
 #include "record/UninstallRecord.h"
 #include "sysops/Deletion.h"
@@ -96,12 +97,15 @@ std::string FreeFallbackPath(const std::string& folder) {
 
 }  // namespace
 
-void MergePreviousRecord(const std::string& installFolder, const std::string& workFolder, RecordLists& previous,
+bool MergePreviousRecord(const std::string& installFolder, const std::string& workFolder, RecordLists& previous,
                          RestoreTable& table) {
     const std::string record = AddPathDelimiter(installFolder, "B") + RecordFiles::kRecord;
     const std::string copy = AddPathDelimiter(workFolder, "B") + RecordFiles::kMergeCopy;
     // Read only a copy made now: a copy left from before must never count.
-    if (!FileExists(record) || CopyFileReset(record, copy) != 0) return;
+    if (!FileExists(record) || CopyFileReset(record, copy) != 0) return true;
+    // The copy is what would be read: its entries would be signed anew as
+    // this install's own.
+    if (CheckRecordDigest(record, copy) != RecordCheck::Matches) return false;
 
     for (int i = 1; i <= Script::RestoreRelate::kCount; ++i) {
         const std::string value =
@@ -118,6 +122,7 @@ void MergePreviousRecord(const std::string& installFolder, const std::string& wo
     ReadNumbered(copy, Script::DeleteShortCut::kSection, Script::DeleteShortCut::kFilePrefix, previous.shortcuts);
     ReadNumbered(copy, Script::DeleteRegistry::kSection, Script::DeleteRegistry::kKeyPrefix, previous.registry);
     ReadNumbered(copy, Script::AddDeleteFile::kSection, Script::AddDeleteFile::kFilePrefix, previous.extraFiles);
+    return true;
 }
 
 RecordSaveResult SaveRecord(const std::string& installFolder, const std::string& text, RunView& view) {

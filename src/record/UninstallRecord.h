@@ -35,8 +35,9 @@ bool RestoreTableAdd(RestoreTable& table, const std::string& value);
 // workFolder + "UNSETUPB.INI" first): its [RestoreRelate] values go into the
 // table (an extension already there is dropped), and its five numbered
 // sections are appended to previous. A missing or unreadable record adds
-// nothing and is not reported.
-void MergePreviousRecord(const std::string& installFolder, const std::string& workFolder, RecordLists& previous,
+// nothing and is not reported. False, adding nothing, when the record is
+// there but its copy is not as an install wrote it (Digests.h).
+bool MergePreviousRecord(const std::string& installFolder, const std::string& workFolder, RecordLists& previous,
                          RestoreTable& table);
 
 // One line for a numbered section at the end of recordText: prefix + n + "="

@@ -13,6 +13,7 @@
 #include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "sysops/HeldFile.h"
 #include "sysops/Shell.h"
 
 namespace {
@@ -132,13 +133,17 @@ int ShellDelete(const std::string& path, DWORD& lastError) {
 
 }  // namespace
 
-unsigned long DeletePath(const std::string& path) {
+unsigned long DeletePath(const std::string& path, const UnregisterGate& unregister) {
     const bool pattern = HasWildcard(path);
     if (!pattern && !FileExists(path)) return ERROR_FILE_NOT_FOUND;
     // A pattern names no library that could be loaded, and only the file's
     // own name tells a library (not ".DLL" in a folder name on the way).
-    // Unregistering shows nothing.
-    if (!pattern && IsRegistrable(ExtractFileName(path))) RegisterServer(path, false);
+    // Unregistering shows nothing. The library stays held until it is
+    // unloaded again, and is let go before the deletion.
+    if (!pattern && unregister && IsRegistrable(ExtractFileName(path))) {
+        const HeldFile library(path);
+        if (unregister(library)) RegisterServer(path, false);
+    }
 
     DWORD lastError = 0;
     int shellCode = ShellDelete(path, lastError);

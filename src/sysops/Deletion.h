@@ -1,17 +1,26 @@
 #pragma once
 // The three operations through which every deletion of the program goes.
 // They show nothing; results are Win32 error codes (0 = success).
+#include <functional>
 #include <string>
+
+class HeldFile;
+
+// Whether a library about to be deleted may be loaded to undo its
+// registration. It is handed the library held open, so nobody can change
+// it between the decision and the load.
+using UnregisterGate = std::function<bool(const HeldFile& library)>;
 
 // Deletes a file, or every file and folder that matches a wildcard pattern
 // ("*" or "?" in the path), permanently through the shell. A path without
 // wildcards that names no file (a folder does not count) gives 2 and nothing
 // happens. A file whose own name holds ".DLL" or ".OCX" is unregistered
-// first (silently, a crash of its entry contained). A path without
+// first (silently, a crash of its entry contained), but only when a gate is
+// given and lets it: without one nothing is ever loaded. A path without
 // wildcards that still exists afterwards always gives a non-zero code (the
 // shell's, else the last error, else 5). For a pattern, the shell's code
 // counts only when the system also set a last error; otherwise 0.
-unsigned long DeletePath(const std::string& path);
+unsigned long DeletePath(const std::string& path, const UnregisterGate& unregister = {});
 
 // Deletes folder + each element of the pattern list ("a|b|", a last element
 // without "|" counts too; results ignored), then removes the folder itself.

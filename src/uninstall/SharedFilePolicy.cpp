@@ -34,7 +34,8 @@ bool IsSystemLibrary(const std::string& path) {
 
 }  // namespace
 
-FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard) {
+FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard,
+                                     const UnregisterGate& unregister) {
     FileOutcome outcome;
     std::string flagText = flags;
     const long count = SharedDllCount(path);
@@ -42,7 +43,7 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
         flagText += "/L";
         outcome.code = 0;
     };
-    auto remove = [&] { outcome.code = DeletePath(path); };
+    auto remove = [&] { outcome.code = DeletePath(path, unregister); };
     // Taken down by a run that was cut short: the count may be 0 by now,
     // and the file is still decided as a shared one.
     const bool decremented = Has(flagText, "/S") && guard.alreadyDone && guard.alreadyDone(count);

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "sysops/Deletion.h"
+
 class RunView;
 
 // How a run that may follow one cut short takes a "/S" count down: at most
@@ -35,8 +37,10 @@ public:
     // is decremented exactly once, before any question. A file that
     // survives an attempt to delete it gives 5 when no other code was
     // reported and, with "/F", is scheduled for deletion at the next restart
-    // (the note is set only when that succeeded).
-    FileOutcome Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard = {});
+    // (the note is set only when that succeeded). A library is unregistered
+    // before its deletion only when the gate lets it.
+    FileOutcome Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard = {},
+                       const UnregisterGate& unregister = {});
 
     // "Can't Delete" until the shared-file dialog was answered; "Delete" and
     // "Save" then answer every later shared-file question of the run.

@@ -15,7 +15,9 @@
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "record/Digests.h"
 #include "sysops/Deletion.h"
+#include "sysops/HeldFile.h"
 #include "sysops/PathNames.h"
 #include "sysops/ProfileSections.h"
 #include "sysops/Registry.h"
@@ -58,6 +60,15 @@ const char kOtherProgramsEntry[] =
 const char kNotTheRecordsFolder[] =
     "起動時に指定された「UNSETUP.INI」のあるフォルダではないため、記録にないファイル・フォルダの削除は行いませんでした。\r\n";
 const char kKeyRemains[] = "キーを削除できませんでした。\r\n";
+const char kProgramOutside[] = "インストールフォルダの外のプログラムのため、実行しませんでした。\r\n";
+const char kProgramNotRun[] =
+    "インストールの後に書き換えられたか、このインストーラがインストールしたものではないため、実行しませんでした。\r\n";
+const char kNotUnregistered[] =
+    "インストールの後に書き換えられたか、このインストーラが登録したものではないため、登録の解除"
+    "(DllUnregisterServer)を行いませんでした。\r\n";
+
+// A question whose safe answer is "no": the second button is the default.
+constexpr unsigned kWarnYesNo = MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2;
 
 // How long a folder still in use is tried again: 20 times 100 ms.
 constexpr int kFolderInUseRetries = 20;
@@ -126,6 +137,10 @@ private:
     void RunBeforeProgram();
     void DeleteFiles();
     void DeleteFileEntry(const std::string& value, bool listed, const std::string& entry);
+    bool MayUnregister(const HeldFile& library, const std::string& flags);
+    // The warning for a program or library that is not what the install
+    // kept the digest of; true when the person chose to use it anyway.
+    bool GoOnWithChangedFile(const std::string& path, const std::string& use, const std::string& safe);
     void DeleteShortcuts();
     void DeleteFolders();
     void DeleteKeys();
@@ -248,15 +263,40 @@ void TUninstallRun::RunBeforeProgram() {
         s_.StepResult = "なし";
         return;
     }
-    std::string program = installFolder_ + RemovePathDelimiter(file, "T");
-    std::string parameters;
-    const int comma = IPos(",", program);
-    if (comma > 0) {
-        parameters = StrMid(program, comma + 1);
-        program = StrLeft(program, comma - 1);
-    }
+    const BeforeProgram before = BeforeUninstallProgram(installFolder_, file);
+    const std::string tag = "<BeforeUnInstall> ";
+    // Only the package's own program, in the folder the record lies in.
+    if (!recordsFolder_ || before.program.empty() ||
+        !ProtectedFolders::IsInside(ExtractFilePath(before.program), installFolder_))
+        return Log(tag, before.program.empty() ? file : before.program, kProgramOutside, kFailed);
+    // Held from the check until it has been started: the program started
+    // is the one whose digest the install kept.
+    const HeldFile program(before.program);
+    if (!FileDigestMatches(program) &&
+        !GoOnWithChangedFile(program.path(), "このプログラムを実行すると、", "実行せずに続行"))
+        return Log(tag, program.path(), kProgramNotRun, kFailed);
     // The author's program reports nothing to the log; only its start counts.
-    s_.StepResult = RunAndWait(program, parameters) == -1 ? kDone : kFailed;
+    s_.StepResult = RunAndWait(before.program, before.parameters) == -1 ? kDone : kFailed;
+}
+
+// A library is loaded to undo a registration only when the install made
+// that registration ("/R") and the library is still what it registered.
+bool TUninstallRun::MayUnregister(const HeldFile& library, const std::string& flags) {
+    if (IPos("/R", flags) == 0) return false;
+    if (FileDigestMatches(library) ||
+        GoOnWithChangedFile(library.path(), "登録を解除するためにこのファイルを読み込むと、", "読み込まずに続行"))
+        return true;
+    Log("<File> ", library.path(), kNotUnregistered);
+    return false;
+}
+
+bool TUninstallRun::GoOnWithChangedFile(const std::string& path, const std::string& use, const std::string& safe) {
+    const std::string text = path + kCrLf + kCrLf +
+                             "このファイルは、インストールの後に書き換えられたか、このインストーラが"
+                             "インストールしたものではありません。" + kCrLf + use +
+                             "その中のプログラムが" + s_.UnSetupString + "と同じ権限で実行されます。" + kCrLf + kCrLf +
+                             safe + "することをお勧めします。このファイルを使いますか？";
+    return view_.Ask(text, "警告", kWarnYesNo) == IDYES;
 }
 
 void TUninstallRun::DeleteFiles() {
@@ -307,7 +347,10 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const
     if (resumed_)
         guard.alreadyDone = [&](long countNow) { return progress_.AlreadyDecremented(entry, path, countNow); };
     guard.before = [&](long countBefore) { progress_.NoteDecrement(entry, path, countBefore); };
-    const FileOutcome outcome = policy_.Decide(path, flags, guard);
+    const UnregisterGate unregister = [&](const HeldFile& library) { return MayUnregister(library, flags); };
+    const FileOutcome outcome = policy_.Decide(path, flags, guard, unregister);
+    // A digest kept for a file that is gone vouches for nothing any more.
+    if (!pattern && !FileExists(path)) ForgetFileDigest(path);
     if (outcome.scheduled) restart_ = true;
     if (outcome.kept && !pattern) keptFiles_.push_back(MapString(path, LCMAP_UPPERCASE));
     LogItem("削除", "", path,
@@ -417,6 +460,7 @@ void TUninstallRun::RemoveRegistration() {
     BeginStage("「プログラム(アプリケーション)の追加と削除」の処理．．．");
     // The entry must go on starting the uninstall while the record is there.
     if (!DeleteRecord()) return;
+    if (!FileExists(s_.RecordFile)) DropRecordDigest(s_.RecordFile);
     // An empty key: the install run had no key name, so nothing was registered.
     const std::string key = IniRead(Script::UnSetupRegistryKey::kSection, Script::UnSetupRegistryKey::kKey, "", record_);
     if (key.empty()) return;
@@ -533,6 +577,7 @@ bool FinishCutShortUninstall(const std::string& recordFile) {
     const std::string folder = ExtractFilePath(recordFile);
     const std::string key = progress.RegistryKey();
     LogLine("状況", "記録の削除の後で中断された処理を完了します: " + progress.path());
+    DropRecordDigest(recordFile);
     if (!key.empty() && IsUninstallEntryKey(key) &&
         (!RegistryKeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(key)) || IsEntryOfRecord(key, folder))) {
         DeleteRegistryKey("(Local)", key);
@@ -546,9 +591,38 @@ bool FinishCutShortUninstall(const std::string& recordFile) {
     return true;
 }
 
+namespace {
+
+// Before anything is changed: a record is followed only when its bytes, as
+// the run reads them (the working copy), are what the install wrote. A
+// person may still go on; /S never does.
+bool RecordMayBeFollowed(RunView& view, const SetupState& s) {
+    const RecordCheck check = CheckRecordDigest(s.RecordFile, s.ScriptFile);
+    if (check == RecordCheck::Matches) return true;
+    const std::string& u = s.UnSetupString;
+    LogLine("警告", s.RecordFile + (check == RecordCheck::Changed
+                                         ? ": インストール時に保存された確認用の値と内容が一致しません。"
+                                         : ": インストール時の確認用の値が保存されていません。"));
+    const std::string text = s.RecordFile + kCrLf + kCrLf + "この" + u +
+                             "情報ファイルは、インストールの後に書き換えられたか、このインストーラが作成したものでは"
+                             "ありません。" + kCrLf + "このまま続行すると、インストールされたもの以外のファイルやレジストリが"
+                             "削除されたり、プログラムが実行されたりするおそれがあります。" + kCrLf + kCrLf + u +
+                             "を中止することをお勧めします。" + u + "を続行しますか？";
+    if (view.Ask(text, "警告", kWarnYesNo) != IDYES) return false;
+    LogLine("状況", "確認用の値と一致しない記録で" + u + "を続行します: " + s.RecordFile);
+    return true;
+}
+
+}  // namespace
+
 RunOutcome RunUninstall(RunView& view) {
     const SetupState& s = State();
     const RunOptions options = view.Options();
+    if (!RecordMayBeFollowed(view, s)) {
+        RunOutcome outcome;
+        outcome.end = RunOutcome::End::RecordRefused;
+        return outcome;
+    }
     const std::string& text = options.folderText;
     const std::string folder = text.empty() ? text : AddPathDelimiter(text, "B");
     if (folder.empty() || folder == "\\") {

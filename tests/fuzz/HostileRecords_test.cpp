@@ -11,6 +11,7 @@
 
 #include "Driver.h"
 #include "FuzzKit.h"
+#include "RecordSigner.h"
 #include "SampleKit.h"
 #include "TestSupport.h"
 
@@ -290,7 +291,10 @@ protected:
             SHCreateDirectoryExA(nullptr, path.substr(0, path.rfind('\\')).c_str(), nullptr);
             WriteFileBytes(path, "package file");
         }
-        WriteFileBytes(app + "UNSETUP.INI", record);
+        // An honest record with a careless author's entries: signed as the
+        // install signs what it writes, so the guards behind the check are
+        // what the case tries.
+        signer_.Write(app + "UNSETUP.INI", record);
         WriteValue({HKEY_CURRENT_USER, "Software\\RavelinFuzzRecord", "V", "package"});
         const RunResult run = RunBounded(Quoted(dist_.exe()) + " " + Quoted(app + "UNSETUP.INI") + " /S " +
                                              Quoted("/LOG=" + scratch_.path() + "un.log"),
@@ -314,6 +318,7 @@ protected:
     SampleLeftovers leftovers_;
     Canaries canaries_;
     Distribution dist_;
+    RecordSigner signer_;
     Places places_;
     int runs_ = 0, crashes_ = 0, hangs_ = 0, touched_ = 0;
 };

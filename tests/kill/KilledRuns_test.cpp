@@ -220,6 +220,18 @@ long FirstChange(const std::vector<std::string>& trace, std::initializer_list<co
     return 0;
 }
 
+// The last change whose trace line names all the parts (1-based); 0 when
+// none does.
+long LastChange(const std::vector<std::string>& trace, std::initializer_list<const char*> parts) {
+    long last = 0;
+    for (size_t i = 0; i < trace.size(); ++i) {
+        bool all = true;
+        for (const char* part : parts) all = all && Has(Upper(trace[i]), Upper(part));
+        if (all) last = static_cast<long>(i + 1);
+    }
+    return last;
+}
+
 // The kill points of a sweep: spread over the run, and the given ones.
 std::vector<long> KillPointsOf(size_t total, int spread, std::initializer_list<long> chosen) {
     std::vector<long> ks = Spread(static_cast<long>(total), KillPoints(spread));
@@ -268,12 +280,14 @@ TEST_F(KilledRuns, AnInstallKilledAnywhereIsMadeWholeByTheNextAndRemovedWithoutT
     ExpectAsBefore(before, 0, 0);
 
     // Besides the spread: right after the count is raised, right after the
-    // record's temporary file is made and right after it became the record
-    // (the entry is written before them).
+    // record's digest is added, right after the record's temporary file is
+    // made, right after it became the record (the entry is written before
+    // them), and right after the digest of the record before it is dropped.
     const std::vector<long> ks = KillPointsOf(
         trace.size(), 20,
-        {FirstChange(trace, {"RegSetValueExA", "RVSAMPLE.DLL"}), FirstChange(trace, {"CreateFileA", "\\UNSETUP.TMP"}),
-         FirstChange(trace, {"MoveFileExA", "\\UNSETUP.TMP"})});
+        {FirstChange(trace, {"RegSetValueEx", "RVSAMPLE.DLL"}), FirstChange(trace, {"RegSetValueEx", "\\UNSETUP.INI"}),
+         FirstChange(trace, {"CreateFile", "\\UNSETUP.TMP"}), FirstChange(trace, {"MoveFileEx", "\\UNSETUP.TMP"}),
+         LastChange(trace, {"RegSetValueEx", "\\UNSETUP.INI"})});
     const long cleanUp = ChangesBeforeCleanUp(trace);
     std::printf("install: %zu changes; killed after %s\n", trace.size(), Points(ks).c_str());
     for (long k : ks) std::printf("  %ld: %s\n", k, k > 0 ? ToUtf8(trace[k - 1]).c_str() : "(none)");
@@ -308,11 +322,14 @@ TEST_F(KilledRuns, AnUninstallKilledAnywhereIsFinishedByTheNextWithoutTakingACou
     ExpectAsBefore(before, 1, 1);
 
     // Besides the spread: right after the count is taken down, right after
-    // the record is deleted, right after the entry is removed.
+    // the record is deleted, right after its digest is dropped, right after
+    // the entry is removed.
     const std::vector<long> ks =
         KillPointsOf(trace.size(), 10,
-                     {FirstChange(trace, {"RegSetValueExA", "RVSAMPLE.DLL"}),
-                      FirstChange(trace, {"SHFileOperationA", "UNSETUP.INI"}), FirstChange(trace, {"RegDeleteKey", "RavelinSample"})});
+                     {FirstChange(trace, {"RegSetValueEx", "RVSAMPLE.DLL"}),
+                      FirstChange(trace, {"SHFileOperation", "UNSETUP.INI"}),
+                      FirstChange(trace, {"RegDeleteValue", "\\UNSETUP.INI"}),
+                      FirstChange(trace, {"RegDeleteKey", "RavelinSample"})});
     const long cleanUp = ChangesBeforeCleanUp(trace);
     std::printf("uninstall: %zu changes; killed after %s\n", trace.size(), Points(ks).c_str());
     for (long k : ks) std::printf("  %ld: %s\n", k, k > 0 ? ToUtf8(trace[k - 1]).c_str() : "(none)");

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "RecordSigner.h"
 #include "UninstallTestKit.h"
 #include "app/uIniFile.h"
 #include "app/uUtils.h"
@@ -54,6 +55,7 @@ protected:
         dir_.Write("app\\UNSETUP.INI", text);
         dir_.Write("work\\UNSETUP.INI", text);
         State().RecordFile = app_ + "UNSETUP.INI";
+        signer_.Sign(State().RecordFile, text);
     }
     // Runs with the option page as given (default: nothing checked).
     void Run() {
@@ -68,6 +70,7 @@ protected:
     TestRunView view_;
     RestartSeam restart_;
     TestRegKey reg_;
+    RecordSigner signer_;
 };
 
 }  // namespace
@@ -265,6 +268,8 @@ TEST_F(UninstallRunTest, DeleteAllOnAProtectedInstallFolderDeletesOnlyWhatTheRec
                                    Section("DeleteFolder", "Folder", {folder}) +
                                    Section("DeleteFile", "File", {ours});
         dir_.Write("work\\UNSETUP.INI", record);
+        State().RecordFile = app_ + "UNSETUP.INI";
+        signer_.Sign(State().RecordFile, record);
         TestRunView view;
         view.options = DeleteAllBoxes(folder);
         view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
@@ -367,6 +372,7 @@ TEST_F(UninstallRunTest, DeleteAllAndPatternsStayOutOfAFolderTheRecordWasNotFoun
         dir_.Write("work\\UNSETUP.INI", record);
         dir_.Write("app\\UNSETUP.INI", record);
         State().RecordFile = app_ + "UNSETUP.INI";
+        signer_.Sign(State().RecordFile, record);
         TestRunView view;
         view.options = deleteAll ? DeleteAllBoxes(other) : OptionBoxes(other, false, false, "*.txt", true, "*.log", true);
         view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
