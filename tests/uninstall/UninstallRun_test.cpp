@@ -11,7 +11,12 @@
 #include "RecordSigner.h"
 #include "UninstallTestKit.h"
 #include "app/uIniFile.h"
+#include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "record/Digests.h"
+#include "sysops/HeldFile.h"
+#include "sysops/PathNames.h"
+#include "sysops/Registry.h"
 #include "uninstall/KeyGuards.h"
 #include "uninstall/PathGuards.h"
 
@@ -137,6 +142,7 @@ TEST_F(UninstallRunTest, ProgramBeforeUninstallingRunsInTheInstallFolderWithItsP
     WriteRecord(Section("DeleteFile", "File", {app_ + "child.exe", app_ + "UNSETUP.INI"}) +
                 "[BeforeUnInstall]\r\nFile=\\child.exe,cwd " + out + "\r\n");
     ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_child.exe").c_str(), (app_ + "child.exe").c_str(), FALSE));
+    ASSERT_TRUE(StoreFileDigest(HeldFile(app_ + "child.exe")));  // as the install keeps it
     Run();
     const std::string seen = ReadFileBytes(out);
     ASSERT_FALSE(seen.empty()) << "the program did not run";
@@ -145,6 +151,146 @@ TEST_F(UninstallRunTest, ProgramBeforeUninstallingRunsInTheInstallFolderWithItsP
     EXPECT_EQ(ToUtf8(StatusOf({"完了", "完了", "完了", "完了", "完了", "完了", "完了", "完了"})),
               ToUtf8(view_.LastStatus()));
     EXPECT_FALSE(FolderThere(app_)) << "the program ended before its folder went";
+}
+
+// ---- What the install left, and nothing else ----
+
+const unsigned kWarning = MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2;  // "no" is the default
+
+// The bytes the run reads (start-up's copy) changed after the install: the
+// person is warned before anything happens, and the default answer stops.
+TEST_F(UninstallRunTest, AChangedRecordStopsBeforeAnythingUnlessThePersonGoesOn) {
+    dir_.Write("app\\prog.exe", "x");
+    WriteRecord(Section("DeleteFile", "File", {app_ + "prog.exe", app_ + "UNSETUP.INI"}));
+    dir_.Write("work\\UNSETUP.INI", dir_.Read("work\\UNSETUP.INI") + "[DeleteRegistry]\r\nKey1=(Cuser)Software\r\n");
+    view_.options = OptionBoxes(app_, false, false);
+    view_.ExpectAsk("警告", app_ + "UNSETUP.INI\r\n\r\nこの" + kU + "情報ファイルは、インストールの後に書き換えられたか、"
+                    "このインストーラが作成したものではありません。", kWarning, IDNO);
+    EXPECT_EQ(RunOutcome::End::RecordRefused, RunUninstall(view_).end);
+    EXPECT_TRUE(dir_.Exists("app\\prog.exe"));
+    EXPECT_TRUE(dir_.Exists("app\\UNSETUP.INI"));
+    EXPECT_EQ((std::vector<std::string>{"Options", "Ask"}), view_.events) << "the wizard stays as it was";
+}
+
+// A record this installer did not write (no digest kept for it) gets the
+// same warning; a person who goes on gets the uninstall.
+TEST_F(UninstallRunTest, ARecordWithoutADigestIsFollowedWhenThePersonGoesOn) {
+    dir_.Write("app\\prog.exe", "x");
+    WriteRecord(Section("DeleteFile", "File", {app_ + "prog.exe", app_ + "UNSETUP.INI"}));
+    DropRecordDigest(app_ + "UNSETUP.INI");
+    view_.ExpectAsk("警告", app_ + "UNSETUP.INI\r\n", kWarning, IDYES);
+    Run();
+    EXPECT_FALSE(FolderThere(app_));
+}
+
+// Signed under its canonical long path, the record is the same under any
+// spelling it is started with; its digest goes with it.
+TEST_F(UninstallRunTest, ASignedRecordIsTakenUnderAnySpellingAndItsDigestGoesWithIt) {
+    dir_.Write("app\\prog.exe", "x");
+    WriteRecord(Section("DeleteFile", "File", {app_ + "prog.exe", app_ + "UNSETUP.INI"}));
+    char shortForm[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameA(app_.c_str(), shortForm, sizeof shortForm));
+    std::string spelling = std::string(shortForm) + "unsetup.ini";
+    CharLowerBuffA(spelling.data(), static_cast<DWORD>(spelling.size()));
+    ASSERT_NE(app_ + "UNSETUP.INI", spelling);
+    State().RecordFile = spelling;
+    Run();  // no question
+    EXPECT_FALSE(FolderThere(app_));
+    std::string digest;
+    EXPECT_FALSE(ReadRegistryString(HKEY_LOCAL_MACHINE, kRecordDigestsKey, CanonicalPath(app_ + "UNSETUP.INI"), digest))
+        << digest;
+}
+
+// Replaced after the install: not run unless the person says so ("no" is
+// the default, and the answer of /S), and the failure log says why.
+TEST_F(UninstallRunTest, AReplacedProgramBeforeUninstallingIsNotRun) {
+    const std::string out = dir_ / "before.txt";
+    WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) +
+                "[BeforeUnInstall]\r\nFile=child.exe,cwd " + out + "\r\n");
+    ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_child.exe").c_str(), (app_ + "child.exe").c_str(), FALSE));
+    ASSERT_TRUE(StoreFileDigest(HeldFile(app_ + "child.exe")));
+    // Still a program that runs, with a few bytes more.
+    ASSERT_TRUE(WriteFileBytes(app_ + "child.exe", ReadFileBytes(app_ + "child.exe") + "planted"));
+    view_.ExpectAsk("警告", app_ + "child.exe\r\n\r\nこのファイルは、インストールの後に書き換えられたか", kWarning, IDNO);
+    view_.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+    Run();
+    EXPECT_FALSE(FileExistsAt(out)) << "the replaced program ran";
+    EXPECT_EQ(0u, view_.detailsText.find("<BeforeUnInstall> " + app_ + "child.exe\r\nインストールの後に書き換えられたか"))
+        << ToUtf8(view_.detailsText);
+    EXPECT_EQ(0u, view_.LastStatus().find(kU + "を行っています。\r\n\r\n【処理状況】\r\n" + kU +
+                                          "処理前のプログラム実行．．．失敗\r\n"));
+}
+
+// Only a program of the install folder runs, however the value climbs out
+// (its digest kept or not), and without a question.
+TEST_F(UninstallRunTest, AProgramBeforeUninstallingOutsideTheInstallFolderIsNeverRun) {
+    const std::string out = dir_ / "before.txt";
+    ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_child.exe").c_str(), (dir_ / "child.exe").c_str(), FALSE));
+    ASSERT_TRUE(StoreFileDigest(HeldFile(dir_ / "child.exe")));
+    for (const char* value : {"..\\child.exe", "../child.exe", "\\sub\\..\\..\\child.exe"}) {
+        SCOPED_TRACE(value);
+        WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) + "[BeforeUnInstall]\r\nFile=" + value +
+                    ",cwd " + out + "\r\n");
+        TestRunView view;
+        view.options = OptionBoxes(app_, false, false);
+        view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        RunUninstall(view);
+        EXPECT_FALSE(FileExistsAt(out)) << "a program outside the install folder ran";
+        EXPECT_EQ(0u, view.detailsText.find("<BeforeUnInstall> " + dir_ / "child.exe\r\nインストールフォルダの外の"))
+            << ToUtf8(view.detailsText);
+    }
+    ForgetFileDigest(dir_ / "child.exe");
+}
+
+// A library is loaded to undo its registration only when the install
+// registered it ("/R"), it is what the install registered, and it is
+// deleted as a file of the record: never from the shortcut section.
+TEST_F(UninstallRunTest, ALibraryIsLoadedOnlyWhenTheInstallRegisteredItAsItIs) {
+    SetEnvironmentVariableA("RV_SELFREG_KEY", reg_.subkey().c_str());
+    const std::string lib = app_ + "Lib.dll";
+    struct Case {
+        const char* what;
+        std::string section;
+        bool digest, replaced, loaded;
+    };
+    const std::string record = app_ + "UNSETUP.INI";
+    const std::vector<Case> cases = {
+        {"registered, unchanged", Section("DeleteFile", "File", {lib + ",/R", record}), true, false, true},
+        {"never registered", Section("DeleteFile", "File", {lib, record}), true, false, false},
+        {"replaced", Section("DeleteFile", "File", {lib + ",/R", record}), true, true, false},
+        {"no digest kept", Section("DeleteFile", "File", {lib + ",/R", record}), false, false, false},
+        {"a shortcut entry",
+         Section("DeleteFile", "File", {record}) + Section("DeleteShortCut", "File", {lib}), true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RegDeleteKeyA(HKEY_CURRENT_USER, reg_.subkey().c_str());
+        WriteRecord(c.section);
+        ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_selfreg_crash.dll").c_str(), lib.c_str(), FALSE));
+        if (c.digest) {
+            ASSERT_TRUE(StoreFileDigest(HeldFile(lib)));
+        }
+        if (c.replaced) {
+            ASSERT_TRUE(WriteFileBytes(lib, ReadFileBytes(lib) + "planted"));
+        }
+        TestRunView view;
+        view.options = OptionBoxes(app_, false, false);
+        const bool warned = IPos("/R", c.section) > 0 && !c.loaded;
+        if (warned) {
+            view.ExpectAsk("警告", lib + "\r\n\r\nこのファイルは、インストールの後に書き換えられたか", kWarning, IDNO);
+            view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        }
+        RunUninstall(view);
+        EXPECT_EQ(c.loaded, KeyExists(HKEY_CURRENT_USER, reg_.subkey())) << "DllUnregisterServer called";
+        if (warned) {
+            EXPECT_NE(std::string::npos, view.detailsText.find("<File> " + lib + "\r\nインストールの後に書き換えられたか、"
+                                                               "このインストーラが登録したものではないため"))
+                << ToUtf8(view.detailsText);
+        }
+        ForgetFileDigest(lib);
+        DeleteFileA(lib.c_str());
+    }
+    SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
 }
 
 // ---- Failures and their details ----
