@@ -16,6 +16,7 @@
 #include "app/Handles.h"
 #include "app/uIniFile.h"
 #include "app/uUtils.h"
+#include "record/Digests.h"
 #include "ui/resource.h"
 
 using namespace e2e;
@@ -90,6 +91,7 @@ class SilentPackage : public ::testing::Test {
 protected:
     void TearDown() override {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey.c_str());
+        DropRecordDigest(app_ + "UNSETUP.INI");
     }
     void Script(const std::string& sections) {
         dist_.WriteScript("[Title]\r\nSetup=静かなテスト\r\nUnSetupKey=" + kKeyName + "\r\n" + sections);
