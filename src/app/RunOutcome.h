@@ -23,7 +23,6 @@ struct RunOutcome {
 
 // 0 done; 1 done with failures; 3010 done and only a restart is missing;
 // 2 stopped unchanged; 3 stopped (or aborted) after changes; 4 a record
-// refused. A failure is
-// never one that the restart completes: files in use are not failures but
-// replacements or deletions waiting for the restart.
+// refused. A failure is never one that the restart completes: files in use
+// are not failures but replacements or deletions waiting for the restart.
 int ExitCodeFor(const RunOutcome& outcome);

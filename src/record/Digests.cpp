@@ -33,7 +33,8 @@ std::vector<std::string> Split(const std::string& list) {
 // The key and its empty parents up to ours go when nothing is left in
 // them (a key with values but no subkeys would go with its values).
 void RemoveIfEmpty(const std::string& subkey) {
-    for (std::string key = subkey; !key.empty() && key != "SOFTWARE"; key = RemovePathDelimiter(ExtractFilePath(key), "B")) {
+    for (std::string key = subkey; !key.empty() && key != "SOFTWARE";
+         key = RemovePathDelimiter(ExtractFilePath(key), "B")) {
         if (!RegistryKeyEmpty(HKEY_LOCAL_MACHINE, key)) return;
         RegDeleteKey932(HKEY_LOCAL_MACHINE, key);
     }
@@ -61,7 +62,8 @@ bool AddRecordDigest(const std::string& recordFile, const std::string& text, lon
     for (const std::string& item : Split(kept))
         if (item == digest) return true;
     try {
-        WriteRegistryString(HKEY_LOCAL_MACHINE, kRecordDigestsKey, name, kept.empty() ? digest : kept + kSeparator + digest);
+        WriteRegistryString(HKEY_LOCAL_MACHINE, kRecordDigestsKey, name,
+                            kept.empty() ? digest : kept + kSeparator + digest);
     } catch (const RegistryWriteError& e) {
         error = e.code();
         return false;

@@ -140,7 +140,7 @@ private:
     bool MayUnregister(const HeldFile& library, const std::string& flags);
     // The warning for a program or library that is not what the install
     // kept the digest of; true when the person chose to use it anyway.
-    bool GoOnWithChangedFile(const std::string& path, const std::string& use, const std::string& safe);
+    bool GoOnWithChangedFile(const std::string& path, const std::string& consequence, const std::string& safe);
     void DeleteShortcuts();
     void DeleteFolders();
     void DeleteKeys();
@@ -273,7 +273,8 @@ void TUninstallRun::RunBeforeProgram() {
     // is the one whose digest the install kept.
     const HeldFile program(before.program);
     if (!FileDigestMatches(program) &&
-        !GoOnWithChangedFile(program.path(), "このプログラムを実行すると、", "実行せずに続行"))
+        !GoOnWithChangedFile(program.path(), "実行すると、このプログラムは" + s_.UnSetupString + "と同じ権限で動作します。",
+                             "実行せずに続行"))
         return Log(tag, program.path(), kProgramNotRun, kFailed);
     // The author's program reports nothing to the log; only its start counts.
     s_.StepResult = RunAndWait(before.program, before.parameters) == -1 ? kDone : kFailed;
@@ -284,18 +285,21 @@ void TUninstallRun::RunBeforeProgram() {
 bool TUninstallRun::MayUnregister(const HeldFile& library, const std::string& flags) {
     if (IPos("/R", flags) == 0) return false;
     if (FileDigestMatches(library) ||
-        GoOnWithChangedFile(library.path(), "登録を解除するためにこのファイルを読み込むと、", "読み込まずに続行"))
+        GoOnWithChangedFile(library.path(),
+                            "登録を解除するために読み込むと、その中のプログラムが" + s_.UnSetupString +
+                                "と同じ権限で実行されます。",
+                            "読み込まずに続行"))
         return true;
     Log("<File> ", library.path(), kNotUnregistered);
     return false;
 }
 
-bool TUninstallRun::GoOnWithChangedFile(const std::string& path, const std::string& use, const std::string& safe) {
+bool TUninstallRun::GoOnWithChangedFile(const std::string& path, const std::string& consequence,
+                                       const std::string& safe) {
     const std::string text = path + kCrLf + kCrLf +
                              "このファイルは、インストールの後に書き換えられたか、このインストーラが"
-                             "インストールしたものではありません。" + kCrLf + use +
-                             "その中のプログラムが" + s_.UnSetupString + "と同じ権限で実行されます。" + kCrLf + kCrLf +
-                             safe + "することをお勧めします。このファイルを使いますか？";
+                             "インストールしたものではありません。" + kCrLf + consequence + kCrLf + kCrLf + safe +
+                             "することをお勧めします。このファイルを使いますか？";
     return view_.Ask(text, "警告", kWarnYesNo) == IDYES;
 }
 
