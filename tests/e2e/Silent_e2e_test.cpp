@@ -393,28 +393,24 @@ TEST(SilentSampleE2E, InstalledAndRemovedWithoutAWindowTheSystemIsAsBefore) {
 
 // A record changed after its install (a line added where any user may
 // write): /S does nothing, ends with 4 and says why in the log. Put back as
-// the install wrote it, the record is followed again.
+// the install wrote it, the record is followed again, under any spelling.
 TEST_F(SilentPackage, AChangedRecordIsRefusedWithFourAndNothingDone) {
     Script(kFiles);
     dist_.Write("ONE.TXT", "1");
     dist_.Write("TWO.TXT", "2");
     ASSERT_EQ(0u, Install().code);
-    const std::string record = app_ + "UNSETUP.INI";
+    const std::string record = app_ + "UNSETUP.INI", unLog = logs_.path() + "un.log";
     const std::string original = ReadFileBytes(record);
     ASSERT_TRUE(WriteFileBytes(record, original + "[BeforeUnInstall]\r\nFile=..\\..\\x.exe\r\n"));
-    const std::string unLog = logs_.path() + "un.log";
-    const std::string command =
-        Quoted(WindowsFolder() + "UNRAVEL.EXE") + " " + Quoted(record) + " /S /LOG=" + Quoted(unLog);
-    SilentRun un = RunCommandLine(command, unLog);
+    const std::string uninstaller = Quoted(WindowsFolder() + "UNRAVEL.EXE") + " ";
+    SilentRun un = RunCommandLine(uninstaller + Quoted(record) + " /S /LOG=" + Quoted(unLog), unLog);
     EXPECT_EQ(4u, un.code) << ToUtf8(un.log);
     EXPECT_TRUE(FileExistsAt(app_ + "ONE.TXT"));
-    EXPECT_TRUE(FileExistsAt(record));
-    EXPECT_NE("", LocalMachineString(kKey, "DisplayName")) << "the entry stays";
     EXPECT_TRUE(Has(un.log, record + ": インストール時に保存された確認用の値と内容が一致しません。")) << ToUtf8(un.log);
-    EXPECT_TRUE(Has(un.log, "[終了コード] 4")) << ToUtf8(un.log);
 
     ASSERT_TRUE(WriteFileBytes(record, original));
-    un = RunCommandLine(command, unLog);
+    const std::string spelling = "c" + app_.substr(1) + "unsetup.ini";
+    un = RunCommandLine(uninstaller + Quoted(spelling) + " /S /LOG=" + Quoted(unLog), unLog);
     EXPECT_EQ(0u, un.code) << ToUtf8(un.log);
     EXPECT_FALSE(FolderExistsAt(app_));
 }

@@ -450,11 +450,10 @@ TEST(InstallRunRecord, AChangedEarlierRecordIsNotMergedAndThePersonIsTold) {
         RunInstall(view);
     }
     // Where any user may write: the first entry now names another file.
-    const std::string text = ReadFileBytes(record);
-    const std::string entry = "File1=" + app + "A.TXT\r\n";
-    ASSERT_NE(std::string::npos, text.find(entry));
-    WriteFileBytes(record, text.substr(0, text.find(entry)) + "File1=C:\\planted.txt\r\n" +
-                               text.substr(text.find(entry) + entry.size()));
+    std::string text = ReadFileBytes(record);
+    const size_t entry = text.find(app + "A.TXT\r\n");
+    ASSERT_NE(std::string::npos, entry);
+    WriteFileBytes(record, text.replace(entry, app.size() + 5, "C:\\planted.txt"));
 
     f.Script("[CopyFile]\r\nFile1=(App)\\B.TXT\r\n");
     TestView view;

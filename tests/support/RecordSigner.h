@@ -1,9 +1,9 @@
 #pragma once
-// Records written by hand, signed the way the install signs the records it
-// writes (their digest kept in HKEY_LOCAL_MACHINE under the record's path),
-// so the uninstall takes them as this installer's own and a test reaches
-// the guards behind that check. Every digest it kept goes again when the
-// signer dies (the uninstall drops it itself when it deletes the record).
+// Records written by hand, signed as the install signs its own (the digest
+// kept in HKEY_LOCAL_MACHINE), so the uninstall takes them as this
+// installer's and a test reaches the guards behind that check. The digests
+// go again with the signer (the uninstall drops one when it deletes the
+// record).
 #include <string>
 #include <vector>
 

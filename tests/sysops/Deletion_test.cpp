@@ -107,44 +107,6 @@ TEST(DeletePath, ALibraryIsUnregisteredBeforeItIsDeleted) {
     EXPECT_FALSE(FileExistsAt(dll));
 }
 
-// Nothing is loaded unless the caller's gate says so, and the gate decides
-// on a library nobody can change before it is loaded.
-TEST(DeletePath, ALibraryIsLoadedOnlyWhenTheGateLetsItAndIsHeldMeanwhile) {
-    StateGuard guard;
-    State().Mode = "UNSETUP";
-    ScratchFolder dir;
-    TestRegKey reg;
-    SetEnvironmentVariableA("RV_SELFREG_KEY", reg.subkey().c_str());
-    auto unregistered = [&] {
-        RegKey key;
-        return RegOpenKeyExA(HKEY_CURRENT_USER, reg.subkey().c_str(), 0, KEY_QUERY_VALUE, key.put()) ==
-                   ERROR_SUCCESS &&
-               RegQueryValueExA(key.get(), "Unregistered", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    };
-    const std::string dll = dir / "Crash.dll";
-    for (const bool gateGiven : {false, true}) {
-        ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_selfreg_crash.dll").c_str(), dll.c_str(), FALSE));
-        bool writable = true, deletable = true;
-        const UnregisterGate refuse = [&](const HeldFile& library) {
-            EXPECT_EQ(dll, library.path());
-            EXPECT_TRUE(library.ok());
-            writable = static_cast<bool>(FileHandle(CreateFileA(dll.c_str(), GENERIC_WRITE,
-                                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                                nullptr, OPEN_EXISTING, 0, nullptr)));
-            deletable = DeleteFileA(dll.c_str()) != FALSE;
-            return false;
-        };
-        EXPECT_EQ(0u, gateGiven ? DeletePath(dll, refuse) : DeletePath(dll));
-        EXPECT_FALSE(FileExistsAt(dll));
-        EXPECT_FALSE(unregistered()) << (gateGiven ? "the gate said no" : "no gate");
-        if (gateGiven) {
-            EXPECT_FALSE(writable) << "written while the gate decided";
-            EXPECT_FALSE(deletable) << "deleted while the gate decided";
-        }
-    }
-    SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
-}
-
 TEST(DeletePath, OnlyAFileNamedAsALibraryIsUnregisteredAndNothingIsShown) {
     StateGuard guard;
     State().Mode = "SETUP";  // an install: strict boxes, none may appear

@@ -157,122 +157,88 @@ TEST_F(UninstallRunTest, ProgramBeforeUninstallingRunsInTheInstallFolderWithItsP
 
 const unsigned kWarning = MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2;  // "no" is the default
 
-// The bytes the run reads (start-up's copy) changed after the install: the
-// person is warned before anything happens, and the default answer stops.
-TEST_F(UninstallRunTest, AChangedRecordStopsBeforeAnythingUnlessThePersonGoesOn) {
-    dir_.Write("app\\prog.exe", "x");
-    WriteRecord(Section("DeleteFile", "File", {app_ + "prog.exe", app_ + "UNSETUP.INI"}));
-    dir_.Write("work\\UNSETUP.INI", dir_.Read("work\\UNSETUP.INI") + "[DeleteRegistry]\r\nKey1=(Cuser)Software\r\n");
-    view_.options = OptionBoxes(app_, false, false);
-    view_.ExpectAsk("警告", app_ + "UNSETUP.INI\r\n\r\nこの" + kU + "情報ファイルは、インストールの後に書き換えられたか、"
-                    "このインストーラが作成したものではありません。", kWarning, IDNO);
-    EXPECT_EQ(RunOutcome::End::RecordRefused, RunUninstall(view_).end);
-    EXPECT_TRUE(dir_.Exists("app\\prog.exe"));
-    EXPECT_TRUE(dir_.Exists("app\\UNSETUP.INI"));
-    EXPECT_EQ((std::vector<std::string>{"Options", "Ask"}), view_.events) << "the wizard stays as it was";
+// Changed after the install (the copy the run reads), or never signed: the
+// person is warned before anything happens; "no" changes nothing, "yes"
+// goes on.
+TEST_F(UninstallRunTest, ARecordNotAsTheInstallWroteItIsFollowedOnlyWhenThePersonSaysSo) {
+    struct Variant {
+        bool changed;
+        int answer;
+    };
+    for (const Variant v : {Variant{true, IDNO}, Variant{false, IDNO}, Variant{false, IDYES}}) {
+        SCOPED_TRACE(std::string(v.changed ? "changed" : "never signed") + (v.answer == IDNO ? ", no" : ", yes"));
+        dir_.Write("app\\prog.exe", "x");
+        WriteRecord(Section("DeleteFile", "File", {app_ + "prog.exe", app_ + "UNSETUP.INI"}));
+        if (v.changed)
+            dir_.Write("work\\UNSETUP.INI", dir_.Read("work\\UNSETUP.INI") + "[DeleteRegistry]\r\nKey1=Software\r\n");
+        else
+            DropRecordDigest(app_ + "UNSETUP.INI");
+        TestRunView view;
+        view.options = OptionBoxes(app_, false, false);
+        view.ExpectAsk("警告", app_ + "UNSETUP.INI\r\n\r\nこの" + kU + "情報ファイルは、インストールの後に書き換えられたか、"
+                       "このインストーラが作成したものではありません。", kWarning, v.answer);
+        const RunOutcome outcome = RunUninstall(view);
+        EXPECT_EQ(v.answer == IDNO, dir_.Exists("app\\prog.exe"));
+        if (v.answer == IDNO) {
+            EXPECT_EQ(RunOutcome::End::RecordRefused, outcome.end);
+            EXPECT_EQ((std::vector<std::string>{"Options", "Ask"}), view.events) << "the wizard stays as it was";
+        }
+    }
 }
 
-// A record this installer did not write (no digest kept for it) gets the
-// same warning; a person who goes on gets the uninstall.
-TEST_F(UninstallRunTest, ARecordWithoutADigestIsFollowedWhenThePersonGoesOn) {
-    dir_.Write("app\\prog.exe", "x");
-    WriteRecord(Section("DeleteFile", "File", {app_ + "prog.exe", app_ + "UNSETUP.INI"}));
-    DropRecordDigest(app_ + "UNSETUP.INI");
-    view_.ExpectAsk("警告", app_ + "UNSETUP.INI\r\n", kWarning, IDYES);
-    Run();
-    EXPECT_FALSE(FolderThere(app_));
-}
-
-// Signed under its canonical long path, the record is the same under any
-// spelling it is started with; its digest goes with it.
-TEST_F(UninstallRunTest, ASignedRecordIsTakenUnderAnySpellingAndItsDigestGoesWithIt) {
-    dir_.Write("app\\prog.exe", "x");
-    WriteRecord(Section("DeleteFile", "File", {app_ + "prog.exe", app_ + "UNSETUP.INI"}));
-    char shortForm[MAX_PATH] = {};
-    ASSERT_NE(0u, GetShortPathNameA(app_.c_str(), shortForm, sizeof shortForm));
-    std::string spelling = std::string(shortForm) + "unsetup.ini";
-    CharLowerBuffA(spelling.data(), static_cast<DWORD>(spelling.size()));
-    ASSERT_NE(app_ + "UNSETUP.INI", spelling);
-    State().RecordFile = spelling;
-    Run();  // no question
-    EXPECT_FALSE(FolderThere(app_));
-    std::string digest;
-    EXPECT_FALSE(ReadRegistryString(HKEY_LOCAL_MACHINE, kRecordDigestsKey, CanonicalPath(app_ + "UNSETUP.INI"), digest))
-        << digest;
-}
-
-// Replaced after the install: not run unless the person says so ("no" is
-// the default, and the answer of /S), and the failure log says why.
-TEST_F(UninstallRunTest, AReplacedProgramBeforeUninstallingIsNotRun) {
+// Only a program of the install folder, as the install left it, runs
+// before uninstalling: one outside is refused without a question, a
+// replaced one is asked about ("no" is also the answer of /S).
+TEST_F(UninstallRunTest, AProgramBeforeUninstallingRunsOnlyFromTheInstallFolderAsInstalled) {
     const std::string out = dir_ / "before.txt";
-    WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) +
-                "[BeforeUnInstall]\r\nFile=child.exe,cwd " + out + "\r\n");
-    ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_child.exe").c_str(), (app_ + "child.exe").c_str(), FALSE));
-    ASSERT_TRUE(StoreFileDigest(HeldFile(app_ + "child.exe")));
-    // Still a program that runs, with a few bytes more.
+    CreateDirectoryA(app_.c_str(), nullptr);
+    for (const std::string& where : {dir_.path(), app_}) {
+        ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_child.exe").c_str(), (where + "child.exe").c_str(), FALSE));
+        ASSERT_TRUE(StoreFileDigest(HeldFile(where + "child.exe")));
+    }
     ASSERT_TRUE(WriteFileBytes(app_ + "child.exe", ReadFileBytes(app_ + "child.exe") + "planted"));
-    view_.ExpectAsk("警告", app_ + "child.exe\r\n\r\nこのファイルは、インストールの後に書き換えられたか", kWarning, IDNO);
-    view_.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
-    Run();
-    EXPECT_FALSE(FileExistsAt(out)) << "the replaced program ran";
-    EXPECT_EQ(0u, view_.detailsText.find("<BeforeUnInstall> " + app_ + "child.exe\r\nインストールの後に書き換えられたか"))
-        << ToUtf8(view_.detailsText);
-    EXPECT_EQ(0u, view_.LastStatus().find(kU + "を行っています。\r\n\r\n【処理状況】\r\n" + kU +
-                                          "処理前のプログラム実行．．．失敗\r\n"));
-}
-
-// Only a program of the install folder runs, however the value climbs out
-// (its digest kept or not), and without a question.
-TEST_F(UninstallRunTest, AProgramBeforeUninstallingOutsideTheInstallFolderIsNeverRun) {
-    const std::string out = dir_ / "before.txt";
-    ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_child.exe").c_str(), (dir_ / "child.exe").c_str(), FALSE));
-    ASSERT_TRUE(StoreFileDigest(HeldFile(dir_ / "child.exe")));
-    for (const char* value : {"..\\child.exe", "../child.exe", "\\sub\\..\\..\\child.exe"}) {
+    for (const char* value : {"..\\child.exe", "../child.exe", "\\sub\\..\\..\\child.exe", "child.exe"}) {
         SCOPED_TRACE(value);
+        const bool inside = std::string(value) == "child.exe";
         WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) + "[BeforeUnInstall]\r\nFile=" + value +
                     ",cwd " + out + "\r\n");
         TestRunView view;
         view.options = OptionBoxes(app_, false, false);
+        if (inside) view.ExpectAsk("警告", app_ + "child.exe\r\n\r\nこのファイルは、インストールの後に書き換えられたか", kWarning, IDNO);
         view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
         RunUninstall(view);
-        EXPECT_FALSE(FileExistsAt(out)) << "a program outside the install folder ran";
-        EXPECT_EQ(0u, view.detailsText.find("<BeforeUnInstall> " + dir_ / "child.exe\r\nインストールフォルダの外の"))
-            << ToUtf8(view.detailsText);
+        EXPECT_FALSE(FileExistsAt(out)) << "the program ran";
+        const std::string refused = inside ? "<BeforeUnInstall> " + app_ + "child.exe\r\nインストールの後に書き換えられたか"
+                                           : "<BeforeUnInstall> " + dir_ / "child.exe\r\nインストールフォルダの外の";
+        EXPECT_EQ(0u, view.detailsText.find(refused)) << ToUtf8(view.detailsText);
     }
     ForgetFileDigest(dir_ / "child.exe");
 }
 
 // A library is loaded to undo its registration only when the install
-// registered it ("/R"), it is what the install registered, and it is
-// deleted as a file of the record: never from the shortcut section.
+// registered it ("/R") and it is still what the install registered, and
+// never from the shortcut section.
 TEST_F(UninstallRunTest, ALibraryIsLoadedOnlyWhenTheInstallRegisteredItAsItIs) {
     SetEnvironmentVariableA("RV_SELFREG_KEY", reg_.subkey().c_str());
-    const std::string lib = app_ + "Lib.dll";
+    const std::string lib = app_ + "Lib.dll", record = app_ + "UNSETUP.INI";
     struct Case {
         const char* what;
         std::string section;
         bool digest, replaced, loaded;
     };
-    const std::string record = app_ + "UNSETUP.INI";
-    const std::vector<Case> cases = {
-        {"registered, unchanged", Section("DeleteFile", "File", {lib + ",/R", record}), true, false, true},
-        {"never registered", Section("DeleteFile", "File", {lib, record}), true, false, false},
-        {"replaced", Section("DeleteFile", "File", {lib + ",/R", record}), true, true, false},
-        {"no digest kept", Section("DeleteFile", "File", {lib + ",/R", record}), false, false, false},
-        {"a shortcut entry",
-         Section("DeleteFile", "File", {record}) + Section("DeleteShortCut", "File", {lib}), true, false, false},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : std::vector<Case>{
+             {"registered, unchanged", Section("DeleteFile", "File", {lib + ",/R", record}), true, false, true},
+             {"never registered", Section("DeleteFile", "File", {lib, record}), true, false, false},
+             {"replaced", Section("DeleteFile", "File", {lib + ",/R", record}), true, true, false},
+             {"no digest", Section("DeleteFile", "File", {lib + ",/R", record}), false, false, false},
+             {"a shortcut", Section("DeleteFile", "File", {record}) + Section("DeleteShortCut", "File", {lib}), true,
+              false, false}}) {
         SCOPED_TRACE(c.what);
         RegDeleteKeyA(HKEY_CURRENT_USER, reg_.subkey().c_str());
         WriteRecord(c.section);
         ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_selfreg_crash.dll").c_str(), lib.c_str(), FALSE));
-        if (c.digest) {
-            ASSERT_TRUE(StoreFileDigest(HeldFile(lib)));
-        }
-        if (c.replaced) {
-            ASSERT_TRUE(WriteFileBytes(lib, ReadFileBytes(lib) + "planted"));
-        }
+        if (c.digest) StoreFileDigest(HeldFile(lib));
+        if (c.replaced) WriteFileBytes(lib, ReadFileBytes(lib) + "planted");
         TestRunView view;
         view.options = OptionBoxes(app_, false, false);
         const bool warned = IPos("/R", c.section) > 0 && !c.loaded;
@@ -282,13 +248,8 @@ TEST_F(UninstallRunTest, ALibraryIsLoadedOnlyWhenTheInstallRegisteredItAsItIs) {
         }
         RunUninstall(view);
         EXPECT_EQ(c.loaded, KeyExists(HKEY_CURRENT_USER, reg_.subkey())) << "DllUnregisterServer called";
-        if (warned) {
-            EXPECT_NE(std::string::npos, view.detailsText.find("<File> " + lib + "\r\nインストールの後に書き換えられたか、"
-                                                               "このインストーラが登録したものではないため"))
-                << ToUtf8(view.detailsText);
-        }
+        EXPECT_EQ(warned, view.detailsText.find("<File> " + lib + "\r\nインストールの後に") == 0) << ToUtf8(view.detailsText);
         ForgetFileDigest(lib);
-        DeleteFileA(lib.c_str());
     }
     SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
 }
