@@ -78,6 +78,12 @@ TEST(SystemLibraries, FunctionsWorkThroughTheLoadedEntryPoints) {
 
 // ---- Before 98, 2000 and common controls 6 ----
 
+int g_seen = 0;
+LRESULT CALLBACK CountingSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
+    if (m == WM_SETTEXT && id == 7 && data == 9) ++g_seen;
+    return syslib::DefSubclassProc(w, m, wp, lp);
+}
+
 struct OwnWindow {
     HWND h;
     ~OwnWindow() {
@@ -94,21 +100,16 @@ TEST(SystemLibraries, TheRootWindowAndASubclassWithoutTheNewerFunctions) {
         HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, top.get(), nullptr, nullptr, nullptr);
         HWND grandchild = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 5, 5, child, nullptr, nullptr, nullptr);
         OwnWindow owned{CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 5, 5, top.get(), nullptr, nullptr, nullptr)};
-        ASSERT_TRUE(grandchild && owned);
+        ASSERT_TRUE(grandchild && owned.get());
         EXPECT_EQ(top.get(), syslib::RootWindow(grandchild));
         EXPECT_EQ(owned.get(), syslib::RootWindow(owned.get())) << "an owner is no parent";
 
         // The subclass sees the message first, and the control's own
         // procedure still does its work.
-        static int seen;
-        seen = 0;
-        auto procedure = [](HWND w, UINT m, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) -> LRESULT {
-            if (m == WM_SETTEXT && id == 7 && data == 9) ++seen;
-            return syslib::DefSubclassProc(w, m, wp, lp);
-        };
-        ASSERT_TRUE(syslib::SetWindowSubclass(child, procedure, 7, 9));
+        g_seen = 0;
+        ASSERT_TRUE(syslib::SetWindowSubclass(child, CountingSubclass, 7, 9));
         SetWindowTextW(child, L"label");
-        EXPECT_EQ(1, seen);
+        EXPECT_EQ(1, g_seen);
         wchar_t text[16] = {};
         GetWindowTextW(child, text, 16);
         EXPECT_STREQ(L"label", text);
