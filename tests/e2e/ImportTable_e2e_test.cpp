@@ -183,3 +183,58 @@ TEST(ImportTable, TheReaderSeesALibraryOfATestProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+// The manifest resource (id 1) of a program image, as its bytes.
+std::string ManifestOf(const std::string& path) {
+    HMODULE image = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!image) return {};
+    std::string text;
+    if (HRSRC found = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) {
+        const DWORD size = SizeofResource(image, found);
+        if (const void* data = LockResource(LoadResource(image, found))) text.assign(static_cast<const char*>(data), size);
+    }
+    FreeLibrary(image);
+    return text;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(Manifest, ElevatedDpiAwareVistaAnd7AndEveryNamespaceDeclaredOnce) {
+    const std::string manifest = ManifestOf(BinFolder() + "SETUP.EXE");
+    ASSERT_FALSE(manifest.empty()) << "no manifest resource";
+    // Each declaration (xmlns="..." or xmlns:p="...") names its namespace
+    // once; XP SP2 can restart the machine over a second declaration.
+    std::set<std::string> namespaces, prefixes;
+    for (size_t at = manifest.find("xmlns"); at != std::string::npos; at = manifest.find("xmlns", at + 1)) {
+        const size_t equals = manifest.find('=', at);
+        const size_t open = manifest.find('"', equals);
+        const size_t close = manifest.find('"', open + 1);
+        ASSERT_TRUE(equals != std::string::npos && close != std::string::npos);
+        const std::string prefix = manifest.substr(at, equals - at);
+        const std::string uri = manifest.substr(open + 1, close - open - 1);
+        EXPECT_TRUE(prefixes.insert(prefix).second) << prefix << " declared again";
+        EXPECT_TRUE(namespaces.insert(uri).second) << uri << " declared again";
+    }
+    EXPECT_TRUE(namespaces.count("urn:schemas-microsoft-com:asm.v1"));
+    // Each prefix used is declared.
+    for (size_t at = manifest.find('<'); at != std::string::npos; at = manifest.find('<', at + 1)) {
+        const size_t colon = manifest.find(':', at), end = manifest.find_first_of(" />", at);
+        if (colon == std::string::npos || colon > end || manifest[at + 1] == '!' || manifest[at + 1] == '?') continue;
+        const size_t start = manifest[at + 1] == '/' ? at + 2 : at + 1;
+        EXPECT_TRUE(prefixes.count("xmlns:" + manifest.substr(start, colon - start))) << manifest.substr(at, end - at);
+    }
+    EXPECT_EQ(1u, Count(manifest, "requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\""));
+    EXPECT_EQ(2u, Count(manifest, "supportedOS Id="));
+    EXPECT_EQ(1u, Count(manifest, "{e2011457-1546-43c5-a5fe-008deee3d3f0}")) << "Vista";
+    EXPECT_EQ(1u, Count(manifest, "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}")) << "7";
+    EXPECT_EQ(1u, Count(manifest, "dpiAware>true</"));
+    EXPECT_EQ(0u, Count(manifest, "Common-Controls")) << "no visual styles";
+}
+
+}  // namespace

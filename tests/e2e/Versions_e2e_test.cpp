@@ -54,7 +54,7 @@ const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Mana
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Runs a command line to its end; its exit code, or -1.
-long Run(const std::string& commandLine) {
+long RunToEnd(const std::string& commandLine) {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
@@ -155,7 +155,7 @@ TEST_P(VersionsE2E, TitleNamesTheSystemAndEachFamilyReplacesAFileInUseItsOwnWay)
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(static_cast<bool>(lock));
 
-    EXPECT_EQ(3010, Run(Quoted(dist.exe()) + " /S " + Quoted("/D=" + app))) << "the replacement waits for a restart";
+    EXPECT_EQ(3010, RunToEnd(Quoted(dist.exe()) + " /S " + Quoted("/D=" + app))) << "the replacement waits for a restart";
     ASSERT_TRUE(FileExistsAt(app + "UNSETUP.INI"));
     if (v.nt) {
         EXPECT_NE(std::string::npos, PendingRenames().find(app + "README.TXT")) << PendingRenames();
@@ -173,7 +173,7 @@ TEST_P(VersionsE2E, TitleNamesTheSystemAndEachFamilyReplacesAFileInUseItsOwnWay)
     EXPECT_EQ("old readme", ReadFileBytes(app + "README.TXT")) << "replaced only at the next start";
 
     // Removed the way a deployment tool does it, by UNRAVEL.EXE.
-    EXPECT_EQ(0, Run(WindowsFolder() + "UNRAVEL.EXE " + Quoted(app + "UNSETUP.INI") + " /S"));
+    EXPECT_EQ(0, RunToEnd(WindowsFolder() + "UNRAVEL.EXE " + Quoted(app + "UNSETUP.INI") + " /S"));
     EXPECT_FALSE(FileExistsAt(app + "SAMPLE.EXE"));
     EXPECT_FALSE(FileExistsAt(app + "README.TXT"));
     EXPECT_FALSE(FileExistsAt(app + "UNSETUP.INI"));
