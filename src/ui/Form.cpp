@@ -200,9 +200,19 @@ SIZE TForm::MeasureText(int id) const {
     return size;
 }
 
+int TForm::Scaled(int designPixels) {
+    static const int dpi = [] {
+        HDC screen = GetDC(nullptr);
+        const int pixels = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen) ReleaseDC(nullptr, screen);
+        return pixels > 0 ? pixels : 96;
+    }();
+    return MulDiv(designPixels, dpi, 96);
+}
+
 void TForm::SetClientSize(int w, int h) {
     if (!handle_) return;
-    RECT r{0, 0, w, h};
+    RECT r{0, 0, Scaled(w), Scaled(h)};
     AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtr932(handle_, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongPtr932(handle_, GWL_EXSTYLE)));
     SetWindowPos(handle_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,

@@ -74,8 +74,8 @@ void TfrmBack::OnInit() {
         SendMessage932(h, WM_SETFONT, reinterpret_cast<WPARAM>(l.banner ? bannerFont_.get() : titleFont_.get()), FALSE);
         syslib::SetWindowSubclass(h, LabelProc, 1, 0);
     }
-    SetBounds(IDC_lblBackTitle1, 16, 16, ClientWidth() - 24, MeasureText(IDC_lblBackTitle1).cy);
-    SetBounds(IDC_lblBackTitle2, 18, 18, ClientWidth() - 24, MeasureText(IDC_lblBackTitle2).cy);
+    SetBounds(IDC_lblBackTitle1, Scaled(16), Scaled(16), ClientWidth() - Scaled(24), MeasureText(IDC_lblBackTitle1).cy);
+    SetBounds(IDC_lblBackTitle2, Scaled(18), Scaled(18), ClientWidth() - Scaled(24), MeasureText(IDC_lblBackTitle2).cy);
 
     // Design values, set before the change event is wired so that creating
     // the window does not already start the wizard.

@@ -118,7 +118,7 @@ void TfrmMain::btnEventClick() {
                 Check(IDC_chkEULARead, false);
                 Show(IDC_chkEULARead, true);
                 const RECT r = Bounds(IDC_txtReadme);
-                SetBounds(IDC_txtReadme, r.left, r.top, r.right - r.left, r.bottom - r.top - kEulaBoxRoom);
+                SetBounds(IDC_txtReadme, r.left, r.top, r.right - r.left, r.bottom - r.top - Scaled(kEulaBoxRoom));
             } else {
                 Enable(IDC_btnEvent, true);
                 Focus(IDC_btnEvent);
@@ -132,7 +132,7 @@ void TfrmMain::btnEventClick() {
     SetMemoWhite(false);
     if (IsShown(IDC_chkEULARead)) {
         const RECT r = Bounds(IDC_txtReadme);
-        SetBounds(IDC_txtReadme, r.left, r.top, r.right - r.left, r.bottom - r.top + kEulaBoxRoom);
+        SetBounds(IDC_txtReadme, r.left, r.top, r.right - r.left, r.bottom - r.top + Scaled(kEulaBoxRoom));
         Show(IDC_chkEULARead, false);
     }
 

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "SysopsTestUtil.h"
 #include "TestSupport.h"
@@ -283,7 +282,7 @@ namespace {
 // a minute (a walk that never ends; the thread is left to the process end).
 bool ReturnsInTime(std::function<void()> call) {
     auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread worker([call, done] {
+    TestThread worker([call, done] {
         call();
         *done = true;
     });
