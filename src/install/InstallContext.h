@@ -69,4 +69,4 @@ bool WriteIniEntries(InstallContext& run);
 void CollectUninstallLists(InstallContext& run);
 bool MakeAssociations(InstallContext& run);
 bool WriteUninstallRecord(InstallContext& run);
-void CompleteInstall(InstallContext& run);
+bool CompleteInstall(InstallContext& run);

@@ -22,9 +22,12 @@ bool RunStages(InstallContext& run, bool& changed) {
     if (!MakeFolders(run) || !CopyFiles(run)) return false;
     if (!MakeShortcuts(run) || !WriteRegistryValues(run) || !WriteIniEntries(run)) return false;
     CollectUninstallLists(run);
-    if (!MakeAssociations(run) || !WriteUninstallRecord(run)) return false;
-    CompleteInstall(run);
-    return true;
+    if (!MakeAssociations(run)) return false;
+    // A press on the abort button may be handled after the stages' last
+    // check (at a status line): once confirmed, nothing more is written and
+    // no choice of the completion page is acted on.
+    if (run.Aborted() || !WriteUninstallRecord(run) || run.Aborted()) return false;
+    return CompleteInstall(run);
 }
 
 }  // namespace

@@ -492,8 +492,8 @@ void TUninstallRun::Complete() {
         page.choice1 = "アンインストーラを終了します。(&Y)";
     }
     page.finishCaption = u + "完了(&E)";
-    const bool secondChoice = view_.ShowCompletion(page);
-    if (restart_ && !secondChoice) TWinReboot().RebootWindows(EWX_REBOOT);
+    const RunView::Choice choice = view_.ShowCompletion(page);
+    if (restart_ && choice == RunView::Choice::First) TWinReboot().RebootWindows(EWX_REBOOT);
     view_.EndRun();
 }
 
