@@ -31,10 +31,13 @@ bool CompleteInstall(InstallContext& run) {
     if (!OfferDetails(run)) return false;
 
     s.StatusText += "\r\n【処理完了】\r\n";
-    // No record, no uninstall to point the person to.
-    if (!IsSetupOnlyTitle(s.UnSetupTitle) && !run.recordLost)
+    // Only an entry that was made is pointed to; a key name left empty is
+    // told here, where the person reads it.
+    if (run.registered)
         s.StatusText += "　プログラムの" + s.UnSetupString +
                         "は、「プログラム(アプリケーション)の追加と削除」から行うことができます。\r\n";
+    else if (!run.registrationNote.empty())
+        s.StatusText += "　" + run.registrationNote + "\r\n";
     s.StatusText += "　「次へ(N)」をクリックして、" + S + "を完了してください。\r\n";
     run.Show();
     if (!run.view.WaitForNext()) return false;

@@ -4,6 +4,7 @@
 
 #include "app/RunView.h"
 #include "app/SetupState.h"
+#include "app/Startup.h"
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"
 #include "record/UninstallRecord.h"
@@ -54,10 +55,10 @@ RunOutcome RunInstall(RunView& view) {
     } catch (const RegistryWriteError& e) {
         // A registry entry or a link object that cannot be made ends the run
         // where it happened; what was made stays.
-        view.Ask(e.what(), "Ravelin Setup", MB_OK | MB_ICONHAND);
+        view.Ask(e.what(), kProductName, MB_OK | MB_ICONHAND);
         view.EndRun();
     } catch (const ShellLinkError& e) {
-        view.Ask(e.what(), "Ravelin Setup", MB_OK | MB_ICONHAND);
+        view.Ask(e.what(), kProductName, MB_OK | MB_ICONHAND);
         view.EndRun();
     }
     RunOutcome outcome;

@@ -6,6 +6,7 @@
 #include "app/PathMacros.h"
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
+#include "app/Startup.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -22,16 +23,6 @@ constexpr const char* kNotSelected = "User Not Selected.";
 std::string Read(const char* section, const char* prefix, int n, const std::string& file,
                  const std::string& defaultValue = "") {
     return IniRead(section, Script::NumberedKey(prefix, n), defaultValue, file);
-}
-
-// The option box that decides whether a shortcut is made (index into the
-// four boxes), or -1 when none does.
-int GoverningBox(const std::string& name) {
-    if (IPos("Dsk)", name)) return 0;
-    if (IPos("Sta)", name) || name == Script::ShortCut::kNameDefault) return 1;
-    if (IPos("Sup)", name)) return 2;
-    if (IPos("Sen)", name)) return 3;
-    return -1;
 }
 
 // Where a shortcut may be made: a full path, the only form the uninstall
@@ -58,7 +49,7 @@ bool MakeShortcuts(InstallContext& run) {
         std::string make = Read(Script::ShortCut::kSection, Script::ShortCut::kMakePrefix, n, s.ScriptFile);
         const std::string name = Read(Script::ShortCut::kSection, Script::ShortCut::kNamePrefix, n, s.ScriptFile,
                                       Script::ShortCut::kNameDefault);
-        const int box = GoverningBox(name);
+        const int box = ShortcutBoxOf(name);
         if (box >= 0 && !run.options.boxes[box].checked && !make.empty()) make = kNotSelected;
         if (make.empty()) break;
         if (make == kNotSelected) continue;
@@ -91,10 +82,11 @@ bool MakeShortcuts(InstallContext& run) {
             // Never an empty record entry: it would end the reader's list.
             run.AddFailure("<ShortCut> ", link,
                            placeable ? std::string("ショートカットを作成できませんでした。\r\n") : kNotPlaceable);
+            s.StepResult = kPartlyFailed;
         } else {
             run.fresh.shortcuts += made + "|";
+            if (s.StepResult != kPartlyFailed) s.StepResult = "完了";
         }
-        s.StepResult = "完了";
     }
     run.StepEnd();
     return true;

@@ -117,6 +117,29 @@ TEST(IniWrite, WrittenValueIsOnDiskAtOnce) {
     EXPECT_EQ("D:\\new\\", IniRead("APP01", "Folder", "", file));
 }
 
+// As the system's profile functions take it: a name without a folder (a
+// double-byte name whose trail byte is "\\" included) is the file in the
+// Windows folder, for writing and reading alike, whatever the current folder.
+TEST(IniWrite, ANameWithoutAFolderIsTheFileInTheWindowsFolder) {
+    ScratchFolder dir;
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    for (const std::string& name : {std::string("RVBARE.INI"), std::string("表RV.INI")}) {
+        SCOPED_TRACE(ToUtf8(name));
+        const std::string inWindows = std::string(windows) + "\\" + name;
+        EXPECT_TRUE(IniWrite("Options", "Path", "C:\\App\\", name));
+        EXPECT_FALSE(FileExistsAt(dir / name)) << "written into the current folder";
+        EXPECT_NE(std::string::npos, ReadFileBytes(inWindows).find("Path=C:\\App\\"));
+        dir.Write(name, "[Options]\r\nPath=current folder\r\n");
+        EXPECT_EQ("C:\\App\\", IniRead("Options", "Path", "", name));
+        DeleteFileA(inWindows.c_str());
+    }
+    SetCurrentDirectoryA(previous);
+}
+
 TEST(IniWrite, FailureIsReported) {
     ScratchFolder dir;
     EXPECT_FALSE(IniWrite("Sec", "Key", "v", dir / "missing\\folder\\X.INI"));

@@ -95,8 +95,8 @@ protected:
         dist_.WriteScript("[Title]\r\nSetup=静かなテスト\r\nUnSetupKey=" + kKeyName + "\r\n" + sections);
     }
     SilentRun Install(const std::string& switches = "") {
-        return RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + app_) + " " +
-                                  Quoted("/LOG=" + log_) + (switches.empty() ? "" : " " + switches),
+        return RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/LOG=" + log_) +
+                                  (switches.empty() ? "" : " " + switches) + " " + Quoted("/D=" + app_),
                               log_);
     }
     void AddChecker(const std::string* config) {
@@ -220,15 +220,15 @@ TEST_F(SilentPackage, StoppedBeforeAnyChangeGives2) {
 
     // The free space of a drive that does not exist is unknown.
     Script(kFiles);
-    run = RunCommandLine(Quoted(dist_.exe()) + " /S /D=Q:\\nowhere\\app /LOG=" + Quoted(log_), log_);
+    run = RunCommandLine(Quoted(dist_.exe()) + " /S /LOG=" + Quoted(log_) + " /D=Q:\\nowhere\\app", log_);
     EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
     EXPECT_TRUE(Has(run.log, "「空き容量チェックエラー」")) << ToUtf8(run.log);
     EXPECT_TRUE(Has(run.log, "→ 回答: いいえ (サイレント既定)"));
 
     // The folder cannot be created: a file stands where a folder must go.
     target_.Write("blocker", "a file");
-    run = RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + target_.path() + "blocker\\app") +
-                             " /LOG=" + Quoted(log_),
+    run = RunCommandLine(Quoted(dist_.exe()) + " /S /LOG=" + Quoted(log_) + " " +
+                             Quoted("/D=" + target_.path() + "blocker\\app"),
                          log_);
     EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
     EXPECT_TRUE(Has(run.log, "フォルダの作成に失敗しました")) << ToUtf8(run.log);
@@ -282,7 +282,7 @@ TEST_F(SilentPackage, CannotStartBadCommandLineAndAnotherSetup) {
     Script(kFiles);
     for (const std::string& bad : {std::string("/S /X"), std::string("/S /D="), std::string("/Q"),
                                    Quoted(target_.path() + "UNSETUP.INI") + " /S /D=C:\\x"}) {
-        run = RunCommandLine(Quoted(dist_.exe()) + " " + bad + " /LOG=" + Quoted(log_), log_);
+        run = RunCommandLine(Quoted(dist_.exe()) + " /LOG=" + Quoted(log_) + " " + bad, log_);
         EXPECT_EQ(87u, run.code) << bad;
         EXPECT_TRUE(Has(run.log, "[終了コード] 87")) << bad << ": " << ToUtf8(run.log);
     }
@@ -332,8 +332,8 @@ TEST(SilentSampleE2E, InstalledAndRemovedWithoutAWindowTheSystemIsAsBefore) {
     const std::string before = PrefixSnapshot();
     ASSERT_NE(std::string::npos, before.find("./windows/system32\n")) << "the snapshot lists no files";
 
-    const SilentRun install = RunCommandLine(Quoted(dist.exe()) + " /S " + Quoted("/D=" + app) + " /LOG=" +
-                                                 Quoted(logs.path() + "in.log"),
+    const SilentRun install = RunCommandLine(Quoted(dist.exe()) + " /S /LOG=" + Quoted(logs.path() + "in.log") +
+                                                 " " + Quoted("/D=" + app),
                                              logs.path() + "in.log");
     ASSERT_EQ(0u, install.code) << ToUtf8(install.log);
     // The licence is accepted by whoever started /S; the association asked
@@ -457,7 +457,7 @@ TEST_F(SilentPackage, OnAFullDriveWhatDidNotFitIsAFailureAndWhatFitIsUninstalled
     const unsigned long long free = SmallDrive::FreeBytes();
     ASSERT_GE(free, 512u * 1024) << "the drive's free space";
     const std::string app = std::string(SmallDrive::kRoot) + "静かなアプリ\\";
-    const std::string command = Quoted(dist_.exe()) + " /S " + Quoted("/D=" + app) + " /LOG=" + Quoted(log_);
+    const std::string command = Quoted(dist_.exe()) + " /S /LOG=" + Quoted(log_) + " " + Quoted("/D=" + app);
 
     dist_.Write("BIG.DAT", std::string(static_cast<size_t>(free), 'b'));
     Script("[CopyFile]\r\nFile1=(App)\\BIG.DAT\r\n");
@@ -543,7 +543,7 @@ TEST_F(SilentPackage, ARecordThatDoesNotFitIsReportedAndNeverAnnouncedAsCreated)
     dist_.Write("FILL.DAT", std::string(static_cast<size_t>(free - 4095), 'f'));
     Script("[CopyFile]\r\nFile1=(App)\\FILL.DAT\r\n");
     const SilentRun run =
-        RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + app) + " /LOG=" + Quoted(log_), log_);
+        RunCommandLine(Quoted(dist_.exe()) + " /S /LOG=" + Quoted(log_) + " " + Quoted("/D=" + app), log_);
     EXPECT_EQ(1u, run.code) << ToUtf8(run.log);
     EXPECT_EQ(free - 4095, FileSize(app + "FILL.DAT"));
     EXPECT_EQ(std::vector<std::string>{"FILL.DAT"}, FilesIn(app)) << "no record, no fallback, no temporary file";

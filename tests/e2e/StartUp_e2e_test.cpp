@@ -323,7 +323,8 @@ TEST(StartUpE2E, TopMessageWithOnlyTheThirdLine) {
 TEST(StartUpE2E, EnabledFalseLocksOptionsAndShortcutBoxesFollowTheScript) {
     Distribution dist;
     dist.WriteScript(std::string(kPlainScript) +
-                     "[Extend]\r\nEnabled=False\r\n[ShortCut]\r\nName1=(C_Dsk)\\App.lnk\r\nName2=(Sen)\\App.lnk\r\n");
+                     "[Extend]\r\nEnabled=False\r\n[ShortCut]\r\nMake1=(App)\\A.EXE\r\nName1=(C_Dsk)\\App\r\n"
+                     "Make2=(App)\\A.EXE\r\nName2=(Sen)\\App\r\n");
     SetupProcess setup(dist.exe(), "");
     ASSERT_TRUE(setup.WaitForWizard());
     for (int id : {IDC_txtFolder, IDC_btnRefer, IDC_chkOverWrite, IDC_chkHiSpeed, IDC_chkSCutDesktop,
@@ -338,7 +339,7 @@ TEST(StartUpE2E, EnabledFalseLocksOptionsAndShortcutBoxesFollowTheScript) {
 
 TEST(StartUpE2E, ShortcutBoxesAreChangeableWithoutTheLock) {
     Distribution dist;
-    dist.WriteScript(std::string(kPlainScript) + "[Extend]\r\nEnabled=false\r\n[ShortCut]\r\nName1=(Sup)\\App.lnk\r\n");
+    dist.WriteScript(std::string(kPlainScript) + "[Extend]\r\nEnabled=false\r\n[ShortCut]\r\nMake1=(App)\\A.EXE\r\nName1=(Sup)\\App\r\n");
     SetupProcess setup(dist.exe(), "");
     ASSERT_TRUE(setup.WaitForWizard());
     EXPECT_TRUE(setup.Enabled(IDC_txtFolder));

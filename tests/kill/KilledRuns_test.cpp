@@ -129,16 +129,18 @@ protected:
         DeleteFileA((WindowsFolder() + "UNRAVEL.EXE").c_str());
     }
 
-    // One silent run; killAfter >= 0 ends it after that many changes.
-    DWORD Run(const std::string& commandLine, long killAfter, const std::string& log) {
+    // One silent run; killAfter >= 0 ends it after that many changes. The
+    // log goes before the last switch, which /D= must be.
+    DWORD Run(const std::string& commandLine, long killAfter, const std::string& log, const std::string& last = "") {
         const ScopedVariable kill("RV_KILL_AFTER", killAfter >= 0 ? std::to_string(killAfter) : "");
         DeleteFileA(log.c_str());
-        const fuzz::RunResult result = fuzz::RunBounded(commandLine + " " + fuzz::Quoted("/LOG=" + log), kRunBoundMs);
+        const fuzz::RunResult result = fuzz::RunBounded(
+            commandLine + " " + fuzz::Quoted("/LOG=" + log) + (last.empty() ? "" : " " + last), kRunBoundMs);
         EXPECT_FALSE(result.hung) << ToUtf8(commandLine) << "\n" << Tail(ReadFileBytes(log));
         return result.code;
     }
     DWORD Install(long killAfter = -1) {
-        return Run(fuzz::Quoted(dist_.exe()) + " /S " + fuzz::Quoted("/D=" + app_), killAfter, InstallLog());
+        return Run(fuzz::Quoted(dist_.exe()) + " /S", killAfter, InstallLog(), fuzz::Quoted("/D=" + app_));
     }
     // As a deployment tool removes the package: the entry's quiet command,
     // read once from the first install (every install writes the same).
