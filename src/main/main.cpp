@@ -104,7 +104,7 @@ std::string ResolvedPath(const std::string& path) {
 }
 
 // A log opened over the script, the record or the program itself would
-// empty it before it is read; such a /LOG= is refused.
+// empty it before it is read; such a /LOG= is refused, and never opened.
 void RefuseLogOverOwnFiles(LaunchCommand& command, const std::string& programPath) {
     if (!command.valid || command.logFile.empty()) return;
     const std::string log = ResolvedPath(command.logFile);
@@ -116,6 +116,7 @@ void RefuseLogOverOwnFiles(LaunchCommand& command, const std::string& programPat
         command.valid = false;
         command.error = "/LOG= にプログラム自身・セットアップスクリプト・アンインストール記録は指定できません: " +
                         command.logFile;
+        command.logFile.clear();
         return;
     }
 }

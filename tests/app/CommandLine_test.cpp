@@ -103,6 +103,11 @@ TEST(ExitCodeFor, EveryEndAndTheFailureAndRestartRules) {
     EXPECT_EQ(0, ExitCodeFor(o)) << "a folder held only by kept files";
     o.failures = 2;
     EXPECT_EQ(1, ExitCodeFor(o));
+    o.failuresTheRestartCompletes = 1;
+    o.restartNeeded = true;
+    EXPECT_EQ(3010, ExitCodeFor(o)) << "only the restart is missing";
+    o.failures = 3;
+    EXPECT_EQ(1, ExitCodeFor(o));
 
     RunOutcome stopped;
     stopped.end = RunOutcome::End::StoppedUnchanged;

@@ -289,11 +289,27 @@ TEST_F(SilentPackage, CannotStartBadCommandLineAndAnotherSetup) {
     EXPECT_FALSE(FolderExistsAt(app_));
 
     // Another setup holds the single-instance mutex.
-    KernelObject other(CreateMutexA(nullptr, FALSE, "RAVSETUP"));
+    {
+        KernelObject other(CreateMutexA(nullptr, FALSE, "RAVSETUP"));
+        ASSERT_TRUE(other);
+        run = Install();
+        EXPECT_EQ(1618u, run.code);
+        EXPECT_TRUE(Has(run.log, "[終了コード] 1618")) << ToUtf8(run.log);
+        EXPECT_FALSE(FolderExistsAt(app_));
+    }
+    // Its mutex grants this program nothing (made under another account):
+    // it is there all the same.
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    alignas(DWORD) BYTE aclBytes[64];
+    ACL* acl = reinterpret_cast<ACL*>(aclBytes);
+    InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+    KernelObject other(CreateMutexA(&attributes, FALSE, "RAVSETUP"));
     ASSERT_TRUE(other);
     run = Install();
-    EXPECT_EQ(1618u, run.code);
-    EXPECT_TRUE(Has(run.log, "[終了コード] 1618")) << ToUtf8(run.log);
+    EXPECT_EQ(1618u, run.code) << ToUtf8(run.log);
     EXPECT_FALSE(FolderExistsAt(app_));
 }
 
@@ -405,12 +421,12 @@ TEST_F(SilentPackage, TheWizardWritesTheLogToo) {
                                     "only the end button"));
         setup.Press(IDC_btnEnd);
         ASSERT_TRUE(setup.WaitForExit(20000));
-        EXPECT_EQ(0u, setup.ExitCode());
+        EXPECT_EQ(2u, setup.ExitCode()) << "stopped before any change, as /S says it";
     }
     const std::string log = ReadFileBytes(log_);
     EXPECT_TRUE(Has(log, "「警告」 このオペレーティングシステムへの")) << ToUtf8(log);
     EXPECT_TRUE(Has(log, "→ 回答: OK (利用者)")) << ToUtf8(log);
-    EXPECT_TRUE(Has(log, "[終了コード] 0\r\n")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[終了コード] 2\r\n")) << ToUtf8(log);
 }
 
 // ---- A full disk (a small memory drive R:) ----
@@ -565,6 +581,89 @@ TEST_F(SilentPackage, ARecordThatDoesNotFitIsReportedAndNeverAnnouncedAsCreated)
     EXPECT_FALSE(Has(log, "UNTMP")) << ToUtf8(log);
     EXPECT_TRUE(Has(log, "[状況] アンインストール情報を更新しています．．．失敗")) << ToUtf8(log);
     RemoveTree(app);
+}
+
+// ---- Exit codes that tell the truth ----
+
+// The record could not take its place as UNSETUP.INI: the uninstall cannot
+// read it, so the install failed, and no Add/Remove Programs entry points to
+// a record that is not there.
+TEST_F(SilentPackage, ARecordSavedOnlyUnderAnotherNameIsAFailureAndRegistersNothing) {
+    Script(kFiles);
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    target_.Write("静かなアプリ\\UNSETUP.INI", "[Title]\r\nUnSetup=他の記録\r\n");
+    ASSERT_TRUE(SetFileAttributesA((app_ + "UNSETUP.INI").c_str(), FILE_ATTRIBUTE_READONLY));
+    const SilentRun run = Install();
+    EXPECT_EQ(1u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(FileExistsAt(app_ + "UNTMP1.INI"));
+    EXPECT_TRUE(Has(run.log, "[失敗ログ] <SetupFile> " + app_ + "UNSETUP.INI")) << ToUtf8(run.log);
+    EXPECT_EQ("", LocalMachineString(kKey, "UninstallString")) << "an entry for a record that is not there";
+    SetFileAttributesA((app_ + "UNSETUP.INI").c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveTree(app_);
+}
+
+// A library that does not register is installed but does not work.
+TEST_F(SilentPackage, AFailedSelfRegistrationIsAFailure) {
+    Script("[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\nFile2=(App)\\REG.DLL,/R\r\n");
+    dist_.Write("ONE.TXT", "1");
+    ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_selfreg_fail.dll").c_str(), (dist_.path() + "REG.DLL").c_str(), FALSE));
+    const SilentRun run = Install();
+    EXPECT_EQ(1u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "[失敗ログ] <File> " + app_ + "REG.DLL")) << ToUtf8(run.log);
+    RemoveTree(app_);
+}
+
+// A file in use whose deletion waits for the restart is the only work left:
+// 3010, and the restart does it.
+TEST_F(SilentPackage, AnUninstallWhoseOnlyOpenWorkWaitsForTheRestartGives3010) {
+    if (UnixPathOf("C:\\").empty()) GTEST_SKIP() << "restart processing is Wine's";
+    const std::string held = target_.path() + "held\\";
+    CreateDirectoryA(held.c_str(), nullptr);
+    Script(std::string(kFiles) + "File3=" + held + "RVLOCK.TXT,/F\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    dist_.Write("RVLOCK.TXT", "held");
+    ASSERT_EQ(0u, Install().code);
+    FileLocker lock(held + "RVLOCK.TXT");
+    ASSERT_TRUE(lock.ok());
+    const std::string quiet = LocalMachineString(kKey, "QuietUninstallString");
+    const SilentRun un = RunCommandLine(quiet + " /LOG=" + Quoted(logs_.path() + "un.log"), logs_.path() + "un.log");
+    EXPECT_EQ(3010u, un.code) << ToUtf8(un.log);
+    EXPECT_TRUE(Has(un.log, held + "RVLOCK.TXT 結果: 再起動時に削除")) << ToUtf8(un.log);
+    EXPECT_FALSE(FolderExistsAt(app_));
+    lock.Release();
+    EXPECT_TRUE(FileExistsAt(held + "RVLOCK.TXT")) << "deleted before the restart";
+    UnixCommandOutput("wine wineboot -r", 120000);
+    EXPECT_FALSE(FileExistsAt(held + "RVLOCK.TXT")) << "the restart completes the uninstall";
+}
+
+// No log, no run: a /LOG= that cannot be made stops everything before any
+// change, with the system installer's code for it and, for a person, a box.
+TEST_F(SilentPackage, ALogThatCannotBeMadeStopsBeforeAnyChange) {
+    Script(kFiles);
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const std::string badLog = logs_.path() + "missing\\install.log";
+    SilentRun run = RunCommandLine(Quoted(dist_.exe()) + " /S /LOG=" + Quoted(badLog) + " " + Quoted("/D=" + app_));
+    EXPECT_EQ(1622u, run.code);
+    EXPECT_FALSE(FolderExistsAt(app_));
+    {
+        SetupProcess setup(dist_.exe(), Quoted("/LOG=" + badLog));
+        const MessageBoxView box = setup.WaitForMessageBox("the log that cannot be made");
+        EXPECT_EQ(ToUtf8("エラー"), ToUtf8(box.caption));
+        EXPECT_TRUE(Has(box.text, badLog)) << ToUtf8(box.text);
+        setup.Answer(box, IDOK);
+        ASSERT_TRUE(setup.WaitForExit(kWaitMs));
+        EXPECT_EQ(1622u, setup.ExitCode());
+    }
+    // A log over the script would empty it before it is read.
+    const std::string script = ReadFileBytes(dist_.path() + "SETUP.INI");
+    run = RunCommandLine(Quoted(dist_.exe()) + " /S /LOG=" + Quoted(dist_.path() + "setup.ini") + " " +
+                         Quoted("/D=" + app_));
+    EXPECT_EQ(87u, run.code);
+    EXPECT_EQ(script, ReadFileBytes(dist_.path() + "SETUP.INI"));
+    EXPECT_FALSE(FolderExistsAt(app_));
 }
 
 }  // namespace

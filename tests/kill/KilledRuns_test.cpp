@@ -345,6 +345,60 @@ TEST_F(KilledRuns, AnUninstallKilledAnywhereIsFinishedByTheNextWithoutTakingACou
     }
 }
 
+// An error nobody foresaw, thrown where the run holds a temporary expansion
+// file (the shared count of a packed library is raised): logged with its
+// text, the program ends with its own code and no box, and the temporary
+// file does not stay.
+TEST(UnforeseenError, IsLoggedAndEndsWithItsCodeLeavingNoTemporaryFile) {
+    Distribution dist;
+    ScratchFolder target, logs;
+    // The test build becomes the uninstaller; the one there now comes back.
+    RestoredFile unravel(WindowsFolder() + "UNRAVEL.EXE");
+    const std::string killable = BinFolder() + "SETUP_KILLABLE.EXE";
+    ASSERT_TRUE(CopyFileA(killable.c_str(), dist.exe().c_str(), FALSE));
+    std::string packed = ReadFileBytes(BinFolder() + "lzdata\\sample.txt_");
+    ASSERT_GT(packed.size(), 10u);
+    packed[9] = 't';  // the header's missing last letter
+    dist.Write("SAMPLE.TX_", packed);
+    dist.WriteScript("[Title]\r\nSetup=例外のテスト\r\nUnSetupKey=RavelinThrowTest\r\n"
+                     "[CopyFile]\r\nFile1=(App)\\SAMPLE.TX_,/S\r\n");
+    const std::string app = target.path() + "App\\";
+    const std::string log = logs.path() + "install.log", trace = logs.path() + "trace.txt";
+    const std::string command = fuzz::Quoted(dist.exe()) + " /S " + fuzz::Quoted("/LOG=" + log) + " " +
+                                fuzz::Quoted("/D=" + app);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string expansion = std::string(temp) + "EXPAND.RVS";
+    std::vector<std::string> lines;
+    {
+        const ScopedVariable traced("RV_KILL_TRACE", trace);
+        ASSERT_EQ(0u, fuzz::RunBounded(command, kRunBoundMs).code) << Tail(ReadFileBytes(log));
+        const std::string text = ReadFileBytes(trace);
+        for (size_t start = 0, end; start < text.size(); start = end + 1) {
+            end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            lines.push_back(text.substr(start, end - start));
+        }
+    }
+    const long count = FirstChange(lines, {"RegCreateKeyEx", "SharedDLLs"});
+    const long expanded = FirstChange(lines, {"EXPAND.RVS"});
+    ASSERT_GT(expanded, 0);
+    ASSERT_GT(count, expanded) << "the count is raised after the expansion";
+    RemoveTree(app);
+    SetSharedCount(app + "sample.txt", 0);
+    const ScopedVariable after("RV_KILL_AFTER", std::to_string(count - 1));
+    const ScopedVariable thrown("RV_KILL_THROW", "1");
+    const fuzz::RunResult result = fuzz::RunBounded(command, kRunBoundMs);
+    EXPECT_FALSE(result.hung) << "a box held the program";
+    EXPECT_EQ(1603u, result.code);
+    const std::string text = ReadFileBytes(log);
+    EXPECT_TRUE(Has(text, "[エラー] 予期しないエラーが発生しました: RV_KILL_THROW: RegCreateKeyEx")) << Tail(text);
+    EXPECT_TRUE(Has(text, "[終了コード] 1603")) << Tail(text);
+    EXPECT_FALSE(FileExistsAt(expansion)) << "the temporary expansion file stayed";
+    SetSharedCount(app + "sample.txt", 0);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\RavelinThrowTest");
+}
+
 // The countdown is the test build's alone: the shipped program does not even
 // hold the names of its variables.
 TEST(KillCountdown, OnlyTheTestBuildHasIt) {
@@ -352,7 +406,7 @@ TEST(KillCountdown, OnlyTheTestBuildHasIt) {
     const std::string killable = ReadFileBytes(BinFolder() + "SETUP_KILLABLE.EXE");
     ASSERT_FALSE(shipped.empty());
     ASSERT_FALSE(killable.empty());
-    for (const char* name : {"RV_KILL_AFTER", "RV_KILL_REPORT", "RV_KILL_TRACE"}) {
+    for (const char* name : {"RV_KILL_AFTER", "RV_KILL_REPORT", "RV_KILL_TRACE", "RV_KILL_THROW"}) {
         EXPECT_FALSE(Has(shipped, name)) << name;
         EXPECT_TRUE(Has(killable, name)) << name;
     }
