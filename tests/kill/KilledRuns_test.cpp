@@ -271,7 +271,7 @@ TEST_F(KilledRuns, AnInstallKilledAnywhereIsMadeWholeByTheNextAndRemovedWithoutT
 
     // Besides the spread: right after the count is raised, right after the
     // record's temporary file is made and right after it became the record
-    // (the entry is written before them).
+    // (the entry is written after them).
     const std::vector<long> ks = KillPointsOf(
         trace.size(), 20,
         {FirstChange(trace, {"RegSetValueExA", "RVSAMPLE.DLL"}), FirstChange(trace, {"CreateFileA", "\\UNSETUP.TMP"}),
