@@ -175,8 +175,11 @@ void CopyProgramAndScript(SetupState& state, const std::string& programPath, con
     std::string source;
     if (state.Mode == "UNSETUP") {
         state.ScriptFile = state.WorkFolder + "UNSETUP.INI";
-        state.RecordFile = firstArgument;
-        source = firstArgument;
+        // By its full path: a relative name would not match the record's own
+        // entry, nor name the folder it lies in.
+        const std::string full = GetFullPathName932(firstArgument);
+        state.RecordFile = full.empty() ? firstArgument : full;
+        source = state.RecordFile;
     } else {
         state.ScriptFile = state.WorkFolder + "SETUP.INI";
         if (FileExists(state.SourceFolder + "SETUP.INI")) source = state.SourceFolder + "SETUP.INI";

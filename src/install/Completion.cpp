@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/PathMacros.h"
+#include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
@@ -90,7 +91,9 @@ bool CompleteInstall(InstallContext& run) {
 
     if (s.RebootRequired) {
         s.RebootRequired = TWinReboot().RebootWindows(EWX_REBOOT);
-    } else if (!program.empty() && run.view.MayStartProgram()) {
+    } else if (!program.empty() && !run.view.MayStartProgram()) {
+        LogLine("状況", "終了後のプログラムは実行しません: " + program);
+    } else if (!program.empty()) {
         const std::string folder = AddPathDelimiter(ExtractFilePath(program), "B");
         s.LastAnswer = createProcess ? ProcessRun(program, parameters, folder) : ShellRun(program, parameters, folder);
         if (s.LastAnswer >= 1)

@@ -132,7 +132,12 @@ bool WriteIniEntries(InstallContext& run) {
         run.Show();
         if (run.Aborted()) return false;
         const std::string line = ExpandPathMacros(data);
-        IniWrite(GetField(line, ',', 1), GetField(line, ',', 2), GetField(line, ',', 3), GetField(line, ',', 4));
+        const std::string file = GetField(line, ',', 4);
+        // Not a failure of the run (nothing of it is recorded), but the log
+        // tells each entry.
+        const bool written = IniWrite(GetField(line, ',', 1), GetField(line, ',', 2), GetField(line, ',', 3), file);
+        LogItem("INIファイル", "", file + " [" + GetField(line, ',', 1) + "] " + GetField(line, ',', 2),
+                written ? "完了" : "失敗", written ? 0 : ERROR_WRITE_FAULT);
         s.StepResult = "完了";
     }
     run.StepEnd();
@@ -200,6 +205,7 @@ bool MakeAssociations(InstallContext& run) {
         WriteRegistryString(HKEY_CLASSES_ROOT, fileType, "", description);
         WriteRegistryString(HKEY_CLASSES_ROOT, fileType + "\\DefaultIcon", "", icon);
         WriteRegistryString(HKEY_CLASSES_ROOT, fileType + "\\shell\\" + verb + "\\command", "", command);
+        LogItem("関連付け", command, extensionKey, "完了", 0);
         s.StepResult = "完了";
     }
     run.StepEnd();

@@ -329,6 +329,16 @@ TEST(StartupCopies, UninstallModeCopiesTheRecordNamedByTheArgument) {
     EXPECT_EQ(scratch / "work\\UNSETUP.INI", state.ScriptFile);
     EXPECT_EQ("[SetupFolder]\r\nFolder=C:\\App\r\n", scratch.Read("work\\UNSETUP.INI"));
     EXPECT_FALSE(scratch.Exists("work\\SETUP.INI"));
+
+    // Named from its own folder: the run knows it by its full path, the one
+    // its own file entry and the folder it lies in are compared with.
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA((scratch / "app").c_str()));
+    CopyProgramAndScript(state, scratch / "dist\\SETUP.EXE", "UNSETUP.INI", fatal);
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ("", fatal);
+    EXPECT_EQ(scratch / "app\\UNSETUP.INI", state.RecordFile);
 }
 
 TEST(StartupSession, RunsThroughToTheScriptCopyInTheTemporaryFolder) {

@@ -140,6 +140,15 @@ TEST(IniWrite, ANameWithoutAFolderIsTheFileInTheWindowsFolder) {
     SetCurrentDirectoryA(previous);
 }
 
+// A file whose last bytes are a lead byte and CR ends inside a character,
+// not with a line end: a new section must not be glued to that line.
+TEST(IniWrite, ASectionAddedAfterALeadByteAndCrStandsOnALineOfItsOwn) {
+    ScratchFolder dir;
+    dir.Write("APP.INI", "[A]\r\nK=v\x81\r");
+    ASSERT_TRUE(IniWrite("B", "X", "1", dir / "APP.INI"));
+    EXPECT_EQ("1", IniRead("B", "X", "", dir / "APP.INI")) << ReadFileBytes(dir / "APP.INI");
+}
+
 TEST(IniWrite, FailureIsReported) {
     ScratchFolder dir;
     EXPECT_FALSE(IniWrite("Sec", "Key", "v", dir / "missing\\folder\\X.INI"));

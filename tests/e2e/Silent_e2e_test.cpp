@@ -280,7 +280,7 @@ TEST_F(SilentPackage, CannotStartBadCommandLineAndAnotherSetup) {
     EXPECT_EQ(4u, run.code);
 
     Script(kFiles);
-    for (const std::string& bad : {std::string("/S /X"), std::string("/S /D="), std::string("/Q"),
+    for (const std::string& bad : {std::string("/S /X"), std::string("/S /D="), std::string("/Q"), std::string("/S /D=MyApp"),
                                    Quoted(target_.path() + "UNSETUP.INI") + " /S /D=C:\\x"}) {
         run = RunCommandLine(Quoted(dist_.exe()) + " /LOG=" + Quoted(log_) + " " + bad, log_);
         EXPECT_EQ(87u, run.code) << bad;
@@ -358,6 +358,11 @@ TEST(SilentSampleE2E, InstalledAndRemovedWithoutAWindowTheSystemIsAsBefore) {
         << ToUtf8(install.log);
     EXPECT_TRUE(Has(install.log, "「関連付けの確認」 拡張子 *.rvsample")) << ToUtf8(install.log);
     EXPECT_TRUE(Has(UnixCommandOutput("wine reg query 'HKCR\\.rvsample'"), "rvsample_auto_file"));
+    // Every item is in the log, and what was not done is not told as done.
+    EXPECT_TRUE(Has(install.log, "[項目] INIファイル 先: " + WindowsFolder() + "RVSAMPLE.INI [Settings] Language 結果: 完了"))
+        << ToUtf8(install.log);
+    EXPECT_TRUE(Has(install.log, "[項目] 関連付け 元: ")) << ToUtf8(install.log);
+    EXPECT_TRUE(Has(install.log, "[状況] 終了後のプログラムは実行しません: " + app + "SAMPLE.EXE")) << ToUtf8(install.log);
     EXPECT_TRUE(FileExistsAt(app + "SAMPLE.EXE"));
     // Shortcut boxes take their states from the script: all three made.
     EXPECT_EQ(3, [&] {
