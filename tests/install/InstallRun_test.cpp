@@ -294,6 +294,7 @@ TEST(InstallRunShortcuts, AFullPathNameIsTakenAsItStandsAndTheUninstallRemovesIt
     for (const std::string& refused : {programs + links + "Menu", programs + "C:Tool", programs + "Tools\\T*"})
         EXPECT_NE(std::string::npos, view.detailsText.find("<ShortCut> " + refused + "\r\n作成先が、"))
             << ToUtf8(refused) << "\n" << ToUtf8(view.detailsText);
+    EXPECT_TRUE(HasLine(view.Status(), "ショートカットを作成しています．．．一部失敗")) << ToUtf8(view.Status());
 
     f.s.Mode = "UNSETUP";
     CopyFileA((app + "UNSETUP.INI").c_str(), (f.s.WorkFolder + "UNSETUP.INI").c_str(), FALSE);
@@ -458,6 +459,11 @@ TEST(InstallRunRecord, AnEmptyKeyNameRegistersNothingAndAFailedEntryStillSavesTh
         RunInstall(view);
         EXPECT_EQ("", RecordValue(f.App(), "UnSetupRegistryKey", "Key"));
         EXPECT_EQ(1, view.endRuns);
+        // Told where the person reads it, not pointed to a list without it.
+        EXPECT_NE(std::string::npos, view.Status().find("　アンインストールキー名が空のため、"
+                                                        "「プログラム(アプリケーション)の追加と削除」への登録を行いませんでした。"))
+            << ToUtf8(view.Status());
+        EXPECT_EQ(std::string::npos, view.Status().find("から行うことができます。"));
     }
     // A key name the registry cannot take: the record is saved first, then
     // the error is shown and the run ends.
