@@ -113,6 +113,18 @@ std::vector<std::string> NamesIn(const std::string& folder) {
     return names;
 }
 
+// The lines of a trace file (RV_KILL_TRACE).
+std::vector<std::string> TraceLines(const std::string& file) {
+    std::vector<std::string> lines;
+    const std::string text = ReadFileBytes(file);
+    for (size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
 std::string Tail(const std::string& text, size_t size = 3000) {
     return ToUtf8(text.size() > size ? text.substr(text.size() - size) : text);
 }
@@ -157,13 +169,7 @@ protected:
         const ScopedVariable traced("RV_KILL_TRACE", trace);
         EXPECT_EQ(0u, install ? Install() : Uninstall())
             << Tail(ReadFileBytes(install ? InstallLog() : UninstallLog()));
-        std::vector<std::string> lines;
-        const std::string text = ReadFileBytes(trace);
-        for (size_t start = 0, end; start < text.size(); start = end + 1) {
-            end = text.find('\n', start);
-            if (end == std::string::npos) end = text.size();
-            lines.push_back(text.substr(start, end - start));
-        }
+        const std::vector<std::string> lines = TraceLines(trace);
         EXPECT_EQ(std::to_string(lines.size()), ReadFileBytes(report)) << "the count and the trace agree";
         if (install) quiet_ = QuietCommand();
         return lines;
@@ -368,22 +374,13 @@ TEST(UnforeseenError, IsLoggedAndEndsWithItsCodeLeavingNoTemporaryFile) {
                                 fuzz::Quoted("/D=" + app);
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
-    const std::string expansion = std::string(temp) + "EXPAND.RVS";
-    std::vector<std::string> lines;
     {
         const ScopedVariable traced("RV_KILL_TRACE", trace);
         ASSERT_EQ(0u, fuzz::RunBounded(command, kRunBoundMs).code) << Tail(ReadFileBytes(log));
-        const std::string text = ReadFileBytes(trace);
-        for (size_t start = 0, end; start < text.size(); start = end + 1) {
-            end = text.find('\n', start);
-            if (end == std::string::npos) end = text.size();
-            lines.push_back(text.substr(start, end - start));
-        }
     }
-    const long count = FirstChange(lines, {"RegCreateKeyEx", "SharedDLLs"});
-    const long expanded = FirstChange(lines, {"EXPAND.RVS"});
-    ASSERT_GT(expanded, 0);
-    ASSERT_GT(count, expanded) << "the count is raised after the expansion";
+    const std::vector<std::string> lines = TraceLines(trace);
+    const long expanded = FirstChange(lines, {"EXPAND.RVS"}), count = FirstChange(lines, {"RegCreateKeyEx", "SharedDLLs"});
+    ASSERT_TRUE(expanded > 0 && count > expanded) << "the count is raised after the expansion";
     RemoveTree(app);
     SetSharedCount(app + "sample.txt", 0);
     const ScopedVariable after("RV_KILL_AFTER", std::to_string(count - 1));
@@ -394,7 +391,7 @@ TEST(UnforeseenError, IsLoggedAndEndsWithItsCodeLeavingNoTemporaryFile) {
     const std::string text = ReadFileBytes(log);
     EXPECT_TRUE(Has(text, "[エラー] 予期しないエラーが発生しました: RV_KILL_THROW: RegCreateKeyEx")) << Tail(text);
     EXPECT_TRUE(Has(text, "[終了コード] 1603")) << Tail(text);
-    EXPECT_FALSE(FileExistsAt(expansion)) << "the temporary expansion file stayed";
+    EXPECT_FALSE(FileExistsAt(std::string(temp) + "EXPAND.RVS")) << "the temporary expansion file stayed";
     SetSharedCount(app + "sample.txt", 0);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\RavelinThrowTest");
 }
