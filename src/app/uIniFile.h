@@ -5,7 +5,8 @@
 // bytes, so a script or record reads the same on any system code page (the
 // system's profile functions convert with the system's code page). The rules
 // are those of the system's profile functions on a Japanese system (see
-// app/ProfileText.h). A file the system maps into the registry (WIN.INI and
+// app/ProfileText.h); as there, a file named without any folder is the one
+// in the Windows folder. A file the system maps into the registry (WIN.INI and
 // the like on the NT family) is left to the system's functions.
 //
 // Each file is read once and kept: a later read looks at the file's size and

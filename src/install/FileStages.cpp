@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr const char* kPartlyFailed = "一部失敗";
 
 // Asks for the entry's disk until its source is there; false when the
 // person cancelled (the run has then ended).
@@ -68,12 +67,24 @@ bool DecideOverwrite(InstallContext& run, const std::string& source, const std::
     return order == 1 || order == 2;
 }
 
+// The expansion's temporary file, deleted on every way out (a registry error
+// passing through included).
+struct TemporaryFile {
+    std::string path;
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (!path.empty()) DeletePath(path);
+    }
+};
+
 // Copies one entry whose source is present; false when the run has ended.
 // Works on its own copy of the entry: the caller measures the source on the
 // medium afterwards, wherever it lay, not the temporary expansion.
 bool CopyOne(InstallContext& run, CopyEntry entry) {
     SetupState& s = run.s;
-    std::string temporary;
+    TemporaryFile temporary;
     if (IsCompressedName(entry.source)) {
         unsigned long error = 0;
         const std::string expanded = ExpandToTemp(entry.source, entry.destination, error);
@@ -85,17 +96,14 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
             s.StepResult = kPartlyFailed;
             return true;
         }
-        temporary = GetField(expanded, ',', 1);
-        entry.source = temporary;
+        temporary.path = GetField(expanded, ',', 1);
+        entry.source = temporary.path;
         entry.destination = GetField(expanded, ',', 2);
     }
 
     s.ItemText = "【コピー元】" + ExtractFileName(entry.source) + "\r\n【コピー先】" + entry.destination + "\r\n";
     run.ShowItem();
-    if (run.Aborted()) {
-        if (!temporary.empty()) DeletePath(temporary);
-        return false;
-    }
+    if (run.Aborted()) return false;
 
     const bool exists = FileExists(entry.destination);
     bool copy = DecideOverwrite(run, entry.source, entry.destination, exists);
@@ -104,7 +112,9 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
 
     const unsigned long result = copy ? CopyFileReset(entry.source, entry.destination, exists) : 0;
     ++run.processed;
-    if (IPos("/R", entry.flags) && FileExists(entry.destination)) RegisterServer(entry.destination, true);
+    // A library that did not register is installed but does not work.
+    const bool unregistered =
+        IPos("/R", entry.flags) && FileExists(entry.destination) && !RegisterServer(entry.destination, true);
 
     if (result == 0) {
         run.fresh.files += entry.destination + entry.flags + "|";
@@ -122,7 +132,10 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
         run.AddFailure("<File> ", entry.destination, reason);
         s.StepResult = kPartlyFailed;
     }
-    if (!temporary.empty()) DeletePath(temporary);
+    if (unregistered) {
+        run.AddFailure("<File> ", entry.destination, "ライブラリの登録(DllRegisterServer)に失敗しました。\r\n");
+        s.StepResult = kPartlyFailed;
+    }
     return true;
 }
 

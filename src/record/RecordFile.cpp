@@ -100,19 +100,22 @@ void MergePreviousRecord(const std::string& installFolder, const std::string& wo
                          RestoreTable& table) {
     const std::string record = AddPathDelimiter(installFolder, "B") + RecordFiles::kRecord;
     const std::string copy = AddPathDelimiter(workFolder, "B") + RecordFiles::kMergeCopy;
-    // Read only a copy made now: a copy left from before must never count.
-    if (!FileExists(record) || CopyFileReset(record, copy) != 0) return;
+    if (!FileExists(record)) return;
 
+    // From the record itself: the values from before the first installation
+    // must survive even when no copy can be made.
     for (int i = 1; i <= Script::RestoreRelate::kCount; ++i) {
         const std::string value =
             IniRead(Script::RestoreRelate::kSection, Script::NumberedKey(Script::RestoreRelate::kKeyPrefix, i), "",
-                    copy);
+                    record);
         if (value.empty()) continue;
         // The slot already there holds the value from before the first
         // installation; it must not be replaced.
         if (RestoreTableHas(table, GetField(value, ',', 1))) continue;
         RestoreTableAdd(table, value);
     }
+    // Read only a copy made now: a copy left from before must never count.
+    if (CopyFileReset(record, copy) != 0) return;
     ReadNumbered(copy, Script::DeleteFolder::kSection, Script::DeleteFolder::kFolderPrefix, previous.folders);
     ReadNumbered(copy, Script::DeleteFiles::kSection, Script::DeleteFiles::kFilePrefix, previous.files);
     ReadNumbered(copy, Script::DeleteShortCut::kSection, Script::DeleteShortCut::kFilePrefix, previous.shortcuts);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/CommandLine.h"
+#include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
 #include "app/Startup.h"
@@ -25,6 +27,8 @@ int Height(const RECT& r) { return r.bottom - r.top; }
 // folder box, the browser, the option boxes and the shortcut boxes are all
 // locked (nothing they could change will ever be used).
 void ShowFatalState(TfrmMain& form, const std::string& fatal) {
+    SetWizardExitCode(ExitCode::kCannotStart);
+    LogBlock("致命的エラー", fatal);
     form.SetText(IDC_lblMessage, FatalMessage(fatal));
     form.SetText(IDC_btnEvent, "処理開始(&S)");
     form.Enable(IDC_btnEvent, false);

@@ -160,6 +160,7 @@ private:
     bool installFolderDeletable_ = false;
     std::string log_;
     int failures_ = 0;
+    int completedAtRestart_ = 0;  // of the failures, deletions the restart makes
     bool restart_ = false;
     std::vector<std::string> keptFiles_;  // kept on purpose, upper case
     bool folderHeldByKeptFiles_ = false;
@@ -197,6 +198,7 @@ RunOutcome TUninstallRun::Run() {
     outcome.failureLog = log_;
     outcome.restartNeeded = restart_;
     outcome.failuresFromKeptFiles = folderHeldByKeptFiles_ ? 1 : 0;
+    outcome.failuresTheRestartCompletes = completedAtRestart_;
     return outcome;
 }
 
@@ -317,6 +319,7 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const
     // file that never came to exist is no failure.
     if (outcome.code == 0 || pattern || (!listed && outcome.code == ERROR_FILE_NOT_FOUND)) return;
     if (resumed_ && IsGone(outcome.code)) return;
+    if (outcome.scheduled) ++completedAtRestart_;
     Log(tag, path, SysErrorText(outcome.code) + outcome.note);
 }
 
@@ -492,8 +495,8 @@ void TUninstallRun::Complete() {
         page.choice1 = "アンインストーラを終了します。(&Y)";
     }
     page.finishCaption = u + "完了(&E)";
-    const bool secondChoice = view_.ShowCompletion(page);
-    if (restart_ && !secondChoice) TWinReboot().RebootWindows(EWX_REBOOT);
+    const RunView::Choice choice = view_.ShowCompletion(page);
+    if (restart_ && choice == RunView::Choice::First) TWinReboot().RebootWindows(EWX_REBOOT);
     view_.EndRun();
 }
 

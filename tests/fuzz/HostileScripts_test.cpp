@@ -316,8 +316,8 @@ protected:
         std::string bytes = script.bytes;
         WriteFileBytes(dist_.path() + "SETUP.INI", bytes);
         const std::string log = scratch.path() + "in.log";
-        const RunResult install = RunBounded(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + places.app) + " " +
-                                                 Quoted("/LOG=" + log),
+        const RunResult install = RunBounded(Quoted(dist_.exe()) + " /S " + Quoted("/LOG=" + log) + " " +
+                                                 Quoted("/D=" + places.app),
                                              kRunBoundMs);
         ++runs_;
         ++installCodes_[install.code];
