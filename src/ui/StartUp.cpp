@@ -42,19 +42,21 @@ void ShowFatalState(TfrmMain& form, const std::string& fatal) {
 }
 
 // Banner at the bottom right of the background window, its shadow 2 pixels
-// right and below; 12 pixels higher on Vista.
+// right and below; 12 pixels higher on Vista. Margins are design pixels, as
+// the banner's font is.
 void PlaceBanner(TfrmBack& back, const SetupState& state) {
     const std::string text = BannerText(state.ScriptFile);
     back.SetText(IDC_lblPrgTitle1, text);
     back.SetText(IDC_lblPrgTitle2, text);
     const SIZE size = back.MeasureText(IDC_lblPrgTitle1);
-    const int width = size.cx + 8;
+    const int width = size.cx + TForm::Scaled(8);
     const int height = size.cy;
-    const int left = back.ClientWidth() - width - 24;
-    int top = back.ClientHeight() - height - 48;
-    if (IPos("Vista", state.OSName)) top -= 12;
+    const int left = back.ClientWidth() - width - TForm::Scaled(24);
+    int top = back.ClientHeight() - height - TForm::Scaled(48);
+    if (IPos("Vista", state.OSName)) top -= TForm::Scaled(12);
+    const int shadow = TForm::Scaled(2);
     back.SetBounds(IDC_lblPrgTitle1, left, top, width, height);
-    back.SetBounds(IDC_lblPrgTitle2, left + 2, top + 2, width, height);
+    back.SetBounds(IDC_lblPrgTitle2, left + shadow, top + shadow, width, height);
     back.Show(IDC_lblPrgTitle1, true);
     back.Show(IDC_lblPrgTitle2, true);
 }
@@ -62,7 +64,7 @@ void PlaceBanner(TfrmBack& back, const SetupState& state) {
 void WidenTitles(TfrmBack& back) {
     for (int id : {IDC_lblBackTitle1, IDC_lblBackTitle2}) {
         const RECT r = back.Bounds(id);
-        back.SetBounds(id, r.left, r.top, back.ClientWidth() - 24, Height(r));
+        back.SetBounds(id, r.left, r.top, back.ClientWidth() - TForm::Scaled(24), Height(r));
     }
 }
 
@@ -100,7 +102,7 @@ void PrepareUninstallOptions(TfrmMain& form, SetupState& state) {
     const RECT frame = form.Bounds(IDC_fraShortCut);
     form.SetText(IDC_fraShortCut, "ファイルの追加削除");
     form.SetBounds(IDC_fraShortCut, frame.left, form.Bounds(IDC_chkOverWrite).top, Width(frame),
-                   Height(form.Bounds(IDC_grpOption)) - 24);
+                   Height(form.Bounds(IDC_grpOption)) - TForm::Scaled(24));
 
     state.UnSetupOption = IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox,
                                   Script::UnSetupOption::kCheckBoxDefault, state.ScriptFile);
@@ -117,15 +119,16 @@ void PrepareUninstallOptions(TfrmMain& form, SetupState& state) {
     }
     if (options.deleteAll) {
         const RECT r = form.Bounds(IDC_chkSCutDesktop);
-        form.SetBounds(IDC_chkSCutDesktop, r.left, r.top, Width(form.Bounds(IDC_fraShortCut)) - 16, Height(r));
+        form.SetBounds(IDC_chkSCutDesktop, r.left, r.top, Width(form.Bounds(IDC_fraShortCut)) - TForm::Scaled(16), Height(r));
     }
 
     // The text runs to two lines: the label takes the rest of the frame.
     const RECT box = form.Bounds(IDC_chkSCutDesktop);
     const RECT info = form.Bounds(IDC_lblUnSetupInfo);
     const RECT newFrame = form.Bounds(IDC_fraShortCut);
-    const int height = newFrame.bottom - 4 - (box.bottom + 2);
-    form.SetBounds(IDC_lblUnSetupInfo, info.left, box.bottom + 2, Width(info), height > Height(info) ? height : Height(info));
+    const int top = box.bottom + TForm::Scaled(2);
+    const int height = newFrame.bottom - TForm::Scaled(4) - top;
+    form.SetBounds(IDC_lblUnSetupInfo, info.left, top, Width(info), height > Height(info) ? height : Height(info));
     form.SetText(IDC_lblUnSetupInfo, options.info);
     form.Show(IDC_lblUnSetupInfo, true);
 }

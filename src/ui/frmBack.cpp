@@ -110,7 +110,7 @@ void TfrmBack::FormResize() {
     if (!h || !IsWindowVisible(h) || IsZoomed(h) || IsIconic(h) || showingWizard_) return;
     SetCaption(VersionCaption(ProgramFileVersion()));
     RECT t = Bounds(IDC_lblBackTitle1);
-    SetBounds(IDC_lblBackTitle2, t.left + 2, t.top + 2, t.right - t.left, t.bottom - t.top);
+    SetBounds(IDC_lblBackTitle2, t.left + Scaled(2), t.top + Scaled(2), t.right - t.left, t.bottom - t.top);
     showingWizard_ = true;
     ShowWindow(h, SW_MAXIMIZE);
     // The wizard's modal loop runs from a message of its own, not nested in
