@@ -301,7 +301,7 @@ TEST_F(UninstallRunTest, TamperedRecordDeletesNothingItShouldNot) {
             root = key.substr(0, 7);
             path = key.substr(7);
         }
-        ASSERT_TRUE(IsSharedRegistryKey(root, path)) << key;  // never run unless the guard holds
+        ASSERT_NE(KeyRefusal::None, RefuseRegistryKey(root, path, true, CurrentUserSid())) << key;  // never run unless the guard holds
     }
     const std::vector<std::string> added = {s.TempFolder + "*.rvcanary", s.WindowsFolder + "*.rvcanary",
                                             s.TempFolder + "rvnothere\\..\\?.rvcanary", dir_ / "out*\\keep.txt",
@@ -344,7 +344,9 @@ TEST_F(UninstallRunTest, TamperedRecordDeletesNothingItShouldNot) {
     listed("<Folder> " + s.TempFolder, "ドライブやネットワーク共有のルート");
     listed("<Option> ..\\*.txt", "ファイル名だけのパターンではない");
     listed("<Option> C:*.txt", "ファイル名だけのパターンではない");
-    for (const std::string& key : keys) listed("<Registry> " + key, "レジストリの最上位のキー");
+    for (size_t k = 0; k + 2 < keys.size(); ++k) listed("<Registry> " + keys[k], "レジストリの最上位のキー");
+    listed("<Registry> " + keys[keys.size() - 2], "「プログラム(アプリケーション)の追加と削除」の登録は、この項目では削除しません");
+    listed("<Registry> " + keys.back(), "Windowsが使うファイルの種類・クラスの登録のため");
     listed("<Registry> HKEY_LOCAL_MACHINE\\" + kUninstallList.substr(0, kUninstallList.size() - 1),
            "「プログラム(アプリケーション)の追加と削除」の登録キーではないため");
     EXPECT_EQ(ToUtf8(StatusOf({"なし", "一部失敗", "一部失敗", "一部失敗", "一部失敗", "完了", "失敗", "完了"}, true)),
@@ -420,8 +422,8 @@ TEST_F(UninstallRunTest, AnotherProgramsEntryNamedByTheRecordIsKept) {
             << ToUtf8(view_.detailsText);
     }
     // The same entry once its command names this folder's record goes.
-    SetString(HKEY_LOCAL_MACHINE, kUninstallList + other, "QuietUninstallString",
-              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "unsetup.ini\" /S");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + other, "UninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "unsetup.ini\"");
     WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) + "[UnSetupRegistryKey]\r\nKey=" +
                 kUninstallList + other + "\r\n");
     Run();
@@ -489,9 +491,10 @@ TEST_F(UninstallRunTest, AssociationsAreRestoredAndOtherProgramsDataIsKept) {
 // ---- After a run that was cut short ----
 
 // The progress file beside the record says an earlier run on it was cut
-// short: what that run removed is no failure now, and a class it left while
-// it had already put the extension back (or removed it) goes too.
-TEST_F(UninstallRunTest, AfterARunCutShortWhatIsGoneIsNoFailureAndAClassLeftBehindGoes) {
+// short: what that run removed is no failure now. Anyone may have written
+// that file, so it enables nothing: a class the extension does not name
+// stays (no run of ours leaves one behind: it goes before the extension).
+TEST_F(UninstallRunTest, AfterARunCutShortWhatIsGoneIsNoFailureAndTheProgressFileEnablesNothing) {
     ScratchKeys classes(HKEY_CLASSES_ROOT, {".rvtf", "rvtf_auto_file", ".rvtg", "rvtg_auto_file"});
     SetString(HKEY_CLASSES_ROOT, "rvtf_auto_file", "", "ours");  // ".rvtf" already gone
     SetString(HKEY_CLASSES_ROOT, ".rvtg", "", "OldType");        // already put back
@@ -503,8 +506,8 @@ TEST_F(UninstallRunTest, AfterARunCutShortWhatIsGoneIsNoFailureAndAClassLeftBehi
     dir_.Write("app\\UNSETUP.RUN", "[UnSetupRegistryKey]\r\nKey=\r\n");
     Run();
 
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "rvtf_auto_file"));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "rvtg_auto_file"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "rvtf_auto_file"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "rvtg_auto_file"));
     EXPECT_EQ("OldType", GetString(HKEY_CLASSES_ROOT, ".rvtg", ""));
     EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.INI"));
     EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.RUN")) << "the progress file goes with the record";
