@@ -4,6 +4,7 @@
 #include "uninstall/UninstallRun.h"
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -531,4 +532,139 @@ TEST_F(UninstallRunTest, WithoutTheProgressFileAMissingFileFailsAndAnUnnamedClas
     EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.RUN")) << "made for the run, gone with the record";
     EXPECT_EQ(ToUtf8(StatusOf({"なし", "一部失敗", "完了", "完了", "完了", "完了", "完了", "完了"}, true)),
               ToUtf8(view_.LastStatus()));
+}
+
+// ---- Consistency after a failure
+
+namespace {
+
+// The SharedDLLs key closed to writing while the object lives, as a limited
+// user finds it on the NT family; its own list of rights comes back after.
+class SharedCountsClosed {
+public:
+    SharedCountsClosed() {
+        RegKey key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey(), 0, READ_CONTROL | WRITE_DAC, key.put()) != ERROR_SUCCESS)
+            return;
+        DWORD size = 0;
+        RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+        saved_.resize(size);
+        if (!size || RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved_.data(), &size) != ERROR_SUCCESS)
+            return;
+        PSECURITY_DESCRIPTOR closed = nullptr;  // no value set, no key made, by anyone
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                  &closed, nullptr))
+            return;
+        set_ = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, closed) == ERROR_SUCCESS;
+        LocalFree(closed);
+    }
+    ~SharedCountsClosed() {
+        RegKey key;
+        if (set_ && RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey(), 0, WRITE_DAC, key.put()) == ERROR_SUCCESS)
+            RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved_.data());
+    }
+    SharedCountsClosed(const SharedCountsClosed&) = delete;
+    SharedCountsClosed& operator=(const SharedCountsClosed&) = delete;
+    bool enforced() const {
+        RegKey probe;
+        return set_ && RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey(), 0, KEY_SET_VALUE, probe.put()) != ERROR_SUCCESS;
+    }
+
+private:
+    std::vector<BYTE> saved_;
+    bool set_ = false;
+};
+
+}  // namespace
+
+// The record held open by another program: the entry stays to start the
+// uninstall again, and so does the progress file, so that the next run does
+// not take the shared count down a second time.
+TEST_F(UninstallRunTest, ARecordThatCannotBeDeletedKeepsItsEntryAndItsProgressFile) {
+    const std::string entry = Unique("RvRecordHeld");
+    ScratchKeys cleanup(HKEY_LOCAL_MACHINE, {kUninstallList + entry});
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + entry, "UninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "UNSETUP.INI\"");
+    dir_.Write("app\\LIB.DLL", "x");
+    SharedCount count(app_ + "LIB.DLL", 2);
+    WriteRecord(Section("DeleteFile", "File", {app_ + "LIB.DLL,/S", app_ + "UNSETUP.INI"}) +
+                "[UnSetupRegistryKey]\r\nKey=" + kUninstallList + entry + "\r\n");
+    {
+        FileLocker lock(app_ + "UNSETUP.INI");
+        ASSERT_TRUE(lock.ok());
+        view_.ExpectAsk("情報", kDetailsQuestion, 52, IDNO);
+        Run();
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + entry));
+        EXPECT_TRUE(FileExistsAt(app_ + "UNSETUP.RUN")) << "the progress file went while the record stayed";
+    }
+    EXPECT_EQ(1, CountOf(app_ + "LIB.DLL"));
+    TestRunView again;  // from the entry once more: no shared-file question
+    again.options = OptionBoxes(app_, false, false);
+    again.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);  // the kept library holds the folder
+    RunUninstall(again);
+    EXPECT_EQ(0u, again.detailsText.find("<SetupFolder> ")) << ToUtf8(again.detailsText);
+    EXPECT_EQ(1, CountOf(app_ + "LIB.DLL")) << "taken down a second time";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + entry));
+    EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.RUN"));
+}
+
+// (App)*.* and option patterns on the install folder itself take neither
+// the record nor the progress file before their own stage: no failure.
+TEST_F(UninstallRunTest, PatternsOnTheInstallFolderNeverTakeTheRecordOrTheProgressFile) {
+    for (const char* f : {"app\\a.ini", "app\\b.txt", "app\\sub\\c.txt"}) dir_.Write(f, "x");
+    WriteRecord(Section("DeleteFolder", "Folder", {app_}) + Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) +
+                Section("AddDeleteFile", "File", {app_ + "*.*"}));
+    view_.options = OptionBoxes(app_, true, false, "UNSETUP.*", true);
+    Run();
+    EXPECT_FALSE(FolderThere(app_));
+    EXPECT_EQ(ToUtf8(StatusOf({"なし", "完了", "完了", "完了", "完了", "完了", "完了", "完了"})),
+              ToUtf8(view_.LastStatus()));
+}
+
+// Where the counts may not be written: the file stays, its count too, and
+// the run goes on to its end with a failure entry in either section.
+TEST_F(UninstallRunTest, ACountThatCannotBeLoweredIsAFailureEntryAndTheFileStays) {
+    dir_.Write("app\\LIB.DLL", "x");
+    dir_.Write("app\\EXTRA.DLL", "x");
+    SharedCount lib(app_ + "LIB.DLL", 2), extra(app_ + "EXTRA.DLL", 1);
+    WriteRecord(Section("DeleteFile", "File", {app_ + "LIB.DLL,/S", app_ + "UNSETUP.INI"}) +
+                Section("AddDeleteFile", "File", {app_ + "EXTRA.DLL,/S"}));
+    SharedCountsClosed closed;
+    if (!closed.enforced()) GTEST_SKIP() << "the registry here does not enforce key security";
+    view_.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+    Run();
+    EXPECT_TRUE(dir_.Exists("app\\LIB.DLL"));
+    EXPECT_TRUE(dir_.Exists("app\\EXTRA.DLL"));
+    EXPECT_EQ(2, CountOf(app_ + "LIB.DLL"));
+    const std::string why = SysErrorText(ERROR_ACCESS_DENIED) + "(追加情報)共有ファイルの参照カウントを減らせなかったため";
+    for (const char* name : {"LIB.DLL", "EXTRA.DLL"})
+        EXPECT_NE(std::string::npos, view_.detailsText.find("<File> " + app_ + name + "\r\n" + why))
+            << ToUtf8(view_.detailsText);
+    EXPECT_EQ("EndRun", view_.events.back());
+}
+
+// A run cut short after its record: finishing it takes the entries that
+// start this record and no other, whatever key the progress file (anyone's
+// to write) names, and counts what it could not remove.
+TEST_F(UninstallRunTest, FinishingARunCutShortTakesOnlyItsRecordsEntriesAndCountsWhatStays) {
+    const std::string ours = Unique("RvCutOurs"), theirs = Unique("RvCutTheirs");
+    ScratchKeys cleanup(HKEY_LOCAL_MACHINE, {kUninstallList + ours, kUninstallList + theirs});
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + ours, "UninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "UNSETUP.INI\"");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + theirs, "UninstallString", "C:\\Other\\uninst.exe");
+    dir_.Write("app\\UNSETUP.RUN", "[UnSetupRegistryKey]\r\nKey=" + kUninstallList + theirs + "\r\n");
+    {
+        FileLocker lock(app_ + "UNSETUP.RUN");
+        ASSERT_TRUE(lock.ok());
+        const std::optional<RunOutcome> held = FinishCutShortUninstall(app_ + "UNSETUP.INI");
+        ASSERT_TRUE(held.has_value());
+        EXPECT_EQ(1, held->failures) << ToUtf8(held->failureLog);
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + ours));
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + theirs));
+    }
+    const std::optional<RunOutcome> done = FinishCutShortUninstall(app_ + "UNSETUP.INI");
+    ASSERT_TRUE(done.has_value());
+    EXPECT_EQ(0, done->failures) << ToUtf8(done->failureLog);
+    EXPECT_FALSE(FolderThere(app_));
+    EXPECT_FALSE(FinishCutShortUninstall(app_ + "UNSETUP.INI").has_value()) << "nothing left to finish";
 }
