@@ -28,6 +28,20 @@ bool IsRoot(const std::string& canonical) {
     return separators <= 2;
 }
 
+// "\\server\C$\...": an administrative share reaches a whole drive or the
+// Windows folder of a machine, this one included ("\\localhost\C$").
+bool OnAdministrativeShare(const std::string& canonical) {
+    if (!StartsWith(canonical, "\\\\")) return false;
+    size_t separators = 0, shareEnd = canonical.size();
+    for (size_t i = 2; i < canonical.size(); ++i) {
+        if (IsPathDelimiterAt(canonical, static_cast<int>(i + 1)) && ++separators == 2) {
+            shareEnd = i;
+            break;
+        }
+    }
+    return shareEnd > 0 && canonical[shareEnd - 1] == '$';
+}
+
 // Position (0-based) of the last "\" that is not a trail byte; 0 if none.
 size_t LastSeparator(const std::string& path) {
     size_t last = 0;
@@ -111,7 +125,7 @@ bool ProtectedFolders::IsInside(const std::string& folder, const std::string& ba
 bool ProtectedFolders::IsProtected(const std::string& folder) const {
     if (!IsFullyQualified(folder)) return true;
     const std::string canonical = Upper(Canonical(folder));
-    if (canonical.empty() || IsRoot(canonical)) return true;
+    if (canonical.empty() || IsRoot(canonical) || OnAdministrativeShare(canonical)) return true;
     for (const std::string& listed : folders_) {
         if (StartsWith(listed, canonical)) return true;  // equals or contains it
     }

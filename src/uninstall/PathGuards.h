@@ -45,8 +45,9 @@ public:
     // and further special folders of this machine.
     static ProtectedFolders ForThisMachine(const SetupState& state);
 
-    // True when the folder is a drive or share root, not fully qualified,
-    // cannot be resolved, or equals or contains one of the folders.
+    // True when the folder is a drive or share root, on an administrative
+    // share ("C$"), not fully qualified, cannot be resolved, or equals or
+    // contains one of the folders.
     bool IsProtected(const std::string& folder) const;
     // The canonical form used for the comparison; ends with "\".
     static std::string Canonical(const std::string& folder);

@@ -285,7 +285,13 @@ void TUninstallRun::Prepare() {
 void TUninstallRun::RemoveProgramID() {
     const std::string id = IniRead(Script::ProgramID::kSection, Script::ProgramID::kID, "", record_);
     if (id.empty()) return;
-    DeleteIniSection(RemovePathDelimiter(s_.WindowsFolder, "B") + "\\" + Script::ProgramIDList::kFileName, id);
+    const std::string list = RemovePathDelimiter(s_.WindowsFolder, "B") + "\\" + Script::ProgramIDList::kFileName;
+    // The line of a package installed into another folder since (or of
+    // another package by that name) is not this record's to remove.
+    const std::string folder = IniRead(id, Script::ProgramIDList::kFolder, "", list);
+    if (!folder.empty() && !SamePath(folder, ExtractFilePath(s_.RecordFile)))
+        return LogItem("プログラムIDの削除", "", id, "残す(" + folder + "のもの)", 0);
+    DeleteIniSection(list, id);
 }
 
 void TUninstallRun::RunBeforeProgram() {

@@ -183,10 +183,12 @@ std::vector<std::string> FolderEntries(const Places& p) {
             "\\\\?\\C:\\", p.app + "*\\", p.app + "sub\\..\\..\\"};
 }
 
+// A whole first-level class may go from a record the install wrote (a
+// package's own file type); a part of one never goes.
 std::vector<std::string> KeyEntries() {
     return {"(Cuser)Software", "(Cuser)RvCanaryTop", "(Cuser)", "(Local)SOFTWARE", "(Local)",
             std::string("(Local)") + kUninstallList, std::string("(Local)") + kUninstallList + "\\",
-            "(Class).rvcanary", "(Class)rvcanary_file", "(Users).DEFAULT", "(Users).DEFAULT\\Software", "Software",
+            "(Class).rvcanary", "(Class)rvcanary_file\\shell", "(Users).DEFAULT", "(Users).DEFAULT\\Software", "Software",
             "\\Software\\", "(Cuser)\\Software\\\\", "(Cuser)Software\\..", "(Local)SOFTWARE\\Classes",
             "(XXXXX)Software", "(Cuser)Software\\RvCanary\\..\\..", "", "(Class)", "(Class)\\", "(Users)"};
 }

@@ -71,7 +71,8 @@ TEST_F(ProtectedFoldersTest, SystemFoldersTheirParentsAndRootsAreProtectedInAnyF
         s.DesktopFolder, s.ProgramsFolder, s.TempFolder, "C:\\", "c:\\", "D:\\", "Z:\\", "\\\\server\\share\\",
         "\\\\server\\share", "C:\\rvnothere\\..\\", s.ProgramFilesFolder + "rvnothere\\..\\",
         MapString(s.WindowsFolder, LCMAP_LOWERCASE), RemovePathDelimiter(s.ProgramFilesFolder, "B"),
-        AddPathDelimiter(GetSpecialFolder(CSIDL_APPDATA), "B"), "relative\\folder\\", "\\App\\"};
+        AddPathDelimiter(GetSpecialFolder(CSIDL_APPDATA), "B"), "relative\\folder\\", "\\App\\",
+        "\\\\localhost\\C$\\rvnothere\\Startup\\"};
     const std::string shortProgramFiles = ShortForm(s.ProgramFilesFolder);
     ASSERT_FALSE(shortProgramFiles.empty());
     protectedForms.push_back(shortProgramFiles);

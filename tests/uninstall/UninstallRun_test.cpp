@@ -130,6 +130,15 @@ TEST_F(UninstallRunTest, RemovesEverythingRecordedAndEndsOnTheCompletionPage) {
     EXPECT_TRUE(restart_.calls().empty());
 }
 
+TEST_F(UninstallRunTest, TheProgramIdLineOfAPackageInAnotherFolderStays) {
+    const std::string list = State().WindowsFolder + "RVSET98.INI";
+    RestoredFile idList(list);
+    IniWrite("MovedApp", "Folder", dir_ / "elsewhere\\", list);
+    WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) + "[ProgramID]\r\nID=MovedApp\r\n");
+    Run();
+    EXPECT_EQ(dir_ / "elsewhere\\", IniRead("MovedApp", "Folder", "", list));
+}
+
 TEST_F(UninstallRunTest, ProgramBeforeUninstallingRunsInTheInstallFolderWithItsParameters) {
     const std::string out = dir_ / "before.txt";
     WriteRecord(Section("DeleteFile", "File", {app_ + "child.exe", app_ + "UNSETUP.INI"}) +
