@@ -136,7 +136,9 @@ unsigned long DeletePath(const std::string& path, const WalkRules& rules) {
     // Only the file's own name tells a library (not ".DLL" in a folder name
     // on the way). Unregistering shows nothing.
     if (IsRegistrable(ExtractFileName(path))) RegisterServer(path, false);
-    return DeleteFileItself(path);
+    const unsigned long code = DeleteFileItself(path);
+    // Still there: never report that as success.
+    return code == 0 && GetFileAttributes932(path) != INVALID_FILE_ATTRIBUTES ? ERROR_ACCESS_DENIED : code;
 }
 
 unsigned long DeleteFolderPatterns(const std::string& folder, const std::string& patterns, const WalkRules& rules) {

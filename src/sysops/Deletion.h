@@ -13,7 +13,8 @@
 // that names no file (a folder does not count) gives 2 and nothing happens;
 // a file whose own name holds ".DLL" or ".OCX" is unregistered first
 // (silently, a crash of its entry contained). 0, or the code of the file
-// (for a pattern, of the first match) that could not go.
+// (for a pattern, of the first match) that could not go; a file still there
+// afterwards is never 0.
 unsigned long DeletePath(const std::string& path, const WalkRules& rules = {});
 
 // Deletes folder + each element of the pattern list ("a|b|", a last element
