@@ -137,18 +137,29 @@ size_t CharLength(const std::string& text, size_t at) {
     return at + 1 < text.size() && IsDBCSLeadByteEx(932, static_cast<BYTE>(text[at])) ? 2 : 1;
 }
 
-bool Glob(const std::string& pattern, size_t p, const std::string& name, size_t n) {
-    if (p == pattern.size()) return n == name.size();
-    if (pattern[p] == '*') {
-        for (size_t at = n;; at += CharLength(name, at)) {
-            if (Glob(pattern, p + 1, name, at)) return true;
-            if (at >= name.size()) return false;
+// "*" and "?" against a name, a character at a time; a mismatch goes back
+// to the last "*" only, so no pattern can make the match take long.
+bool Glob(const std::string& pattern, const std::string& name) {
+    size_t p = 0, n = 0, star = std::string::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+            continue;
         }
+        const size_t pl = p < pattern.size() ? CharLength(pattern, p) : 0, nl = CharLength(name, n);
+        if (p < pattern.size() && (pattern[p] == '?' || (pl == nl && pattern.compare(p, pl, name, n, nl) == 0))) {
+            p += pattern[p] == '?' ? 1 : pl;
+            n += nl;
+            continue;
+        }
+        if (star == std::string::npos) return false;
+        p = star + 1;
+        resume += CharLength(name, resume);
+        n = resume;
     }
-    if (n == name.size()) return false;
-    const size_t pl = CharLength(pattern, p), nl = CharLength(name, n);
-    if (pattern[p] != '?' && (pl != nl || pattern.compare(p, pl, name, n, nl) != 0)) return false;
-    return Glob(pattern, p + pl, name, n + nl);
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
 }
 
 // The long name against the pattern, as the system matches it ("*" and
@@ -156,9 +167,9 @@ bool Glob(const std::string& pattern, size_t p, const std::string& name, size_t 
 // through the short (8.3) alias a name may have.
 bool Matches(const std::string& pattern, const std::string& name) {
     const std::string p = MapString(pattern, LCMAP_UPPERCASE), n = MapString(name, LCMAP_UPPERCASE);
-    if (Glob(p, 0, n, 0)) return true;
+    if (Glob(p, n)) return true;
     return p.size() >= 2 && p.compare(p.size() - 2, 2, ".*") == 0 && n.find('.') == std::string::npos &&
-           Glob(p, 0, n + ".", 0);
+           Glob(p, n + ".");
 }
 
 unsigned long RemoveTree(const std::string& folder, const WalkRules& rules);
