@@ -23,6 +23,10 @@ struct RunOptions {
         std::string caption;
     };
     Box boxes[4];
+    // An uninstall: the record is the one the install wrote, unchanged
+    // since; only such a record may have classes deleted. Every record
+    // counts as the install's until something tells otherwise.
+    bool recordTrusted = true;
 };
 
 // What the completion page shows: the message, one or two choices and the

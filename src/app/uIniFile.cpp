@@ -171,7 +171,9 @@ bool Edit(const std::string& name, Absent absent, const std::function<bool(Profi
     if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size())
         return false;
-    return SetEndOfFile(file.get()) != FALSE;
+    // On the disk before the caller goes on: a note written ahead of a
+    // change must outlast a power loss right after it.
+    return SetEndOfFile(file.get()) && FlushFileBuffers(file.get());
 }
 
 }  // namespace

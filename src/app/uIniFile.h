@@ -30,7 +30,8 @@ std::vector<std::string> IniReadList(const std::string& section, const std::stri
 
 // Writes the value into the file on disk (replacing the first key of the
 // name in the first section of the name, or adding key, section or file),
-// touching no other line; true when the value is in the file.
+// touching no other line, and flushes it; true when the value is in the
+// file and on the disk.
 bool IniWrite(const std::string& section, const std::string& key,
               const std::string& value, const std::string& file);
 // Removes the key's line; true also when there was no such key or file.

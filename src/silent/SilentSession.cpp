@@ -128,8 +128,11 @@ int RunSilentSession(const LaunchCommand& command) {
     SetupState& s = State();
     const std::string fatal = StartSession(s, ModulePath(), command.recordArgument);
     int code = ExitCode::kCannotStart;
-    if (!fatal.empty() && s.Mode == "UNSETUP" && FinishCutShortUninstall(s.RecordFile)) {
-        code = ExitCode::kDone;
+    const std::optional<RunOutcome> finished =
+        !fatal.empty() && s.Mode == "UNSETUP" ? FinishCutShortUninstall(s.RecordFile) : std::nullopt;
+    if (finished) {
+        LogBlock("失敗ログ", finished->failureLog);
+        code = ExitCodeFor(*finished);
     } else if (!fatal.empty()) {
         LogBlock("致命的エラー", fatal);
         WriteStandardError(fatal);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "app/CommandLine.h"
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
@@ -10,6 +12,7 @@
 #include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uUtils.h"
+#include "uninstall/UninstallRun.h"
 #include "ui/Forms.h"
 #include "ui/frmBack.h"
 #include "ui/frmMain.h"
@@ -26,10 +29,8 @@ int Height(const RECT& r) { return r.bottom - r.top; }
 // Only the end button works: the groups are shown for the message, but the
 // folder box, the browser, the option boxes and the shortcut boxes are all
 // locked (nothing they could change will ever be used).
-void ShowFatalState(TfrmMain& form, const std::string& fatal) {
-    SetWizardExitCode(ExitCode::kCannotStart);
-    LogBlock("致命的エラー", fatal);
-    form.SetText(IDC_lblMessage, FatalMessage(fatal));
+void ShowEndState(TfrmMain& form, const std::string& message) {
+    form.SetText(IDC_lblMessage, message);
     form.SetText(IDC_btnEvent, "処理開始(&S)");
     form.Enable(IDC_btnEvent, false);
     for (int id : {IDC_txtFolder, IDC_btnRefer, IDC_chkOverWrite, IDC_chkHiSpeed, IDC_chkSCutDesktop,
@@ -133,6 +134,13 @@ void PrepareUninstallOptions(TfrmMain& form, SetupState& state) {
     form.Show(IDC_lblUnSetupInfo, true);
 }
 
+std::string FinishedMessage(const RunOutcome& outcome) {
+    const std::string u = State().UnSetupString.empty() ? "アンインストール" : State().UnSetupString;
+    std::string text = "前回中断された" + u + "の残りの処理を完了しました。";
+    if (outcome.failures > 0) text += "\r\n一部の処理が失敗しました。\r\n\r\n" + outcome.failureLog;
+    return text;
+}
+
 // Refused: only the end button leads on.
 void LeaveOnlyTheEndButton(TfrmMain& form) {
     form.Focus(IDC_btnEnd);
@@ -148,7 +156,19 @@ void StartUp(TfrmMain& form, const std::string& firstArgument) {
     const std::string fatal = StartSession(state, ModulePath(), firstArgument);
     form.SetText(IDC_lblTitleA2, std::string(kProductName) + "(on " + state.OSName + ")");
     if (!fatal.empty()) {
-        ShowFatalState(form, fatal);
+        // An uninstall cut short after its record went: finished here as the
+        // unattended start finishes it, and the person is told so.
+        const std::optional<RunOutcome> finished =
+            state.Mode == "UNSETUP" ? FinishCutShortUninstall(state.RecordFile) : std::nullopt;
+        if (finished) {
+            LogBlock("失敗ログ", finished->failureLog);
+            SetWizardExitCode(ExitCodeFor(*finished));
+            ShowEndState(form, FinishedMessage(*finished));
+        } else {
+            LogBlock("致命的エラー", fatal);
+            SetWizardExitCode(ExitCode::kCannotStart);
+            ShowEndState(form, FatalMessage(fatal));
+        }
         return;
     }
 

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "sysops/NoFollow.h"
+
 class RunView;
 
 // How a run that may follow one cut short takes a "/S" count down: at most
@@ -15,8 +17,17 @@ struct DecrementGuard {
     // count is the one there now); the count is then taken as the result
     // of that decrement.
     std::function<bool(long countNow)> alreadyDone;
-    // Called just before the decrement with the count it starts from.
-    std::function<void(long countBefore)> before;
+    // Called just before the decrement with the count it starts from; false
+    // (the note could not be made safe on disk) holds the decrement back.
+    std::function<bool(long countBefore)> before;
+};
+
+// How an entry is acted on beyond its path.
+struct EntryForm {
+    // The SharedDLLs value its count is under (empty: the path).
+    std::string countName;
+    // For a pattern: how its walk goes.
+    WalkRules rules;
 };
 
 // What the decision did with one entry.
@@ -25,6 +36,8 @@ struct FileOutcome {
     std::string note;        // the restart note (ends with CR LF) or empty
     bool kept = false;       // stays by decision ("/L" added or present)
     bool scheduled = false;  // its deletion waits for the next restart
+    // The count could not be lowered (code: the registry's); the file stays.
+    bool countFailed = false;
 };
 
 class SharedFilePolicy {
@@ -35,8 +48,11 @@ public:
     // is decremented exactly once, before any question. A file that
     // survives an attempt to delete it gives 5 when no other code was
     // reported and, with "/F", is scheduled for deletion at the next restart
-    // (the note is set only when that succeeded).
-    FileOutcome Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard = {});
+    // (the note is set only when that succeeded). A count that cannot be
+    // lowered, or whose decrement the guard holds back, keeps the file and
+    // is reported (countFailed), never raised.
+    FileOutcome Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard = {},
+                       const EntryForm& form = {});
 
     // "Can't Delete" until the shared-file dialog was answered; "Delete" and
     // "Save" then answer every later shared-file question of the run.

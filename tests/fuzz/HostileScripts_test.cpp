@@ -369,7 +369,7 @@ protected:
                 root = entry.substr(0, 7);
                 path = entry.substr(7);
             }
-            if (IsSharedRegistryKey(root, TrimKeyPath(path))) continue;
+            if (RefuseRegistryKey(root, TrimKeyPath(path), true, CurrentUserSid()) != KeyRefusal::None) continue;
             HKEY hive = root == "(Local)" ? HKEY_LOCAL_MACHINE
                         : root == "(Class)" ? HKEY_CLASSES_ROOT
                         : root == "(Users)" ? HKEY_USERS

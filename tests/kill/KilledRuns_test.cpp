@@ -320,7 +320,7 @@ TEST_F(KilledRuns, AnUninstallKilledAnywhereIsFinishedByTheNextWithoutTakingACou
     const std::vector<long> ks =
         KillPointsOf(trace.size(), 10,
                      {FirstChange(trace, {"RegSetValueExA", "RVSAMPLE.DLL"}),
-                      FirstChange(trace, {"SHFileOperationA", "UNSETUP.INI"}), FirstChange(trace, {"RegDeleteKey", "RavelinSample"})});
+                      FirstChange(trace, {"CreateFileW", "\\UNSETUP.INI"}), FirstChange(trace, {"RegDeleteKey", "RavelinSample"})});
     const long cleanUp = ChangesBeforeCleanUp(trace);
     std::printf("uninstall: %zu changes; killed after %s\n", trace.size(), Points(ks).c_str());
     for (long k : ks) std::printf("  %ld: %s\n", k, k > 0 ? ToUtf8(trace[k - 1]).c_str() : "(none)");
