@@ -74,7 +74,7 @@ for payload in "small4k $(scaled 1000) 4096" "large8m $(scaled 20) 8388608" "tin
     xc="C:\\rvbench\\xc-$name"
     ins=() uns=() xcs=() rms=() peak=0
     for _ in $(seq "$RUNS"); do
-        timed "$W" "$src\\SETUP.EXE" /S "/D=$app" "/LOG=C:\\rvbench\\$name.log"
+        timed "$W" "$src\\SETUP.EXE" /S "/LOG=C:\\rvbench\\$name.log" "/D=$app"
         ins+=("$MS")
         [ "$LAST_RC" = 0 ] || echo "install of $name ended with $LAST_RC" >&2
         p=$(iconv -f cp932 -t utf-8 "$ROOT/$name.log" | sed -n 's/.*最大ワーキングセット \([0-9]*\) KiB.*/\1/p')

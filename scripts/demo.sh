@@ -6,12 +6,13 @@
 # the way the control panel does and shows that all of it is gone, except a
 # file the user put into the install folder, which is reported.
 #
-# Usage: bash scripts/demo.sh [--interactive] [--shots FOLDER]
+# Usage: bash scripts/demo.sh [--interactive] [--shots FOLDER] [--dpi N]
 #   By default rvdrive walks the wizard on a hidden display, accepting every
 #   default, and saves a picture of each page and message box into FOLDER
 #   (default build/demo-shots).
 #   --interactive opens the wizard on your own display ($DISPLAY) for you to
 #   click through; what was installed is printed when it closes.
+#   --dpi runs the screen at N DPI (e.g. 144) instead of 96.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +22,8 @@ while [ $# -gt 0 ]; do
     case "$1" in
         --interactive) interactive=1 ;;
         --shots) shots="${2:?--shots needs a folder}"; shift ;;
-        *) sed -n '2,12p' "$0"; exit 2 ;;
+        --dpi) export RV_DPI="${2:?--dpi needs a number}"; shift ;;
+        *) sed -n '2,13p' "$0"; exit 2 ;;
     esac
     shift
 done

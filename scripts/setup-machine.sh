@@ -8,7 +8,7 @@ if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 
 # fonts-wine: Wine's own fonts; the demo's prefix takes Marlett from it, which
 # draws the title-bar buttons.
-pkgs=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth
+pkgs=(g++-mingw-w64-i686-win32 wine wine32:i386 wine64 xvfb xauth
       fonts-ipafont-gothic fonts-ipafont-mincho locales googletest
       fonts-wine mscompress liblnk-utils imagemagick x11-utils xdotool cmake make)
 

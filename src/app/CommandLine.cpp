@@ -1,6 +1,5 @@
 #include "app/CommandLine.h"
 
-
 #include "app/uStrOp.h"
 
 namespace {
@@ -27,10 +26,15 @@ std::string WithoutQuotes(const std::string& text) {
 // CP932 lead bytes, without asking the system (the module stays pure).
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
-}  // namespace
+// One argument and where it begins in the command line (its first byte,
+// a quote included).
+struct Piece {
+    std::string text;
+    size_t start;
+};
 
-std::vector<std::string> SplitArguments(const std::string& commandLine) {
-    std::vector<std::string> args;
+std::vector<Piece> SplitPieces(const std::string& commandLine) {
+    std::vector<Piece> pieces;
     size_t i = 0;
     const size_t n = commandLine.size();
     // The program name: up to its closing quote or the first blank.
@@ -44,12 +48,12 @@ std::vector<std::string> SplitArguments(const std::string& commandLine) {
     for (;;) {
         while (i < n && IsBlank(commandLine[i])) ++i;
         if (i >= n) break;
-        std::string arg;
+        Piece piece{{}, i};
         bool quoted = false;
         while (i < n && (quoted || !IsBlank(commandLine[i]))) {
             const unsigned char c = static_cast<unsigned char>(commandLine[i]);
             if (IsLeadByte(c) && i + 1 < n) {
-                arg.append(commandLine, i, 2);
+                piece.text.append(commandLine, i, 2);
                 i += 2;
                 continue;
             }
@@ -58,23 +62,50 @@ std::vector<std::string> SplitArguments(const std::string& commandLine) {
                 ++i;
                 continue;
             }
-            arg += static_cast<char>(c);
+            piece.text += static_cast<char>(c);
             ++i;
         }
-        args.push_back(std::move(arg));
+        pieces.push_back(std::move(piece));
     }
+    return pieces;
+}
+
+// Blanks are single-byte: a trail byte is never one.
+std::string WithoutTrailingBlanks(std::string text) {
+    while (!text.empty() && IsBlank(text.back())) text.pop_back();
+    return text;
+}
+
+// A word of the text, after a blank or at its start, that begins with "/":
+// a folder name cannot hold that character, a switch does.
+bool HoldsSwitch(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '/' && (i == 0 || IsBlank(text[i - 1]))) return true;
+    return false;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitArguments(const std::string& commandLine) {
+    std::vector<std::string> args;
+    for (Piece& piece : SplitPieces(commandLine)) args.push_back(std::move(piece.text));
     return args;
 }
 
 LaunchCommand ParseCommandLine(const std::string& commandLine) {
     LaunchCommand cmd;
-    bool recordFound = false;
-    for (const std::string& arg : SplitArguments(commandLine)) {
-        if (arg.empty() || arg[0] != '/') {
-            if (!recordFound) {
-                cmd.recordArgument = arg;
-                recordFound = true;
-            }
+    // The first reason found is the one told.
+    const auto refuse = [&](const std::string& why) {
+        if (!cmd.valid) return;
+        cmd.valid = false;
+        cmd.error = why;
+    };
+    std::vector<std::string> words;  // arguments that are not switches
+    for (const Piece& piece : SplitPieces(commandLine)) {
+        const std::string& arg = piece.text;
+        if (arg.empty()) continue;  // "" carries nothing
+        if (arg[0] != '/') {
+            words.push_back(arg);
             continue;
         }
         cmd.hasSwitches = true;
@@ -82,27 +113,32 @@ LaunchCommand ParseCommandLine(const std::string& commandLine) {
         if (upper == "/S") {
             cmd.silent = true;
         } else if (StartsWith(upper, "/D=")) {
+            // As deployment tools write it: the last switch, taking the
+            // rest of the line unquoted, blanks and all.
             cmd.hasFolder = true;
-            cmd.folder = WithoutQuotes(arg.substr(3));
+            const std::string rest =
+                WithoutTrailingBlanks(WithoutQuotes(WithoutTrailingBlanks(commandLine.substr(piece.start))));
+            cmd.folder = rest.substr(3);
+            if (HoldsSwitch(cmd.folder)) refuse("/D= は最後に指定してください。/D= の後にスイッチがあります: " + rest);
+            break;
         } else if (StartsWith(upper, "/LOG=")) {
             cmd.logFile = WithoutQuotes(arg.substr(5));
-            if (cmd.logFile.empty()) {
-                cmd.valid = false;
-                cmd.error = "/LOG= にファイル名がありません。";
-            }
+            if (cmd.logFile.empty()) refuse("/LOG= にファイル名がありません。");
         } else {
-            cmd.valid = false;
-            cmd.error = "不明なスイッチです: " + arg;
+            refuse("不明なスイッチです: " + arg);
         }
     }
-    if (cmd.valid && cmd.hasFolder) {
+    // Only an uninstall takes a word: its record, named UNSETUP.INI.
+    if (!words.empty()) cmd.recordArgument = words[0];
+    const bool uninstall = ExtractFileName(cmd.recordArgument) == "UNSETUP.INI";
+    if (!words.empty() && !uninstall) refuse("不明な引数です: " + words[0]);
+    if (words.size() > 1) refuse("不明な引数です: " + words[1]);
+    if (cmd.hasFolder) {
         if (cmd.folder.empty()) {
-            cmd.valid = false;
-            cmd.error = "/D= にフォルダ名がありません。";
-        } else if (ExtractFileName(cmd.recordArgument) == "UNSETUP.INI") {
+            refuse("/D= にフォルダ名がありません。");
+        } else if (uninstall) {
             // The record names the folder of an uninstall.
-            cmd.valid = false;
-            cmd.error = "/D= はアンインストールには使えません。";
+            refuse("/D= はアンインストールには使えません。");
         }
     }
     return cmd;

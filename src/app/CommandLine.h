@@ -1,5 +1,5 @@
 #pragma once
-// The program's command line: SETUP.EXE [/S] [/D=folder] [/LOG=file], and
+// The program's command line: SETUP.EXE [/S] [/LOG=file] [/D=folder], and
 // UNRAVEL.EXE "X:\App\UNSETUP.INI" [/S] [/LOG=file]. Pure text work, no
 // system calls, so every rule is tested without starting the program.
 #include <string>
@@ -11,7 +11,7 @@
 std::vector<std::string> SplitArguments(const std::string& commandLine);
 
 struct LaunchCommand {
-    bool valid = true;           // false: an unknown or malformed switch
+    bool valid = true;           // false: an unknown or malformed switch or word
     std::string error;           // why not valid, for the log and stderr
     bool silent = false;         // /S
     bool hasFolder = false;      // /D= given
@@ -21,9 +21,12 @@ struct LaunchCommand {
     std::string recordArgument;  // the first argument that is not a switch
 };
 
-// Switches are case-insensitive and may come in any order; "/D=" takes the
-// rest of its argument. "/D=" with an uninstall record, an empty "/D=" or
-// "/LOG=", and any other "/..." argument make the command invalid.
+// Switches are case-insensitive; "/D=" is the last one and takes the rest of
+// the line, blanks included, quotes dropped, trailing blanks trimmed. Invalid:
+// a "/..." word in that rest, "/D=" with an uninstall record, an empty "/D="
+// or "/LOG=", any other "/..." argument, a word that is not a switch in
+// install mode, and a second such word in uninstall mode (the first word's
+// file name "UNSETUP.INI" makes the uninstall).
 LaunchCommand ParseCommandLine(const std::string& commandLine);
 
 // The exit codes of the program.
@@ -34,6 +37,8 @@ constexpr int kStoppedUnchanged = 2;
 constexpr int kStoppedChanged = 3;
 constexpr int kCannotStart = 4;
 constexpr int kBadCommandLine = 87;     // ERROR_INVALID_PARAMETER
+constexpr int kLogNotWritable = 1622;   // ERROR_INSTALL_LOG_FAILURE
+constexpr int kInternalError = 1603;    // ERROR_INSTALL_FAILURE: an unexpected error ended the program
 constexpr int kAnotherSetup = 1618;     // ERROR_INSTALL_ALREADY_RUNNING
 constexpr int kRestartNeeded = 3010;    // ERROR_SUCCESS_REBOOT_REQUIRED
 }  // namespace ExitCode

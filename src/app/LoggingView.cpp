@@ -8,8 +8,9 @@ std::string TLoggingView::AskSharedFile(const std::string& text) {
     return answer;
 }
 
-bool TLoggingView::ShowCompletion(const CompletionPage& page) {
-    const bool second = inner_.ShowCompletion(page);
-    LogQuestion("完了", page.message, second ? page.choice2 : page.choice1, who_);
-    return second;
+RunView::Choice TLoggingView::ShowCompletion(const CompletionPage& page) {
+    const Choice choice = inner_.ShowCompletion(page);
+    if (choice != Choice::Stopped)
+        LogQuestion("完了", page.message, choice == Choice::Second ? page.choice2 : page.choice1, who_);
+    return choice;
 }

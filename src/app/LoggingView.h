@@ -28,11 +28,11 @@ public:
         return inner_.Ask(text, caption, flags);
     }
     std::string AskSharedFile(const std::string& text) override;
-    void ShowDetails(const std::string& pageCaption, const std::string& text) override {
-        inner_.ShowDetails(pageCaption, text);
+    bool ShowDetails(const std::string& pageCaption, const std::string& text) override {
+        return inner_.ShowDetails(pageCaption, text);
     }
-    void WaitForNext() override { inner_.WaitForNext(); }
-    bool ShowCompletion(const CompletionPage& page) override;
+    bool WaitForNext() override { return inner_.WaitForNext(); }
+    Choice ShowCompletion(const CompletionPage& page) override;
     bool MayStartProgram() override { return inner_.MayStartProgram(); }
     void EndRun() override { inner_.EndRun(); }
 

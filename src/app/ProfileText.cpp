@@ -19,6 +19,15 @@ size_t Width(std::string_view text, size_t at) {
     return IsLead(static_cast<unsigned char>(text[at])) && at + 1 < text.size() && text[at + 1] != '\0' ? 2 : 1;
 }
 
+// True when the text's last character, by the lead-byte rule, ends a line: a
+// lead byte before a final CR takes it with it.
+bool EndsLine(std::string_view text) {
+    if (text.empty()) return true;
+    size_t last = 0;
+    for (size_t i = 0; i < text.size(); i += Width(text, i)) last = i;
+    return last == text.size() - 1 && (text[last] == '\n' || text[last] == '\r');
+}
+
 // Up to the first zero byte that is a character of its own.
 std::string_view UpToZero(std::string_view text) {
     for (size_t i = 0; i < text.size(); i += Width(text, i))
@@ -166,8 +175,7 @@ bool ProfileText::Set(std::string_view section, std::string_view key, std::strin
     const std::string newKey = std::string(TrimLeft(key)) + "=" + std::string(value) + "\r\n";
     const Section* s = FindSection(section);
     if (!s) {
-        const bool ended = bytes_.empty() || bytes_.back() == '\n' || bytes_.back() == '\r';
-        const std::string separator = ended ? "" : "\r\n";
+        const std::string separator = EndsLine(bytes_) ? "" : "\r\n";
         Splice(bytes_.size(), 0, separator + "[" + std::string(TrimLeft(section)) + "]\r\n" + newKey);
         return true;
     }

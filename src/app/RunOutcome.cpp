@@ -10,6 +10,7 @@ int ExitCodeFor(const RunOutcome& outcome) {
     case RunOutcome::End::Aborted: return ExitCode::kStoppedChanged;
     case RunOutcome::End::Completed: break;
     }
-    if (outcome.failures > outcome.failuresFromKeptFiles) return ExitCode::kDoneWithFailures;
+    if (outcome.failures > outcome.failuresFromKeptFiles + outcome.failuresTheRestartCompletes)
+        return ExitCode::kDoneWithFailures;
     return outcome.restartNeeded ? ExitCode::kRestartNeeded : ExitCode::kDone;
 }

@@ -17,12 +17,15 @@ struct RunOutcome {
     // Of those, entries that only follow from files kept on purpose (the
     // install folder still holding a kept library): not failures by themselves.
     int failuresFromKeptFiles = 0;
+    // Of those, entries whose work waits for the next restart (a file in use
+    // whose deletion is scheduled): the restart completes them.
+    int failuresTheRestartCompletes = 0;
     std::string failureLog;
     bool restartNeeded = false;  // files wait for the next start, or the package asks for it
 };
 
 // 0 done; 1 done with failures; 3010 done and only a restart is missing;
 // 2 stopped unchanged; 3 stopped (or aborted) after changes; 4 a record
-// refused. A failure is never one that the restart completes: files in use
-// are not failures but replacements or deletions waiting for the restart.
+// refused. A failure that the restart completes (a deletion waiting for it)
+// needs only the restart.
 int ExitCodeFor(const RunOutcome& outcome);

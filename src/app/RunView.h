@@ -23,6 +23,10 @@ struct RunOptions {
         std::string caption;
     };
     Box boxes[4];
+    // An uninstall: the record is the one the install wrote, unchanged
+    // since; only such a record may have classes deleted. The uninstall sets
+    // it from the record's digest; no record is trusted before that.
+    bool recordTrusted = false;
 };
 
 // What the completion page shows: the message, one or two choices and the
@@ -71,14 +75,20 @@ public:
     // The four-button shared-file question; "Yes", "No", "Delete" or "Save".
     virtual std::string AskSharedFile(const std::string& text) = 0;
 
+    // Every wait below ends also when the run was stopped meanwhile (an
+    // abort, the wizard closing): it then says so, and no choice counts.
+
     // The wizard's text page with the failure details and "続行(&C)";
-    // returns once the person pressed it and the progress window is back.
-    virtual void ShowDetails(const std::string& pageCaption, const std::string& text) = 0;
-    // The progress window's button becomes "次へ(&N)"; returns once pressed.
-    virtual void WaitForNext() = 0;
+    // returns once the person pressed it and the progress window is back;
+    // false when the run was stopped instead.
+    virtual bool ShowDetails(const std::string& pageCaption, const std::string& text) = 0;
+    // The progress window's button becomes "次へ(&N)"; returns once pressed;
+    // false when the run was stopped instead.
+    virtual bool WaitForNext() = 0;
     // The completion page; returns once the finish button was pressed, with
-    // true when the second choice was selected. Both windows are hidden then.
-    virtual bool ShowCompletion(const CompletionPage& page) = 0;
+    // the choice selected. Both windows are hidden then.
+    enum class Choice { First, Second, Stopped };
+    virtual Choice ShowCompletion(const CompletionPage& page) = 0;
     // Whether the install's run-after program may be started once the
     // completion page is left; an unattended view never starts it.
     virtual bool MayStartProgram() { return true; }

@@ -175,8 +175,11 @@ void CopyProgramAndScript(SetupState& state, const std::string& programPath, con
     std::string source;
     if (state.Mode == "UNSETUP") {
         state.ScriptFile = state.WorkFolder + "UNSETUP.INI";
-        state.RecordFile = firstArgument;
-        source = firstArgument;
+        // By its full path: a relative name would not match the record's own
+        // entry, nor name the folder it lies in.
+        const std::string full = GetFullPathName932(firstArgument);
+        state.RecordFile = full.empty() ? firstArgument : full;
+        source = state.RecordFile;
     } else {
         state.ScriptFile = state.WorkFolder + "SETUP.INI";
         if (FileExists(state.SourceFolder + "SETUP.INI")) source = state.SourceFolder + "SETUP.INI";
@@ -290,16 +293,25 @@ bool OptionsChangeable(const std::string& scriptFile) {
     return IniRead(Script::Extend::kSection, Script::Extend::kEnabled, "", scriptFile) != Script::Values::kFalse;
 }
 
+int ShortcutBoxOf(const std::string& name) {
+    if (IPos("Dsk)", name)) return 0;
+    if (IPos("Sta)", name) || name == Script::ShortCut::kNameDefault) return 1;
+    if (IPos("Sup)", name)) return 2;
+    if (IPos("Sen)", name)) return 3;
+    return -1;
+}
+
 ShortcutBoxes ShortcutBoxesFrom(const std::string& scriptFile) {
     ShortcutBoxes boxes;
+    bool* const flags[4] = {&boxes.desktop, &boxes.startMenu, &boxes.startUp, &boxes.sendTo};
     for (int i = 1;; ++i) {
-        const std::string name = IniRead(Script::ShortCut::kSection, Script::NumberedKey(Script::ShortCut::kNamePrefix, i), "",
-                                         scriptFile);
-        if (name.empty()) break;
-        if (IPos("Dsk)", name)) boxes.desktop = true;
-        if (IPos("Sta)", name)) boxes.startMenu = true;
-        if (IPos("Sup)", name)) boxes.startUp = true;
-        if (IPos("Sen)", name)) boxes.sendTo = true;
+        const std::string make =
+            IniRead(Script::ShortCut::kSection, Script::NumberedKey(Script::ShortCut::kMakePrefix, i), "", scriptFile);
+        if (make.empty()) break;
+        const std::string name = IniRead(Script::ShortCut::kSection, Script::NumberedKey(Script::ShortCut::kNamePrefix, i),
+                                         Script::ShortCut::kNameDefault, scriptFile);
+        const int box = ShortcutBoxOf(name);
+        if (box >= 0) *flags[box] = true;
     }
     return boxes;
 }

@@ -8,8 +8,6 @@
 
 #include <map>
 
-#include "app/Win932.h"
-
 namespace syslib {
 
 namespace {
@@ -28,7 +26,31 @@ Function Entry(const char* library, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entry));
 }
 
+int hiddenForTest = 0;
+
 }  // namespace
+
+HideNewerEntriesForTest::HideNewerEntriesForTest() { ++hiddenForTest; }
+HideNewerEntriesForTest::~HideNewerEntriesForTest() { --hiddenForTest; }
+bool NewerEntriesHidden() { return hiddenForTest > 0; }
+
+FARPROC LoadedLibraryEntry(const char* library, const char* name) {
+    HMODULE module = GetModuleHandle932(library);
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
+HWND RootWindow(HWND window) {
+    static const auto entry = LoadedEntry<decltype(&::GetAncestor)>("USER32.DLL", "GetAncestor");
+    if (entry && !NewerEntriesHidden()) return entry(window, GA_ROOT);
+    if (!window || !IsWindow(window)) return nullptr;
+    // GetParent gives the owner of a window that is no child: the walk ends there.
+    while (GetWindowLongPtr932(window, GWL_STYLE) & WS_CHILD) {
+        HWND parent = GetParent(window);
+        if (!parent) break;
+        window = parent;
+    }
+    return window;
+}
 
 std::string SystemLibraryPath(const char* name) {
     std::string path = GetSystemDirectory932();
@@ -170,15 +192,81 @@ void CoTaskMemFree(LPVOID memory) {
     if (entry) entry(memory);
 }
 
-BOOL SetWindowSubclass(HWND window, SubclassProcedure procedure, UINT_PTR id, DWORD_PTR data) {
-    static const auto entry = Entry<decltype(&::SetWindowSubclass)>("COMCTL32.DLL", "SetWindowSubclass");
-    return entry ? entry(window, procedure, id, data) : FALSE;
+namespace {
+
+// The subclasses made with SetWindowLong, by window (one thread uses them).
+struct LongSubclass {
+    WNDPROC previous = nullptr;
+    SubclassProcedure procedure = nullptr;
+    UINT_PTR id = 0;
+    DWORD_PTR data = 0;
+};
+std::map<HWND, LongSubclass>& LongSubclasses() {
+    static std::map<HWND, LongSubclass> subclasses;
+    return subclasses;
 }
+
+LRESULT CALLBACK LongSubclassProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+    const auto found = LongSubclasses().find(window);
+    if (found == LongSubclasses().end()) return DefWindowProc932(window, message, wp, lp);
+    const LongSubclass subclass = found->second;
+    if (message == WM_NCDESTROY) {
+        // The window's last message: its own procedure is put back first.
+        SetWindowLongPtr932(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclass.previous));
+        LongSubclasses().erase(window);
+        return CallWindowProc932(subclass.previous, window, message, wp, lp);
+    }
+    return subclass.procedure(window, message, wp, lp, subclass.id, subclass.data);
+}
+
+using SetWindowSubclassFunction = BOOL(WINAPI*)(HWND, SubclassProcedure, UINT_PTR, DWORD_PTR);
+using DefSubclassProcFunction = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+
+// The library's subclass functions, both or neither.
+bool LibrarySubclasses(SetWindowSubclassFunction& set, DefSubclassProcFunction& def) {
+    static const auto setEntry = Entry<SetWindowSubclassFunction>("COMCTL32.DLL", "SetWindowSubclass");
+    static const auto defEntry = Entry<DefSubclassProcFunction>("COMCTL32.DLL", "DefSubclassProc");
+    set = setEntry;
+    def = defEntry;
+    return set && def && !NewerEntriesHidden();
+}
+
+}  // namespace
+
+BOOL SetWindowSubclass(HWND window, SubclassProcedure procedure, UINT_PTR id, DWORD_PTR data) {
+    SetWindowSubclassFunction set = nullptr;
+    DefSubclassProcFunction def = nullptr;
+    if (LibrarySubclasses(set, def)) return set(window, procedure, id, data);
+    if (!window || !IsWindow(window) || !procedure) return FALSE;
+    auto& subclasses = LongSubclasses();
+    const auto found = subclasses.find(window);
+    if (found != subclasses.end()) {
+        found->second.procedure = procedure;
+        found->second.id = id;
+        found->second.data = data;
+        return TRUE;
+    }
+    // Entered before the procedure is switched, so the first message finds it.
+    LongSubclass& subclass = subclasses[window];
+    subclass = LongSubclass{nullptr, procedure, id, data};
+    const LONG_PTR previous =
+        SetWindowLongPtr932(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LongSubclassProc));
+    if (!previous) {
+        subclasses.erase(window);
+        return FALSE;
+    }
+    subclasses[window].previous = reinterpret_cast<WNDPROC>(previous);
+    return TRUE;
+}
+
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
-    static const auto entry = Entry<decltype(&::DefSubclassProc)>("COMCTL32.DLL", "DefSubclassProc");
-    // Without the subclass library no subclass was ever set: the window's
-    // own procedure answers.
-    return entry ? entry(window, message, wp, lp) : DefWindowProc932(window, message, wp, lp);
+    SetWindowSubclassFunction set = nullptr;
+    DefSubclassProcFunction def = nullptr;
+    if (LibrarySubclasses(set, def)) return def(window, message, wp, lp);
+    const auto found = LongSubclasses().find(window);
+    // Without a subclass of ours the window's own procedure answers.
+    if (found == LongSubclasses().end() || !found->second.previous) return DefWindowProc932(window, message, wp, lp);
+    return CallWindowProc932(found->second.previous, window, message, wp, lp);
 }
 
 BOOL GetProcessMemoryInfo(HANDLE process, _PROCESS_MEMORY_COUNTERS* counters, DWORD size) {

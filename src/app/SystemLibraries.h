@@ -25,6 +25,34 @@ struct _PROCESS_MEMORY_COUNTERS;
 
 namespace syslib {
 
+// Functions that not every Windows the program runs on exports (95 to
+// Vista on both families) are looked up once by name, never imported: a
+// name the loader cannot find stops the program before any code of ours
+// runs. Each has a fallback that gives the same result where it can.
+//
+// For tests: while an object lives, every such entry point counts as
+// missing, so the fallbacks run as they would on the older systems.
+class HideNewerEntriesForTest {
+public:
+    HideNewerEntriesForTest();
+    ~HideNewerEntriesForTest();
+    HideNewerEntriesForTest(const HideNewerEntriesForTest&) = delete;
+    HideNewerEntriesForTest& operator=(const HideNewerEntriesForTest&) = delete;
+};
+bool NewerEntriesHidden();
+// The entry point of a library the process has already loaded (KERNEL32,
+// USER32), or null. The caller keeps the address (looked up once) and asks
+// NewerEntriesHidden() before each use.
+FARPROC LoadedLibraryEntry(const char* library, const char* name);
+template <typename Function>
+Function LoadedEntry(const char* library, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(LoadedLibraryEntry(library, name)));
+}
+
+// USER32's GetAncestor(window, GA_ROOT) (98 and 2000 on); before, the chain
+// of parents walked with GetParent up to the first window that is no child.
+HWND RootWindow(HWND window);
+
 // The system folder + "\" + name, the path each library is loaded from.
 std::string SystemLibraryPath(const char* name);
 // The library loaded from SystemLibraryPath(name), or null; the first call
@@ -66,7 +94,10 @@ void CoUninitialize();
 HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* object);
 void CoTaskMemFree(LPVOID memory);
 
-// COMCTL32.DLL
+// COMCTL32.DLL. The subclass functions are exported by name from common
+// controls 6 (XP on) only; without them the window procedure is replaced
+// with SetWindowLong and the previous one called for DefSubclassProc, one
+// subclass per window.
 using SubclassProcedure = LRESULT(CALLBACK*)(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 BOOL SetWindowSubclass(HWND window, SubclassProcedure procedure, UINT_PTR id, DWORD_PTR data);
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wp, LPARAM lp);

@@ -35,18 +35,45 @@ std::wstring Wide(std::string_view text) {
     return wide;
 }
 
-bool Narrow(std::wstring_view text, std::string& out) {
+namespace {
+
+// Exactly the text in the code page, or false. The best-fit switch is
+// refused before Windows 2000 (ERROR_INVALID_FLAGS): there a plain
+// conversion must convert back to the text itself.
+bool ToCodePage(UINT codePage, std::wstring_view text, std::string& out) {
     out.clear();
     if (text.empty()) return true;
     const int size = static_cast<int>(text.size());
+    static bool bestFitSwitchRefused = false;
+    if (!bestFitSwitchRefused && !syslib::NewerEntriesHidden()) {
+        BOOL lost = FALSE;
+        const int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr, 0, nullptr, &lost);
+        if (n > 0) {
+            out.assign(static_cast<size_t>(n), '\0');
+            lost = FALSE;
+            WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), size, out.data(), n, nullptr, &lost);
+            return !lost;
+        }
+        if (GetLastError() != ERROR_INVALID_FLAGS) return false;
+        bestFitSwitchRefused = true;
+    }
     BOOL lost = FALSE;
-    const int n = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr, 0, nullptr, &lost);
+    const int n = WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, &lost);
     if (n <= 0) return false;
     out.assign(static_cast<size_t>(n), '\0');
     lost = FALSE;
-    WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text.data(), size, out.data(), n, nullptr, &lost);
-    return !lost;
+    WideCharToMultiByte(codePage, 0, text.data(), size, out.data(), n, nullptr, &lost);
+    if (lost) return false;
+    const int back = MultiByteToWideChar(codePage, 0, out.data(), n, nullptr, 0);
+    if (back != size) return false;
+    std::wstring again(static_cast<size_t>(back), L'\0');
+    MultiByteToWideChar(codePage, 0, out.data(), n, again.data(), back);
+    return again == text;
 }
+
+}  // namespace
+
+bool Narrow(std::wstring_view text, std::string& out) { return ToCodePage(kCodePage, text, out); }
 
 std::string NarrowForDisplay(std::wstring_view text) {
     std::string out;
@@ -90,9 +117,65 @@ BOOL SetFileAttributes932(const std::string& name, DWORD attributes) {
                         : SetFileAttributesA(name.c_str(), attributes);
 }
 
+namespace {
+
+bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
+
+// A folder named with its trailing separator is found without it; a root
+// folder ("C:\", "\\server\share\") is found by no search at all.
+bool RootFolder(const std::string& name) {
+    if (name.size() == 3 && name[1] == ':' && (name[2] == '\\' || name[2] == '/')) return true;
+    if (name.size() > 2 && name[0] == '\\' && name[1] == '\\') {
+        const size_t share = name.find('\\', 2);
+        const size_t end = share == std::string::npos ? std::string::npos : name.find('\\', share + 1);
+        return share != std::string::npos && (end == std::string::npos || end + 1 == name.size());
+    }
+    return false;
+}
+
+BOOL AttributesByFind(const std::string& name, WIN32_FILE_ATTRIBUTE_DATA* data) {
+    *data = WIN32_FILE_ATTRIBUTE_DATA{};
+    if (name.empty() || HasWildcard(name)) {
+        SetLastError(name.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_NAME);
+        return FALSE;
+    }
+    if (RootFolder(name)) {
+        const DWORD attributes = GetFileAttributes932(name);
+        if (attributes == INVALID_FILE_ATTRIBUTES) return FALSE;
+        data->dwFileAttributes = attributes;
+        return TRUE;
+    }
+    std::string pattern = name;
+    while (pattern.size() > 1 && (pattern.back() == '\\' || pattern.back() == '/')) pattern.pop_back();
+    WIN32_FIND_DATAA found{};
+    const HANDLE find = FindFirstFile932(pattern, &found);
+    if (find == INVALID_HANDLE_VALUE) return FALSE;
+    FindClose(find);
+    // "X\" names a folder only.
+    if (pattern.size() != name.size() && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_DIRECTORY);
+        return FALSE;
+    }
+    data->dwFileAttributes = found.dwFileAttributes;
+    data->ftCreationTime = found.ftCreationTime;
+    data->ftLastAccessTime = found.ftLastAccessTime;
+    data->ftLastWriteTime = found.ftLastWriteTime;
+    data->nFileSizeHigh = found.nFileSizeHigh;
+    data->nFileSizeLow = found.nFileSizeLow;
+    return TRUE;
+}
+
+}  // namespace
+
 BOOL GetFileAttributesEx932(const std::string& name, WIN32_FILE_ATTRIBUTE_DATA* data) {
-    return WideSystem() ? GetFileAttributesExW(Wide(name).c_str(), GetFileExInfoStandard, data)
-                        : GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, data);
+    // 98 and NT 4.0 on.
+    static const auto wide = syslib::LoadedEntry<decltype(&::GetFileAttributesExW)>("KERNEL32.DLL", "GetFileAttributesExW");
+    static const auto ansi = syslib::LoadedEntry<decltype(&::GetFileAttributesExA)>("KERNEL32.DLL", "GetFileAttributesExA");
+    if (!syslib::NewerEntriesHidden()) {
+        if (WideSystem() && wide) return wide(Wide(name).c_str(), GetFileExInfoStandard, data);
+        if (!WideSystem() && ansi) return ansi(name.c_str(), GetFileExInfoStandard, data);
+    }
+    return AttributesByFind(name, data);
 }
 
 BOOL CopyFile932(const std::string& source, const std::string& target, BOOL failIfExists) {
@@ -217,12 +300,62 @@ std::string GetFullPathName932(const std::string& path) {
         Grown<wchar_t>([&](wchar_t* out, DWORD size) { return GetFullPathNameW(wide.c_str(), size, out, nullptr); }));
 }
 
+namespace {
+
+// The long form of each name in the path, found one by one. The root ("C:\",
+// "\\server\share\") and "." and ".." stay as they are; a missing name fails
+// the whole path, as the system function does.
+std::string LongPathByWalking(const std::string& path) {
+    if (path.empty() || HasWildcard(path)) {
+        SetLastError(path.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_NAME);
+        return {};
+    }
+    size_t start = 0;
+    if (path.size() >= 2 && path[1] == ':') {
+        start = path.size() > 2 && (path[2] == '\\' || path[2] == '/') ? 3 : 2;
+    } else if (path.size() > 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/')) {
+        const size_t share = path.find_first_of("\\/", 2);
+        const size_t end = share == std::string::npos ? std::string::npos : path.find_first_of("\\/", share + 1);
+        start = end == std::string::npos ? path.size() : end + 1;
+    } else if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
+        start = 1;
+    }
+    std::string result = path.substr(0, start);
+    size_t at = start;
+    while (at < path.size()) {
+        // A trail byte may be 0x5C: the separators are found character by character.
+        size_t end = at;
+        while (end < path.size() && path[end] != '\\' && path[end] != '/')
+            end += IsDBCSLeadByteEx(win932::kCodePage, static_cast<BYTE>(path[end])) && end + 1 < path.size() ? 2 : 1;
+        const std::string name = path.substr(at, end - at);
+        if (name.empty() || name == "." || name == "..") {
+            result += name;
+        } else {
+            WIN32_FIND_DATAA found{};
+            const HANDLE find = FindFirstFile932(result + name, &found);
+            if (find == INVALID_HANDLE_VALUE) return {};
+            FindClose(find);
+            result += found.cFileName;
+        }
+        if (end < path.size()) result += path[end];
+        at = end + 1;
+    }
+    return result;
+}
+
+}  // namespace
+
 std::string GetLongPathName932(const std::string& path) {
+    // 98 and 2000 on.
+    static const auto wideEntry = syslib::LoadedEntry<decltype(&::GetLongPathNameW)>("KERNEL32.DLL", "GetLongPathNameW");
+    static const auto ansiEntry = syslib::LoadedEntry<decltype(&::GetLongPathNameA)>("KERNEL32.DLL", "GetLongPathNameA");
+    if (syslib::NewerEntriesHidden() || !(WideSystem() ? static_cast<bool>(wideEntry) : static_cast<bool>(ansiEntry)))
+        return LongPathByWalking(path);
     if (!WideSystem())
-        return Grown<char>([&](char* out, DWORD size) { return GetLongPathNameA(path.c_str(), out, size); });
+        return Grown<char>([&](char* out, DWORD size) { return ansiEntry(path.c_str(), out, size); });
     const std::wstring wide = Wide(path);
     const std::wstring longPath =
-        Grown<wchar_t>([&](wchar_t* out, DWORD size) { return GetLongPathNameW(wide.c_str(), out, size); });
+        Grown<wchar_t>([&](wchar_t* out, DWORD size) { return wideEntry(wide.c_str(), out, size); });
     if (longPath.empty()) return {};
     // A long form CP932 cannot hold: the path as given is the usable one.
     std::string out;
@@ -266,7 +399,7 @@ BOOL GetDiskFreeSpace932(const std::string& root, DWORD* sectorsPerCluster, DWOR
 BOOL GetDiskFreeSpaceEx932(const std::string& root, ULARGE_INTEGER* available, ULARGE_INTEGER* total,
                            ULARGE_INTEGER* totalFree) {
     const bool wide = WideSystem();
-    const HMODULE kernel = wide ? GetModuleHandleW(L"KERNEL32.DLL") : GetModuleHandleA("KERNEL32.DLL");
+    const HMODULE kernel = GetModuleHandle932("KERNEL32.DLL");
     FARPROC entry = kernel ? GetProcAddress(kernel, wide ? "GetDiskFreeSpaceExW" : "GetDiskFreeSpaceExA") : nullptr;
     if (!entry) {
         SetLastError(ERROR_PROC_NOT_FOUND);
@@ -290,13 +423,7 @@ bool AnsiPathForSystem(const std::string& path, std::string& out) {
         Grown<wchar_t>([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(wide.c_str(), buffer, size); });
     if (shortPath.empty()) return false;
     // The ANSI function reads its argument in the system's code page.
-    const int size = static_cast<int>(shortPath.size());
-    BOOL lost = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(), size, nullptr, 0, nullptr, &lost);
-    if (n <= 0 || lost) return false;
-    out.assign(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(), size, out.data(), n, nullptr, &lost);
-    return !lost;
+    return ToCodePage(CP_ACP, shortPath, out);
 }
 
 }  // namespace win932
@@ -610,6 +737,10 @@ LONG RegQueryValueEx932(HKEY key, const std::string& name, DWORD* type, std::str
         }
         return ERROR_SUCCESS;
     }
+}
+
+HMODULE GetModuleHandle932(const std::string& name) {
+    return WideSystem() ? GetModuleHandleW(Wide(name).c_str()) : GetModuleHandleA(name.c_str());
 }
 
 HMODULE LoadLibraryEx932(const std::string& name, DWORD flags) {

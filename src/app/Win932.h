@@ -39,8 +39,10 @@ public:
 // the replacement the system chooses; texts of ours never hold them.
 std::wstring Wide(std::string_view text);
 // UTF-16 to CP932. False (out still filled, with '?' in place of what is
-// missing) when a character has no CP932 form; never a best-fit look-alike,
-// so a path is either right or refused.
+// missing) when a character has no CP932 form; never a best-fit look-alike
+// (U+00A5 is no backslash), so a path is either right or refused. Where the
+// system refuses WC_NO_BEST_FIT_CHARS (before 2000) the text is converted
+// back and must come out the same.
 bool Narrow(std::wstring_view text, std::string& out);
 // For texts that are only shown or logged: the unrepresentable become '?'.
 std::string NarrowForDisplay(std::wstring_view text);
@@ -67,6 +69,8 @@ HANDLE CreateFile932(const std::string& name, DWORD access, DWORD share, SECURIT
 BOOL DeleteFile932(const std::string& name);
 DWORD GetFileAttributes932(const std::string& name);
 BOOL SetFileAttributes932(const std::string& name, DWORD attributes);
+// Where the system has no GetFileAttributesEx (95, NT 3.51), the same record
+// from FindFirstFile (a root folder from GetFileAttributes, without times).
 BOOL GetFileAttributesEx932(const std::string& name, WIN32_FILE_ATTRIBUTE_DATA* data);
 BOOL CopyFile932(const std::string& source, const std::string& target, BOOL failIfExists);
 BOOL MoveFile932(const std::string& source, const std::string& target);
@@ -83,6 +87,8 @@ BOOL FindNextFile932(HANDLE find, WIN32_FIND_DATAA* data);
 // Empty on failure (last error set; kNoCp932Form when the result has no
 // CP932 form and no short name).
 std::string GetFullPathName932(const std::string& path);
+// Where the system has no GetLongPathName (95, NT 4.0), the path is walked
+// name by name with FindFirstFile, which gives each name's long form.
 std::string GetLongPathName932(const std::string& path);
 std::string GetShortPathName932(const std::string& path);
 std::string GetTempFileName932(const std::string& folder, const std::string& prefix, UINT unique);
@@ -140,6 +146,8 @@ LONG RegSetValueEx932(HKEY key, const std::string& name, DWORD type, const BYTE*
 LONG RegQueryValueEx932(HKEY key, const std::string& name, DWORD* type, std::string& data);
 
 // --- Programs, libraries, shell ----------------------------------------------
+// A library the process has loaded, or null.
+HMODULE GetModuleHandle932(const std::string& name);
 HMODULE LoadLibraryEx932(const std::string& name, DWORD flags);
 HANDLE CreateMutex932(SECURITY_ATTRIBUTES* security, BOOL initialOwner, const std::string& name);
 HANDLE OpenMutex932(DWORD access, BOOL inherit, const std::string& name);
@@ -187,6 +195,7 @@ HWND CreateWindowEx932(DWORD exStyle, const std::string& className, const std::s
                        int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance);
 HWND CreateDialogParam932(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc, LPARAM param);
 LRESULT DefWindowProc932(HWND window, UINT message, WPARAM wp, LPARAM lp);
+LRESULT CallWindowProc932(WNDPROC procedure, HWND window, UINT message, WPARAM wp, LPARAM lp);
 HICON LoadIcon932(HINSTANCE instance, int id);
 // id is an integer resource such as IDC_ARROW.
 HCURSOR LoadCursor932(HINSTANCE instance, LPCSTR id);

@@ -75,6 +75,11 @@ LRESULT DefWindowProc932(HWND window, UINT message, WPARAM wp, LPARAM lp) {
     return WideSystem() ? DefWindowProcW(window, message, wp, lp) : DefWindowProcA(window, message, wp, lp);
 }
 
+LRESULT CallWindowProc932(WNDPROC procedure, HWND window, UINT message, WPARAM wp, LPARAM lp) {
+    return WideSystem() ? CallWindowProcW(procedure, window, message, wp, lp)
+                        : CallWindowProcA(procedure, window, message, wp, lp);
+}
+
 HICON LoadIcon932(HINSTANCE instance, int id) {
     const auto resource = static_cast<UINT_PTR>(id);
     return WideSystem() ? LoadIconW(instance, ResourceW(resource)) : LoadIconA(instance, ResourceA(resource));

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "app/Handles.h"
+#include "app/MBUtils.h"
 #include "app/ProfileText.h"
 #include "app/Win932.h"
 
@@ -110,6 +111,15 @@ bool MappedBySystem(const std::string& path) {
     return mapped;
 }
 
+// A name without any folder is the system's profile functions' file in the
+// Windows folder, never one in whatever the current folder happens to be.
+std::string ProfilePath(const std::string& file) {
+    if (file.empty() || MBPos("\\", file) || MBPos("/", file) || MBPos(":", file)) return file;
+    static const std::string windows = GetWindowsDirectory932();
+    if (windows.empty()) return file;
+    return IsPathDelimiterAt(windows, static_cast<int>(windows.size())) ? windows + file : windows + "\\" + file;
+}
+
 std::string DefaultWithoutTrailingBlanks(const std::string& defaultValue) {
     const size_t end = defaultValue.find_last_not_of(' ');
     return end == std::string::npos ? std::string() : defaultValue.substr(0, end + 1);
@@ -126,10 +136,11 @@ enum class Absent { Create, NothingToDo };
 
 // Applies the edit to the file's bytes and writes them back in place (the
 // file keeps its attributes and security), only when the edit changed them.
-bool Edit(const std::string& path, Absent absent, const std::function<bool(ProfileText&)>& edit,
-          const std::function<bool()>& bySystem) {
+bool Edit(const std::string& name, Absent absent, const std::function<bool(ProfileText&)>& edit,
+          const std::function<bool(const std::string& path)>& bySystem) {
+    const std::string path = ProfilePath(name);
     Forget(path);
-    if (MappedBySystem(path)) return bySystem();
+    if (MappedBySystem(path)) return bySystem(path);
     FileHandle file(CreateFile932(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     std::string raw;
@@ -146,7 +157,7 @@ bool Edit(const std::string& path, Absent absent, const std::function<bool(Profi
     if (unicode) {
         // Such a file has no code page to keep; the system keeps its form.
         file.reset();
-        return bySystem();
+        return bySystem(path);
     }
     if (!edit(text)) return true;
     if (!file) {
@@ -160,13 +171,16 @@ bool Edit(const std::string& path, Absent absent, const std::function<bool(Profi
     if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size())
         return false;
-    return SetEndOfFile(file.get()) != FALSE;
+    // On the disk before the caller goes on: a note written ahead of a
+    // change must outlast a power loss right after it.
+    return SetEndOfFile(file.get()) && FlushFileBuffers(file.get());
 }
 
 }  // namespace
 
 std::string IniRead(const std::string& section, const std::string& key, const std::string& defaultValue,
-                    const std::string& file) {
+                    const std::string& name) {
+    const std::string file = ProfilePath(name);
     std::string value;
     if (MappedBySystem(file)) {
         if (GetPrivateProfileString932(section, key, file, value)) return value;
@@ -177,7 +191,8 @@ std::string IniRead(const std::string& section, const std::string& key, const st
 }
 
 std::vector<std::string> IniReadList(const std::string& section, const std::string& prefix,
-                                     const std::string& file) {
+                                     const std::string& name) {
+    const std::string file = ProfilePath(name);
     std::vector<std::string> list;
     if (MappedBySystem(file)) {
         for (int n = 1;; ++n) {
@@ -199,17 +214,17 @@ bool IniWrite(const std::string& section, const std::string& key, const std::str
               const std::string& file) {
     return Edit(
         file, Absent::Create, [&](ProfileText& text) { return text.Set(section, key, value); },
-        [&] { return SystemEdit(section.c_str(), key.c_str(), value.c_str(), file); });
+        [&](const std::string& path) { return SystemEdit(section.c_str(), key.c_str(), value.c_str(), path); });
 }
 
 bool IniDeleteKey(const std::string& section, const std::string& key, const std::string& file) {
     return Edit(
         file, Absent::NothingToDo, [&](ProfileText& text) { return text.DeleteKey(section, key); },
-        [&] { return SystemEdit(section.c_str(), key.c_str(), nullptr, file); });
+        [&](const std::string& path) { return SystemEdit(section.c_str(), key.c_str(), nullptr, path); });
 }
 
 bool IniDeleteSection(const std::string& section, const std::string& file) {
     return Edit(
         file, Absent::NothingToDo, [&](ProfileText& text) { return text.DeleteSection(section); },
-        [&] { return SystemEdit(section.c_str(), nullptr, nullptr, file); });
+        [&](const std::string& path) { return SystemEdit(section.c_str(), nullptr, nullptr, path); });
 }

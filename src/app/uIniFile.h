@@ -5,7 +5,8 @@
 // bytes, so a script or record reads the same on any system code page (the
 // system's profile functions convert with the system's code page). The rules
 // are those of the system's profile functions on a Japanese system (see
-// app/ProfileText.h). A file the system maps into the registry (WIN.INI and
+// app/ProfileText.h); as there, a file named without any folder is the one
+// in the Windows folder. A file the system maps into the registry (WIN.INI and
 // the like on the NT family) is left to the system's functions.
 //
 // Each file is read once and kept: a later read looks at the file's size and
@@ -29,7 +30,8 @@ std::vector<std::string> IniReadList(const std::string& section, const std::stri
 
 // Writes the value into the file on disk (replacing the first key of the
 // name in the first section of the name, or adding key, section or file),
-// touching no other line; true when the value is in the file.
+// touching no other line, and flushes it; true when the value is in the
+// file and on the disk.
 bool IniWrite(const std::string& section, const std::string& key,
               const std::string& value, const std::string& file);
 // Removes the key's line; true also when there was no such key or file.

@@ -109,7 +109,7 @@ void ProcessMessages() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        HWND dialog = GetAncestor(msg.hwnd, GA_ROOT);
+        HWND dialog = syslib::RootWindow(msg.hwnd);
         if (dialog && IsDialogMessage932(dialog, msg)) continue;
         TranslateMessage(&msg);
         DispatchMessage932(msg);

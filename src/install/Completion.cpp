@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/PathMacros.h"
+#include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
@@ -14,29 +15,33 @@ namespace {
 
 constexpr const char* kRebootWord = "WINDOWS_REBOOT";
 
-void OfferDetails(InstallContext& run) {
+// False when the run was stopped while the details were shown.
+bool OfferDetails(InstallContext& run) {
     SetupState& s = run.s;
-    if (run.failures == 0) return;
+    if (run.failures == 0) return true;
     s.LastAnswer = run.view.Ask("フォルダの作成・ファイルのコピーで、一部の処理が失敗しました。\r\n詳細を表示しますか？",
                                 "警告", 52);
-    if (s.LastAnswer == IDYES) run.view.ShowDetails("作成・コピー処理失敗　詳細表示", run.failureLog);
+    return s.LastAnswer != IDYES || run.view.ShowDetails("作成・コピー処理失敗　詳細表示", run.failureLog);
 }
 
 }  // namespace
 
-void CompleteInstall(InstallContext& run) {
+bool CompleteInstall(InstallContext& run) {
     SetupState& s = run.s;
     const std::string& S = s.SetupString;
-    OfferDetails(run);
+    if (!OfferDetails(run)) return false;
 
     s.StatusText += "\r\n【処理完了】\r\n";
-    // No record, no uninstall to point the person to.
-    if (!IsSetupOnlyTitle(s.UnSetupTitle) && !run.recordLost)
+    // Only an entry that was made is pointed to; a key name left empty is
+    // told here, where the person reads it.
+    if (run.registered)
         s.StatusText += "　プログラムの" + s.UnSetupString +
                         "は、「プログラム(アプリケーション)の追加と削除」から行うことができます。\r\n";
+    else if (!run.registrationNote.empty())
+        s.StatusText += "　" + run.registrationNote + "\r\n";
     s.StatusText += "　「次へ(N)」をクリックして、" + S + "を完了してください。\r\n";
     run.Show();
-    run.view.WaitForNext();
+    if (!run.view.WaitForNext()) return false;
 
     std::string file = IniRead(Script::ExecuteFile::kSection, Script::ExecuteFile::kFile, "", s.ScriptFile);
     const bool restart = file == kRebootWord || s.LockedFileFound;
@@ -77,12 +82,18 @@ void CompleteInstall(InstallContext& run) {
     } else {
         page.choice1 = program.empty() ? "インストーラを終了します。(&Y)" : "インストーラを終了して、プログラムを実行します。(&Y)";
     }
-    const bool second = run.view.ShowCompletion(page);
-    if (s.RebootRequired && second) s.RebootRequired = false;
+    const RunView::Choice choice = run.view.ShowCompletion(page);
+    if (choice == RunView::Choice::Stopped) {
+        s.RebootRequired = false;
+        return false;
+    }
+    if (s.RebootRequired && choice == RunView::Choice::Second) s.RebootRequired = false;
 
     if (s.RebootRequired) {
         s.RebootRequired = TWinReboot().RebootWindows(EWX_REBOOT);
-    } else if (!program.empty() && run.view.MayStartProgram()) {
+    } else if (!program.empty() && !run.view.MayStartProgram()) {
+        LogLine("状況", "終了後のプログラムは実行しません: " + program);
+    } else if (!program.empty()) {
         const std::string folder = AddPathDelimiter(ExtractFilePath(program), "B");
         s.LastAnswer = createProcess ? ProcessRun(program, parameters, folder) : ShellRun(program, parameters, folder);
         if (s.LastAnswer >= 1)
@@ -91,4 +102,5 @@ void CompleteInstall(InstallContext& run) {
                          "警告", 48);
     }
     run.view.EndRun();
+    return true;
 }

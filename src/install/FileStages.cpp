@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr const char* kPartlyFailed = "一部失敗";
 
 // Asks for the entry's disk until its source is there; false when the
 // person cancelled (the run has then ended).
@@ -70,12 +69,26 @@ bool DecideOverwrite(InstallContext& run, const std::string& source, const std::
     return order == 1 || order == 2;
 }
 
+// The expansion's temporary file, deleted on every way out (a registry error
+// passing through included).
+struct TemporaryFile {
+    std::string path;
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (!path.empty()) DeletePath(path);
+    }
+};
+
 // Registered while held, so the digest kept for the uninstall, which loads
-// the library again to undo this, is that of the bytes loaded now.
-void RegisterLibrary(const std::string& path) {
+// the library again to undo this, is that of the bytes loaded now. True
+// when it registered.
+bool RegisterLibrary(const std::string& path) {
     const HeldFile library(path);
-    RegisterServer(path, true);
+    const bool registered = RegisterServer(path, true);
     StoreFileDigest(library);
+    return registered;
 }
 
 // Copies one entry whose source is present; false when the run has ended.
@@ -83,7 +96,7 @@ void RegisterLibrary(const std::string& path) {
 // medium afterwards, wherever it lay, not the temporary expansion.
 bool CopyOne(InstallContext& run, CopyEntry entry) {
     SetupState& s = run.s;
-    std::string temporary;
+    TemporaryFile temporary;
     if (IsCompressedName(entry.source)) {
         unsigned long error = 0;
         const std::string expanded = ExpandToTemp(entry.source, entry.destination, error);
@@ -95,17 +108,14 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
             s.StepResult = kPartlyFailed;
             return true;
         }
-        temporary = GetField(expanded, ',', 1);
-        entry.source = temporary;
+        temporary.path = GetField(expanded, ',', 1);
+        entry.source = temporary.path;
         entry.destination = GetField(expanded, ',', 2);
     }
 
     s.ItemText = "【コピー元】" + ExtractFileName(entry.source) + "\r\n【コピー先】" + entry.destination + "\r\n";
     run.ShowItem();
-    if (run.Aborted()) {
-        if (!temporary.empty()) DeletePath(temporary);
-        return false;
-    }
+    if (run.Aborted()) return false;
 
     const bool exists = FileExists(entry.destination);
     bool copy = DecideOverwrite(run, entry.source, entry.destination, exists);
@@ -114,7 +124,9 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
 
     const unsigned long result = copy ? CopyFileReset(entry.source, entry.destination, exists) : 0;
     ++run.processed;
-    if (IPos("/R", entry.flags) && FileExists(entry.destination)) RegisterLibrary(entry.destination);
+    // A library that did not register is installed but does not work.
+    const bool unregistered =
+        IPos("/R", entry.flags) && FileExists(entry.destination) && !RegisterLibrary(entry.destination);
 
     if (result == 0) {
         run.fresh.files += entry.destination + entry.flags + "|";
@@ -132,7 +144,10 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
         run.AddFailure("<File> ", entry.destination, reason);
         s.StepResult = kPartlyFailed;
     }
-    if (!temporary.empty()) DeletePath(temporary);
+    if (unregistered) {
+        run.AddFailure("<File> ", entry.destination, "ライブラリの登録(DllRegisterServer)に失敗しました。\r\n");
+        s.StepResult = kPartlyFailed;
+    }
     return true;
 }
 

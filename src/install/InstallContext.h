@@ -10,6 +10,9 @@
 #include "app/SetupState.h"
 #include "record/UninstallRecord.h"
 
+// The result word of a step in which an item failed.
+inline constexpr const char* kPartlyFailed = "一部失敗";
+
 struct Association {
     std::string name;  // [Relate] Name<n>: extension[,description]
     std::string file;  // [Relate] File<n>: verb,program,arg1,arg2,icon
@@ -37,7 +40,8 @@ public:
     RecordLists previous;
     RestoreTable restore{};
     bool restartNeeded = false;
-    bool recordLost = false;  // the record is in no file: the uninstall cannot work
+    bool registered = false;       // the Add/Remove Programs entry names the saved record
+    std::string registrationNote;  // why no entry was made, for the summary
     unsigned long long installedBytes = 0;  // sizes of the files copied (after expansion)  // set by the completion stage
 
     // The status label shows StatusText, or StatusText and the item line.
@@ -69,4 +73,4 @@ bool WriteIniEntries(InstallContext& run);
 void CollectUninstallLists(InstallContext& run);
 bool MakeAssociations(InstallContext& run);
 bool WriteUninstallRecord(InstallContext& run);
-void CompleteInstall(InstallContext& run);
+bool CompleteInstall(InstallContext& run);

@@ -5,6 +5,7 @@
 #include "app/RunLog.h"
 #include "app/RunView.h"
 #include "app/SetupState.h"
+#include "app/Startup.h"
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"
 #include "record/UninstallRecord.h"
@@ -36,9 +37,12 @@ bool RunStages(InstallContext& run, bool& changed) {
     if (!MakeFolders(run) || !CopyFiles(run)) return false;
     if (!MakeShortcuts(run) || !WriteRegistryValues(run) || !WriteIniEntries(run)) return false;
     CollectUninstallLists(run);
-    if (!MakeAssociations(run) || !WriteUninstallRecord(run)) return false;
-    CompleteInstall(run);
-    return true;
+    if (!MakeAssociations(run)) return false;
+    // A press on the abort button may be handled after the stages' last
+    // check (at a status line): once confirmed, nothing more is written and
+    // no choice of the completion page is acted on.
+    if (run.Aborted() || !WriteUninstallRecord(run) || run.Aborted()) return false;
+    return CompleteInstall(run);
 }
 
 }  // namespace
@@ -65,10 +69,10 @@ RunOutcome RunInstall(RunView& view) {
     } catch (const RegistryWriteError& e) {
         // A registry entry or a link object that cannot be made ends the run
         // where it happened; what was made stays.
-        view.Ask(e.what(), "Ravelin Setup", MB_OK | MB_ICONHAND);
+        view.Ask(e.what(), kProductName, MB_OK | MB_ICONHAND);
         view.EndRun();
     } catch (const ShellLinkError& e) {
-        view.Ask(e.what(), "Ravelin Setup", MB_OK | MB_ICONHAND);
+        view.Ask(e.what(), kProductName, MB_OK | MB_ICONHAND);
         view.EndRun();
     }
     RunOutcome outcome;

@@ -1,9 +1,10 @@
 // The end of the install's work: the uninstaller copy, the program-ID line,
-// the record text, the Add/Remove Programs entry and the record's save.
+// the record text, the record's save and then the Add/Remove Programs entry.
 #include <windows.h>
 
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
+#include "app/Startup.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -62,17 +63,78 @@ void SignBeforeProgram(const SetupState& s, const std::string& value) {
     if (!before.program.empty()) StoreFileDigest(HeldFile(before.program));
 }
 
+// The uninstaller in the Windows folder and the program-ID line: both also
+// for a package that leaves no record.
+void PlaceUninstaller(InstallContext& run, bool setupOnly) {
+    SetupState& s = run.s;
+    const unsigned long copied = CopyUninstaller(s.WorkFolder, s.WindowsFolder, setupOnly);
+    if (copied != 0) run.AddFailure("<SetupFile> ", s.WindowsFolder + "UNRAVEL.EXE", SysErrorText(copied));
+    const std::string programID = ReadScript(Script::ProgramID::kSection, Script::ProgramID::kID, s.ScriptFile);
+    WriteProgramID(programID, s.InstallFolder, s.WindowsFolder);
+}
+
+// The record text, with one more dot on the status line per section.
+std::string RecordText(InstallContext& run, const RecordContent& content) {
+    const std::string base = run.s.StatusText;
+    return BuildRecordText(content, [&](int dots) {
+        std::string label = base;
+        for (int i = 0; i < dots; ++i) label += "．";
+        run.view.ShowStatus(label);
+    });
+}
+
+// The record saved as UNSETUP.INI; false, a failure of the run, when it went
+// elsewhere or nowhere: the uninstall reads only that name.
+bool SaveRecordText(InstallContext& run, const std::string& text) {
+    SetupState& s = run.s;
+    const std::string record = s.InstallFolder + "UNSETUP.INI";
+    const RecordSaveResult saved = SaveRecord(s.InstallFolder, text, run.view);
+    if (saved.saved) return true;
+    if (!saved.fallbackPath.empty()) {
+        run.AddFailure("<SetupFile> ", record,
+                       "記録を" + ExtractFileName(saved.fallbackPath) + "に保存しました。「UNSETUP.INI」にリネームするまで、正常に" +
+                           s.UnSetupString + "できません。\r\n「プログラム(アプリケーション)の追加と削除」への登録は行いませんでした。\r\n");
+        return false;
+    }
+    // The text is in no file at all: the person must hear it now, and the
+    // log keeps it with what was installed.
+    const std::string message = RecordSaveFailureText(saved.error, s.UnSetupString);
+    run.view.Ask(message, "警告", MB_OK | MB_ICONEXCLAMATION);
+    run.AddFailure("<SetupFile> ", record, message + "\r\n");
+    // Everything the record would have listed, for removal by hand.
+    LogBlock("保存できなかった記録", text);
+    // The step's text ends without its dots: they belong to the result.
+    s.StepResult = "．．．失敗";
+    return false;
+}
+
+// The Add/Remove Programs entry, naming the record just saved; the registry
+// error's text when it could not be written.
+std::string Register(InstallContext& run, const std::string& keyPath, const std::string& display) {
+    SetupState& s = run.s;
+    if (keyPath.empty()) {
+        run.registrationNote = s.UnSetupString +
+                               "キー名が空のため、「プログラム(アプリケーション)の追加と削除」への登録を行いませんでした。";
+        run.AddNote("<UnSetupRegistryKey> " + run.registrationNote);
+        return {};
+    }
+    try {
+        WriteUninstallKey(keyPath, display, s.WindowsFolder, s.InstallFolder, s.ScriptFile);
+        WriteUninstallExtras(keyPath, s.WindowsFolder, s.InstallFolder, run.installedBytes);
+    } catch (const RegistryWriteError& e) {
+        return e.what();
+    }
+    run.registered = true;
+    return {};
+}
+
 }  // namespace
 
 bool WriteUninstallRecord(InstallContext& run) {
     SetupState& s = run.s;
     run.view.SetAbortEnabled(false);
     const bool setupOnly = IsSetupOnlyTitle(s.UnSetupTitle);
-
-    const unsigned long copied = CopyUninstaller(s.WorkFolder, s.WindowsFolder, setupOnly);
-    if (copied != 0) run.AddFailure("<SetupFile> ", s.WindowsFolder + "UNRAVEL.EXE", SysErrorText(copied));
-    const std::string programID = ReadScript(Script::ProgramID::kSection, Script::ProgramID::kID, s.ScriptFile);
-    WriteProgramID(programID, s.InstallFolder, s.WindowsFolder);
+    PlaceUninstaller(run, setupOnly);
     if (setupOnly) {
         run.StepEnd();
         return true;
@@ -84,53 +146,30 @@ bool WriteUninstallRecord(InstallContext& run) {
     const std::string display =
         ReadScript(Script::Title::kSection, Script::Title::kUnSetupDisplay, s.ScriptFile, keyName);
     content.registryKey = UninstallKeyPath(keyName);
+    const std::string text = RecordText(run, content);
 
-    const std::string base = s.StatusText;
-    const std::string text = BuildRecordText(content, [&](int dots) {
-        std::string label = base;
-        for (int i = 0; i < dots; ++i) label += "．";
-        run.view.ShowStatus(label);
-    });
-
+    // Its digest goes beside the earlier one before the save, and the earlier
+    // one is dropped only once the new record and its entry are in place.
     const std::string recordFile = AddPathDelimiter(s.InstallFolder, "B") + RecordFiles::kRecord;
     SignRecord(run, recordFile, text);
     SignBeforeProgram(s, content.beforeFile);
 
-    // The record is saved even when the entry cannot be written, so what
-    // was installed can still be removed; the error is shown after.
-    std::string registryError;
-    if (content.registryKey.empty()) {
-        run.AddNote("<UnSetupRegistryKey> " + s.UnSetupString +
-                    "キー名が空のため、「プログラム(アプリケーション)の追加と削除」への登録を行いませんでした。");
-    } else {
-        try {
-            WriteUninstallKey(content.registryKey, display, s.WindowsFolder, s.InstallFolder, s.ScriptFile);
-            WriteUninstallExtras(content.registryKey, s.WindowsFolder, s.InstallFolder, run.installedBytes);
-        } catch (const RegistryWriteError& e) {
-            registryError = e.what();
-        }
-    }
-
     // Notes of an uninstall cut short name counts this install has raised
     // again: the new record starts without them.
     DeletePath(AddPathDelimiter(s.InstallFolder, "B") + RecordFiles::kProgress);
-    const RecordSaveResult saved = SaveRecord(s.InstallFolder, text, run.view);
-    if (!saved.saved && saved.fallbackPath.empty()) {
-        // The text is in no file at all: the person must hear it now, and
-        // the log keeps it with what was installed.
-        const std::string message = RecordSaveFailureText(saved.error, s.UnSetupString);
-        run.view.Ask(message, "警告", MB_OK | MB_ICONEXCLAMATION);
-        run.AddFailure("<SetupFile> ", s.InstallFolder + "UNSETUP.INI", message + "\r\n");
-        // Everything the record would have listed, for removal by hand.
-        LogBlock("保存できなかった記録", text);
-        run.recordLost = true;
-        // The step's text ends without its dots: they belong to the result.
-        s.StepResult = "．．．失敗";
+    // The entry is written only once the record is in its place, so it never
+    // starts an uninstall of a record that is not there (or an old one).
+    if (!SaveRecordText(run, text)) {
+        run.StepEnd();
+        return true;
     }
+    // The record is saved even when the entry cannot be written, so what was
+    // installed can still be removed; the error is shown after.
+    const std::string registryError = Register(run, content.registryKey, display);
     // The earlier record is gone: its digest vouches for nothing now.
-    if (saved.saved) KeepOnlyRecordDigest(recordFile, text);
+    KeepOnlyRecordDigest(recordFile, text);
     if (!registryError.empty()) {
-        run.view.Ask(registryError, "Ravelin Setup", MB_OK | MB_ICONHAND);
+        run.view.Ask(registryError, kProductName, MB_OK | MB_ICONHAND);
         run.view.EndRun();
         return false;
     }

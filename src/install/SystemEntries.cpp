@@ -6,6 +6,7 @@
 #include "app/PathMacros.h"
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
+#include "app/Startup.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -22,16 +23,6 @@ constexpr const char* kNotSelected = "User Not Selected.";
 std::string Read(const char* section, const char* prefix, int n, const std::string& file,
                  const std::string& defaultValue = "") {
     return IniRead(section, Script::NumberedKey(prefix, n), defaultValue, file);
-}
-
-// The option box that decides whether a shortcut is made (index into the
-// four boxes), or -1 when none does.
-int GoverningBox(const std::string& name) {
-    if (IPos("Dsk)", name)) return 0;
-    if (IPos("Sta)", name) || name == Script::ShortCut::kNameDefault) return 1;
-    if (IPos("Sup)", name)) return 2;
-    if (IPos("Sen)", name)) return 3;
-    return -1;
 }
 
 // Where a shortcut may be made: a full path, the only form the uninstall
@@ -58,7 +49,7 @@ bool MakeShortcuts(InstallContext& run) {
         std::string make = Read(Script::ShortCut::kSection, Script::ShortCut::kMakePrefix, n, s.ScriptFile);
         const std::string name = Read(Script::ShortCut::kSection, Script::ShortCut::kNamePrefix, n, s.ScriptFile,
                                       Script::ShortCut::kNameDefault);
-        const int box = GoverningBox(name);
+        const int box = ShortcutBoxOf(name);
         if (box >= 0 && !run.options.boxes[box].checked && !make.empty()) make = kNotSelected;
         if (make.empty()) break;
         if (make == kNotSelected) continue;
@@ -91,10 +82,11 @@ bool MakeShortcuts(InstallContext& run) {
             // Never an empty record entry: it would end the reader's list.
             run.AddFailure("<ShortCut> ", link,
                            placeable ? std::string("ショートカットを作成できませんでした。\r\n") : kNotPlaceable);
+            s.StepResult = kPartlyFailed;
         } else {
             run.fresh.shortcuts += made + "|";
+            if (s.StepResult != kPartlyFailed) s.StepResult = "完了";
         }
-        s.StepResult = "完了";
     }
     run.StepEnd();
     return true;
@@ -140,7 +132,12 @@ bool WriteIniEntries(InstallContext& run) {
         run.Show();
         if (run.Aborted()) return false;
         const std::string line = ExpandPathMacros(data);
-        IniWrite(GetField(line, ',', 1), GetField(line, ',', 2), GetField(line, ',', 3), GetField(line, ',', 4));
+        const std::string file = GetField(line, ',', 4);
+        // Not a failure of the run (nothing of it is recorded), but the log
+        // tells each entry.
+        const bool written = IniWrite(GetField(line, ',', 1), GetField(line, ',', 2), GetField(line, ',', 3), file);
+        LogItem("INIファイル", "", file + " [" + GetField(line, ',', 1) + "] " + GetField(line, ',', 2),
+                written ? "完了" : "失敗", written ? 0 : ERROR_WRITE_FAULT);
         s.StepResult = "完了";
     }
     run.StepEnd();
@@ -208,6 +205,7 @@ bool MakeAssociations(InstallContext& run) {
         WriteRegistryString(HKEY_CLASSES_ROOT, fileType, "", description);
         WriteRegistryString(HKEY_CLASSES_ROOT, fileType + "\\DefaultIcon", "", icon);
         WriteRegistryString(HKEY_CLASSES_ROOT, fileType + "\\shell\\" + verb + "\\command", "", command);
+        LogItem("関連付け", command, extensionKey, "完了", 0);
         s.StepResult = "完了";
     }
     run.StepEnd();

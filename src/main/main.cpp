@@ -7,6 +7,7 @@
 #include "app/Startup.h"
 #include "app/SystemLibraries.h"
 #include "app/Win932.h"
+#include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "silent/SilentSession.h"
 #include "silent/SilentView.h"
@@ -21,6 +22,7 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <exception>
 
 #ifdef RV_KILL_COUNTDOWN
 #include "KillCountdown.h"
@@ -49,7 +51,7 @@ int RunWizard(HINSTANCE instance) {
     SetOwnerWindow(frmMain().Handle());
     // Showing the background window starts the wizard (its first resize).
     ShowWindow(frmBack().Handle(), SW_SHOWNORMAL);
-    const int code = RunMessageLoop();
+    RunMessageLoop();
     SetOwnerWindow(nullptr);
     // The windows stay standing: the end of the process right after takes
     // them all down at once, where destroying them one by one would hide each
@@ -58,7 +60,7 @@ int RunWizard(HINSTANCE instance) {
     for (TForm* form : {static_cast<TForm*>(&frmCustomDlg()), static_cast<TForm*>(&frmStatus()),
                         static_cast<TForm*>(&frmMain()), static_cast<TForm*>(&frmBack())})
         form->Abandon();
-    return code;
+    return WizardExitCode();
 }
 
 // Everything the program holds lives in here and is released on the way out,
@@ -72,17 +74,18 @@ int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
         return ExitCode::kBadCommandLine;
     }
     // A second instance leaves at once and shows nothing; only an unattended
-    // caller is told why.
+    // caller is told why. A mutex the other instance made under another
+    // account may refuse this one: it is there all the same.
     const int refused = command.silent ? ExitCode::kAnotherSetup : 0;
-    if (KernelObject other(OpenMutex932(MUTEX_ALL_ACCESS, FALSE, "RAVSETUP")); other) {
+    KernelObject other(OpenMutex932(SYNCHRONIZE, FALSE, "RAVSETUP"));
+    if (other || GetLastError() == ERROR_ACCESS_DENIED) {
         LogLine("エラー", "別のセットアップが実行中です。");
-        PostQuitMessage(0);
         return refused;
     }
     KernelObject mutex(CreateMutex932(nullptr, FALSE, "RAVSETUP"));
     // Two programs started at the same moment both pass the first test; the
     // creation tells the later one.
-    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (!mutex ? GetLastError() == ERROR_ACCESS_DENIED : GetLastError() == ERROR_ALREADY_EXISTS) {
         LogLine("エラー", "別のセットアップが実行中です。");
         return refused;
     }
@@ -91,28 +94,103 @@ int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
     return command.silent ? RunSilentSession(command) : RunWizard(instance);
 }
 
+// The path as the system resolves it (full, long where the file exists, no
+// regard to case), to tell whether two names mean one file.
+std::string ResolvedPath(const std::string& path) {
+    const std::string full = GetFullPathName932(path);
+    if (full.empty()) return {};
+    const std::string longForm = GetLongPathName932(full);
+    return MapString(longForm.empty() ? full : longForm, LCMAP_UPPERCASE);
+}
+
+// A log opened over the script, the record or the program itself would
+// empty it before it is read; such a /LOG= is refused, and never opened.
+void RefuseLogOverOwnFiles(LaunchCommand& command, const std::string& programPath) {
+    if (!command.valid || command.logFile.empty()) return;
+    const std::string log = ResolvedPath(command.logFile);
+    if (log.empty()) return;
+    const std::string own[] = {programPath, programPath.empty() ? std::string() : ExtractFilePath(programPath) + "SETUP.INI",
+                               command.recordArgument};
+    for (const std::string& file : own) {
+        if (file.empty() || ResolvedPath(file) != log) continue;
+        command.valid = false;
+        command.error = "/LOG= にプログラム自身・セットアップスクリプト・アンインストール記録は指定できません: " +
+                        command.logFile;
+        command.logFile.clear();
+        return;
+    }
+}
+
+// No log, no run: whoever asked for one must be able to read what happened.
+// Only a command line refused anyway goes on without it (its code says why).
+bool OpenLog(const LaunchCommand& command, const std::string& commandLine) {
+    if (command.logFile.empty()) return true;
+    if (OpenRunLog(command.logFile)) {
+        LogStart(commandLine);
+        return true;
+    }
+    const DWORD error = GetLastError();
+    const std::string reason = "ログファイル(/LOG=)を作成できません。\r\n" + command.logFile + "\r\n" +
+                               SysErrorText(error) + "処理は続行できません。";
+    WriteStandardError(reason);
+    if (command.valid && !command.silent) MsgBox(reason, "エラー", MB_OK | MB_ICONSTOP);
+    return !command.valid;
+}
+
+// Everything after the command line, with an error nobody foresaw caught
+// here: logged with its text and ended with its own code, never with the
+// runtime's box, which would hold an unattended caller for good.
+int RunGuarded(HINSTANCE instance, const LaunchCommand& command) {
+    try {
+        return RunProgram(instance, command);
+    } catch (const std::exception& e) {
+        LogLine("エラー", std::string("予期しないエラーが発生しました: ") + e.what());
+        WriteStandardError(std::string("予期しないエラーが発生しました: ") + e.what());
+    } catch (...) {
+        LogLine("エラー", "予期しないエラーが発生しました。");
+        WriteStandardError("予期しないエラーが発生しました。");
+    }
+    return ExitCode::kInternalError;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // Where no catch applies (an error thrown through a destructor): the
+    // same end, without the runtime's box.
+    std::set_terminate([] {
+        LogLine("エラー", "予期しないエラーが発生しました。");
+        CloseRunLog();
+        ExitProcess(ExitCode::kInternalError);
+    });
     std::string commandLine;
     const bool readable = GetCommandLine932(commandLine);
     LaunchCommand command = ParseCommandLine(commandLine);
-    if (!readable) {
+    // Neither the system nor Wine may put up a box of its own under /S, not
+    // even for a log on a drive without its medium.
+    if (command.silent) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
+    const std::string programPath = ModulePath();
+    if (!readable && programPath.empty()) {
+        // The program's own folder has no CP932 form: start-up stops on it
+        // with its message, as for any folder of that kind. The arguments
+        // are not worked on under a wrong name.
+        command.recordArgument.clear();
+    } else if (!readable) {
         // An argument CP932 cannot hold and without a short name: never
         // worked on under a wrong name.
         command.valid = false;
         command.error = "コマンドラインに日本語(シフトJIS)で表せない文字があります: " + commandLine;
     }
-    if (!command.logFile.empty()) {
-        // The run goes on without its log; whoever reads stderr hears why.
-        if (OpenRunLog(command.logFile)) LogStart(commandLine);
-        else WriteStandardError("/LOG のファイルを作成できません: " + command.logFile);
+    RefuseLogOverOwnFiles(command, programPath);
+    if (!OpenLog(command, commandLine)) {
+        CloseRunLog();
+        return ExitCode::kLogNotWritable;
     }
 #ifdef RV_KILL_COUNTDOWN
     // Only the test build of tests/kill has it; the log above stays uncounted.
     StartKillCountdown();
 #endif
-    const int code = RunProgram(instance, command);
+    const int code = RunGuarded(instance, command);
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
     if (RunLogOpen() && syslib::GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))

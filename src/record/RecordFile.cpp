@@ -14,6 +14,7 @@
 #include "record/RecordKeys.h"
 #include "record/UninstallRecord.h"
 #include "sysops/Deletion.h"
+#include "sysops/HeldFile.h"
 
 namespace {
 
@@ -101,22 +102,28 @@ bool MergePreviousRecord(const std::string& installFolder, const std::string& wo
                          RestoreTable& table) {
     const std::string record = AddPathDelimiter(installFolder, "B") + RecordFiles::kRecord;
     const std::string copy = AddPathDelimiter(workFolder, "B") + RecordFiles::kMergeCopy;
+    if (!FileExists(record)) return true;
     // Read only a copy made now: a copy left from before must never count.
-    if (!FileExists(record) || CopyFileReset(record, copy) != 0) return true;
-    // The copy is what would be read: its entries would be signed anew as
-    // this install's own.
-    if (CheckRecordDigest(record, copy) != RecordCheck::Matches) return false;
+    // Without a copy the restore values still come from the record itself,
+    // held so that what is read is what was checked.
+    const bool copied = CopyFileReset(record, copy) == 0;
+    const std::string& source = copied ? copy : record;
+    const HeldFile held(source);
+    if (!held.ok()) return true;
+    // Entries not checked would be signed anew as this install's own.
+    if (CheckRecordDigest(record, source) != RecordCheck::Matches) return false;
 
     for (int i = 1; i <= Script::RestoreRelate::kCount; ++i) {
         const std::string value =
             IniRead(Script::RestoreRelate::kSection, Script::NumberedKey(Script::RestoreRelate::kKeyPrefix, i), "",
-                    copy);
+                    source);
         if (value.empty()) continue;
         // The slot already there holds the value from before the first
         // installation; it must not be replaced.
         if (RestoreTableHas(table, GetField(value, ',', 1))) continue;
         RestoreTableAdd(table, value);
     }
+    if (!copied) return true;
     ReadNumbered(copy, Script::DeleteFolder::kSection, Script::DeleteFolder::kFolderPrefix, previous.folders);
     ReadNumbered(copy, Script::DeleteFiles::kSection, Script::DeleteFiles::kFilePrefix, previous.files);
     ReadNumbered(copy, Script::DeleteShortCut::kSection, Script::DeleteShortCut::kFilePrefix, previous.shortcuts);

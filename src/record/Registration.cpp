@@ -69,8 +69,13 @@ void WriteProgramID(const std::string& id, const std::string& installFolder, con
 }
 
 std::string UninstallKeyPath(const std::string& keyName) {
-    if (keyName.empty()) return {};
-    return kUninstallList + keyName;
+    // Separators around the name name nothing more: "\" alone would be the
+    // list itself.
+    std::string name = keyName;
+    for (std::string trimmed; (trimmed = RemovePathDelimiter(RemovePathDelimiter(name, "T"), "B")) != name;)
+        name = trimmed;
+    if (name.empty()) return {};
+    return kUninstallList + name;
 }
 
 void WriteUninstallKey(const std::string& keyPath, const std::string& displayName, const std::string& windowsFolder,
@@ -84,13 +89,7 @@ void WriteUninstallKey(const std::string& keyPath, const std::string& displayNam
     WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, "DisplayIcon", uninstaller);
     for (const SupportValue& support : kSupportValues) {
         const std::string value = IniRead(Script::Support::kSection, support.name, "", scriptFile);
-        if (!value.empty()) {
-            WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, support.name, value, support.expand);
-        } else {
-            // A value an earlier installation under this key wrote (an old
-            // DisplayVersion) must not outlive the script that dropped it.
-            DeleteRegistryValue(HKEY_LOCAL_MACHINE, keyPath, support.name);
-        }
+        if (!value.empty()) WriteRegistryString(HKEY_LOCAL_MACHINE, keyPath, support.name, value, support.expand);
     }
 }
 

@@ -14,18 +14,18 @@ unsigned long CopyUninstaller(const std::string& workFolder, const std::string& 
 // not empty; failures are not reported.
 void WriteProgramID(const std::string& id, const std::string& installFolder, const std::string& windowsFolder);
 
-// "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + keyName, or empty
-// when the key name is empty (an empty name would name the list itself).
+// "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + keyName without
+// the "\" around it, or empty when nothing else is left of the name (it
+// would name the list itself).
 std::string UninstallKeyPath(const std::string& keyName);
 
 // The Add/Remove Programs values under HKEY_LOCAL_MACHINE\keyPath, in their
 // fixed order: DisplayName (REG_SZ), UninstallString (REG_EXPAND_SZ:
 // windowsFolder + "UNRAVEL.EXE" + ' "' + installFolder + 'UNSETUP.INI"'),
 // DisplayIcon (REG_SZ), then the [Support] values of the script that are not
-// empty, verbatim (HelpLink and Readme REG_EXPAND_SZ, the others REG_SZ). A
-// [Support] value that is empty now is removed from the key, so nothing of
-// an earlier installation under the same key stays. An empty keyPath writes
-// nothing. Raises RegistryWriteError.
+// empty, verbatim (HelpLink and Readme REG_EXPAND_SZ, the others REG_SZ); an
+// empty one is skipped, so its value from an earlier installation under the
+// same key stays. An empty keyPath writes nothing. Raises RegistryWriteError.
 void WriteUninstallKey(const std::string& keyPath, const std::string& displayName, const std::string& windowsFolder,
                        const std::string& installFolder, const std::string& scriptFile);
 

@@ -17,6 +17,7 @@
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "install/InstallRun.h"
+#include "install/ScriptEntries.h"
 #include "silent/SilentView.h"
 #include "sysops/Deletion.h"
 #include "sysops/Shell.h"
@@ -87,6 +88,14 @@ RunOptions UninstallOptionsOf(SetupState& s) {
 }
 
 int Install(SetupState& s, const LaunchCommand& command) {
+    // A folder given without its drive is a mistake of the command line, not
+    // a refusal of the run.
+    if (command.hasFolder && CanonicalInstallFolder(command.folder).empty()) {
+        const std::string reason = "/D= にはドライブ名から始まるフォルダを指定してください: " + command.folder;
+        LogLine("エラー", reason);
+        WriteStandardError(reason);
+        return ExitCode::kBadCommandLine;
+    }
     RunOptions options = InstallOptions(s, command);
     if (RejectOperatingSystem(s) || CheckPreviousInstallation(s, options.folderText)) return ExitCode::kStoppedUnchanged;
     if (!CheckerAllows(s)) return ExitCode::kStoppedUnchanged;
@@ -119,8 +128,11 @@ int RunSilentSession(const LaunchCommand& command) {
     SetupState& s = State();
     const std::string fatal = StartSession(s, ModulePath(), command.recordArgument);
     int code = ExitCode::kCannotStart;
-    if (!fatal.empty() && s.Mode == "UNSETUP" && FinishCutShortUninstall(s.RecordFile)) {
-        code = ExitCode::kDone;
+    const std::optional<RunOutcome> finished =
+        !fatal.empty() && s.Mode == "UNSETUP" ? FinishCutShortUninstall(s.RecordFile) : std::nullopt;
+    if (finished) {
+        LogBlock("失敗ログ", finished->failureLog);
+        code = ExitCodeFor(*finished);
     } else if (!fatal.empty()) {
         LogBlock("致命的エラー", fatal);
         WriteStandardError(fatal);

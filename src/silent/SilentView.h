@@ -39,10 +39,12 @@ public:
     int Ask(const std::string& text, const std::string& caption, unsigned flags) override;
     std::string AskSharedFile(const std::string&) override { return kSilentSharedAnswer; }
     // The failure log goes to the log file once the run has returned.
-    void ShowDetails(const std::string&, const std::string&) override {}
-    void WaitForNext() override {}
+    bool ShowDetails(const std::string&, const std::string&) override { return true; }
+    bool WaitForNext() override { return true; }
     // The second choice is always "do not restart" when there is one.
-    bool ShowCompletion(const CompletionPage& page) override { return !page.choice2.empty(); }
+    Choice ShowCompletion(const CompletionPage& page) override {
+        return page.choice2.empty() ? Choice::First : Choice::Second;
+    }
     bool MayStartProgram() override { return false; }
     void EndRun() override {}
 

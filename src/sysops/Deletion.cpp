@@ -1,12 +1,12 @@
 #include "sysops/Deletion.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <vector>
 
 #include "app/Handles.h"
+#include "app/MBUtils.h"
 #include "app/PathMacros.h"
 #include "app/SetupState.h"
 #include "app/SystemLibraries.h"
@@ -14,6 +14,7 @@
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "sysops/HeldFile.h"
+#include "sysops/NoFollow.h"
 #include "sysops/Shell.h"
 
 namespace {
@@ -115,70 +116,49 @@ bool KeyPresentAnsi(HKEY hive, const std::string& subkey) {
     return RegOpenKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_FILE_NOT_FOUND;
 }
 
-// Permanent deletion through the shell, silent and without questions; the
-// shell's result, and the thread's last error taken right after it.
-int ShellDelete(const std::string& path, DWORD& lastError) {
-    std::string source = path;
-    source.append(2, '\0');
-    SHFILEOPSTRUCTA operation = {};  // CP932 texts, widened on the way
-    operation.hwnd = OwnerWindow();
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = source.c_str();
-    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    SetLastError(0);
-    const int shellCode = SHFileOperation932(&operation);
-    lastError = GetLastError();
-    return shellCode;
+// The folder part (up to its last "\\") and the name of a path.
+void SplitAtLastSeparator(const std::string& path, std::string& folder, std::string& name) {
+    size_t last = std::string::npos;
+    for (size_t i = 0; i < path.size(); ++i)
+        if (IsPathDelimiterAt(path, static_cast<int>(i + 1))) last = i;
+    folder = last == std::string::npos ? std::string() : path.substr(0, last + 1);
+    name = last == std::string::npos ? path : path.substr(last + 1);
 }
 
 }  // namespace
 
-unsigned long DeletePath(const std::string& path, const UnregisterGate& unregister) {
-    const bool pattern = HasWildcard(path);
-    if (!pattern && !FileExists(path)) return ERROR_FILE_NOT_FOUND;
-    // A pattern names no library that could be loaded, and only the file's
-    // own name tells a library (not ".DLL" in a folder name on the way).
-    // Unregistering shows nothing. The library stays held until it is
-    // unloaded again, and is let go before the deletion.
-    if (!pattern && unregister && IsRegistrable(ExtractFileName(path))) {
+unsigned long DeletePath(const std::string& path, const WalkRules& rules, const UnregisterGate& unregister) {
+    if (HasWildcard(path)) {
+        std::string folder, name;
+        SplitAtLastSeparator(path, folder, name);
+        return folder.empty() ? ERROR_INVALID_NAME : DeleteMatches(folder, name, rules);
+    }
+    if (!FileExists(path)) return ERROR_FILE_NOT_FOUND;
+    // Only the file's own name tells a library (not ".DLL" in a folder name
+    // on the way). Unregistering shows nothing. The library stays held until
+    // it is unloaded again, and is let go before the deletion.
+    if (unregister && IsRegistrable(ExtractFileName(path)) && !IsLinkName(path)) {
         const HeldFile library(path);
         if (unregister(library)) RegisterServer(path, false);
     }
-
-    DWORD lastError = 0;
-    int shellCode = ShellDelete(path, lastError);
-    if (!pattern && FileExists(path)) {
-        // Some shells (Wine's) refuse read-only files even without
-        // confirmation: clear the attribute and ask once more.
-        const DWORD attrs = GetFileAttributes932(path);
-        if (attrs & FILE_ATTRIBUTE_READONLY) {
-            SetFileAttributes932(path, attrs & ~FILE_ATTRIBUTE_READONLY);
-            shellCode = ShellDelete(path, lastError);
-        }
-    }
-    if (!pattern && GetFileAttributes932(path) != INVALID_FILE_ATTRIBUTES) {
-        // Still there: never report that as success.
-        if (shellCode != 0) return static_cast<unsigned long>(shellCode);
-        return lastError ? lastError : ERROR_ACCESS_DENIED;
-    }
-    return (shellCode != 0 && lastError != 0) ? static_cast<unsigned long>(shellCode) : 0;
+    const unsigned long code = DeleteFileItself(path);
+    // Still there: never report that as success.
+    return code == 0 && GetFileAttributes932(path) != INVALID_FILE_ATTRIBUTES ? ERROR_ACCESS_DENIED : code;
 }
 
-unsigned long DeleteFolderPatterns(const std::string& folder, const std::string& patterns) {
-    const std::string base = AddPathDelimiter(folder, "B");
+unsigned long DeleteFolderPatterns(const std::string& folder, const std::string& patterns, const WalkRules& rules) {
+    std::vector<std::string> list;
     std::string rest = patterns;
     while (!rest.empty()) {
         const int bar = IPos("|", rest);
         if (bar == 0) {
-            DeletePath(base + rest);
+            list.push_back(rest);
             break;
         }
-        DeletePath(base + StrLeft(rest, bar - 1));
+        list.push_back(StrLeft(rest, bar - 1));
         rest = StrMid(rest, bar + 1);
     }
-    if (RemoveDirectory932(base)) return 0;
-    const DWORD error = GetLastError();
-    return error ? error : ERROR_GEN_FAILURE;
+    return RemoveFolderWith(folder, list, rules);
 }
 
 bool DeleteRegistryKey(const std::string& rootMacro, const std::string& keyPath) {

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "sysops/NoFollow.h"
+
 class HeldFile;
 
 // Whether a library about to be deleted may be loaded to undo its
@@ -11,21 +13,26 @@ class HeldFile;
 // it between the decision and the load.
 using UnregisterGate = std::function<bool(const HeldFile& library)>;
 
-// Deletes a file, or every file and folder that matches a wildcard pattern
-// ("*" or "?" in the path), permanently through the shell. A path without
-// wildcards that names no file (a folder does not count) gives 2 and nothing
-// happens. A file whose own name holds ".DLL" or ".OCX" is unregistered
-// first (silently, a crash of its entry contained), but only when a gate is
-// given and lets it: without one nothing is ever loaded. A path without
-// wildcards that still exists afterwards always gives a non-zero code (the
-// shell's, else the last error, else 5). For a pattern, the shell's code
-// counts only when the system also set a last error; otherwise 0.
-unsigned long DeletePath(const std::string& path, const UnregisterGate& unregister = {});
+// Deletes a file, or every match of a wildcard pattern ("*" or "?" in its
+// name; folders too unless rules.filesOnly), never through a link: each
+// name is checked and deleted through one handle to the name itself, links
+// met are left in place (rules.linkLeft hears of them), and the pattern's
+// folder is held while it is walked (NoFollow.h). A path without wildcards
+// that names no file (a folder does not count) gives 2 and nothing happens;
+// a file whose own name holds ".DLL" or ".OCX" is unregistered first
+// (silently, a crash of its entry contained), but only when a gate is given
+// and lets it, and never when the name is a link: without a gate nothing is
+// ever loaded. 0, or the code of the file (for a pattern, of the first
+// match) that could not go; a file still there afterwards is never 0.
+unsigned long DeletePath(const std::string& path, const WalkRules& rules = {}, const UnregisterGate& unregister = {});
 
 // Deletes folder + each element of the pattern list ("a|b|", a last element
-// without "|" counts too; results ignored), then removes the folder itself.
-// The result is that of the removal: 0, or e.g. 145 when something is left.
-unsigned long DeleteFolderPatterns(const std::string& folder, const std::string& patterns);
+// without "|" counts too; an empty one names nothing) under the rules, as
+// DeletePath does, while the folder is held; then removes the folder itself
+// when it has become empty. The result is that of the removal: 0, or e.g.
+// 145 when something is left; a folder that is a link stays (kLinkLeft).
+unsigned long DeleteFolderPatterns(const std::string& folder, const std::string& patterns,
+                                   const WalkRules& rules = {});
 
 // Deletes the key with everything below it, depth first, under the hive of
 // the root macro ("(Class)", "(Local)", "(Users)", anything else HKCU). On

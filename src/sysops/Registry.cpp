@@ -57,7 +57,9 @@ bool ReadRegistryString(HKEY hive, const std::string& subkey, const std::string&
 
 bool RegistryKeyExists(HKEY hive, const std::string& subkey) {
     RegKey key;
-    return RegOpenKeyEx932(hive, subkey, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    const LONG opened = RegOpenKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE, key.put());
+    // A key that may not be read is still there.
+    return opened != ERROR_FILE_NOT_FOUND && opened != ERROR_PATH_NOT_FOUND;
 }
 
 bool RegistryKeyEmpty(HKEY hive, const std::string& subkey) {

@@ -21,6 +21,7 @@ void WriteRegistryBinary(HKEY hive, const std::string& subkey, const std::string
 // The string value (REG_SZ or REG_EXPAND_SZ, unexpanded); false when the key
 // or value is missing or holds another type.
 bool ReadRegistryString(HKEY hive, const std::string& subkey, const std::string& name, std::string& value);
+// True unless the key is not found (one that may not be opened is there).
 bool RegistryKeyExists(HKEY hive, const std::string& subkey);
 // True when the key exists and holds neither values (the default value
 // included) nor subkeys.

@@ -2,6 +2,7 @@
 
 #include "app/Handles.h"
 #include "app/Win932.h"
+#include "ui/Form.h"
 
 #include <initializer_list>
 #include <string>
@@ -24,7 +25,7 @@ HFONT CreateFirstFont(std::initializer_list<const char*> faces, int pixelHeight,
         }
     }
     LOGFONTA lf{};
-    lf.lfHeight = -pixelHeight;
+    lf.lfHeight = -TForm::Scaled(pixelHeight);
     lf.lfWeight = FW_NORMAL;
     lf.lfItalic = italic ? TRUE : FALSE;
     lf.lfCharSet = SHIFTJIS_CHARSET;

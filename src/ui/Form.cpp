@@ -2,10 +2,14 @@
 
 #include <exception>
 
+#include "app/CommandLine.h"
 #include "app/Handles.h"
+#include "app/RunLog.h"
+#include "app/Startup.h"
 #include "app/Win932.h"
 #include "app/uUtils.h"
 
+#include "ui/Forms.h"
 #include "ui/GradBox.h"
 #include "ui/Gauge.h"
 #include "ui/resource.h"
@@ -200,9 +204,19 @@ SIZE TForm::MeasureText(int id) const {
     return size;
 }
 
+int TForm::Scaled(int designPixels) {
+    static const int dpi = [] {
+        HDC screen = GetDC(nullptr);
+        const int pixels = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen) ReleaseDC(nullptr, screen);
+        return pixels > 0 ? pixels : 96;
+    }();
+    return MulDiv(designPixels, dpi, 96);
+}
+
 void TForm::SetClientSize(int w, int h) {
     if (!handle_) return;
-    RECT r{0, 0, w, h};
+    RECT r{0, 0, Scaled(w), Scaled(h)};
     AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtr932(handle_, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongPtr932(handle_, GWL_EXSTYLE)));
     SetWindowPos(handle_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
@@ -316,9 +330,13 @@ INT_PTR CALLBACK TForm::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     try {
         return Dispatch(hwnd, msg, wp, lp);
     } catch (const std::exception& e) {
-        MsgBox(e.what(), "Ravelin Setup", MB_OK | MB_ICONHAND);
+        LogLine("エラー", e.what());
+        SetWizardExitCode(ExitCode::kInternalError);
+        MsgBox(e.what(), kProductName, MB_OK | MB_ICONHAND);
     } catch (...) {
-        MsgBox("内部エラーが発生しました。", "Ravelin Setup", MB_OK | MB_ICONHAND);
+        LogLine("エラー", "内部エラーが発生しました。");
+        SetWizardExitCode(ExitCode::kInternalError);
+        MsgBox("内部エラーが発生しました。", kProductName, MB_OK | MB_ICONHAND);
     }
     return msg == WM_COMMAND ? TRUE : FALSE;
 }

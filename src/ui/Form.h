@@ -44,6 +44,9 @@ public:
     bool IsShown(int id) const;  // the control's own visible flag
     void Check(int id, bool checked);
     bool IsChecked(int id) const;
+    // The windows are laid out in pixels of a 96 DPI screen; this is such a
+    // length in pixels of the screen at hand (144 DPI: 1.5 times).
+    static int Scaled(int designPixels);
     // Position in client coordinates of this window.
     void SetBounds(int id, int x, int y, int w, int h);
     RECT Bounds(int id) const;
@@ -98,8 +101,12 @@ protected:
     // pairs) and puts every control's screen visibility in line with its own
     // flag (taken from the template) and its containers.
     void SetContainers(std::initializer_list<std::pair<int, int>> pairs);
-    // Sets the client area to exactly w x h pixels, keeping the position.
+    // Sets the client area to w x h design pixels, keeping the position.
     void SetClientSize(int w, int h);
+    // SetBounds in design pixels.
+    void SetDesignBounds(int id, int x, int y, int w, int h) {
+        SetBounds(id, Scaled(x), Scaled(y), Scaled(w), Scaled(h));
+    }
     void CenterOnScreen();
 
 private:

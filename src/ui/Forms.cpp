@@ -1,5 +1,6 @@
 #include "ui/Forms.h"
 
+#include "app/CommandLine.h"
 #include "app/Win932.h"
 
 #include "ui/frmBack.h"
@@ -47,3 +48,13 @@ int RunMessageLoop() {
     }
     return got == 0 ? static_cast<int>(m.wParam) : 0;
 }
+
+namespace {
+
+int wizardExitCode = ExitCode::kStoppedUnchanged;
+
+}  // namespace
+
+void SetWizardExitCode(int code) { wizardExitCode = code; }
+
+int WizardExitCode() { return wizardExitCode; }

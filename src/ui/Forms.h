@@ -21,3 +21,9 @@ void DestroyForms();
 
 // The program's message loop; returns the quit code.
 int RunMessageLoop();
+
+// The program's exit code at the wizard's end, the code /S gives for the same
+// outcome: "stopped before any change" until start-up, a run or an
+// unexpected error says more.
+void SetWizardExitCode(int code);
+int WizardExitCode();

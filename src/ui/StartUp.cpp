@@ -2,12 +2,17 @@
 
 #include <windows.h>
 
+#include <optional>
+
+#include "app/CommandLine.h"
+#include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
 #include "app/Startup.h"
 #include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uUtils.h"
+#include "uninstall/UninstallRun.h"
 #include "ui/Forms.h"
 #include "ui/frmBack.h"
 #include "ui/frmMain.h"
@@ -24,8 +29,8 @@ int Height(const RECT& r) { return r.bottom - r.top; }
 // Only the end button works: the groups are shown for the message, but the
 // folder box, the browser, the option boxes and the shortcut boxes are all
 // locked (nothing they could change will ever be used).
-void ShowFatalState(TfrmMain& form, const std::string& fatal) {
-    form.SetText(IDC_lblMessage, FatalMessage(fatal));
+void ShowEndState(TfrmMain& form, const std::string& message) {
+    form.SetText(IDC_lblMessage, message);
     form.SetText(IDC_btnEvent, "処理開始(&S)");
     form.Enable(IDC_btnEvent, false);
     for (int id : {IDC_txtFolder, IDC_btnRefer, IDC_chkOverWrite, IDC_chkHiSpeed, IDC_chkSCutDesktop,
@@ -38,19 +43,21 @@ void ShowFatalState(TfrmMain& form, const std::string& fatal) {
 }
 
 // Banner at the bottom right of the background window, its shadow 2 pixels
-// right and below; 12 pixels higher on Vista.
+// right and below; 12 pixels higher on Vista. Margins are design pixels, as
+// the banner's font is.
 void PlaceBanner(TfrmBack& back, const SetupState& state) {
     const std::string text = BannerText(state.ScriptFile);
     back.SetText(IDC_lblPrgTitle1, text);
     back.SetText(IDC_lblPrgTitle2, text);
     const SIZE size = back.MeasureText(IDC_lblPrgTitle1);
-    const int width = size.cx + 8;
+    const int width = size.cx + TForm::Scaled(8);
     const int height = size.cy;
-    const int left = back.ClientWidth() - width - 24;
-    int top = back.ClientHeight() - height - 48;
-    if (IPos("Vista", state.OSName)) top -= 12;
+    const int left = back.ClientWidth() - width - TForm::Scaled(24);
+    int top = back.ClientHeight() - height - TForm::Scaled(48);
+    if (IPos("Vista", state.OSName)) top -= TForm::Scaled(12);
+    const int shadow = TForm::Scaled(2);
     back.SetBounds(IDC_lblPrgTitle1, left, top, width, height);
-    back.SetBounds(IDC_lblPrgTitle2, left + 2, top + 2, width, height);
+    back.SetBounds(IDC_lblPrgTitle2, left + shadow, top + shadow, width, height);
     back.Show(IDC_lblPrgTitle1, true);
     back.Show(IDC_lblPrgTitle2, true);
 }
@@ -58,7 +65,7 @@ void PlaceBanner(TfrmBack& back, const SetupState& state) {
 void WidenTitles(TfrmBack& back) {
     for (int id : {IDC_lblBackTitle1, IDC_lblBackTitle2}) {
         const RECT r = back.Bounds(id);
-        back.SetBounds(id, r.left, r.top, back.ClientWidth() - 24, Height(r));
+        back.SetBounds(id, r.left, r.top, back.ClientWidth() - TForm::Scaled(24), Height(r));
     }
 }
 
@@ -96,7 +103,7 @@ void PrepareUninstallOptions(TfrmMain& form, SetupState& state) {
     const RECT frame = form.Bounds(IDC_fraShortCut);
     form.SetText(IDC_fraShortCut, "ファイルの追加削除");
     form.SetBounds(IDC_fraShortCut, frame.left, form.Bounds(IDC_chkOverWrite).top, Width(frame),
-                   Height(form.Bounds(IDC_grpOption)) - 24);
+                   Height(form.Bounds(IDC_grpOption)) - TForm::Scaled(24));
 
     state.UnSetupOption = IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox,
                                   Script::UnSetupOption::kCheckBoxDefault, state.ScriptFile);
@@ -113,17 +120,25 @@ void PrepareUninstallOptions(TfrmMain& form, SetupState& state) {
     }
     if (options.deleteAll) {
         const RECT r = form.Bounds(IDC_chkSCutDesktop);
-        form.SetBounds(IDC_chkSCutDesktop, r.left, r.top, Width(form.Bounds(IDC_fraShortCut)) - 16, Height(r));
+        form.SetBounds(IDC_chkSCutDesktop, r.left, r.top, Width(form.Bounds(IDC_fraShortCut)) - TForm::Scaled(16), Height(r));
     }
 
     // The text runs to two lines: the label takes the rest of the frame.
     const RECT box = form.Bounds(IDC_chkSCutDesktop);
     const RECT info = form.Bounds(IDC_lblUnSetupInfo);
     const RECT newFrame = form.Bounds(IDC_fraShortCut);
-    const int height = newFrame.bottom - 4 - (box.bottom + 2);
-    form.SetBounds(IDC_lblUnSetupInfo, info.left, box.bottom + 2, Width(info), height > Height(info) ? height : Height(info));
+    const int top = box.bottom + TForm::Scaled(2);
+    const int height = newFrame.bottom - TForm::Scaled(4) - top;
+    form.SetBounds(IDC_lblUnSetupInfo, info.left, top, Width(info), height > Height(info) ? height : Height(info));
     form.SetText(IDC_lblUnSetupInfo, options.info);
     form.Show(IDC_lblUnSetupInfo, true);
+}
+
+std::string FinishedMessage(const RunOutcome& outcome) {
+    const std::string u = State().UnSetupString.empty() ? "アンインストール" : State().UnSetupString;
+    std::string text = "前回中断された" + u + "の残りの処理を完了しました。";
+    if (outcome.failures > 0) text += "\r\n一部の処理が失敗しました。\r\n\r\n" + outcome.failureLog;
+    return text;
 }
 
 // Refused: only the end button leads on.
@@ -141,7 +156,19 @@ void StartUp(TfrmMain& form, const std::string& firstArgument) {
     const std::string fatal = StartSession(state, ModulePath(), firstArgument);
     form.SetText(IDC_lblTitleA2, std::string(kProductName) + "(on " + state.OSName + ")");
     if (!fatal.empty()) {
-        ShowFatalState(form, fatal);
+        // An uninstall cut short after its record went: finished here as the
+        // unattended start finishes it, and the person is told so.
+        const std::optional<RunOutcome> finished =
+            state.Mode == "UNSETUP" ? FinishCutShortUninstall(state.RecordFile) : std::nullopt;
+        if (finished) {
+            LogBlock("失敗ログ", finished->failureLog);
+            SetWizardExitCode(ExitCodeFor(*finished));
+            ShowEndState(form, FinishedMessage(*finished));
+        } else {
+            LogBlock("致命的エラー", fatal);
+            SetWizardExitCode(ExitCode::kCannotStart);
+            ShowEndState(form, FatalMessage(fatal));
+        }
         return;
     }
 

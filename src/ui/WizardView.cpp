@@ -20,16 +20,21 @@ constexpr int kBoxIds[4] = {IDC_chkSCutDesktop, IDC_chkSCutStartMenu, IDC_chkSCu
 // way (its modal result set), so a run can never wait on a dead window.
 bool WizardClosing() { return frmMain().Handle() == nullptr || frmMain().ModalResult() != 0; }
 
-// Polls until the control is disabled (its press disables it). The wizard
-// must already know that a run waits (SetRunWaiting) before the button is
+// The run was stopped: an abort (it disables the wizard) or a close.
+bool RunStopped() { return WizardClosing() || !frmMain().Enabled(); }
+
+// Polls until the control is disabled (its press disables it); false when
+// the run was stopped instead, whatever the page shows. The wizard must
+// already know that a run waits (SetRunWaiting) before the button is
 // offered: a press that arrives while the page is still being shown would
 // otherwise be taken for a wizard step and lost.
-void WaitWhileEnabled(TForm& form, int id, unsigned long step) {
-    while (form.IsEnabled(id) && !WizardClosing()) {
+bool WaitWhileEnabled(TForm& form, int id, unsigned long step) {
+    while (form.IsEnabled(id) && !RunStopped()) {
         Sleep(step);
         ::ProcessMessages();
     }
     frmMain().SetRunWaiting(false);
+    return !RunStopped();
 }
 
 }  // namespace
@@ -105,7 +110,8 @@ std::string TWizardView::AskSharedFile(const std::string& text) {
     return frmMain().GetText(IDC_lblFormShare);
 }
 
-void TWizardView::ShowDetails(const std::string& pageCaption, const std::string& text) {
+bool TWizardView::ShowDetails(const std::string& pageCaption, const std::string& text) {
+    if (RunStopped()) return false;
     TfrmMain& w = frmMain();
     w.SetRunWaiting(true);
     w.SetDetailsText(text);
@@ -116,24 +122,27 @@ void TWizardView::ShowDetails(const std::string& pageCaption, const std::string&
     w.SetVisible(true);
     frmStatus().SetVisible(false);
     ::ProcessMessages();
-    WaitWhileEnabled(w, IDC_btnEvent, 150);
+    if (!WaitWhileEnabled(w, IDC_btnEvent, 150)) return false;
     w.ShowPages(false, false, false);
     frmStatus().SetVisible(true);
     w.SetVisible(false);
     ::ProcessMessages();
     Sleep(500);
+    return true;
 }
 
-void TWizardView::WaitForNext() {
+bool TWizardView::WaitForNext() {
+    if (RunStopped()) return false;
     MessageBeep(0);
     TfrmStatus& st = frmStatus();
     st.SetText(IDC_btnAbort, "次へ(&N)");
     st.Enable(IDC_btnAbort, true);
     st.Focus(IDC_btnAbort);
-    WaitWhileEnabled(st, IDC_btnAbort, 100);
+    return WaitWhileEnabled(st, IDC_btnAbort, 100);
 }
 
-bool TWizardView::ShowCompletion(const CompletionPage& page) {
+RunView::Choice TWizardView::ShowCompletion(const CompletionPage& page) {
+    if (RunStopped()) return Choice::Stopped;
     TfrmMain& w = frmMain();
     w.SetRunWaiting(true);
     w.SetText(IDC_optSelectType1, page.choice1);
@@ -151,12 +160,13 @@ bool TWizardView::ShowCompletion(const CompletionPage& page) {
     frmStatus().SetVisible(false);
     ::ProcessMessages();
     w.Focus(IDC_btnEvent);
-    WaitWhileEnabled(w, IDC_btnEvent, 150);
+    const bool pressed = WaitWhileEnabled(w, IDC_btnEvent, 150);
     const bool second = w.IsChecked(IDC_optSelectType2);
     frmStatus().SetVisible(false);
     w.SetVisible(false);
     ::ProcessMessages();
-    return second;
+    if (!pressed) return Choice::Stopped;
+    return second ? Choice::Second : Choice::First;
 }
 
 void TWizardView::EndRun() {

@@ -18,8 +18,8 @@ public:
     void SetGauge(int percent, const std::string& count) override;
     int Ask(const std::string& text, const std::string& caption, unsigned flags) override;
     std::string AskSharedFile(const std::string& text) override;
-    void ShowDetails(const std::string& pageCaption, const std::string& text) override;
-    void WaitForNext() override;
-    bool ShowCompletion(const CompletionPage& page) override;
+    bool ShowDetails(const std::string& pageCaption, const std::string& text) override;
+    bool WaitForNext() override;
+    Choice ShowCompletion(const CompletionPage& page) override;
     void EndRun() override;
 };

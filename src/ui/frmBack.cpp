@@ -74,8 +74,8 @@ void TfrmBack::OnInit() {
         SendMessage932(h, WM_SETFONT, reinterpret_cast<WPARAM>(l.banner ? bannerFont_.get() : titleFont_.get()), FALSE);
         syslib::SetWindowSubclass(h, LabelProc, 1, 0);
     }
-    SetBounds(IDC_lblBackTitle1, 16, 16, ClientWidth() - 24, MeasureText(IDC_lblBackTitle1).cy);
-    SetBounds(IDC_lblBackTitle2, 18, 18, ClientWidth() - 24, MeasureText(IDC_lblBackTitle2).cy);
+    SetBounds(IDC_lblBackTitle1, Scaled(16), Scaled(16), ClientWidth() - Scaled(24), MeasureText(IDC_lblBackTitle1).cy);
+    SetBounds(IDC_lblBackTitle2, Scaled(18), Scaled(18), ClientWidth() - Scaled(24), MeasureText(IDC_lblBackTitle2).cy);
 
     // Design values, set before the change event is wired so that creating
     // the window does not already start the wizard.
@@ -110,7 +110,7 @@ void TfrmBack::FormResize() {
     if (!h || !IsWindowVisible(h) || IsZoomed(h) || IsIconic(h) || showingWizard_) return;
     SetCaption(VersionCaption(ProgramFileVersion()));
     RECT t = Bounds(IDC_lblBackTitle1);
-    SetBounds(IDC_lblBackTitle2, t.left + 2, t.top + 2, t.right - t.left, t.bottom - t.top);
+    SetBounds(IDC_lblBackTitle2, t.left + Scaled(2), t.top + Scaled(2), t.right - t.left, t.bottom - t.top);
     showingWizard_ = true;
     ShowWindow(h, SW_MAXIMIZE);
     // The wizard's modal loop runs from a message of its own, not nested in

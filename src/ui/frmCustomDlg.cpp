@@ -6,11 +6,11 @@
 
 void TfrmCustomDlg::OnInit() {
     SetClientSize(426, 121);
-    SetBounds(IDC_lblMessage, 8, 8, 409, 73);
-    SetBounds(IDC_btnYes, 8, 88, 97, 25);
-    SetBounds(IDC_btnNo, 112, 88, 97, 25);
-    SetBounds(IDC_btnDelete, 216, 88, 97, 25);
-    SetBounds(IDC_btnSave, 320, 88, 97, 25);
+    SetDesignBounds(IDC_lblMessage, 8, 8, 409, 73);
+    SetDesignBounds(IDC_btnYes, 8, 88, 97, 25);
+    SetDesignBounds(IDC_btnNo, 112, 88, 97, 25);
+    SetDesignBounds(IDC_btnDelete, 216, 88, 97, 25);
+    SetDesignBounds(IDC_btnSave, 320, 88, 97, 25);
     CenterOnScreen();
 }
 

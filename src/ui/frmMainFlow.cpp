@@ -24,6 +24,7 @@
 #include "sysops/Shell.h"
 #include "install/InstallRun.h"
 #include "uninstall/UninstallRun.h"
+#include "ui/Forms.h"
 #include "ui/WizardView.h"
 #include "ui/frmMain.h"
 #include "ui/resource.h"
@@ -118,7 +119,7 @@ void TfrmMain::btnEventClick() {
                 Check(IDC_chkEULARead, false);
                 Show(IDC_chkEULARead, true);
                 const RECT r = Bounds(IDC_txtReadme);
-                SetBounds(IDC_txtReadme, r.left, r.top, r.right - r.left, r.bottom - r.top - kEulaBoxRoom);
+                SetBounds(IDC_txtReadme, r.left, r.top, r.right - r.left, r.bottom - r.top - Scaled(kEulaBoxRoom));
             } else {
                 Enable(IDC_btnEvent, true);
                 Focus(IDC_btnEvent);
@@ -132,7 +133,7 @@ void TfrmMain::btnEventClick() {
     SetMemoWhite(false);
     if (IsShown(IDC_chkEULARead)) {
         const RECT r = Bounds(IDC_txtReadme);
-        SetBounds(IDC_txtReadme, r.left, r.top, r.right - r.left, r.bottom - r.top + kEulaBoxRoom);
+        SetBounds(IDC_txtReadme, r.left, r.top, r.right - r.left, r.bottom - r.top + Scaled(kEulaBoxRoom));
         Show(IDC_chkEULARead, false);
     }
 
@@ -235,13 +236,17 @@ bool TfrmMain::RunPreInstallChecker() {
 void TfrmMain::StartInstallRun() {
     TWizardView wizard;
     TLoggingView view(wizard, "利用者");
-    LogBlock("失敗ログ", RunInstall(view).failureLog);
+    const RunOutcome outcome = RunInstall(view);
+    LogBlock("失敗ログ", outcome.failureLog);
+    SetWizardExitCode(ExitCodeFor(outcome));
 }
 
 void TfrmMain::StartUninstallRun() {
     TWizardView wizard;
     TLoggingView view(wizard, "利用者");
-    LogBlock("失敗ログ", RunUninstall(view).failureLog);
+    const RunOutcome outcome = RunUninstall(view);
+    LogBlock("失敗ログ", outcome.failureLog);
+    SetWizardExitCode(ExitCodeFor(outcome));
 }
 
 void TfrmMain::SetDetailsText(const std::string& text) {

@@ -20,12 +20,12 @@ void TfrmStatus::OnInit() {
     Show(IDC_lblStatus, true);
     SetClientSize(497, 298);
     // Exact pixel places, whatever the dialog font's units come to.
-    SetBounds(IDC_grpMessage, 8, 8, 481, 249);
-    SetBounds(IDC_lblMessage, 16, 24, 457, 225);
-    SetBounds(IDC_fraStatus, 16, 208, 465, 41);
-    SetBounds(IDC_GaugeStatus, 24, 224, 369, 17);
-    SetBounds(IDC_lblStatus, 400, 224, 72, 17);
-    SetBounds(IDC_btnAbort, 168, 264, 161, 25);
+    SetDesignBounds(IDC_grpMessage, 8, 8, 481, 249);
+    SetDesignBounds(IDC_lblMessage, 16, 24, 457, 225);
+    SetDesignBounds(IDC_fraStatus, 16, 208, 465, 41);
+    SetDesignBounds(IDC_GaugeStatus, 24, 224, 369, 17);
+    SetDesignBounds(IDC_lblStatus, 400, 224, 72, 17);
+    SetDesignBounds(IDC_btnAbort, 168, 264, 161, 25);
     CenterOnScreen();
 }
 

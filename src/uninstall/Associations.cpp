@@ -16,7 +16,7 @@ bool SameName(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-unsigned long RestoreAssociation(const std::string& extension, const std::string& previous, bool resumed) {
+unsigned long RestoreAssociation(const std::string& extension, const std::string& previous) {
     if (extension.empty() || MBPos("\\", extension) > 0) return ERROR_INVALID_NAME;
     const std::string extensionKey = "." + extension;
     const std::string ourClass = extension + "_auto_file";
@@ -24,12 +24,10 @@ unsigned long RestoreAssociation(const std::string& extension, const std::string
     // Decided before anything changes: only a value that is still ours is
     // put back, and only then is our class ours to remove.
     std::string current;
-    const bool named = ReadRegistryString(HKEY_CLASSES_ROOT, extensionKey, "", current) && !current.empty();
-    const bool namedOurs = named && SameName(current, ourClass);
-    // After a run cut short between the value and the class: the value is
-    // back to what it was (or gone), and the class is still ours to remove.
-    const bool restoredEarlier = resumed && !namedOurs && (!named || (!previous.empty() && SameName(current, previous)));
+    const bool namedOurs = ReadRegistryString(HKEY_CLASSES_ROOT, extensionKey, "", current) && !current.empty() &&
+                           SameName(current, ourClass);
     if (namedOurs) {
+        if (!SameName(previous, ourClass)) DeleteRegistryKey("(Class)", ourClass);
         try {
             if (!previous.empty())
                 WriteRegistryString(HKEY_CLASSES_ROOT, extensionKey, "", previous);
@@ -40,6 +38,5 @@ unsigned long RestoreAssociation(const std::string& extension, const std::string
         }
     }
     if (RegistryKeyEmpty(HKEY_CLASSES_ROOT, extensionKey)) DeleteRegistryKey("(Class)", extensionKey);
-    if ((namedOurs || restoredEarlier) && !SameName(previous, ourClass)) DeleteRegistryKey("(Class)", ourClass);
     return 0;
 }

@@ -10,9 +10,10 @@
 // none; a default value that another program has set since is left alone.
 // The key ".extension" is deleted only when it then holds no value and no
 // subkey, and the class only when the extension named it (and it was not
-// already the previous value). resumed: an uninstall of the same record was
-// cut short before; the class then goes as well when the extension names no
-// class any more or names the previous value again (that run had put it
-// back). 0, ERROR_INVALID_NAME for an extension that is empty or holds "\",
-// or the registry's code when the value could not be written.
-unsigned long RestoreAssociation(const std::string& extension, const std::string& previous, bool resumed = false);
+// already the previous value). The class goes before the value is put
+// back: a run cut short in between leaves the extension naming our class,
+// from which the next run decides the same again (nothing outside the
+// registry has to tell it so). 0, ERROR_INVALID_NAME for an extension that
+// is empty or holds "\", or the registry's code when the value could not
+// be written.
+unsigned long RestoreAssociation(const std::string& extension, const std::string& previous);

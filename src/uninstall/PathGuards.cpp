@@ -28,7 +28,56 @@ bool IsRoot(const std::string& canonical) {
     return separators <= 2;
 }
 
+// "\\server\C$\...": an administrative share reaches a whole drive or the
+// Windows folder of a machine, this one included ("\\localhost\C$").
+bool OnAdministrativeShare(const std::string& canonical) {
+    if (!StartsWith(canonical, "\\\\")) return false;
+    size_t separators = 0, shareEnd = canonical.size();
+    for (size_t i = 2; i < canonical.size(); ++i) {
+        if (IsPathDelimiterAt(canonical, static_cast<int>(i + 1)) && ++separators == 2) {
+            shareEnd = i;
+            break;
+        }
+    }
+    return shareEnd > 0 && canonical[shareEnd - 1] == '$';
+}
+
+// Position (0-based) of the last "\" that is not a trail byte; 0 if none.
+size_t LastSeparator(const std::string& path) {
+    size_t last = 0;
+    for (size_t i = 0; i < path.size(); ++i)
+        if (IsPathDelimiterAt(path, static_cast<int>(i + 1))) last = i;
+    return last;
+}
+
 }  // namespace
+
+RecordPath ReadRecordPath(const std::string& text) {
+    RecordPath read;
+    // "/" is never part of a double-byte character in code page 932.
+    std::string path = text;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    if (!IsFullyQualified(path) || MBPos(":", StrMid(path, 3)) > 0) return read;  // "x:stream"
+    const size_t last = LastSeparator(path);
+    read.name = path.substr(last + 1);
+    read.pattern = HasWildcard(read.name);
+    read.wildcardInFolder = HasWildcard(path.substr(0, last + 1));
+    if (read.wildcardInFolder) return read;
+    if (read.pattern) {
+        read.folder = ProtectedFolders::Canonical(path.substr(0, last + 1));
+        if (!read.folder.empty()) read.path = read.folder + read.name;
+        return read;
+    }
+    read.path = CanonicalPath(path);
+    if (!read.path.empty()) read.folder = read.path.substr(0, LastSeparator(read.path) + 1);
+    return read;
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+    const std::string ca = CanonicalPath(a), cb = CanonicalPath(b);
+    return !ca.empty() && Upper(ca) == Upper(cb);
+}
 
 bool IsBareNamePattern(const std::string& pattern) {
     return !pattern.empty() && MBPos("\\", pattern) == 0 && MBPos("/", pattern) == 0 && MBPos(":", pattern) == 0 &&
@@ -76,7 +125,7 @@ bool ProtectedFolders::IsInside(const std::string& folder, const std::string& ba
 bool ProtectedFolders::IsProtected(const std::string& folder) const {
     if (!IsFullyQualified(folder)) return true;
     const std::string canonical = Upper(Canonical(folder));
-    if (canonical.empty() || IsRoot(canonical)) return true;
+    if (canonical.empty() || IsRoot(canonical) || OnAdministrativeShare(canonical)) return true;
     for (const std::string& listed : folders_) {
         if (StartsWith(listed, canonical)) return true;  // equals or contains it
     }

@@ -11,6 +11,23 @@
 
 struct SetupState;
 
+// A path text of the record in the one form the run checks and uses: "/"
+// read as "\", then resolved (CanonicalPath: full, ".." gone, short names
+// expanded). A pattern's folder part is resolved and its name kept as
+// written. Empty path: the text names no file the run may act on (not
+// fully qualified, a stream name, or not resolvable).
+struct RecordPath {
+    std::string path;    // folder + name
+    std::string folder;  // ends with "\"
+    std::string name;
+    bool pattern = false;           // "*" or "?" in the name
+    bool wildcardInFolder = false;  // "*" or "?" before the name (never resolved)
+};
+RecordPath ReadRecordPath(const std::string& text);
+
+// The same file or folder: the canonical forms equal, without regard to case.
+bool SamePath(const std::string& a, const std::string& b);
+
 // A file-name pattern relative to the folder it is applied in: not empty,
 // and without "\", "/", ":" or "..", so it can never reach another folder.
 bool IsBareNamePattern(const std::string& pattern);
@@ -28,8 +45,9 @@ public:
     // and further special folders of this machine.
     static ProtectedFolders ForThisMachine(const SetupState& state);
 
-    // True when the folder is a drive or share root, not fully qualified,
-    // cannot be resolved, or equals or contains one of the folders.
+    // True when the folder is a drive or share root, on an administrative
+    // share ("C$"), not fully qualified, cannot be resolved, or equals or
+    // contains one of the folders.
     bool IsProtected(const std::string& folder) const;
     // The canonical form used for the comparison; ends with "\".
     static std::string Canonical(const std::string& folder);

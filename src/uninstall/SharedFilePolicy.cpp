@@ -35,22 +35,38 @@ bool IsSystemLibrary(const std::string& path) {
 }  // namespace
 
 FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard,
-                                     const UnregisterGate& unregister) {
+                                     const EntryForm& form) {
     FileOutcome outcome;
     std::string flagText = flags;
-    const long count = SharedDllCount(path);
+    const std::string& countName = form.countName.empty() ? path : form.countName;
+    const long count = SharedDllCount(countName);
     auto keep = [&] {
         flagText += "/L";
         outcome.code = 0;
     };
-    auto remove = [&] { outcome.code = DeletePath(path, unregister); };
+    auto remove = [&] { outcome.code = DeletePath(path, form.rules, form.unregister); };
+    // The file stays with its count as it was; the run lists why.
+    auto heldBack = [](unsigned long code) {
+        FileOutcome held;
+        held.code = code;
+        held.kept = held.countFailed = true;
+        return held;
+    };
     // Taken down by a run that was cut short: the count may be 0 by now,
     // and the file is still decided as a shared one.
     const bool decremented = Has(flagText, "/S") && guard.alreadyDone && guard.alreadyDone(count);
 
+    long lowered = count;
+    if (!decremented && count != 0 && Has(flagText, "/S")) {
+        if (guard.before && !guard.before(count)) return heldBack(ERROR_WRITE_FAULT);
+        try {
+            lowered = AdjustSharedDllCount(countName, false);
+        } catch (const RegistryWriteError& error) {
+            return heldBack(static_cast<unsigned long>(error.code()));
+        }
+    }
     if (decremented || (count != 0 && Has(flagText, "/S"))) {
-        if (!decremented && guard.before) guard.before(count);
-        if ((decremented ? count : AdjustSharedDllCount(path, false)) != 0) {
+        if (lowered != 0) {
             keep();  // other programs still count on it
         } else {
             const std::string answer = AskShared(path);
@@ -84,7 +100,8 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
     outcome.kept = Has(flagText, "/L");
     if (!outcome.kept && FileExists(path)) {
         if (outcome.code == 0) outcome.code = ERROR_ACCESS_DENIED;
-        if (Has(flagText, "/F") && DeleteOnRestart(path)) {
+        // A link is never handed to the restart either.
+        if (Has(flagText, "/F") && outcome.code != kLinkLeft && DeleteOnRestart(path)) {
             outcome.scheduled = true;
             outcome.note = kRestartNote;
         }

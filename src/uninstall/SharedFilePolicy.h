@@ -7,6 +7,7 @@
 #include <string>
 
 #include "sysops/Deletion.h"
+#include "sysops/NoFollow.h"
 
 class RunView;
 
@@ -17,8 +18,20 @@ struct DecrementGuard {
     // count is the one there now); the count is then taken as the result
     // of that decrement.
     std::function<bool(long countNow)> alreadyDone;
-    // Called just before the decrement with the count it starts from.
-    std::function<void(long countBefore)> before;
+    // Called just before the decrement with the count it starts from; false
+    // (the note could not be made safe on disk) holds the decrement back.
+    std::function<bool(long countBefore)> before;
+};
+
+// How an entry is acted on beyond its path.
+struct EntryForm {
+    // The SharedDLLs value its count is under (empty: the path).
+    std::string countName;
+    // For a pattern: how its walk goes.
+    WalkRules rules;
+    // Whether the library may be loaded to undo its registration before its
+    // deletion (none: it is not loaded).
+    UnregisterGate unregister;
 };
 
 // What the decision did with one entry.
@@ -27,6 +40,8 @@ struct FileOutcome {
     std::string note;        // the restart note (ends with CR LF) or empty
     bool kept = false;       // stays by decision ("/L" added or present)
     bool scheduled = false;  // its deletion waits for the next restart
+    // The count could not be lowered (code: the registry's); the file stays.
+    bool countFailed = false;
 };
 
 class SharedFilePolicy {
@@ -37,10 +52,11 @@ public:
     // is decremented exactly once, before any question. A file that
     // survives an attempt to delete it gives 5 when no other code was
     // reported and, with "/F", is scheduled for deletion at the next restart
-    // (the note is set only when that succeeded). A library is unregistered
-    // before its deletion only when the gate lets it.
+    // (the note is set only when that succeeded). A count that cannot be
+    // lowered, or whose decrement the guard holds back, keeps the file and
+    // is reported (countFailed), never raised.
     FileOutcome Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard = {},
-                       const UnregisterGate& unregister = {});
+                       const EntryForm& form = {});
 
     // "Can't Delete" until the shared-file dialog was answered; "Delete" and
     // "Save" then answer every later shared-file question of the run.

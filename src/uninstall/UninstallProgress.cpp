@@ -29,9 +29,9 @@ std::string UninstallProgress::RegistryKey() const {
     return path_.empty() ? std::string() : IniRead(kKeySection, kKey, "", path_);
 }
 
-void UninstallProgress::NoteDecrement(const std::string& entry, const std::string& path, long countBefore) {
-    if (path_.empty()) return;
-    IniWrite(kCountSection, entry, std::to_string(countBefore) + "," + path, path_);
+bool UninstallProgress::NoteDecrement(const std::string& entry, const std::string& path, long countBefore) {
+    if (path_.empty()) return true;
+    return IniWrite(kCountSection, entry, std::to_string(countBefore) + "," + path, path_);
 }
 
 bool UninstallProgress::AlreadyDecremented(const std::string& entry, const std::string& path, long countNow) const {

@@ -28,8 +28,9 @@ public:
     // entry: the record's section and key ("DeleteFile3"). Before a shared
     // count is taken down, the count it has then is noted (written ahead:
     // a run cut short right after the note and before the decrement leaves
-    // the count unchanged, which the next run sees).
-    void NoteDecrement(const std::string& entry, const std::string& path, long countBefore);
+    // the count unchanged, which the next run sees). False when the note is
+    // not on the disk: the decrement must then wait.
+    bool NoteDecrement(const std::string& entry, const std::string& path, long countBefore);
     // True when a run cut short took this entry's count down already: it
     // noted the entry with a count other than the one there now.
     bool AlreadyDecremented(const std::string& entry, const std::string& path, long countNow) const;

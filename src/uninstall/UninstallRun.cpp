@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "uninstall/Associations.h"
 #include "uninstall/KeyGuards.h"
 #include "uninstall/PathGuards.h"
+#include "uninstall/RecordEntries.h"
 #include "uninstall/SharedFilePolicy.h"
 #include "uninstall/UninstallProgress.h"
 
@@ -42,8 +44,7 @@ const char kNotQualified[] =
 const char kWildcardEntry[] = "ワイルドカード(*・?)を含むため、処理しませんでした。この項目ではワイルドカードは使えません。\r\n";
 const char kWildcardInFolderPart[] = "フォルダ名の部分にワイルドカード(*・?)を含むため、処理しませんでした。\r\n";
 const char kWildcardInProtected[] =
-    "システムや他のプログラムのファイルがあるフォルダのため、「*」「?」で始まるワイルドカードによる削除は"
-    "行いませんでした。\r\n";
+    "システムや他のプログラムのファイルがあるフォルダのため、ワイルドカード(*・?)による削除は行いませんでした。\r\n";
 const char kWildcardOutside[] =
     "インストールフォルダの外のため、「*」「?」で始まるワイルドカードによる削除は行いませんでした。\r\n";
 const char kProtectedFolder[] =
@@ -60,6 +61,24 @@ const char kOtherProgramsEntry[] =
 const char kNotTheRecordsFolder[] =
     "起動時に指定された「UNSETUP.INI」のあるフォルダではないため、記録にないファイル・フォルダの削除は行いませんでした。\r\n";
 const char kKeyRemains[] = "キーを削除できませんでした。\r\n";
+const char kUnusablePath[] = "ファイル名に「:」を含むなど、ファイルの名前として使えない形のため、処理しませんでした。\r\n";
+const char kOwnFile[] =
+    "アンインストーラ(UNRAVEL.EXE)・プログラムIDの一覧(RVSET98.INI)・記録(UNSETUP.INI)・"
+    "進行状況(UNSETUP.RUN)のいずれかのため、削除しませんでした。\r\n";
+const char kThroughLink[] =
+    "インストールフォルダの中のリンク(ジャンクション・シンボリックリンク)を通る場所のため、処理しませんでした。"
+    "リンク：";
+const char kIsLink[] =
+    "リンク(ジャンクション・シンボリックリンク)のため、リンク先を含めて削除しませんでした。\r\n";
+const char kCountNotLowered[] = "(追加情報)共有ファイルの参照カウントを減らせなかったため、このファイルは残しました。\r\n";
+const char kRepeatedShared[] = "同じ共有ファイルの参照カウントはすでに減らしたため、省略";
+const char kUninstallEntryKey[] =
+    "「プログラム(アプリケーション)の追加と削除」の登録は、この項目では削除しません"
+    "(アンインストールを開始した「UNSETUP.INI」を指す登録だけが、登録の処理で削除されます)。\r\n";
+const char kOtherUsersKey[] = "他のユーザーの設定のため、削除しませんでした。\r\n";
+const char kWindowsClassKey[] = "Windowsが使うファイルの種類・クラスの登録のため、削除しませんでした。\r\n";
+const char kUntrustedClassKey[] =
+    "記録(UNSETUP.INI)がインストール時のものと確かめられないため、クラスの登録は削除しませんでした。\r\n";
 const char kProgramOutside[] = "インストールフォルダの外のプログラムのため、実行しませんでした。\r\n";
 const char kProgramNotRun[] =
     "インストールの後に書き換えられたか、このインストーラがインストールしたものではないため、実行しませんでした。\r\n";
@@ -76,19 +95,6 @@ constexpr unsigned long kFolderInUseWaitMs = 100;
 
 // How many names of what is left in the install folder the log lists.
 constexpr size_t kListedLeftovers = 20;
-
-// True when the entry's uninstall command names installFolder + UNSETUP.INI
-// (the form the registration writes, any case), quoted as a whole path.
-bool IsEntryOfRecord(const std::string& key, const std::string& installFolder) {
-    const std::string record = "\"" + MapString(installFolder + "UNSETUP.INI", LCMAP_UPPERCASE) + "\"";
-    for (const char* name : {"UninstallString", "QuietUninstallString"}) {
-        std::string command;
-        if (ReadRegistryString(HKEY_LOCAL_MACHINE, TrimKeyPath(key), name, command) &&
-            MapString(command, LCMAP_UPPERCASE).find(record) != std::string::npos)
-            return true;
-    }
-    return false;
-}
 
 std::vector<std::string> ReadNumbered(const char* section, const char* prefix, const std::string& file) {
     return IniReadList(section, prefix, file);
@@ -112,8 +118,25 @@ bool StartsWithWildcard(const std::string& name) { return !name.empty() && (name
 // What a run cut short has already taken away.
 bool IsGone(unsigned long code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
 
-bool SamePath(const std::string& a, const std::string& b) {
-    return MapString(a, LCMAP_UPPERCASE) == MapString(b, LCMAP_UPPERCASE);
+std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
+
+const char* RefusalText(KeyRefusal refusal) {
+    switch (refusal) {
+    case KeyRefusal::UninstallEntry: return kUninstallEntryKey;
+    case KeyRefusal::OtherUser: return kOtherUsersKey;
+    case KeyRefusal::WindowsClass: return kWindowsClassKey;
+    case KeyRefusal::NotTrusted: return kUntrustedClassKey;
+    default: return kSharedKey;
+    }
+}
+
+// The folder a folder lies in ("C:\App\sub\" gives "C:\App\").
+std::string ParentOf(const std::string& folder) { return ExtractFilePath(RemovePathDelimiter(folder, "B")); }
+
+// The form the run uses for the folder field: canonical when it resolves.
+std::string InstallFolderForm(const std::string& text) {
+    const std::string canonical = IsFullyQualified(text) ? ProtectedFolders::Canonical(text) : std::string();
+    return canonical.empty() ? text : canonical;
 }
 
 class TUninstallRun {
@@ -123,11 +146,24 @@ public:
           s_(State()),
           record_(State().ScriptFile),
           options_(options),
-          installFolder_(installFolder),
+          installFolderText_(installFolder),
+          installFolder_(InstallFolderForm(installFolder)),
           protected_(ProtectedFolders::ForThisMachine(State())),
           policy_(view),
           progress_(State().RecordFile),
-          resumed_(progress_.Exists()) {}
+          resumed_(progress_.Exists()),
+          userSid_(CurrentUserSid()) {
+        // What no entry and no pattern may take: the uninstaller every
+        // package shares, the program-ID list, this run's record (it goes
+        // last, DeleteRecord), its working copy and its progress file.
+        const std::string windows = AddPathDelimiter(s_.WindowsFolder, "B");
+        for (const std::string& file : {windows + RecordFiles::kUninstaller,
+                                        windows + Script::ProgramIDList::kFileName, s_.RecordFile, record_,
+                                        progress_.path()}) {
+            const std::string canonical = file.empty() ? file : CanonicalPath(file);
+            if (!canonical.empty()) ownFiles_.push_back(Upper(canonical));
+        }
+    }
 
     RunOutcome Run();
 
@@ -152,6 +188,12 @@ private:
     void Complete();
 
     unsigned long RemoveFolder(const std::string& folder, const std::string& patterns);
+    bool IsOwnFile(const std::string& canonical) const;
+    // Walks that never take the run's own files and log each link they leave.
+    WalkRules Rules(bool filesOnly) const;
+    // For an entry in folder: the folders from the install folder down to it
+    // held (held), or the text of the refusal when one of them is a link.
+    std::string ThroughLink(const std::string& folder, std::optional<HeldFolders>& held) const;
     void BeginStage(const std::string& line);
     void Log(const std::string& tag, const std::string& subject, const std::string& lines,
              const char* result = kPartlyFailed);
@@ -161,11 +203,15 @@ private:
     SetupState& s_;
     const std::string record_;
     const RunOptions options_;
-    const std::string installFolder_;
+    const std::string installFolderText_;  // as the folder field shows it, for the log
+    const std::string installFolder_;      // the form checked and used
     const ProtectedFolders protected_;
     SharedFilePolicy policy_;
     UninstallProgress progress_;
     const bool resumed_;  // an earlier run on this record was cut short
+    const std::string userSid_;
+    std::vector<std::string> ownFiles_;  // canonical, upper case
+    std::vector<std::string> lowered_;   // files whose count this run lowered, upper case
     bool recordListed_ = false;
 
     std::string patterns_;  // the extra-delete list, "*.INI|*.GID|..."
@@ -175,6 +221,7 @@ private:
     bool installFolderDeletable_ = false;
     std::string log_;
     int failures_ = 0;
+    int completedAtRestart_ = 0;  // of the failures, deletions the restart makes
     bool restart_ = false;
     std::vector<std::string> keptFiles_;  // kept on purpose, upper case
     bool folderHeldByKeptFiles_ = false;
@@ -198,9 +245,14 @@ RunOutcome TUninstallRun::Run() {
     RestoreAssociations();
     RemoveRegistration();
     // Last but the install folder: until here the record and the entry
-    // still start this run again.
-    const unsigned long progressCode = progress_.Remove();
-    LogItem("削除", "", progress_.path(), progressCode == 0 ? "完了" : "失敗", progressCode);
+    // still start this run again. While the record is there, the next run
+    // from it must know which counts this one took.
+    if (!FileExists(s_.RecordFile)) {
+        const unsigned long progressCode = progress_.Remove();
+        LogItem("削除", "", progress_.path(), progressCode == 0 ? "完了" : "失敗", progressCode);
+    } else if (progress_.Exists()) {
+        LogItem("削除", "", progress_.path(), "残す(記録が残っているため)", 0);
+    }
     // A record save cut short (an install killed) leaves its first step.
     if (recordsFolder_ && FileExists(installFolder_ + RecordFiles::kRecordTemporary))
         DeletePath(installFolder_ + RecordFiles::kRecordTemporary);
@@ -212,6 +264,7 @@ RunOutcome TUninstallRun::Run() {
     outcome.failureLog = log_;
     outcome.restartNeeded = restart_;
     outcome.failuresFromKeptFiles = folderHeldByKeptFiles_ ? 1 : 0;
+    outcome.failuresTheRestartCompletes = completedAtRestart_;
     return outcome;
 }
 
@@ -236,10 +289,8 @@ void TUninstallRun::Prepare() {
     // Whatever a record names as its folder, only the folder it was found
     // in can be its own: the option patterns and delete-all, which take
     // files the record does not list, stay out of any other.
-    const std::string recordsFolder = ProtectedFolders::Canonical(ExtractFilePath(s_.RecordFile));
-    recordsFolder_ = !s_.RecordFile.empty() && !recordsFolder.empty() &&
-                     MapString(recordsFolder, LCMAP_UPPERCASE) ==
-                         MapString(ProtectedFolders::Canonical(installFolder_), LCMAP_UPPERCASE);
+    recordsFolder_ = !s_.RecordFile.empty() && IsFullyQualified(installFolder_) &&
+                     SamePath(ExtractFilePath(s_.RecordFile), installFolder_);
     installFolderDeletable_ =
         recordsFolder_ && IsFullyQualified(installFolder_) && !protected_.IsProtected(installFolder_);
 
@@ -251,7 +302,13 @@ void TUninstallRun::Prepare() {
 void TUninstallRun::RemoveProgramID() {
     const std::string id = IniRead(Script::ProgramID::kSection, Script::ProgramID::kID, "", record_);
     if (id.empty()) return;
-    DeleteIniSection(RemovePathDelimiter(s_.WindowsFolder, "B") + "\\" + Script::ProgramIDList::kFileName, id);
+    const std::string list = RemovePathDelimiter(s_.WindowsFolder, "B") + "\\" + Script::ProgramIDList::kFileName;
+    // The line of a package installed into another folder since (or of
+    // another package by that name) is not this record's to remove.
+    const std::string folder = IniRead(id, Script::ProgramIDList::kFolder, "", list);
+    if (!folder.empty() && !SamePath(folder, ExtractFilePath(s_.RecordFile)))
+        return LogItem("プログラムIDの削除", "", id, "残す(" + folder + "のもの)", 0);
+    DeleteIniSection(list, id);
 }
 
 void TUninstallRun::RunBeforeProgram() {
@@ -319,74 +376,104 @@ void TUninstallRun::DeleteFiles() {
 
 // listed: a [DeleteFile] entry (a file the install run copied); otherwise an
 // [AddDeleteFile] entry, which may be a wildcard pattern and may name a file
-// that never came to exist.
+// that never came to exist. The failure log names an entry as the record
+// writes it; everything else uses the one form ReadRecordPath gives.
 void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const std::string& entry) {
-    std::string path = GetField(value, ',', 1);
+    const std::string written = GetField(value, ',', 1);
     const std::string flags = GetField(value, ',', 2);
     const std::string tag = "<File> ";
-    if (!IsFullyQualified(path)) return Log(tag, path, kNotQualified);
-    // The record this run reads goes at the end (DeleteRecord).
-    if (listed && !s_.RecordFile.empty() && SamePath(path, s_.RecordFile)) {
-        recordListed_ = true;
+    if (!IsFullyQualified(written)) return Log(tag, written, kNotQualified);
+    const RecordPath read = ReadRecordPath(written);
+    if (listed && (read.pattern || read.wildcardInFolder)) return Log(tag, written, kWildcardEntry);
+    if (read.wildcardInFolder) return Log(tag, written, kWildcardInFolderPart);
+    if (read.path.empty()) return Log(tag, written, kUnusablePath);
+    const std::string& path = read.path;
+    if (!read.pattern && SamePath(path, s_.RecordFile)) {
+        recordListed_ = true;  // goes at the end (DeleteRecord)
         return;
     }
-    const bool pattern = HasWildcard(path);
-    if (pattern) {
-        if (listed) return Log(tag, path, kWildcardEntry);
-        const std::string folder = ExtractFilePath(path);
-        const std::string name = ExtractFileName(path);
-        if (HasWildcard(folder)) return Log(tag, path, kWildcardInFolderPart);
-        if (StartsWithWildcard(name) && protected_.IsProtected(folder)) return Log(tag, path, kWildcardInProtected);
+    if (!read.pattern && IsOwnFile(path)) return Log(tag, written, kOwnFile);
+    const bool inside = installFolderDeletable_ && ProtectedFolders::IsInside(read.folder, installFolder_);
+    if (read.pattern) {
+        if (protected_.IsProtected(read.folder)) return Log(tag, written, kWildcardInProtected);
         // Outside the folder the record was found in, a pattern such as
         // "*.LOG" could take another program's files: only names with a
-        // stem of their own ("RVSAMPLE.*") reach there.
-        if (StartsWithWildcard(name) && !(installFolderDeletable_ && ProtectedFolders::IsInside(folder, installFolder_)))
-            return Log(tag, path, kWildcardOutside);
-        // The pattern is applied in exactly the folder that was checked.
-        const std::string canonical = ProtectedFolders::Canonical(folder);
-        if (!canonical.empty()) path = canonical + name;
+        // stem of their own ("RVSAMPLE.*") reach there, and only files.
+        if (StartsWithWildcard(read.name) && !inside) return Log(tag, written, kWildcardOutside);
     }
+    std::optional<HeldFolders> held;
+    const std::string link = ThroughLink(read.folder, held);
+    if (!link.empty()) return Log(tag, written, link);
+    // One count per file and run, however often and however spelt the
+    // record lists it.
+    const bool shared = !read.pattern && IPos("/S", flags) > 0;
+    if (shared && std::find(lowered_.begin(), lowered_.end(), Upper(path)) != lowered_.end())
+        return LogItem("削除", "", path, kRepeatedShared, 0);
+    if (shared) lowered_.push_back(Upper(path));
 
     DecrementGuard guard;
+    EntryForm form;
+    // The count the install made is under the record's spelling; another
+    // spelling of a counted file finds it under its long form.
+    form.countName = !read.pattern && SharedDllCount(written) == 0 ? path : written;
+    form.rules = Rules(!inside);
     if (resumed_)
         guard.alreadyDone = [&](long countNow) { return progress_.AlreadyDecremented(entry, path, countNow); };
-    guard.before = [&](long countBefore) { progress_.NoteDecrement(entry, path, countBefore); };
-    const UnregisterGate unregister = [&](const HeldFile& library) { return MayUnregister(library, flags); };
-    const FileOutcome outcome = policy_.Decide(path, flags, guard, unregister);
+    guard.before = [&](long countBefore) { return progress_.NoteDecrement(entry, path, countBefore); };
+    form.unregister = [&](const HeldFile& library) { return MayUnregister(library, flags); };
+    const FileOutcome outcome = policy_.Decide(path, flags, guard, form);
     // A digest kept for a file that is gone vouches for nothing any more.
-    if (!pattern && !FileExists(path)) ForgetFileDigest(path);
+    if (!read.pattern && !FileExists(path)) ForgetFileDigest(path);
     if (outcome.scheduled) restart_ = true;
-    if (outcome.kept && !pattern) keptFiles_.push_back(MapString(path, LCMAP_UPPERCASE));
+    if (outcome.kept && !read.pattern) keptFiles_.push_back(Upper(path));
     LogItem("削除", "", path,
             outcome.scheduled ? "再起動時に削除" : outcome.kept ? "残す" : outcome.code == 0 ? "完了" : "失敗",
             outcome.code);
+    // Whatever section: a count that could not be lowered is a failure.
+    if (outcome.countFailed) return Log(tag, written, SysErrorText(outcome.code) + kCountNotLowered);
+    if (outcome.code == kLinkLeft) return Log(tag, written, kIsLink);
     // A pattern's code says little (it may have matched nothing); an extra
     // file that never came to exist is no failure.
-    if (outcome.code == 0 || pattern || (!listed && outcome.code == ERROR_FILE_NOT_FOUND)) return;
+    if (outcome.code == 0 || read.pattern || (!listed && outcome.code == ERROR_FILE_NOT_FOUND)) return;
     if (resumed_ && IsGone(outcome.code)) return;
-    Log(tag, path, SysErrorText(outcome.code) + outcome.note);
+    if (outcome.scheduled) ++completedAtRestart_;
+    Log(tag, written, SysErrorText(outcome.code) + outcome.note);
 }
 
 void TUninstallRun::DeleteShortcuts() {
     BeginStage("ショートカットの" + s_.UnSetupString + "処理．．．");
     const std::string tag = "<ShortCut> ";
-    for (const std::string& path :
+    for (const std::string& written :
          ReadNumbered(Script::DeleteShortCut::kSection, Script::DeleteShortCut::kFilePrefix, record_)) {
-        if (!IsFullyQualified(path)) {
-            Log(tag, path, kNotQualified);
+        if (!IsFullyQualified(written)) {
+            Log(tag, written, kNotQualified);
             continue;
         }
-        if (HasWildcard(path)) {
-            Log(tag, path, kWildcardEntry);
+        const RecordPath read = ReadRecordPath(written);
+        if (read.pattern || read.wildcardInFolder) {
+            Log(tag, written, kWildcardEntry);
             continue;
         }
-        const unsigned long code = DeletePath(path);
-        LogItem("ショートカット削除", "", path, code == 0 ? "完了" : "失敗", code);
-        if (code != 0 && !(resumed_ && IsGone(code))) Log(tag, path, SysErrorText(code));
+        if (read.path.empty() || IsOwnFile(read.path)) {
+            Log(tag, written, read.path.empty() ? kUnusablePath : kOwnFile);
+            continue;
+        }
+        std::optional<HeldFolders> held;
+        const std::string link = ThroughLink(read.folder, held);
+        if (!link.empty()) {
+            Log(tag, written, link);
+            continue;
+        }
+        const unsigned long code = DeletePath(read.path);
+        LogItem("ショートカット削除", "", read.path, code == 0 ? "完了" : "失敗", code);
+        if (code == kLinkLeft)
+            Log(tag, written, kIsLink);
+        else if (code != 0 && !(resumed_ && IsGone(code)))
+            Log(tag, written, SysErrorText(code));
+        held.reset();  // its folder may go now
         // Its menu folder goes when nothing else is left in it; a shell
         // folder never goes.
-        const std::string folder = ExtractFilePath(path);
-        if (!protected_.IsProtected(folder)) DeleteFolderPatterns(folder, "");
+        if (!protected_.IsProtected(read.folder)) DeleteFolderPatterns(read.folder, "", Rules(true));
     }
 }
 
@@ -399,21 +486,36 @@ void TUninstallRun::DeleteFolders() {
         ReadNumbered(Script::DeleteFolder::kSection, Script::DeleteFolder::kFolderPrefix, record_);
     // The install run records parents first: children go first here.
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
-        const std::string& folder = *it;
-        if (!IsFullyQualified(folder)) {
-            Log(tag, folder, kNotQualified);
+        const std::string& written = *it;
+        if (!IsFullyQualified(written)) {
+            Log(tag, written, kNotQualified);
             continue;
         }
-        if (protected_.IsProtected(folder)) {
-            Log(tag, folder, kProtectedFolder);
+        const RecordPath read = ReadRecordPath(AddPathDelimiter(written, "B"));
+        if (read.pattern || read.wildcardInFolder || read.folder.empty() || protected_.IsProtected(read.folder)) {
+            Log(tag, written, read.folder.empty() ? kUnusablePath : kProtectedFolder);
             continue;
         }
+        const std::string& folder = read.folder;
+        // The install folder itself goes last, with the same patterns, once
+        // the record and the progress file are gone.
+        if (installFolderDeletable_ && SamePath(folder, installFolder_)) continue;
         const bool inside = installFolderDeletable_ && ProtectedFolders::IsInside(folder, installFolder_);
+        std::optional<HeldFolders> held;
+        const std::string link = ThroughLink(ParentOf(folder), held);
+        if (!link.empty()) {
+            Log(tag, written, link);
+            continue;
+        }
         const unsigned long code = RemoveFolder(folder, inside ? patterns_ : "");
         LogItem("フォルダ削除", "", folder, code == 0 ? "完了" : "残る", code);
+        if (code == kLinkLeft) {
+            Log(tag, written, kIsLink);
+            continue;
+        }
         // In delete-all mode the install folder stage removes what is left.
         if (code == 0 || (inside && deleteAll_) || (resumed_ && IsGone(code))) continue;
-        Log(tag, folder, SysErrorText(code));
+        Log(tag, written, SysErrorText(code));
     }
 }
 
@@ -423,8 +525,9 @@ void TUninstallRun::DeleteKeys() {
          ReadNumbered(Script::DeleteRegistry::kSection, Script::DeleteRegistry::kKeyPrefix, record_)) {
         std::string rootMacro, keyPath;
         SplitKeyValue(value, rootMacro, keyPath);
-        if (IsSharedRegistryKey(rootMacro, keyPath)) {
-            Log("<Registry> ", value, kSharedKey);
+        const KeyRefusal refusal = RefuseRegistryKey(rootMacro, keyPath, options_.recordTrusted, userSid_);
+        if (refusal != KeyRefusal::None) {
+            Log("<Registry> ", value, RefusalText(refusal));
             continue;
         }
         DeleteRegistryKey(rootMacro, keyPath);
@@ -442,7 +545,7 @@ void TUninstallRun::RestoreAssociations() {
         const int comma = IPos(",", value);
         const std::string extension = comma > 0 ? StrLeft(value, comma - 1) : value;
         const std::string previous = comma > 0 ? StrMid(value, comma + 1) : "";
-        const unsigned long code = RestoreAssociation(extension, previous, resumed_);
+        const unsigned long code = RestoreAssociation(extension, previous);
         if (code != 0) Log("<Relate> ", "." + extension, SysErrorText(code));
     }
 }
@@ -465,17 +568,25 @@ void TUninstallRun::RemoveRegistration() {
     // The entry must go on starting the uninstall while the record is there.
     if (!DeleteRecord()) return;
     if (!FileExists(s_.RecordFile)) DropRecordDigest(s_.RecordFile);
-    // An empty key: the install run had no key name, so nothing was registered.
+    // Ours are the entries whose command starts the uninstall of the record
+    // this run was started with; the key the record names only tells which
+    // one it expects.
+    const std::vector<std::string> entries = EntriesOfRecord(s_.RecordFile);
     const std::string key = IniRead(Script::UnSetupRegistryKey::kSection, Script::UnSetupRegistryKey::kKey, "", record_);
-    if (key.empty()) return;
     const std::string shown = "HKEY_LOCAL_MACHINE\\" + TrimKeyPath(key);
-    if (!IsUninstallEntryKey(key)) return Log("<Registry> ", shown, kNotUninstallEntry, kFailed);
-    // A record can name any entry; only the one whose command starts the
-    // uninstall of this folder's record is ours to take away.
-    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(key)) && !IsEntryOfRecord(key, installFolder_))
-        return Log("<Registry> ", shown, kOtherProgramsEntry, kFailed);
-    DeleteRegistryKey("(Local)", key);
-    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(key))) Log("<Registry> ", shown, kKeyRemains, kFailed);
+    // An empty key: the install run had no key name, so nothing was registered.
+    if (!key.empty() && !IsUninstallEntryKey(key)) {
+        Log("<Registry> ", shown, kNotUninstallEntry, kFailed);
+    } else if (!key.empty() && RegistryKeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(key))) {
+        bool ours = false;
+        for (const std::string& entry : entries) ours = ours || Upper(entry) == Upper(TrimKeyPath(key));
+        if (!ours) Log("<Registry> ", shown, kOtherProgramsEntry, kFailed);
+    }
+    for (const std::string& entry : entries) {
+        DeleteRegistryKey("(Local)", entry);
+        LogItem("レジストリキー削除", "", "HKEY_LOCAL_MACHINE\\" + entry, "完了", 0);
+        if (RegistryKeyExists(HKEY_LOCAL_MACHINE, entry)) Log("<Registry> ", "HKEY_LOCAL_MACHINE\\" + entry, kKeyRemains, kFailed);
+    }
 }
 
 void TUninstallRun::DeleteInstallFolder() {
@@ -483,15 +594,17 @@ void TUninstallRun::DeleteInstallFolder() {
     const std::string& i = s_.SetupString;
     BeginStage(i + "フォルダの" + u + "処理．．．");
     const std::string tag = "<SetupFolder> ";
-    if (!IsFullyQualified(installFolder_)) return Log(tag, installFolder_, kNotQualified);
+    const std::string& shown = installFolderText_;
+    if (!IsFullyQualified(installFolder_)) return Log(tag, shown, kNotQualified);
     // Already gone (it was one of the recorded folders): nothing failed.
     if (!FolderExists(installFolder_)) return;
-    if (protected_.IsProtected(installFolder_)) return Log(tag, installFolder_, kProtectedFolder);
-    if (!installFolderDeletable_) return Log(tag, installFolder_, kNotTheRecordsFolder);
+    if (protected_.IsProtected(installFolder_)) return Log(tag, shown, kProtectedFolder);
+    if (!installFolderDeletable_) return Log(tag, shown, kNotTheRecordsFolder);
 
     const unsigned long code = RemoveFolder(installFolder_, deleteAll_ ? "*.*|" : patterns_);
     if (code == 0) return;
-    if (code != ERROR_DIR_NOT_EMPTY && code != ERROR_ACCESS_DENIED) return Log(tag, installFolder_, SysErrorText(code));
+    if (code == kLinkLeft) return Log(tag, shown, kIsLink);
+    if (code != ERROR_DIR_NOT_EMPTY && code != ERROR_ACCESS_DENIED) return Log(tag, shown, SysErrorText(code));
     std::string lines = std::string(deleteAll_ ? "全ファイル・フォルダの削除を試みましたが、エラーが発生したため、"
                                                : "ファイル・フォルダが残っているため、") +
                         i + "フォルダを削除できませんでした。エクスプローラなどから、直接削除してください。" + kCrLf;
@@ -507,7 +620,7 @@ void TUninstallRun::DeleteInstallFolder() {
         for (size_t k = 0; k < left.size() && k < kListedLeftovers; ++k) lines += "　" + left[k] + kCrLf;
         if (left.size() > kListedLeftovers) lines += "　ほか" + std::to_string(left.size() - kListedLeftovers) + "件" + kCrLf;
     }
-    Log(tag, installFolder_, lines);
+    Log(tag, shown, lines);
 }
 
 void TUninstallRun::Summarize() {
@@ -540,21 +653,41 @@ void TUninstallRun::Complete() {
         page.choice1 = "アンインストーラを終了します。(&Y)";
     }
     page.finishCaption = u + "完了(&E)";
-    const bool secondChoice = view_.ShowCompletion(page);
-    if (restart_ && !secondChoice) TWinReboot().RebootWindows(EWX_REBOOT);
+    const RunView::Choice choice = view_.ShowCompletion(page);
+    if (restart_ && choice == RunView::Choice::First) TWinReboot().RebootWindows(EWX_REBOOT);
     view_.EndRun();
 }
 
 // A program that has just ended (the one run before uninstalling) can hold
 // its folder a moment longer: a folder in use is tried again for a while.
 unsigned long TUninstallRun::RemoveFolder(const std::string& folder, const std::string& patterns) {
-    unsigned long code = DeleteFolderPatterns(folder, patterns);
+    // Inside the install folder a pattern may take folders too.
+    const WalkRules rules = Rules(!(installFolderDeletable_ && ProtectedFolders::IsInside(folder, installFolder_)));
+    unsigned long code = DeleteFolderPatterns(folder, patterns, rules);
     for (int attempt = 0; attempt < kFolderInUseRetries && code == ERROR_SHARING_VIOLATION; ++attempt) {
         view_.ProcessMessages();
         Sleep(kFolderInUseWaitMs);
-        code = DeleteFolderPatterns(folder, patterns);
+        code = DeleteFolderPatterns(folder, patterns, rules);
     }
     return code;
+}
+
+bool TUninstallRun::IsOwnFile(const std::string& canonical) const {
+    return std::find(ownFiles_.begin(), ownFiles_.end(), Upper(canonical)) != ownFiles_.end();
+}
+
+WalkRules TUninstallRun::Rules(bool filesOnly) const {
+    WalkRules rules;
+    rules.filesOnly = filesOnly;
+    rules.spared = [this](const std::string& path) { return IsOwnFile(path); };
+    rules.linkLeft = [](const std::string& path) { LogItem("リンクを残す", "", path, "残す", kLinkLeft); };
+    return rules;
+}
+
+std::string TUninstallRun::ThroughLink(const std::string& folder, std::optional<HeldFolders>& held) const {
+    if (!IsFullyQualified(installFolder_) || !ProtectedFolders::IsInside(folder, installFolder_)) return {};
+    held.emplace(installFolder_, folder);
+    return held->linked() ? kThroughLink + held->link() + kCrLf : std::string();
 }
 
 void TUninstallRun::BeginStage(const std::string& line) {
@@ -575,34 +708,46 @@ void TUninstallRun::Log(const std::string& tag, const std::string& subject, cons
 
 }  // namespace
 
-bool FinishCutShortUninstall(const std::string& recordFile) {
+std::optional<RunOutcome> FinishCutShortUninstall(const std::string& recordFile) {
     const UninstallProgress progress(recordFile);
-    if (recordFile.empty() || FileExists(recordFile) || !progress.Exists()) return false;
+    if (recordFile.empty() || FileExists(recordFile) || !progress.Exists()) return std::nullopt;
+    RunOutcome outcome;
+    auto fail = [&](const std::string& tag, const std::string& subject, const std::string& lines) {
+        outcome.failureLog += tag + subject + kCrLf + lines + kCrLf;
+        LogLine("失敗", tag + subject + " " + lines);
+        ++outcome.failures;
+    };
     const std::string folder = ExtractFilePath(recordFile);
-    const std::string key = progress.RegistryKey();
     LogLine("状況", "記録の削除の後で中断された処理を完了します: " + progress.path());
     DropRecordDigest(recordFile);
-    if (!key.empty() && IsUninstallEntryKey(key) &&
-        (!RegistryKeyExists(HKEY_LOCAL_MACHINE, TrimKeyPath(key)) || IsEntryOfRecord(key, folder))) {
-        DeleteRegistryKey("(Local)", key);
-        LogItem("レジストリキー削除", "", "HKEY_LOCAL_MACHINE\\" + TrimKeyPath(key), "完了", 0);
+    // Only the entries that start this very record: the progress file is
+    // anyone's to write, so the key noted in it decides nothing.
+    for (const std::string& entry : EntriesOfRecord(recordFile)) {
+        DeleteRegistryKey("(Local)", entry);
+        const bool left = RegistryKeyExists(HKEY_LOCAL_MACHINE, entry);
+        LogItem("レジストリキー削除", "", "HKEY_LOCAL_MACHINE\\" + entry, left ? "失敗" : "完了", 0);
+        if (left) fail("<Registry> ", "HKEY_LOCAL_MACHINE\\" + entry, kKeyRemains);
     }
     const unsigned long code = progress.Remove();
     LogItem("削除", "", progress.path(), code == 0 ? "完了" : "失敗", code);
+    if (code != 0) fail("<File> ", progress.path(), SysErrorText(code));
     // What the cut-short run's last stage would have taken: the folder, when
     // nothing is left in it.
-    if (!ProtectedFolders::ForThisMachine(State()).IsProtected(folder)) RemoveDirectory932(folder);
-    return true;
+    if (!ProtectedFolders::ForThisMachine(State()).IsProtected(folder)) DeleteFolderPatterns(folder, "");
+    return outcome;
 }
 
 namespace {
 
 // Before anything is changed: a record is followed only when its bytes, as
 // the run reads them (the working copy), are what the install wrote. A
-// person may still go on; /S never does.
-bool RecordMayBeFollowed(RunView& view, const SetupState& s) {
+// person may still go on, but such a record is not trusted with what only
+// the install's own record may take; /S never goes on.
+enum class RecordVerdict { Refused, Trusted, NotTrusted };
+
+RecordVerdict CheckRecord(RunView& view, const SetupState& s) {
     const RecordCheck check = CheckRecordDigest(s.RecordFile, s.ScriptFile);
-    if (check == RecordCheck::Matches) return true;
+    if (check == RecordCheck::Matches) return RecordVerdict::Trusted;
     const std::string& u = s.UnSetupString;
     LogLine("警告", s.RecordFile + (check == RecordCheck::Changed
                                          ? ": インストール時に保存された確認用の値と内容が一致しません。"
@@ -612,21 +757,23 @@ bool RecordMayBeFollowed(RunView& view, const SetupState& s) {
                              "ありません。" + kCrLf + "このまま続行すると、インストールされたもの以外のファイルやレジストリが"
                              "削除されたり、プログラムが実行されたりするおそれがあります。" + kCrLf + kCrLf + u +
                              "を中止することをお勧めします。" + u + "を続行しますか？";
-    if (view.Ask(text, "警告", kWarnYesNo) != IDYES) return false;
+    if (view.Ask(text, "警告", kWarnYesNo) != IDYES) return RecordVerdict::Refused;
     LogLine("状況", "確認用の値と一致しない記録で" + u + "を続行します: " + s.RecordFile);
-    return true;
+    return RecordVerdict::NotTrusted;
 }
 
 }  // namespace
 
 RunOutcome RunUninstall(RunView& view) {
     const SetupState& s = State();
-    const RunOptions options = view.Options();
-    if (!RecordMayBeFollowed(view, s)) {
+    RunOptions options = view.Options();
+    const RecordVerdict verdict = CheckRecord(view, s);
+    if (verdict == RecordVerdict::Refused) {
         RunOutcome outcome;
         outcome.end = RunOutcome::End::RecordRefused;
         return outcome;
     }
+    options.recordTrusted = verdict == RecordVerdict::Trusted;
     const std::string& text = options.folderText;
     const std::string folder = text.empty() ? text : AddPathDelimiter(text, "B");
     if (folder.empty() || folder == "\\") {

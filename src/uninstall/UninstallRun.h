@@ -4,6 +4,7 @@
 // when the person has left the completion page (the view has ended the run's
 // windows by then).
 // The outcome says how it ended, for an unattended caller and the log.
+#include <optional>
 #include <string>
 
 #include "app/RunOutcome.h"
@@ -14,8 +15,9 @@ RunOutcome RunUninstall(RunView& view);
 
 // Finishes an uninstall that was cut short after it had deleted its record
 // (recordFile, which is gone) but before its progress file went: removes
-// the Add/Remove Programs entry noted there when its command still names
-// this record, the progress file, and the install folder when it is empty
-// and no system folder. False, doing nothing, when the record is there or
-// no progress file lies beside it. Needs the system folders of start-up.
-bool FinishCutShortUninstall(const std::string& recordFile);
+// the Add/Remove Programs entries whose command starts this record, the
+// progress file, and the install folder when it is empty and no system
+// folder. Nothing, when the record is there or no progress file lies beside
+// it. The outcome counts what could not be removed. Needs the system
+// folders of start-up.
+std::optional<RunOutcome> FinishCutShortUninstall(const std::string& recordFile);

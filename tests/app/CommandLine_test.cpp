@@ -22,58 +22,68 @@ TEST(SplitArguments, DoubleByteCharactersStayWhole) {
     EXPECT_EQ((Args{"/D=C:\\表\\", "/S"}), SplitArguments("SETUP.EXE \"/D=C:\\表\\\" /S"));
 }
 
-TEST(ParseCommandLine, APlainStartHasNoSwitches) {
-    const LaunchCommand none = ParseCommandLine("SETUP.EXE");
-    EXPECT_TRUE(none.valid);
-    EXPECT_FALSE(none.silent);
-    EXPECT_FALSE(none.hasSwitches);
-    EXPECT_EQ("", none.recordArgument);
-
-    const LaunchCommand record = ParseCommandLine("UNRAVEL.EXE \"C:\\Program Files\\App\\UNSETUP.INI\"");
-    EXPECT_TRUE(record.valid);
-    EXPECT_FALSE(record.hasSwitches);
-    EXPECT_EQ("C:\\Program Files\\App\\UNSETUP.INI", record.recordArgument);
-}
-
-TEST(ParseCommandLine, SwitchesInAnyOrderAndCase) {
-    for (const char* line : {"SETUP.EXE /S /D=C:\\App /LOG=C:\\l.log", "SETUP.EXE /log=C:\\l.log /d=C:\\App /s",
-                             "SETUP.EXE /Log=\"C:\\l.log\" /s \"/D=C:\\App\""}) {
-        const LaunchCommand c = ParseCommandLine(line);
-        EXPECT_TRUE(c.valid) << line << ": " << c.error;
-        EXPECT_TRUE(c.silent) << line;
-        EXPECT_TRUE(c.hasFolder) << line;
-        EXPECT_EQ("C:\\App", c.folder) << line;
-        EXPECT_EQ("C:\\l.log", c.logFile) << line;
-        EXPECT_EQ("", c.recordArgument) << line;
-    }
-}
-
-TEST(ParseCommandLine, DTakesTheRestOfItsArgumentWithBlanksAndEquals) {
-    const LaunchCommand c = ParseCommandLine("SETUP.EXE /S \"/D=C:\\A=B C\\x y\"");
-    EXPECT_TRUE(c.valid);
-    EXPECT_EQ("C:\\A=B C\\x y", c.folder);
-}
-
-TEST(ParseCommandLine, TheRecordIsTheFirstArgumentThatIsNoSwitch) {
-    const LaunchCommand before = ParseCommandLine("UNRAVEL.EXE /S \"C:\\App\\UNSETUP.INI\" other /LOG=u.log");
-    EXPECT_TRUE(before.valid);
-    EXPECT_TRUE(before.silent);
-    EXPECT_EQ("C:\\App\\UNSETUP.INI", before.recordArgument);
-    EXPECT_EQ("u.log", before.logFile);
-    // The uninstall string Windows stores, with " /S" added.
-    const LaunchCommand quiet = ParseCommandLine("C:\\windows\\UNRAVEL.EXE \"C:\\My App\\UNSETUP.INI\" /S");
-    EXPECT_TRUE(quiet.valid);
-    EXPECT_TRUE(quiet.silent);
-    EXPECT_EQ("C:\\My App\\UNSETUP.INI", quiet.recordArgument);
-}
-
-TEST(ParseCommandLine, UnknownOrMalformedSwitchesAreInvalid) {
-    for (const char* line : {"SETUP.EXE /X", "SETUP.EXE /S /Q", "SETUP.EXE /SILENT", "SETUP.EXE /S /D=",
-                             "SETUP.EXE /S /LOG=", "SETUP.EXE /S /LOG", "SETUP.EXE /", "SETUP.EXE /D C:\\App",
-                             "UNRAVEL.EXE C:\\App\\UNSETUP.INI /S /D=C:\\Other"}) {
-        const LaunchCommand c = ParseCommandLine(line);
-        EXPECT_FALSE(c.valid) << line;
-        EXPECT_FALSE(c.error.empty()) << line;
+// Every form of the line, valid or not: what a plain start, the wizard with
+// a log, an unattended install or uninstall and a deployment tool write.
+TEST(ParseCommandLine, EveryFormOfTheLine) {
+    const struct {
+        const char* line;
+        bool valid, silent, switches;
+        const char* folder;  // nullptr: no /D=
+        const char* log;
+        const char* record;
+    } rows[] = {
+        {"SETUP.EXE", true, false, false, nullptr, "", ""},
+        {"UNRAVEL.EXE \"C:\\Program Files\\App\\UNSETUP.INI\"", true, false, false, nullptr, "",
+         "C:\\Program Files\\App\\UNSETUP.INI"},
+        // Any order and case, /D= last.
+        {"SETUP.EXE /S /LOG=C:\\l.log /D=C:\\App", true, true, true, "C:\\App", "C:\\l.log", ""},
+        {"SETUP.EXE /log=C:\\l.log /s /d=C:\\App", true, true, true, "C:\\App", "C:\\l.log", ""},
+        {"SETUP.EXE /Log=\"C:\\l.log\" /s \"/D=C:\\App\"", true, true, true, "C:\\App", "C:\\l.log", ""},
+        // /D= takes the rest of the line: blanks and "=" kept, quotes
+        // dropped, trailing blanks trimmed.
+        {"SETUP.EXE /S /D=C:\\Program Files\\My App  \t", true, true, true, "C:\\Program Files\\My App", "", ""},
+        {"SETUP.EXE /S \"/D=C:\\A=B C\\x y\"", true, true, true, "C:\\A=B C\\x y", "", ""},
+        {"SETUP.EXE /S /D=\"C:\\My App\\\"", true, true, true, "C:\\My App\\", "", ""},
+        {"SETUP.EXE /S /D=C:\\表 ソフト\\", true, true, true, "C:\\表 ソフト\\", "", ""},
+        // A switch after /D= is in its rest: refused, never part of a folder.
+        {"SETUP.EXE /S /D=C:\\Program Files\\My App /LOG=C:\\t\\l.log", false, true, true, "", "", ""},
+        {"SETUP.EXE \"/D=C:\\My App\" /S", false, false, true, "", "", ""},
+        // The record, and the stored uninstall string with " /S" added.
+        {"UNRAVEL.EXE /S \"C:\\App\\UNSETUP.INI\" /LOG=u.log", true, true, true, nullptr, "u.log",
+         "C:\\App\\UNSETUP.INI"},
+        {"C:\\windows\\UNRAVEL.EXE \"C:\\My App\\UNSETUP.INI\" /S", true, true, true, nullptr, "",
+         "C:\\My App\\UNSETUP.INI"},
+        // A word that is not a switch: only an uninstall takes one.
+        {"UNRAVEL.EXE /S \"C:\\App\\UNSETUP.INI\" other /LOG=u.log", false, true, true, nullptr, "", ""},
+        {"UNRAVEL.EXE C:\\Program Files\\App\\UNSETUP.INI /S", false, true, true, nullptr, "", ""},
+        {"SETUP.EXE -S", false, false, false, nullptr, "", ""},
+        {"SETUP.EXE /S C:\\App", false, true, true, nullptr, "", ""},
+        {"SETUP.EXE C:\\App\\unsetup.ini", false, false, false, nullptr, "", ""},
+        // Unknown or malformed switches.
+        {"SETUP.EXE /X", false, false, true, nullptr, "", ""},
+        {"SETUP.EXE /S /Q", false, true, true, nullptr, "", ""},
+        {"SETUP.EXE /SILENT", false, false, true, nullptr, "", ""},
+        {"SETUP.EXE /S /D=", false, true, true, "", "", ""},
+        {"SETUP.EXE /S /LOG=", false, true, true, nullptr, "", ""},
+        {"SETUP.EXE /S /LOG", false, true, true, nullptr, "", ""},
+        {"SETUP.EXE /", false, false, true, nullptr, "", ""},
+        {"SETUP.EXE /D C:\\App", false, false, true, nullptr, "", ""},
+        {"UNRAVEL.EXE C:\\App\\UNSETUP.INI /S /D=C:\\Other", false, true, true, "C:\\Other", "", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        const LaunchCommand c = ParseCommandLine(row.line);
+        EXPECT_EQ(row.valid, c.valid) << c.error;
+        EXPECT_EQ(row.valid, c.error.empty()) << c.error;
+        EXPECT_EQ(row.silent, c.silent);
+        EXPECT_EQ(row.switches, c.hasSwitches);
+        if (!row.valid) continue;
+        EXPECT_EQ(row.folder != nullptr, c.hasFolder);
+        if (row.folder) {
+            EXPECT_EQ(row.folder, c.folder);
+        }
+        EXPECT_EQ(row.log, c.logFile);
+        EXPECT_EQ(row.record, c.recordArgument);
     }
 }
 
@@ -89,6 +99,11 @@ TEST(ExitCodeFor, EveryEndAndTheFailureAndRestartRules) {
     o.failuresFromKeptFiles = 1;
     EXPECT_EQ(0, ExitCodeFor(o)) << "a folder held only by kept files";
     o.failures = 2;
+    EXPECT_EQ(1, ExitCodeFor(o));
+    o.failuresTheRestartCompletes = 1;
+    o.restartNeeded = true;
+    EXPECT_EQ(3010, ExitCodeFor(o)) << "only the restart is missing";
+    o.failures = 3;
     EXPECT_EQ(1, ExitCodeFor(o));
 
     RunOutcome stopped;

@@ -83,9 +83,9 @@ public:
     void SetGauge(int, const std::string&) override {}
     int Ask(const std::string&, const std::string&, unsigned) override { return IDNO; }
     std::string AskSharedFile(const std::string&) override { return "Save"; }
-    void ShowDetails(const std::string&, const std::string&) override {}
-    void WaitForNext() override {}
-    bool ShowCompletion(const CompletionPage&) override { return true; }
+    bool ShowDetails(const std::string&, const std::string&) override { return true; }
+    bool WaitForNext() override { return true; }
+    Choice ShowCompletion(const CompletionPage&) override { return Choice::Second; }
     bool MayStartProgram() override { return false; }
     void EndRun() override {}
     std::string status;
@@ -100,7 +100,7 @@ TEST_F(RunLogTest, TheLoggingViewLogsItsDialogsAndPassesEverythingOn) {
     page.message = "完了しました。";
     page.choice1 = "再起動します";
     page.choice2 = "再起動しません";
-    EXPECT_TRUE(view.ShowCompletion(page));
+    EXPECT_EQ(RunView::Choice::Second, view.ShowCompletion(page));
     EXPECT_FALSE(view.MayStartProgram());
     view.ShowStatus("abc");
     EXPECT_EQ("abc", inner.status);

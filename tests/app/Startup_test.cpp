@@ -329,6 +329,16 @@ TEST(StartupCopies, UninstallModeCopiesTheRecordNamedByTheArgument) {
     EXPECT_EQ(scratch / "work\\UNSETUP.INI", state.ScriptFile);
     EXPECT_EQ("[SetupFolder]\r\nFolder=C:\\App\r\n", scratch.Read("work\\UNSETUP.INI"));
     EXPECT_FALSE(scratch.Exists("work\\SETUP.INI"));
+
+    // Named from its own folder: the run knows it by its full path, the one
+    // its own file entry and the folder it lies in are compared with.
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA((scratch / "app").c_str()));
+    CopyProgramAndScript(state, scratch / "dist\\SETUP.EXE", "UNSETUP.INI", fatal);
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ("", fatal);
+    EXPECT_EQ(scratch / "app\\UNSETUP.INI", state.RecordFile);
 }
 
 TEST(StartupSession, RunsThroughToTheScriptCopyInTheTemporaryFolder) {
@@ -455,22 +465,29 @@ TEST(StartupSettings, OnlyTheExactFalseLocksTheOptions) {
     EXPECT_TRUE(OptionsChangeable(ScriptState(scratch, "[Extend]\r\n").ScriptFile));
 }
 
-TEST(StartupSettings, ShortcutBoxesFollowTheNamedFoldersUpToTheFirstGap) {
+// The boxes the run will look at: its entries walked by Make<n> up to the
+// first empty one, each deciding by one box.
+TEST(StartupSettings, ShortcutBoxesFollowTheEntriesAsTheRunWalksThem) {
     ScratchFolder scratch;
     SetupState state = ScriptState(scratch,
-                                   "[ShortCut]\r\nName1=(C_Dsk)\\App.lnk\r\nName2=(sta)\\App\\App.lnk\r\n"
-                                   "Name4=(Sen)\\App.lnk\r\n");
+                                   "[ShortCut]\r\nMake1=(App)\\A.EXE\r\nName1=(C_Dsk)\\App\r\n"
+                                   "Make2=(App)\\B.EXE\r\nMake4=(App)\\A.EXE\r\nName4=(Sen)\\App\r\n");
     ShortcutBoxes boxes = ShortcutBoxesFrom(state.ScriptFile);
     EXPECT_TRUE(boxes.desktop);
-    EXPECT_TRUE(boxes.startMenu);
+    EXPECT_TRUE(boxes.startMenu) << "Make2 without Name2 goes into the programs menu";
     EXPECT_FALSE(boxes.startUp);
-    EXPECT_FALSE(boxes.sendTo) << "Name4 lies after the gap at Name3";
+    EXPECT_FALSE(boxes.sendTo) << "Make4 lies after the gap at Make3";
 
-    state = ScriptState(scratch, "[ShortCut]\r\nName1=(Sup)\\a.lnk;(Sen)\\b.lnk\r\n");
+    state = ScriptState(scratch, "[ShortCut]\r\nName1=(Sup)\\a\r\nName2=(sta)\\App\\App\r\n");
+    boxes = ShortcutBoxesFrom(state.ScriptFile);
+    EXPECT_FALSE(boxes.startUp || boxes.startMenu) << "a Name without its Make makes nothing";
+
+    state = ScriptState(scratch, "[ShortCut]\r\nMake1=(App)\\A.EXE\r\nName1=Tools\\A\r\n"
+                                 "Make2=(App)\\A.EXE\r\nName2=(Sup)\\a;(Sen)\\b\r\n");
     boxes = ShortcutBoxesFrom(state.ScriptFile);
     EXPECT_TRUE(boxes.startUp);
-    EXPECT_TRUE(boxes.sendTo);
-    EXPECT_FALSE(boxes.desktop);
+    EXPECT_FALSE(boxes.sendTo) << "the run decides that entry by the start-up box alone";
+    EXPECT_FALSE(boxes.startMenu) << "a name without a macro is always made";
 }
 
 TEST(StartupSettings, TopMessageLinesAndDefaults) {

@@ -10,6 +10,8 @@
 #include "app/SystemLibraries.h"
 #include "app/uStrOp.h"
 
+#include <memory>
+
 namespace {
 
 std::string SystemFolder() {
@@ -72,6 +74,46 @@ TEST(SystemLibraries, FunctionsWorkThroughTheLoadedEntryPoints) {
     char windows[MAX_PATH] = {};
     GetWindowsDirectoryA(windows, sizeof windows);
     EXPECT_EQ(MapString(windows, LCMAP_UPPERCASE), MapString(path, LCMAP_UPPERCASE));
+}
+
+// ---- Before 98, 2000 and common controls 6 ----
+
+int g_seen = 0;
+LRESULT CALLBACK CountingSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
+    if (m == WM_SETTEXT && id == 7 && data == 9) ++g_seen;
+    return syslib::DefSubclassProc(w, m, wp, lp);
+}
+
+struct OwnWindow {
+    HWND h;
+    ~OwnWindow() {
+        if (h) DestroyWindow(h);
+    }
+    HWND get() const { return h; }
+};
+
+TEST(SystemLibraries, TheRootWindowAndASubclassWithoutTheNewerFunctions) {
+    for (const bool hidden : {false, true}) {
+        SCOPED_TRACE(hidden ? "fallback" : "system function");
+        std::unique_ptr<syslib::HideNewerEntriesForTest> hide(hidden ? new syslib::HideNewerEntriesForTest : nullptr);
+        OwnWindow top{CreateWindowExW(0, L"STATIC", L"top", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr)};
+        HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, top.get(), nullptr, nullptr, nullptr);
+        HWND grandchild = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 5, 5, child, nullptr, nullptr, nullptr);
+        OwnWindow owned{CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 5, 5, top.get(), nullptr, nullptr, nullptr)};
+        ASSERT_TRUE(grandchild && owned.get());
+        EXPECT_EQ(top.get(), syslib::RootWindow(grandchild));
+        EXPECT_EQ(owned.get(), syslib::RootWindow(owned.get())) << "an owner is no parent";
+
+        // The subclass sees the message first, and the control's own
+        // procedure still does its work.
+        g_seen = 0;
+        ASSERT_TRUE(syslib::SetWindowSubclass(child, CountingSubclass, 7, 9));
+        SetWindowTextW(child, L"label");
+        EXPECT_EQ(1, g_seen);
+        wchar_t text[16] = {};
+        GetWindowTextW(child, text, 16);
+        EXPECT_STREQ(L"label", text);
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "app/Handles.h"
 #include "app/SetupState.h"
 #include "app/Startup.h"
+#include "app/SystemLibraries.h"
 
 namespace {
 
@@ -197,4 +198,74 @@ TEST(Win932Registry, AStringValueCp932CannotHoldIsRefusedNotGuessed) {
     std::string data;
     EXPECT_EQ(static_cast<LONG>(win932::kNoCp932Form), RegQueryValueEx932(key.get(), "Path", nullptr, data));
     EXPECT_EQ("", ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Path"));
+}
+
+// ---- What 95, 98 and NT 4.0 lack: the fallbacks give the same results ----
+
+namespace {
+
+// The same call with the newer entry points and with their fallbacks.
+template <typename Check>
+void BothWays(Check check) {
+    for (const bool hidden : {false, true}) {
+        SCOPED_TRACE(hidden ? "fallback" : "system function");
+        std::unique_ptr<syslib::HideNewerEntriesForTest> hide(hidden ? new syslib::HideNewerEntriesForTest : nullptr);
+        check();
+    }
+}
+
+}  // namespace
+
+TEST(Win932OlderSystems, WithoutTheBestFitFlagALookAlikeIsStillRefused) {
+    BothWays([] {
+        std::string out;
+        // U+00A5 has no CP932 form; its best fit is 0x5C, a path separator.
+        EXPECT_FALSE(win932::Narrow(L"C:\\App\u00a5..\\x", out)) << ToUtf8(out);
+        EXPECT_FALSE(win932::Narrow(L"Jos\u00e9", out)) << ToUtf8(out);
+        EXPECT_TRUE(win932::Narrow(L"\u8868\u30bd\u80fd.txt", out));
+        EXPECT_EQ(kTrailByteName, out);
+    });
+}
+
+TEST(Win932OlderSystems, LongNamesAreFoundByWalkingThePath) {
+    ScratchFolder dir;
+    const std::string folder = dir.path() + "Long Folder Name";
+    const std::string file = folder + "\\長いファイルの名前" + kTrailByteName;
+    dir.Write("Long Folder Name\\長いファイルの名前" + kTrailByteName, "x");
+    const std::string shortFile = GetShortPathName932(file);
+    const std::string shortFolder = GetShortPathName932(folder);
+    ASSERT_NE(file, shortFile);
+    for (const bool ansi : {false, true}) {
+        SCOPED_TRACE(ansi ? "ANSI" : "wide");
+        std::unique_ptr<win932::ForceAnsiForTest> force(ansi ? new win932::ForceAnsiForTest : nullptr);
+        BothWays([&] {
+            EXPECT_EQ(ToUtf8(file), ToUtf8(GetLongPathName932(shortFile)));
+            EXPECT_EQ(ToUtf8(folder + "\\"), ToUtf8(GetLongPathName932(shortFolder + "\\")));
+            EXPECT_EQ("", GetLongPathName932(dir.path() + "missing\\x.txt"));
+            EXPECT_EQ("", GetLongPathName932(dir.path() + "*"));
+        });
+    }
+}
+
+TEST(Win932OlderSystems, AttributesSizeAndTimesComeFromTheSearch) {
+    ScratchFolder dir;
+    dir.Write("sub\\" + kTrailByteName, "12345");
+    WriteTimeAgo(dir / ("sub\\" + kTrailByteName), 3600);
+    for (const std::string& name : {dir / ("sub\\" + kTrailByteName), dir / "sub", dir / "sub\\", std::string("C:\\"),
+                                    dir / "missing.txt", dir / "sub\\*.txt"}) {
+        SCOPED_TRACE(ToUtf8(name));
+        WIN32_FILE_ATTRIBUTE_DATA real{}, fallback{};
+        const BOOL realOk = GetFileAttributesEx932(name, &real);
+        BOOL fallbackOk = FALSE;
+        {
+            syslib::HideNewerEntriesForTest hide;
+            fallbackOk = GetFileAttributesEx932(name, &fallback);
+        }
+        ASSERT_EQ(realOk, fallbackOk);
+        if (!realOk) continue;
+        EXPECT_EQ(real.dwFileAttributes, fallback.dwFileAttributes);
+        if (name == "C:\\") continue;  // no search finds a root: its times stay unknown
+        EXPECT_EQ(real.nFileSizeLow, fallback.nFileSizeLow);
+        EXPECT_EQ(0, CompareFileTime(&real.ftLastWriteTime, &fallback.ftLastWriteTime));
+    }
 }

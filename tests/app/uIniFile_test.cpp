@@ -117,6 +117,38 @@ TEST(IniWrite, WrittenValueIsOnDiskAtOnce) {
     EXPECT_EQ("D:\\new\\", IniRead("APP01", "Folder", "", file));
 }
 
+// As the system's profile functions take it: a name without a folder (a
+// double-byte name whose trail byte is "\\" included) is the file in the
+// Windows folder, for writing and reading alike, whatever the current folder.
+TEST(IniWrite, ANameWithoutAFolderIsTheFileInTheWindowsFolder) {
+    ScratchFolder dir;
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    for (const std::string& name : {std::string("RVBARE.INI"), std::string("表RV.INI")}) {
+        SCOPED_TRACE(ToUtf8(name));
+        const std::string inWindows = std::string(windows) + "\\" + name;
+        EXPECT_TRUE(IniWrite("Options", "Path", "C:\\App\\", name));
+        EXPECT_FALSE(FileExistsAt(dir / name)) << "written into the current folder";
+        EXPECT_NE(std::string::npos, ReadFileBytes(inWindows).find("Path=C:\\App\\"));
+        dir.Write(name, "[Options]\r\nPath=current folder\r\n");
+        EXPECT_EQ("C:\\App\\", IniRead("Options", "Path", "", name));
+        DeleteFileA(inWindows.c_str());
+    }
+    SetCurrentDirectoryA(previous);
+}
+
+// A file whose last bytes are a lead byte and CR ends inside a character,
+// not with a line end: a new section must not be glued to that line.
+TEST(IniWrite, ASectionAddedAfterALeadByteAndCrStandsOnALineOfItsOwn) {
+    ScratchFolder dir;
+    dir.Write("APP.INI", "[A]\r\nK=v\x81\r");
+    ASSERT_TRUE(IniWrite("B", "X", "1", dir / "APP.INI"));
+    EXPECT_EQ("1", IniRead("B", "X", "", dir / "APP.INI")) << ReadFileBytes(dir / "APP.INI");
+}
+
 TEST(IniWrite, FailureIsReported) {
     ScratchFolder dir;
     EXPECT_FALSE(IniWrite("Sec", "Key", "v", dir / "missing\\folder\\X.INI"));

@@ -47,6 +47,7 @@ TEST(ExitE2E, AfterTheCloseQuestionsYesTheWindowGoesOnlyWithTheProgram) {
         ASSERT_TRUE(WaitUntilWizardGone(setup)) << "the wizard stayed on the screen";
         ExpectANewStartIsWelcome(dist);
         EXPECT_TRUE(setup.WaitForExit(kWaitMs));
+        EXPECT_EQ(2u, setup.ExitCode()) << "left before any change";
     }
 }
 
@@ -61,5 +62,6 @@ TEST(ExitE2E, TheFatalStatesEndButtonLeavesNothingBehindTheWindow) {
         dist.WriteScript("[Title]\r\nSetup=テストアプリ\r\n");
         ExpectANewStartIsWelcome(dist);
         EXPECT_TRUE(setup.WaitForExit(kWaitMs));
+        EXPECT_EQ(4u, setup.ExitCode()) << "could not start, as /S says it";
     }
 }

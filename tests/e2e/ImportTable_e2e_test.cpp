@@ -1,13 +1,17 @@
 // The libraries the built program names in its import tables: only those
 // Windows always takes from its own folders, never one that a file planted
-// beside the program in a download folder could stand in for.
+// beside the program in a download folder could stand in for. And each
+// function it imports is exported by Windows 95 and by NT 4.0, as the import
+// floor file (ImportFloor.tsv beside this file) records with its sources.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 
 #include "Driver.h"
@@ -22,10 +26,20 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// The names of the libraries in the import and delay-import tables of a
-// 32-bit program image, upper case; a malformed image fails the test.
-std::set<std::string> ImportedLibraries(const std::string& image) {
-    std::set<std::string> names;
+struct ImageImports {
+    std::set<std::string> libraries;
+    // "LIBRARY!Function" (library upper case, without ".DLL"); an import by
+    // ordinal is "LIBRARY!#n".
+    std::set<std::string> functions;
+    WORD subsystemMajor = 0, subsystemMinor = 0;
+};
+
+// The libraries in the import and delay-import tables of a 32-bit program
+// image, upper case, and the functions of the import table; a malformed
+// image fails the test.
+ImageImports ReadImports(const std::string& image) {
+    ImageImports result;
+    std::set<std::string>& names = result.libraries;
     auto at = [&](size_t offset, size_t size) -> const char* {
         if (offset > image.size() || size > image.size() - offset) throw std::out_of_range("outside the image");
         return image.data() + offset;
@@ -49,12 +63,29 @@ std::set<std::string> ImportedLibraries(const std::string& image) {
         const char* text = at(offset, 1);
         return Upper(std::string(text, strnlen(text, image.size() - offset)));
     };
+    result.subsystemMajor = nt->OptionalHeader.MajorSubsystemVersion;
+    result.subsystemMinor = nt->OptionalHeader.MinorSubsystemVersion;
     const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     if (imports.VirtualAddress) {
         for (size_t offset = fileOffset(imports.VirtualAddress);; offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
             const auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(offset, sizeof(IMAGE_IMPORT_DESCRIPTOR)));
             if (!entry->Name) break;
-            names.insert(name(entry->Name));
+            std::string library = name(entry->Name);
+            names.insert(library);
+            if (library.size() > 4 && library.compare(library.size() - 4, 4, ".DLL") == 0) library.resize(library.size() - 4);
+            const DWORD thunks = entry->OriginalFirstThunk ? entry->OriginalFirstThunk : entry->FirstThunk;
+            for (size_t t = fileOffset(thunks);; t += sizeof(IMAGE_THUNK_DATA32)) {
+                const auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA32*>(at(t, sizeof(IMAGE_THUNK_DATA32)));
+                const DWORD data = thunk->u1.AddressOfData;
+                if (!data) break;
+                if (data & IMAGE_ORDINAL_FLAG32) {
+                    result.functions.insert(library + "!#" + std::to_string(IMAGE_ORDINAL32(data)));
+                    continue;
+                }
+                const size_t hint = fileOffset(data);
+                const char* text = at(hint + 2, 1);
+                result.functions.insert(library + "!" + std::string(text, strnlen(text, image.size() - hint - 2)));
+            }
         }
     }
     const IMAGE_DATA_DIRECTORY& delayed = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
@@ -66,7 +97,35 @@ std::set<std::string> ImportedLibraries(const std::string& image) {
             names.insert(name(entry->DllNameRVA));
         }
     }
-    return names;
+    return result;
+}
+
+std::set<std::string> ImportedLibraries(const std::string& image) { return ReadImports(image).libraries; }
+
+struct Floor {
+    std::string nineX, nt, sources;
+};
+
+// The [imports] rows of the floor file by "LIBRARY!Function".
+std::map<std::string, Floor> ImportFloors(const std::string& text) {
+    std::map<std::string, Floor> floors;
+    std::istringstream lines(text);
+    std::string line, section;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '[') {
+            section = line;
+            continue;
+        }
+        if (section != "[imports]") continue;
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
+        if (fields.size() < 5) throw std::runtime_error("short row: " + line);
+        floors[fields[0] + "!" + fields[1]] = Floor{fields[2], fields[3], fields[4]};
+    }
+    return floors;
 }
 
 TEST(ImportTable, NamesOnlyLibrariesWindowsTakesFromItsOwnFolders) {
@@ -81,13 +140,101 @@ TEST(ImportTable, NamesOnlyLibrariesWindowsTakesFromItsOwnFolders) {
     for (const std::string& library : names) EXPECT_TRUE(allowed.count(library)) << library << " is imported";
 }
 
+TEST(ImportTable, EveryFunctionIsExportedByWindows95AndNt40) {
+    ImageImports imports;
+    ASSERT_NO_THROW(imports = ReadImports(ReadFileBytes(BinFolder() + "SETUP.EXE")));
+    // Windows 95 and NT 4.0 load only images made for subsystem 4.0 or older.
+    EXPECT_EQ(4, imports.subsystemMajor);
+    EXPECT_EQ(0, imports.subsystemMinor);
+    std::map<std::string, Floor> floors;
+    ASSERT_NO_THROW(floors = ImportFloors(ReadFileBytes(BinFolder() + "ImportFloor.tsv")));
+    ASSERT_GT(imports.functions.size(), 100u) << "the table was not read";
+    const std::set<std::string> system = {"KERNEL32", "USER32", "GDI32", "ADVAPI32"};
+    const std::set<std::string> ntFloors = {"3.1", "3.5", "3.51", "4.0", "<=4.0"};
+    for (const std::string& function : imports.functions) {
+        SCOPED_TRACE(function);
+        const auto found = floors.find(function);
+        if (found == floors.end()) {
+            ADD_FAILURE() << "imported, but not in ImportFloor.tsv: find the oldest Windows that exports it";
+            continue;
+        }
+        const std::string library = function.substr(0, function.find('!'));
+        if (library == "MSVCRT") {
+            EXPECT_EQ("crt6.0", found->second.nineX) << "not among the exports of msvcrt.dll 6.0";
+            EXPECT_EQ("crt60", found->second.sources);
+            continue;
+        }
+        EXPECT_TRUE(system.count(library));
+        EXPECT_EQ("95", found->second.nineX) << "Windows 95 does not export it: look it up at run time";
+        EXPECT_TRUE(ntFloors.count(found->second.nt)) << "NT 4.0 does not export it: look it up at run time";
+        EXPECT_FALSE(found->second.sources.empty());
+    }
+}
+
 TEST(ImportTable, TheReaderSeesALibraryOfATestProgram) {
     // The same reader on a program that does import SHELL32, so a reader
     // that saw nothing could not pass the test above.
     const std::string image = ReadFileBytes(BinFolder() + "test_e2e.exe");
-    std::set<std::string> names;
-    ASSERT_NO_THROW(names = ImportedLibraries(image));
-    EXPECT_TRUE(names.count("SHELL32.DLL"));
+    ImageImports imports;
+    ASSERT_NO_THROW(imports = ReadImports(image));
+    EXPECT_TRUE(imports.libraries.count("SHELL32.DLL"));
+    // and a function a test program imports that the program itself never may.
+    EXPECT_TRUE(imports.functions.count("KERNEL32!GetTickCount64"));
+}
+
+}  // namespace
+
+namespace {
+
+// The manifest resource (id 1) of a program image, as its bytes.
+std::string ManifestOf(const std::string& path) {
+    HMODULE image = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!image) return {};
+    std::string text;
+    if (HRSRC found = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) {
+        const DWORD size = SizeofResource(image, found);
+        if (const void* data = LockResource(LoadResource(image, found))) text.assign(static_cast<const char*>(data), size);
+    }
+    FreeLibrary(image);
+    return text;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(Manifest, ElevatedDpiAwareVistaAnd7AndEveryNamespaceDeclaredOnce) {
+    const std::string manifest = ManifestOf(BinFolder() + "SETUP.EXE");
+    ASSERT_FALSE(manifest.empty()) << "no manifest resource";
+    // Each declaration (xmlns="..." or xmlns:p="...") names its namespace
+    // once; XP SP2 can restart the machine over a second declaration.
+    std::set<std::string> namespaces, prefixes;
+    for (size_t at = manifest.find("xmlns"); at != std::string::npos; at = manifest.find("xmlns", at + 1)) {
+        const size_t equals = manifest.find('=', at);
+        const size_t open = manifest.find('"', equals);
+        const size_t close = manifest.find('"', open + 1);
+        ASSERT_TRUE(equals != std::string::npos && close != std::string::npos);
+        const std::string prefix = manifest.substr(at, equals - at);
+        const std::string uri = manifest.substr(open + 1, close - open - 1);
+        EXPECT_TRUE(prefixes.insert(prefix).second) << prefix << " declared again";
+        EXPECT_TRUE(namespaces.insert(uri).second) << uri << " declared again";
+    }
+    EXPECT_TRUE(namespaces.count("urn:schemas-microsoft-com:asm.v1"));
+    // Each prefix used is declared.
+    for (size_t at = manifest.find('<'); at != std::string::npos; at = manifest.find('<', at + 1)) {
+        const size_t colon = manifest.find(':', at), end = manifest.find_first_of(" />", at);
+        if (colon == std::string::npos || colon > end || manifest[at + 1] == '!' || manifest[at + 1] == '?') continue;
+        const size_t start = manifest[at + 1] == '/' ? at + 2 : at + 1;
+        EXPECT_TRUE(prefixes.count("xmlns:" + manifest.substr(start, colon - start))) << manifest.substr(at, end - at);
+    }
+    EXPECT_EQ(1u, Count(manifest, "requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\""));
+    EXPECT_EQ(2u, Count(manifest, "supportedOS Id="));
+    EXPECT_EQ(1u, Count(manifest, "{e2011457-1546-43c5-a5fe-008deee3d3f0}")) << "Vista";
+    EXPECT_EQ(1u, Count(manifest, "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}")) << "7";
+    EXPECT_EQ(1u, Count(manifest, "dpiAware>true</"));
+    EXPECT_EQ(0u, Count(manifest, "Common-Controls")) << "no visual styles";
 }
 
 }  // namespace

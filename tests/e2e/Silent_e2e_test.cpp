@@ -97,8 +97,8 @@ protected:
         dist_.WriteScript("[Title]\r\nSetup=静かなテスト\r\nUnSetupKey=" + kKeyName + "\r\n" + sections);
     }
     SilentRun Install(const std::string& switches = "") {
-        return RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + app_) + " " +
-                                  Quoted("/LOG=" + log_) + (switches.empty() ? "" : " " + switches),
+        return RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/LOG=" + log_) +
+                                  (switches.empty() ? "" : " " + switches) + " " + Quoted("/D=" + app_),
                               log_);
     }
     void AddChecker(const std::string* config) {
@@ -222,15 +222,15 @@ TEST_F(SilentPackage, StoppedBeforeAnyChangeGives2) {
 
     // The free space of a drive that does not exist is unknown.
     Script(kFiles);
-    run = RunCommandLine(Quoted(dist_.exe()) + " /S /D=Q:\\nowhere\\app /LOG=" + Quoted(log_), log_);
+    run = RunCommandLine(Quoted(dist_.exe()) + " /S /LOG=" + Quoted(log_) + " /D=Q:\\nowhere\\app", log_);
     EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
     EXPECT_TRUE(Has(run.log, "「空き容量チェックエラー」")) << ToUtf8(run.log);
     EXPECT_TRUE(Has(run.log, "→ 回答: いいえ (サイレント既定)"));
 
     // The folder cannot be created: a file stands where a folder must go.
     target_.Write("blocker", "a file");
-    run = RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + target_.path() + "blocker\\app") +
-                             " /LOG=" + Quoted(log_),
+    run = RunCommandLine(Quoted(dist_.exe()) + " /S /LOG=" + Quoted(log_) + " " +
+                             Quoted("/D=" + target_.path() + "blocker\\app"),
                          log_);
     EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
     EXPECT_TRUE(Has(run.log, "フォルダの作成に失敗しました")) << ToUtf8(run.log);
@@ -282,20 +282,36 @@ TEST_F(SilentPackage, CannotStartBadCommandLineAndAnotherSetup) {
     EXPECT_EQ(4u, run.code);
 
     Script(kFiles);
-    for (const std::string& bad : {std::string("/S /X"), std::string("/S /D="), std::string("/Q"),
+    for (const std::string& bad : {std::string("/S /X"), std::string("/S /D="), std::string("/Q"), std::string("/S /D=MyApp"),
                                    Quoted(target_.path() + "UNSETUP.INI") + " /S /D=C:\\x"}) {
-        run = RunCommandLine(Quoted(dist_.exe()) + " " + bad + " /LOG=" + Quoted(log_), log_);
+        run = RunCommandLine(Quoted(dist_.exe()) + " /LOG=" + Quoted(log_) + " " + bad, log_);
         EXPECT_EQ(87u, run.code) << bad;
         EXPECT_TRUE(Has(run.log, "[終了コード] 87")) << bad << ": " << ToUtf8(run.log);
     }
     EXPECT_FALSE(FolderExistsAt(app_));
 
     // Another setup holds the single-instance mutex.
-    KernelObject other(CreateMutexA(nullptr, FALSE, "RAVSETUP"));
+    {
+        KernelObject other(CreateMutexA(nullptr, FALSE, "RAVSETUP"));
+        ASSERT_TRUE(other);
+        run = Install();
+        EXPECT_EQ(1618u, run.code);
+        EXPECT_TRUE(Has(run.log, "[終了コード] 1618")) << ToUtf8(run.log);
+        EXPECT_FALSE(FolderExistsAt(app_));
+    }
+    // Its mutex grants this program nothing (made under another account):
+    // it is there all the same.
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    alignas(DWORD) BYTE aclBytes[64];
+    ACL* acl = reinterpret_cast<ACL*>(aclBytes);
+    InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+    KernelObject other(CreateMutexA(&attributes, FALSE, "RAVSETUP"));
     ASSERT_TRUE(other);
     run = Install();
-    EXPECT_EQ(1618u, run.code);
-    EXPECT_TRUE(Has(run.log, "[終了コード] 1618")) << ToUtf8(run.log);
+    EXPECT_EQ(1618u, run.code) << ToUtf8(run.log);
     EXPECT_FALSE(FolderExistsAt(app_));
 }
 
@@ -334,8 +350,8 @@ TEST(SilentSampleE2E, InstalledAndRemovedWithoutAWindowTheSystemIsAsBefore) {
     const std::string before = PrefixSnapshot();
     ASSERT_NE(std::string::npos, before.find("./windows/system32\n")) << "the snapshot lists no files";
 
-    const SilentRun install = RunCommandLine(Quoted(dist.exe()) + " /S " + Quoted("/D=" + app) + " /LOG=" +
-                                                 Quoted(logs.path() + "in.log"),
+    const SilentRun install = RunCommandLine(Quoted(dist.exe()) + " /S /LOG=" + Quoted(logs.path() + "in.log") +
+                                                 " " + Quoted("/D=" + app),
                                              logs.path() + "in.log");
     ASSERT_EQ(0u, install.code) << ToUtf8(install.log);
     // The licence is accepted by whoever started /S; the association asked
@@ -344,6 +360,11 @@ TEST(SilentSampleE2E, InstalledAndRemovedWithoutAWindowTheSystemIsAsBefore) {
         << ToUtf8(install.log);
     EXPECT_TRUE(Has(install.log, "「関連付けの確認」 拡張子 *.rvsample")) << ToUtf8(install.log);
     EXPECT_TRUE(Has(UnixCommandOutput("wine reg query 'HKCR\\.rvsample'"), "rvsample_auto_file"));
+    // Every item is in the log, and what was not done is not told as done.
+    EXPECT_TRUE(Has(install.log, "[項目] INIファイル 先: " + WindowsFolder() + "RVSAMPLE.INI [Settings] Language 結果: 完了"))
+        << ToUtf8(install.log);
+    EXPECT_TRUE(Has(install.log, "[項目] 関連付け 元: ")) << ToUtf8(install.log);
+    EXPECT_TRUE(Has(install.log, "[状況] 終了後のプログラムは実行しません: " + app + "SAMPLE.EXE")) << ToUtf8(install.log);
     EXPECT_TRUE(FileExistsAt(app + "SAMPLE.EXE"));
     // Shortcut boxes take their states from the script: all three made.
     EXPECT_EQ(3, [&] {
@@ -433,12 +454,12 @@ TEST_F(SilentPackage, TheWizardWritesTheLogToo) {
                                     "only the end button"));
         setup.Press(IDC_btnEnd);
         ASSERT_TRUE(setup.WaitForExit(20000));
-        EXPECT_EQ(0u, setup.ExitCode());
+        EXPECT_EQ(2u, setup.ExitCode()) << "stopped before any change, as /S says it";
     }
     const std::string log = ReadFileBytes(log_);
     EXPECT_TRUE(Has(log, "「警告」 このオペレーティングシステムへの")) << ToUtf8(log);
     EXPECT_TRUE(Has(log, "→ 回答: OK (利用者)")) << ToUtf8(log);
-    EXPECT_TRUE(Has(log, "[終了コード] 0\r\n")) << ToUtf8(log);
+    EXPECT_TRUE(Has(log, "[終了コード] 2\r\n")) << ToUtf8(log);
 }
 
 // ---- A full disk (a small memory drive R:) ----
@@ -485,7 +506,7 @@ TEST_F(SilentPackage, OnAFullDriveWhatDidNotFitIsAFailureAndWhatFitIsUninstalled
     const unsigned long long free = SmallDrive::FreeBytes();
     ASSERT_GE(free, 512u * 1024) << "the drive's free space";
     const std::string app = std::string(SmallDrive::kRoot) + "静かなアプリ\\";
-    const std::string command = Quoted(dist_.exe()) + " /S " + Quoted("/D=" + app) + " /LOG=" + Quoted(log_);
+    const std::string command = Quoted(dist_.exe()) + " /S /LOG=" + Quoted(log_) + " " + Quoted("/D=" + app);
 
     dist_.Write("BIG.DAT", std::string(static_cast<size_t>(free), 'b'));
     Script("[CopyFile]\r\nFile1=(App)\\BIG.DAT\r\n");
@@ -571,7 +592,7 @@ TEST_F(SilentPackage, ARecordThatDoesNotFitIsReportedAndNeverAnnouncedAsCreated)
     dist_.Write("FILL.DAT", std::string(static_cast<size_t>(free - 4095), 'f'));
     Script("[CopyFile]\r\nFile1=(App)\\FILL.DAT\r\n");
     const SilentRun run =
-        RunCommandLine(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + app) + " /LOG=" + Quoted(log_), log_);
+        RunCommandLine(Quoted(dist_.exe()) + " /S /LOG=" + Quoted(log_) + " " + Quoted("/D=" + app), log_);
     EXPECT_EQ(1u, run.code) << ToUtf8(run.log);
     EXPECT_EQ(free - 4095, FileSize(app + "FILL.DAT"));
     EXPECT_EQ(std::vector<std::string>{"FILL.DAT"}, FilesIn(app)) << "no record, no fallback, no temporary file";
@@ -593,6 +614,89 @@ TEST_F(SilentPackage, ARecordThatDoesNotFitIsReportedAndNeverAnnouncedAsCreated)
     EXPECT_FALSE(Has(log, "UNTMP")) << ToUtf8(log);
     EXPECT_TRUE(Has(log, "[状況] アンインストール情報を更新しています．．．失敗")) << ToUtf8(log);
     RemoveTree(app);
+}
+
+// ---- Exit codes that tell the truth ----
+
+// The record could not take its place as UNSETUP.INI: the uninstall cannot
+// read it, so the install failed, and no Add/Remove Programs entry points to
+// a record that is not there.
+TEST_F(SilentPackage, ARecordSavedOnlyUnderAnotherNameIsAFailureAndRegistersNothing) {
+    Script(kFiles);
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    target_.Write("静かなアプリ\\UNSETUP.INI", "[Title]\r\nUnSetup=他の記録\r\n");
+    ASSERT_TRUE(SetFileAttributesA((app_ + "UNSETUP.INI").c_str(), FILE_ATTRIBUTE_READONLY));
+    const SilentRun run = Install();
+    EXPECT_EQ(1u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(FileExistsAt(app_ + "UNTMP1.INI"));
+    EXPECT_TRUE(Has(run.log, "[失敗ログ] <SetupFile> " + app_ + "UNSETUP.INI")) << ToUtf8(run.log);
+    EXPECT_EQ("", LocalMachineString(kKey, "UninstallString")) << "an entry for a record that is not there";
+    SetFileAttributesA((app_ + "UNSETUP.INI").c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveTree(app_);
+}
+
+// A library that does not register is installed but does not work.
+TEST_F(SilentPackage, AFailedSelfRegistrationIsAFailure) {
+    Script("[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\nFile2=(App)\\REG.DLL,/R\r\n");
+    dist_.Write("ONE.TXT", "1");
+    ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_selfreg_fail.dll").c_str(), (dist_.path() + "REG.DLL").c_str(), FALSE));
+    const SilentRun run = Install();
+    EXPECT_EQ(1u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "[失敗ログ] <File> " + app_ + "REG.DLL")) << ToUtf8(run.log);
+    RemoveTree(app_);
+}
+
+// A file in use whose deletion waits for the restart is the only work left:
+// 3010, and the restart does it.
+TEST_F(SilentPackage, AnUninstallWhoseOnlyOpenWorkWaitsForTheRestartGives3010) {
+    if (UnixPathOf("C:\\").empty()) GTEST_SKIP() << "restart processing is Wine's";
+    const std::string held = target_.path() + "held\\";
+    CreateDirectoryA(held.c_str(), nullptr);
+    Script(std::string(kFiles) + "File3=" + held + "RVLOCK.TXT,/F\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    dist_.Write("RVLOCK.TXT", "held");
+    ASSERT_EQ(0u, Install().code);
+    FileLocker lock(held + "RVLOCK.TXT");
+    ASSERT_TRUE(lock.ok());
+    const std::string quiet = LocalMachineString(kKey, "QuietUninstallString");
+    const SilentRun un = RunCommandLine(quiet + " /LOG=" + Quoted(logs_.path() + "un.log"), logs_.path() + "un.log");
+    EXPECT_EQ(3010u, un.code) << ToUtf8(un.log);
+    EXPECT_TRUE(Has(un.log, held + "RVLOCK.TXT 結果: 再起動時に削除")) << ToUtf8(un.log);
+    EXPECT_FALSE(FolderExistsAt(app_));
+    lock.Release();
+    EXPECT_TRUE(FileExistsAt(held + "RVLOCK.TXT")) << "deleted before the restart";
+    UnixCommandOutput("wine wineboot -r", 120000);
+    EXPECT_FALSE(FileExistsAt(held + "RVLOCK.TXT")) << "the restart completes the uninstall";
+}
+
+// No log, no run: a /LOG= that cannot be made stops everything before any
+// change, with the system installer's code for it and, for a person, a box.
+TEST_F(SilentPackage, ALogThatCannotBeMadeStopsBeforeAnyChange) {
+    Script(kFiles);
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const std::string badLog = logs_.path() + "missing\\install.log";
+    SilentRun run = RunCommandLine(Quoted(dist_.exe()) + " /S /LOG=" + Quoted(badLog) + " " + Quoted("/D=" + app_));
+    EXPECT_EQ(1622u, run.code);
+    EXPECT_FALSE(FolderExistsAt(app_));
+    {
+        SetupProcess setup(dist_.exe(), Quoted("/LOG=" + badLog));
+        const MessageBoxView box = setup.WaitForMessageBox("the log that cannot be made");
+        EXPECT_EQ(ToUtf8("エラー"), ToUtf8(box.caption));
+        EXPECT_TRUE(Has(box.text, badLog)) << ToUtf8(box.text);
+        setup.Answer(box, IDOK);
+        ASSERT_TRUE(setup.WaitForExit(kWaitMs));
+        EXPECT_EQ(1622u, setup.ExitCode());
+    }
+    // A log over the script would empty it before it is read.
+    const std::string script = ReadFileBytes(dist_.path() + "SETUP.INI");
+    run = RunCommandLine(Quoted(dist_.exe()) + " /S /LOG=" + Quoted(dist_.path() + "setup.ini") + " " +
+                         Quoted("/D=" + app_));
+    EXPECT_EQ(87u, run.code);
+    EXPECT_EQ(script, ReadFileBytes(dist_.path() + "SETUP.INI"));
+    EXPECT_FALSE(FolderExistsAt(app_));
 }
 
 }  // namespace

@@ -315,3 +315,25 @@ TEST(UninstallE2E, FileInUseIsScheduledTheRestartIsOfferedAndARestartRemovesIt) 
     ASSERT_TRUE(RestartPrefix());
     EXPECT_FALSE(FileExistsAt(busy)) << "the restart carried out the deletion";
 }
+
+// Add/Remove Programs starts the wizard on an entry whose uninstall was cut
+// short after its record went: the wizard finishes it as /S does, and says so.
+TEST(UninstallE2E, AWizardStartFinishesARunCutShortAfterItsRecordAndSaysSo) {
+    Uninstaller uninstaller;
+    ScratchFolder dir;
+    const std::string app = dir / "app\\";
+    const std::string entry = Unique("RvCutShortWizard");
+    ScratchKeys cleanup(HKEY_LOCAL_MACHINE, {kUninstallList + entry});
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + entry, "UninstallString", UninstallString(app + "UNSETUP.INI"));
+    dir.Write("app\\UNSETUP.RUN", "[UnSetupRegistryKey]\r\nKey=" + kUninstallList + entry + "\r\n");
+    SetupProcess setup(Uninstaller::path(), "\"" + app + "UNSETUP.INI\"");
+    ASSERT_TRUE(setup.WaitForWizard());
+    ASSERT_TRUE(setup.WaitForText(IDC_lblMessage, "前回中断された" + kU + "の残りの処理を完了しました。"))
+        << ToUtf8(setup.Text(IDC_lblMessage));
+    Shot("uninstall-cut-short-finished");
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + entry));
+    EXPECT_FALSE(FolderThere(app));
+    EXPECT_FALSE(setup.Enabled(IDC_btnEvent));
+    setup.Press(IDC_btnEnd);
+    EXPECT_TRUE(setup.WaitForExit(kWaitMs));
+}

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "Driver.h"
 #include "FuzzKit.h"
 #include "RecordSigner.h"
@@ -24,6 +26,10 @@ const DWORD kRunBoundMs = 60000;
 const char kOtherProgram[] = "RvCanaryProgram";
 const char kOtherKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\RvCanaryProgram";
 const char kUninstallList[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// An entry of this installer's own form for a record in the other program's
+// folder: only an uninstall started with that record may remove it.
+const char kOtherRavelinKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\RvCanaryRavelin";
+const char kSharedDlls[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 struct CanaryValue {
     HKEY hive;
@@ -95,8 +101,20 @@ public:
             {HKEY_LOCAL_MACHINE, kOtherKey, "DisplayName", "Canary Program"},
             {HKEY_LOCAL_MACHINE, kOtherKey, "UninstallString", other_ + "uninst.exe"},
             {HKEY_LOCAL_MACHINE, kOtherKey, "InstallLocation", other_},
+            {HKEY_LOCAL_MACHINE, kOtherRavelinKey, "UninstallString",
+             WindowsFolder() + "UNRAVEL.EXE \"" + other_ + "UNSETUP.INI\""},
         };
         for (const CanaryValue& value : values_) WriteValue(value);
+        // Files every package shares: checked like canaries, kept as found.
+        for (const std::string& path : {WindowsFolder() + "UNRAVEL.EXE", WindowsFolder() + "RVSET98.INI"}) {
+            if (!FileExistsAt(path)) {
+                const std::string bytes = "canary " + path;
+                EXPECT_TRUE(WriteFileBytes(path, bytes));
+                files_.push_back({path, bytes});
+            } else {
+                kept_.push_back({path, ReadFileBytes(path)});
+            }
+        }
     }
     ~Canaries() {
         for (const auto& file : files_) DeleteFileA(file.first.c_str());
@@ -109,6 +127,7 @@ public:
         RegDeleteTreeA(HKEY_CLASSES_ROOT, "rvcanary_file");
         RegDeleteTreeA(HKEY_USERS, ".DEFAULT\\Software\\RvCanary");
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kOtherKey);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kOtherRavelinKey);
     }
     Canaries(const Canaries&) = delete;
     Canaries& operator=(const Canaries&) = delete;
@@ -116,6 +135,11 @@ public:
     // Every canary that is gone or changed; each is put back.
     std::vector<std::string> Touched() {
         std::vector<std::string> touched;
+        for (const auto& file : kept_) {
+            if (ReadFileBytes(file.first) == file.second) continue;
+            touched.push_back("file " + file.first);
+            WriteFileBytes(file.first, file.second);
+        }
         for (const auto& file : files_) {
             if (ReadFileBytes(file.first) == file.second) continue;
             touched.push_back("file " + file.first);
@@ -132,7 +156,7 @@ public:
     const std::string& other() const { return other_; }
 
 private:
-    std::vector<std::pair<std::string, std::string>> files_;
+    std::vector<std::pair<std::string, std::string>> files_, kept_;
     std::vector<CanaryValue> values_;
     std::string other_;
 };
@@ -160,10 +184,12 @@ std::vector<std::string> FolderEntries(const Places& p) {
             "\\\\?\\C:\\", p.app + "*\\", p.app + "sub\\..\\..\\"};
 }
 
+// A whole first-level class may go from a record the install wrote (a
+// package's own file type); a part of one never goes.
 std::vector<std::string> KeyEntries() {
     return {"(Cuser)Software", "(Cuser)RvCanaryTop", "(Cuser)", "(Local)SOFTWARE", "(Local)",
             std::string("(Local)") + kUninstallList, std::string("(Local)") + kUninstallList + "\\",
-            "(Class).rvcanary", "(Class)rvcanary_file", "(Users).DEFAULT", "(Users).DEFAULT\\Software", "Software",
+            "(Class).rvcanary", "(Class)rvcanary_file\\shell", "(Users).DEFAULT", "(Users).DEFAULT\\Software", "Software",
             "\\Software\\", "(Cuser)\\Software\\\\", "(Cuser)Software\\..", "(Local)SOFTWARE\\Classes",
             "(XXXXX)Software", "(Cuser)Software\\RvCanary\\..\\..", "", "(Class)", "(Class)\\", "(Users)"};
 }
@@ -281,8 +307,8 @@ protected:
     }
 
     // The record in a real install folder with a few real files, run with
-    // /S; returns the faults seen.
-    std::vector<std::string> RunCase(const std::string& record) {
+    // /S (prepare runs just before); returns the faults seen.
+    std::vector<std::string> RunCase(const std::string& record, const std::function<void()>& prepare = {}) {
         std::vector<std::string> faults;
         RemoveTree(places_.app);
         const std::string app = places_.app;
@@ -296,6 +322,7 @@ protected:
         // what the case tries.
         signer_.Write(app + "UNSETUP.INI", record);
         WriteValue({HKEY_CURRENT_USER, "Software\\RavelinFuzzRecord", "V", "package"});
+        if (prepare) prepare();
         const RunResult run = RunBounded(Quoted(dist_.exe()) + " " + Quoted(app + "UNSETUP.INI") + " /S " +
                                              Quoted("/LOG=" + scratch_.path() + "un.log"),
                                          kRunBoundMs);
@@ -343,6 +370,120 @@ TEST_F(HostileRecords, NoCanaryIsEverTouchedAndEveryRunEndsWithADocumentedCode) 
     EXPECT_EQ(0, crashes_);
     EXPECT_EQ(0, hangs_);
     EXPECT_EQ(0, touched_);
+}
+
+// ---- The escapes a reading of the uninstall found, by hand
+
+std::string Slashed(std::string path) {
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
+std::string ShortForm(const std::string& path) {
+    char buffer[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
+    return n > 0 && n < sizeof buffer ? std::string(buffer) : path;
+}
+
+long CountOf(const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    DWORD count = 0, size = sizeof count;
+    const LONG read = RegQueryValueExA(key, path.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size);
+    RegCloseKey(key);
+    return read == ERROR_SUCCESS ? static_cast<long>(count) : 0;
+}
+
+void SetCount(const std::string& path, DWORD count) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    if (count)
+        RegSetValueExA(key, path.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof count);
+    else
+        RegDeleteValueA(key, path.c_str());
+    RegCloseKey(key);
+}
+
+struct Escape {
+    std::string what = {}, sections = {};
+    std::string checkBox = "0,0,0,0", box3 = {}, box4 = {};
+    bool link = false;  // <app>link planted, pointing at the other program's data folder
+    std::string setupFolder = {}, registration = {};
+};
+
+std::string EscapeRecord(const Escape& e, const Places& p) {
+    return "[SetupFolder]\r\nFolder=" + (e.setupFolder.empty() ? p.app : e.setupFolder) + "\r\n\r\n" + e.sections +
+           "[UnSetupOption]\r\nCheckBox=" + e.checkBox + "\r\nCheckBox3=" + e.box3 + "\r\nCheckBox4=" + e.box4 +
+           "\r\n\r\n[Extend]\r\nSetupString=インストール\r\nUnSetupString=アンインストール\r\n\r\n"
+           "[UnSetupRegistryKey]\r\nKey=" +
+           (e.registration.empty() ? std::string(kUninstallList) + "\\RavelinFuzzRecord" : e.registration) +
+           "\r\n\r\n[ProgramID]\r\nID=\r\n";
+}
+
+TEST_F(HostileRecords, KnownEscapesTouchNoCanary) {
+    ASSERT_TRUE(canaries_.Touched().empty()) << "the canaries were not planted";
+    const Places& p = places_;
+    const std::string& win = p.windows;
+    const std::string data = p.other + "data\\", link = p.app + "link\\";
+    const std::string uninstall = std::string("(Local)") + kUninstallList + "\\";
+    auto files = [](const std::vector<std::string>& v) { return Section("DeleteFile", "File", v); };
+    auto extra = [](const std::vector<std::string>& v) { return Section("AddDeleteFile", "File", v); };
+    const std::vector<Escape> escapes = {
+        {"a '/' in a pattern", extra({win + "x/../*CANARY.TXT", win + "x/../RV*", Slashed(win) + "*CANARY.*"})},
+        {"fixed stems in protected folders",
+         extra({win + "RV*", p.system + "RV*", p.programs + "RvCanary*", p.profile + "RV*", p.desktop + "RV*",
+                p.appData + "RV*", "C:\\RV*", Folder(CSIDL_PROGRAMS) + "RV*", Folder(CSIDL_PERSONAL) + "RV*"})},
+        {"a fixed stem outside the install folder takes no folder", extra({p.other + "d*"})},
+        {"patterns and files through a link", extra({link + "*.TXT", link + "RVCANARY.*"}) +
+                                                  files({link + "RVCANARY.DLL"}) +
+                                                  Section("DeleteShortCut", "File", {link + "RvCanary.lnk"}),
+         "0,0,0,0", "", "", true},
+        {"option patterns on a linked folder", Section("DeleteFolder", "Folder", {link}), "1,1,1,1", "*.LOG", "*.*",
+         true},
+        {"delete-all over a link", "", "DeleteAll", "", "", true},
+        {"a pattern matching the link itself", extra({p.app + "li*"}), "0,0,0,0", "", "", true},
+        {"keys of others",
+         Section("DeleteRegistry", "Key",
+                 {uninstall + kOtherProgram, "(Class)rvcanary_file\\shell", "(Local)SOFTWARE\\Classes\\rvcanary_file\\shell",
+                  "(Users).DEFAULT\\Software\\RvCanary", uninstall + "RvCanaryRavelin"})},
+        {"another folder's entry through [SetupFolder]", "", "0,0,0,0", "", "", false, p.other,
+         std::string(kUninstallList) + "\\RvCanaryRavelin"},
+        {"the files every package shares",
+         files({win + "UNRAVEL.EXE,/F", win + "RVSET98.INI", ShortForm(win) + "UNRAVEL.EXE"}) +
+             Section("DeleteShortCut", "File", {win + "UNRAVEL.EXE", Slashed(win) + "RVSET98.INI"})},
+        {"other spellings and repeats of shared files",
+         files({Slashed(win) + "RVCANARY.DLL", ShortForm(p.other) + "RVCANARY.DLL", p.other + "RVCANARY.LOG,/S",
+                p.other + "RVCANARY.LOG,/S", ShortForm(p.other) + "RVCANARY.LOG,/S"})},
+    };
+    // Counts of other programs' users: the long name's counts two users,
+    // the log three, of which one is this record's.
+    const std::string dll = p.other + "RVCANARY.DLL", log = p.other + "RVCANARY.LOG";
+    int touched = 0;
+    for (const Escape& escape : escapes) {
+        SetCount(dll, 2);
+        SetCount(log, 3);
+        std::unique_ptr<PlantedLink> planted;
+        const std::vector<std::string> faults = RunCase(EscapeRecord(escape, p), [&] {
+            if (escape.link) planted = std::make_unique<PlantedLink>(p.app + "link", data);
+        });
+        EXPECT_TRUE(!escape.link || (planted && planted->ok())) << "no link planted for: " << escape.what;
+        std::vector<std::string> all = faults;
+        if (CountOf(dll) != 2) all.push_back("count of " + dll + ": " + std::to_string(CountOf(dll)));
+        if (CountOf(log) != 2 && escape.what.find("shared files") != std::string::npos)
+            all.push_back("count of " + log + " lowered more than once: " + std::to_string(CountOf(log)));
+        planted.reset();
+        touched += static_cast<int>(faults.size());
+        std::string text;
+        for (const std::string& fault : all) text += "  " + ToUtf8(fault) + "\n";
+        EXPECT_TRUE(all.empty()) << escape.what << ":\n" << text;
+    }
+    SetCount(dll, 0);
+    SetCount(log, 0);
+    std::printf("[fuzz] known escapes: %zu cases, %d canaries touched\n", escapes.size(), touched);
+    std::fflush(stdout);
 }
 
 }  // namespace

@@ -316,8 +316,8 @@ protected:
         std::string bytes = script.bytes;
         WriteFileBytes(dist_.path() + "SETUP.INI", bytes);
         const std::string log = scratch.path() + "in.log";
-        const RunResult install = RunBounded(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + places.app) + " " +
-                                                 Quoted("/LOG=" + log),
+        const RunResult install = RunBounded(Quoted(dist_.exe()) + " /S " + Quoted("/LOG=" + log) + " " +
+                                                 Quoted("/D=" + places.app),
                                              kRunBoundMs);
         ++runs_;
         ++installCodes_[install.code];
@@ -369,7 +369,7 @@ protected:
                 root = entry.substr(0, 7);
                 path = entry.substr(7);
             }
-            if (IsSharedRegistryKey(root, TrimKeyPath(path))) continue;
+            if (RefuseRegistryKey(root, TrimKeyPath(path), true, CurrentUserSid()) != KeyRefusal::None) continue;
             HKEY hive = root == "(Local)" ? HKEY_LOCAL_MACHINE
                         : root == "(Class)" ? HKEY_CLASSES_ROOT
                         : root == "(Users)" ? HKEY_USERS

@@ -295,6 +295,7 @@ TEST(InstallRunShortcuts, AFullPathNameIsTakenAsItStandsAndTheUninstallRemovesIt
     for (const std::string& refused : {programs + links + "Menu", programs + "C:Tool", programs + "Tools\\T*"})
         EXPECT_NE(std::string::npos, view.detailsText.find("<ShortCut> " + refused + "\r\n作成先が、"))
             << ToUtf8(refused) << "\n" << ToUtf8(view.detailsText);
+    EXPECT_TRUE(HasLine(view.Status(), "ショートカットを作成しています．．．一部失敗")) << ToUtf8(view.Status());
 
     f.s.Mode = "UNSETUP";
     CopyFileA((app + "UNSETUP.INI").c_str(), (f.s.WorkFolder + "UNSETUP.INI").c_str(), FALSE);
@@ -336,17 +337,26 @@ TEST(InstallRunStops, DecliningTheFolderLeavesNothingAndABadFolderTextStaysOnThe
 }
 
 TEST(InstallRunStops, AnAbortAtAnyStageMakesNothingMoreAndNoRecord) {
-    // Each marker is a status the run shows right before an abort check.
+    // Each marker is a status the run shows right before an abort check, or
+    // (the last ones) where a press is handled after the stages' last check.
     const struct {
         const char* status;
-        bool folderMade, fileCopied, linkMade, valueWritten;
+        bool folderMade, fileCopied, linkMade, valueWritten, iniWritten, recorded;
     } points[] = {
-        {"に必要な容量を調べています", false, false, false, false},
-        {"【作成中】", false, false, false, false},
-        {"【作成元】", true, true, false, false},
-        {"レジストリキーを作成しています", true, true, true, false},
-        {"INIファイルを設定しています", true, true, true, true},
+        {"に必要な容量を調べています", false, false, false, false, false, false},
+        {"【作成中】", false, false, false, false, false, false},
+        {"【作成元】", true, true, false, false, false, false},
+        {"レジストリキーを作成しています", true, true, true, false, false, false},
+        {"INIファイルを設定しています", true, true, true, true, false, false},
+        {"関連付けを設定しています．．．なし", true, true, true, true, true, false},
+        // During the record's own stage, which then ends.
+        {"情報を更新しています．", true, true, true, true, true, true},
     };
+    int restarts = 0;
+    TWinReboot::SetExitWindowsFunction([&](UINT, DWORD) {
+        ++restarts;
+        return TRUE;
+    });
     for (const auto& point : points) {
         SCOPED_TRACE(ToUtf8(point.status));
         InstallFixture f;
@@ -355,22 +365,26 @@ TEST(InstallRunStops, AnAbortAtAnyStageMakesNothingMoreAndNoRecord) {
         f.Script("[MakeFolder]\r\nFolder1=(App)\\DATA\r\n[CopyFile]\r\nFile1=(App)\\A.TXT\r\n"
                  "[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=Tools\\A\r\n"
                  "[Registry]\r\nKey1=" + reg.subkey() + "\r\nName1=V\r\nValue1=x\r\n"
-                 "[IniFile]\r\nData1=S,K,V,(App)\\A.INI\r\n");
+                 "[IniFile]\r\nData1=S,K,V,(App)\\A.INI\r\n[ExecuteFile]\r\nFile=WINDOWS_REBOOT\r\n");
         CreateDirectoryA(f.App().c_str(), nullptr);
         TestView view;
         view.options.folderText = f.App();
         view.abortWhenStatusHas = point.status;
-        RunInstall(view);
+        const RunOutcome outcome = RunInstall(view);
         std::string value;
         EXPECT_EQ(point.folderMade, FolderExistsAt(f.App() + "DATA"));
         EXPECT_EQ(point.fileCopied, FileExistsAt(f.App() + "A.TXT"));
         EXPECT_EQ(point.linkMade, FileExistsAt(f.s.ProgramsFolder + "Tools\\A.lnk"));
         EXPECT_EQ(point.valueWritten, ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "V", value));
-        EXPECT_FALSE(FileExistsAt(f.App() + "A.INI"));
-        EXPECT_FALSE(FileExistsAt(f.App() + "UNSETUP.INI"));
-        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, f.KeyPath()));
+        EXPECT_EQ(point.iniWritten, FileExistsAt(f.App() + "A.INI"));
+        EXPECT_EQ(point.recorded, FileExistsAt(f.App() + "UNSETUP.INI"));
+        EXPECT_EQ(point.recorded, RegistryKeyExists(HKEY_LOCAL_MACHINE, f.KeyPath()));
+        EXPECT_FALSE(view.completionShown);
+        EXPECT_EQ(0, restarts) << "the completion page's first choice was acted on";
+        EXPECT_EQ(RunOutcome::End::Aborted, outcome.end);
         EXPECT_EQ(0, view.endRuns) << "the abort has ended the windows itself";
     }
+    TWinReboot::SetExitWindowsFunction({});
 }
 
 TEST(InstallRunStops, AnAbortEndsTheRunWhereItIsWithoutARecord) {
@@ -477,6 +491,11 @@ TEST(InstallRunRecord, AnEmptyKeyNameRegistersNothingAndAFailedEntryStillSavesTh
         RunInstall(view);
         EXPECT_EQ("", RecordValue(f.App(), "UnSetupRegistryKey", "Key"));
         EXPECT_EQ(1, view.endRuns);
+        // Told where the person reads it, not pointed to a list without it.
+        EXPECT_NE(std::string::npos, view.Status().find("　アンインストールキー名が空のため、"
+                                                        "「プログラム(アプリケーション)の追加と削除」への登録を行いませんでした。"))
+            << ToUtf8(view.Status());
+        EXPECT_EQ(std::string::npos, view.Status().find("から行うことができます。"));
     }
     // A key name the registry cannot take: the record is saved first, then
     // the error is shown and the run ends.

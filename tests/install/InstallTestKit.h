@@ -62,15 +62,21 @@ public:
     }
     int Ask(const std::string& text, const std::string& caption, unsigned flags) override;
     std::string AskSharedFile(const std::string& text) override;
-    void ShowDetails(const std::string& caption, const std::string& text) override {
+    // Like the wizard's, every wait ends as stopped once the person aborted.
+    bool ShowDetails(const std::string& caption, const std::string& text) override {
         detailsCaption = caption;
         detailsText = text;
+        return !aborted;
     }
-    void WaitForNext() override { ++nextWaits; }
-    bool ShowCompletion(const CompletionPage& p) override {
+    bool WaitForNext() override {
+        ++nextWaits;
+        return !aborted;
+    }
+    Choice ShowCompletion(const CompletionPage& p) override {
         completionShown = true;
         page = p;
-        return chooseSecond;
+        if (aborted) return Choice::Stopped;
+        return chooseSecond ? Choice::Second : Choice::First;
     }
     void EndRun() override { ++endRuns; }
 

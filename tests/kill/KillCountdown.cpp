@@ -6,12 +6,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <stdexcept>
 #include <string>
 
 namespace {
 
 long limit = -1;  // no kill
 long count = 0;
+bool throwing = false;  // an exception of the program's own kind instead of the kill
 bool reporting = false;
 std::string reportFile;
 // Handles a counted call opened for writing: their writes count too (the
@@ -43,6 +45,12 @@ std::string Detail(LPCWSTR text) {
 void Step(const char* name, const std::string& detail) {
     if (reporting) return;
     ++count;
+    if (limit >= 0 && count > limit && throwing) {
+        // Once: what the program does while the error passes (clean-up on
+        // its way out) goes on uncounted.
+        limit = -1;
+        throw std::runtime_error("RV_KILL_THROW: " + std::string(name) + " " + detail);
+    }
     if (limit >= 0 && count > limit) {
         // The trace is the test's, not the program's: written, the process
         // ends as if the power had gone.
@@ -226,6 +234,8 @@ void StartKillCountdown() {
     if (report && *report) reportFile = report;
     const char* traced = std::getenv("RV_KILL_TRACE");
     if (traced && *traced) traceFile = traced;
+    const char* thrown = std::getenv("RV_KILL_THROW");
+    throwing = thrown && *thrown;
     PatchImports();
     std::atexit(Report);
 }

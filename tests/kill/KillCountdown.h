@@ -13,6 +13,9 @@
 //   RV_KILL_TRACE=f   the counted operations, one line each: number, the
 //                     function and its file, key or value name (CP932),
 //                     written at the end or at the kill
+//   RV_KILL_THROW=1   with RV_KILL_AFTER: instead of the kill, the next
+//                     counted operation throws std::runtime_error (once), as
+//                     an error nobody foresaw would
 
 constexpr unsigned kKilledExitCode = 0xDEAD;
 

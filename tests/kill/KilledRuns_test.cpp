@@ -113,6 +113,18 @@ std::vector<std::string> NamesIn(const std::string& folder) {
     return names;
 }
 
+// The lines of a trace file (RV_KILL_TRACE).
+std::vector<std::string> TraceLines(const std::string& file) {
+    std::vector<std::string> lines;
+    const std::string text = ReadFileBytes(file);
+    for (size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
 std::string Tail(const std::string& text, size_t size = 3000) {
     return ToUtf8(text.size() > size ? text.substr(text.size() - size) : text);
 }
@@ -129,16 +141,18 @@ protected:
         DeleteFileA((WindowsFolder() + "UNRAVEL.EXE").c_str());
     }
 
-    // One silent run; killAfter >= 0 ends it after that many changes.
-    DWORD Run(const std::string& commandLine, long killAfter, const std::string& log) {
+    // One silent run; killAfter >= 0 ends it after that many changes. The
+    // log goes before the last switch, which /D= must be.
+    DWORD Run(const std::string& commandLine, long killAfter, const std::string& log, const std::string& last = "") {
         const ScopedVariable kill("RV_KILL_AFTER", killAfter >= 0 ? std::to_string(killAfter) : "");
         DeleteFileA(log.c_str());
-        const fuzz::RunResult result = fuzz::RunBounded(commandLine + " " + fuzz::Quoted("/LOG=" + log), kRunBoundMs);
+        const fuzz::RunResult result = fuzz::RunBounded(
+            commandLine + " " + fuzz::Quoted("/LOG=" + log) + (last.empty() ? "" : " " + last), kRunBoundMs);
         EXPECT_FALSE(result.hung) << ToUtf8(commandLine) << "\n" << Tail(ReadFileBytes(log));
         return result.code;
     }
     DWORD Install(long killAfter = -1) {
-        return Run(fuzz::Quoted(dist_.exe()) + " /S " + fuzz::Quoted("/D=" + app_), killAfter, InstallLog());
+        return Run(fuzz::Quoted(dist_.exe()) + " /S", killAfter, InstallLog(), fuzz::Quoted("/D=" + app_));
     }
     // As a deployment tool removes the package: the entry's quiet command,
     // read once from the first install (every install writes the same).
@@ -155,13 +169,7 @@ protected:
         const ScopedVariable traced("RV_KILL_TRACE", trace);
         EXPECT_EQ(0u, install ? Install() : Uninstall())
             << Tail(ReadFileBytes(install ? InstallLog() : UninstallLog()));
-        std::vector<std::string> lines;
-        const std::string text = ReadFileBytes(trace);
-        for (size_t start = 0, end; start < text.size(); start = end + 1) {
-            end = text.find('\n', start);
-            if (end == std::string::npos) end = text.size();
-            lines.push_back(text.substr(start, end - start));
-        }
+        const std::vector<std::string> lines = TraceLines(trace);
         EXPECT_EQ(std::to_string(lines.size()), ReadFileBytes(report)) << "the count and the trace agree";
         if (install) quiet_ = QuietCommand();
         return lines;
@@ -281,7 +289,7 @@ TEST_F(KilledRuns, AnInstallKilledAnywhereIsMadeWholeByTheNextAndRemovedWithoutT
 
     // Besides the spread: right after the count is raised, right after the
     // record's digest is added, right after the record's temporary file is
-    // made, right after it became the record (the entry is written before
+    // made and right after it became the record (the entry is written after
     // them), and right after the digest of the record before it is dropped.
     const std::vector<long> ks = KillPointsOf(
         trace.size(), 20,
@@ -327,7 +335,7 @@ TEST_F(KilledRuns, AnUninstallKilledAnywhereIsFinishedByTheNextWithoutTakingACou
     const std::vector<long> ks =
         KillPointsOf(trace.size(), 10,
                      {FirstChange(trace, {"RegSetValueEx", "RVSAMPLE.DLL"}),
-                      FirstChange(trace, {"SHFileOperation", "UNSETUP.INI"}),
+                      FirstChange(trace, {"CreateFile", "\\UNSETUP.INI"}),
                       FirstChange(trace, {"RegDeleteValue", "\\UNSETUP.INI"}),
                       FirstChange(trace, {"RegDeleteKey", "RavelinSample"})});
     const long cleanUp = ChangesBeforeCleanUp(trace);
@@ -360,6 +368,51 @@ TEST_F(KilledRuns, AnUninstallKilledAnywhereIsFinishedByTheNextWithoutTakingACou
     }
 }
 
+// An error nobody foresaw, thrown where the run holds a temporary expansion
+// file (the shared count of a packed library is raised): logged with its
+// text, the program ends with its own code and no box, and the temporary
+// file does not stay.
+TEST(UnforeseenError, IsLoggedAndEndsWithItsCodeLeavingNoTemporaryFile) {
+    Distribution dist;
+    ScratchFolder target, logs;
+    // The test build becomes the uninstaller; the one there now comes back.
+    RestoredFile unravel(WindowsFolder() + "UNRAVEL.EXE");
+    const std::string killable = BinFolder() + "SETUP_KILLABLE.EXE";
+    ASSERT_TRUE(CopyFileA(killable.c_str(), dist.exe().c_str(), FALSE));
+    std::string packed = ReadFileBytes(BinFolder() + "lzdata\\sample.txt_");
+    ASSERT_GT(packed.size(), 10u);
+    packed[9] = 't';  // the header's missing last letter
+    dist.Write("SAMPLE.TX_", packed);
+    dist.WriteScript("[Title]\r\nSetup=例外のテスト\r\nUnSetupKey=RavelinThrowTest\r\n"
+                     "[CopyFile]\r\nFile1=(App)\\SAMPLE.TX_,/S\r\n");
+    const std::string app = target.path() + "App\\";
+    const std::string log = logs.path() + "install.log", trace = logs.path() + "trace.txt";
+    const std::string command = fuzz::Quoted(dist.exe()) + " /S " + fuzz::Quoted("/LOG=" + log) + " " +
+                                fuzz::Quoted("/D=" + app);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    {
+        const ScopedVariable traced("RV_KILL_TRACE", trace);
+        ASSERT_EQ(0u, fuzz::RunBounded(command, kRunBoundMs).code) << Tail(ReadFileBytes(log));
+    }
+    const std::vector<std::string> lines = TraceLines(trace);
+    const long expanded = FirstChange(lines, {"EXPAND.RVS"}), count = FirstChange(lines, {"RegCreateKeyEx", "SharedDLLs"});
+    ASSERT_TRUE(expanded > 0 && count > expanded) << "the count is raised after the expansion";
+    RemoveTree(app);
+    SetSharedCount(app + "sample.txt", 0);
+    const ScopedVariable after("RV_KILL_AFTER", std::to_string(count - 1));
+    const ScopedVariable thrown("RV_KILL_THROW", "1");
+    const fuzz::RunResult result = fuzz::RunBounded(command, kRunBoundMs);
+    EXPECT_FALSE(result.hung) << "a box held the program";
+    EXPECT_EQ(1603u, result.code);
+    const std::string text = ReadFileBytes(log);
+    EXPECT_TRUE(Has(text, "[エラー] 予期しないエラーが発生しました: RV_KILL_THROW: RegCreateKeyEx")) << Tail(text);
+    EXPECT_TRUE(Has(text, "[終了コード] 1603")) << Tail(text);
+    EXPECT_FALSE(FileExistsAt(std::string(temp) + "EXPAND.RVS")) << "the temporary expansion file stayed";
+    SetSharedCount(app + "sample.txt", 0);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\RavelinThrowTest");
+}
+
 // The countdown is the test build's alone: the shipped program does not even
 // hold the names of its variables.
 TEST(KillCountdown, OnlyTheTestBuildHasIt) {
@@ -367,7 +420,7 @@ TEST(KillCountdown, OnlyTheTestBuildHasIt) {
     const std::string killable = ReadFileBytes(BinFolder() + "SETUP_KILLABLE.EXE");
     ASSERT_FALSE(shipped.empty());
     ASSERT_FALSE(killable.empty());
-    for (const char* name : {"RV_KILL_AFTER", "RV_KILL_REPORT", "RV_KILL_TRACE"}) {
+    for (const char* name : {"RV_KILL_AFTER", "RV_KILL_REPORT", "RV_KILL_TRACE", "RV_KILL_THROW"}) {
         EXPECT_FALSE(Has(shipped, name)) << name;
         EXPECT_TRUE(Has(killable, name)) << name;
     }

@@ -62,11 +62,17 @@ public:
         Unexpected("AskSharedFile");
         return std::string();
     }
-    void ShowDetails(const std::string&, const std::string&) override { Unexpected("ShowDetails"); }
-    void WaitForNext() override { Unexpected("WaitForNext"); }
-    bool ShowCompletion(const CompletionPage&) override {
-        Unexpected("ShowCompletion");
+    bool ShowDetails(const std::string&, const std::string&) override {
+        Unexpected("ShowDetails");
         return false;
+    }
+    bool WaitForNext() override {
+        Unexpected("WaitForNext");
+        return false;
+    }
+    Choice ShowCompletion(const CompletionPage&) override {
+        Unexpected("ShowCompletion");
+        return Choice::Stopped;
     }
     void EndRun() override { Unexpected("EndRun"); }
 

@@ -122,6 +122,12 @@ TEST(WriteProgramID, OneSectionPerIdentifier) {
 TEST(UninstallKeyPath, UnderTheUninstallList) {
     EXPECT_EQ("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\My App", UninstallKeyPath("My App"));
     EXPECT_EQ("", UninstallKeyPath(""));
+    // A name of separators alone would write onto the list itself.
+    EXPECT_EQ("", UninstallKeyPath("\\"));
+    EXPECT_EQ("", UninstallKeyPath("\\\\"));
+    EXPECT_EQ("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\My App", UninstallKeyPath("\\My App\\"));
+    EXPECT_EQ(ToUtf8("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\表"), ToUtf8(UninstallKeyPath("表")))
+        << "a trail byte 0x5C is no separator";
 }
 
 struct RegValue {
@@ -195,7 +201,9 @@ TEST_F(UninstallKeyTest, EveryValueWithItsType) {
     EXPECT_EQ(Sorted(expected), ValuesOf(HKEY_LOCAL_MACHINE, keyPath_));
 }
 
-TEST_F(UninstallKeyTest, OnlyPublisherAndHelpLinkGiveFiveValuesEvenOverAnEarlierEntry) {
+// An empty [Support] value is skipped: what an earlier installation under
+// the same key (or another package of that key name) wrote stays.
+TEST_F(UninstallKeyTest, OnlyPublisherAndHelpLinkAreWrittenOverAnEarlierEntry) {
     dir_.Write("FULL.INI", "[Support]\r\nPublisher=old\r\nDisplayVersion=0.9\r\nComments=old\r\n");
     WriteUninstallKey(keyPath_, "old name", windows_, install_, dir_ / "FULL.INI");
     dir_.Write("SETUP.INI", "[Support]\r\nPublisher=表計算工房\r\nHelpLink=http://example.jp/help\r\n");
@@ -206,6 +214,8 @@ TEST_F(UninstallKeyTest, OnlyPublisherAndHelpLinkGiveFiveValuesEvenOverAnEarlier
         {"DisplayIcon", REG_SZ, "C:\\WINDOWS\\UNRAVEL.EXE"},
         {"Publisher", REG_SZ, "表計算工房"},
         {"HelpLink", REG_EXPAND_SZ, "http://example.jp/help"},
+        {"DisplayVersion", REG_SZ, "0.9"},
+        {"Comments", REG_SZ, "old"},
     };
     EXPECT_EQ(Sorted(expected), ValuesOf(HKEY_LOCAL_MACHINE, keyPath_));
 }

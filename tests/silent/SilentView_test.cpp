@@ -41,10 +41,10 @@ TEST(SilentView, KeepsSharedFilesNeverRestartsNeverStartsTheProgram) {
     CompletionPage restart;
     restart.choice1 = "はい、Windowsを再起動します。(&Y)";
     restart.choice2 = "いいえ、Windowsは再起動せずに、インストーラーを終了します。(&N)";
-    EXPECT_TRUE(view.ShowCompletion(restart)) << "the choice that does not restart";
+    EXPECT_EQ(RunView::Choice::Second, view.ShowCompletion(restart)) << "the choice that does not restart";
     CompletionPage done;
     done.choice1 = "インストーラを終了します。(&Y)";
-    EXPECT_FALSE(view.ShowCompletion(done));
+    EXPECT_EQ(RunView::Choice::First, view.ShowCompletion(done));
 }
 
 TEST(SilentView, TheSameDiskQuestionTwiceInARowStops) {

@@ -383,3 +383,33 @@ bool RestartPrefix() {
     KernelObject process(info.hProcess);
     return WaitForSingleObject(process.get(), 120000) == WAIT_OBJECT_0;
 }
+
+namespace {
+DWORD WINAPI RunTestThread(void* call) {
+    (*static_cast<std::function<void()>*>(call))();
+    return 0;
+}
+}  // namespace
+
+TestThread::TestThread(std::function<void()> call)
+    : call_(std::make_unique<std::function<void()>>(std::move(call))) {
+    handle_ = CreateThread(nullptr, 0, RunTestThread, call_.get(), 0, nullptr);
+    if (!handle_) ADD_FAILURE() << "CreateThread failed: " << GetLastError();
+}
+
+TestThread::~TestThread() { join(); }
+
+void TestThread::join() {
+    if (!handle_) return;
+    WaitForSingleObject(handle_, INFINITE);
+    CloseHandle(handle_);
+    handle_ = nullptr;
+}
+
+void TestThread::detach() {
+    if (!handle_) return;
+    CloseHandle(handle_);
+    handle_ = nullptr;
+    // The thread may still run the call: it is left to it.
+    call_.release();
+}

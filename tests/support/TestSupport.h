@@ -4,6 +4,8 @@
 // ScriptedMsgBox every message box fails the running test instead of blocking.
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -181,4 +183,21 @@ public:
 
 private:
     SetupState saved_;
+};
+
+// A thread of the test's own (the program's toolchain has no std::thread):
+// runs the call at once; join() waits for it, detach() leaves it to the
+// process's end. One not joined or detached is joined by the destructor.
+class TestThread {
+public:
+    explicit TestThread(std::function<void()> call);
+    ~TestThread();
+    TestThread(const TestThread&) = delete;
+    TestThread& operator=(const TestThread&) = delete;
+    void join();
+    void detach();
+
+private:
+    std::unique_ptr<std::function<void()>> call_;
+    HANDLE handle_ = nullptr;
 };

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "SysopsTestUtil.h"
 #include "TestSupport.h"
@@ -101,7 +100,7 @@ TEST(DeletePath, ALibraryIsUnregisteredBeforeItIsDeleted) {
                RegQueryValueExA(key.get(), "Registered", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     };
     ASSERT_TRUE(registered());
-    EXPECT_EQ(0u, DeletePath(dll, [](const HeldFile&) { return true; }));
+    EXPECT_EQ(0u, DeletePath(dll, {}, [](const HeldFile&) { return true; }));
     SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
     EXPECT_FALSE(registered());
     EXPECT_FALSE(FileExistsAt(dll));
@@ -129,7 +128,7 @@ TEST(DeletePath, ALibraryThatCrashesWhenUnregisteredIsStillDeleted) {
     SetEnvironmentVariableA("RV_SELFREG_KEY", reg.subkey().c_str());
     const std::string dll = dir / "Crash.dll";
     ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_selfreg_crash.dll").c_str(), dll.c_str(), FALSE));
-    EXPECT_EQ(0u, DeletePath(dll, [](const HeldFile&) { return true; }));
+    EXPECT_EQ(0u, DeletePath(dll, {}, [](const HeldFile&) { return true; }));
     SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
     EXPECT_FALSE(FileExistsAt(dll));
     RegKey key;
@@ -284,7 +283,7 @@ namespace {
 // a minute (a walk that never ends; the thread is left to the process end).
 bool ReturnsInTime(std::function<void()> call) {
     auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread worker([call, done] {
+    TestThread worker([call, done] {
         call();
         *done = true;
     });

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <thread>
 #include <vector>
 
 #include "SysopsTestUtil.h"
@@ -183,7 +182,7 @@ TEST(CreateShortcut, ALinkObjectThatCannotBeCreatedIsRaised) {
     bool raised = false;
     HRESULT hr = S_OK;
     // A thread without COM cannot create the link object.
-    std::thread worker([&] {
+    TestThread worker([&] {
         std::string made;
         try {
             CreateShortcut(dir / "tool.exe", dir / "Tool", "", "", made);
@@ -517,7 +516,7 @@ TEST(RunAndWait, HandlesWindowMessagesWhileTheProgramRuns) {
     g_pinged = false;
     PingWindow window;
     ASSERT_NE(nullptr, window.get());
-    std::thread poster([hwnd = window.get()] {
+    TestThread poster([hwnd = window.get()] {
         Sleep(300);
         PostMessageA(hwnd, WM_APP + 7, 0, 0);
     });
@@ -577,7 +576,7 @@ public:
 private:
     std::atomic<bool> stop_{false};
     std::atomic<int> closed_{0};
-    std::thread thread_;
+    TestThread thread_;
 };
 
 }  // namespace

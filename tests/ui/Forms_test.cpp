@@ -4,6 +4,7 @@
 #include "app/SetupState.h"
 #include "app/uUtils.h"
 #include "ui/Gauge.h"
+#include "ui/WizardView.h"
 #include "ui/frmBack.h"
 #include "ui/frmCustomDlg.h"
 #include "ui/frmMain.h"
@@ -281,6 +282,28 @@ TEST_F(Forms, AbortAnsweredYesStopsTheRunAndEndsTheWizard) {
     EXPECT_TRUE(frmBack().Enabled());
     EXPECT_FALSE(s.Visible());
     EXPECT_EQ(frmMain().ModalResult(), IDOK);
+}
+
+void CALLBACK ConfirmAbort(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    frmMain().SetEnabled(false);
+    frmMain().SetModalResult(IDOK);
+}
+
+// Once the run was stopped (a confirmed abort disables the wizard and ends
+// it), every wait of the run's view ends as stopped: no page's choice, not
+// even the first one that is selected from the start, is ever acted on.
+TEST_F(Forms, TheViewsWaitsEndAsStoppedOnceTheRunWasStopped) {
+    TWizardView view;
+    CompletionPage page;
+    page.choice1 = "はい、Windowsを再起動します。(&Y)";
+    page.choice2 = "いいえ、Windowsは再起動せずに、インストーラーを終了します。(&N)";
+    page.finishCaption = "インストール完了(&E)";
+    // Stopped while the page waits for its finish button, then before.
+    SetTimer(nullptr, 0, 200, ConfirmAbort);
+    EXPECT_EQ(RunView::Choice::Stopped, view.ShowCompletion(page));
+    EXPECT_FALSE(view.WaitForNext());
+    EXPECT_FALSE(view.ShowDetails("作成・コピー処理失敗　詳細表示", "<File> C:\\A\r\n"));
 }
 
 TEST_F(Forms, NextCaptionDisablesTheButtonAndOtherCaptionsDoNothing) {

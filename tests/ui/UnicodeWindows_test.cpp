@@ -21,7 +21,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
-#include <thread>
 
 namespace {
 
@@ -100,7 +99,7 @@ private:
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> found_{false};
-    std::thread thread_;
+    TestThread thread_;
 };
 
 LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {

@@ -71,7 +71,8 @@ TEST_F(ProtectedFoldersTest, SystemFoldersTheirParentsAndRootsAreProtectedInAnyF
         s.DesktopFolder, s.ProgramsFolder, s.TempFolder, "C:\\", "c:\\", "D:\\", "Z:\\", "\\\\server\\share\\",
         "\\\\server\\share", "C:\\rvnothere\\..\\", s.ProgramFilesFolder + "rvnothere\\..\\",
         MapString(s.WindowsFolder, LCMAP_LOWERCASE), RemovePathDelimiter(s.ProgramFilesFolder, "B"),
-        AddPathDelimiter(GetSpecialFolder(CSIDL_APPDATA), "B"), "relative\\folder\\", "\\App\\"};
+        AddPathDelimiter(GetSpecialFolder(CSIDL_APPDATA), "B"), "relative\\folder\\", "\\App\\",
+        "\\\\localhost\\C$\\rvnothere\\Startup\\"};
     const std::string shortProgramFiles = ShortForm(s.ProgramFilesFolder);
     ASSERT_FALSE(shortProgramFiles.empty());
     protectedForms.push_back(shortProgramFiles);
@@ -98,17 +99,52 @@ TEST_F(ProtectedFoldersTest, InsideComparesResolvedFolders) {
     EXPECT_FALSE(ProtectedFolders::IsInside("Sub\\", app));
 }
 
-TEST(KeyGuards, TopLevelAndSharedKeysAreRefusedAPackagesOwnKeyIsNot) {
-    for (const char* key : {"", "\\", "SOFTWARE", "\\SOFTWARE\\", "Software", "Software\\Microsoft",
-                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\",
-                            "software\\classes", "SYSTEM\\CurrentControlSet", "CLSID", ".txt"})
-        EXPECT_TRUE(IsSharedRegistryKey("(Local)", key)) << key;
-    EXPECT_TRUE(IsSharedRegistryKey("(Users)", ".DEFAULT\\Software")) << "a user's key is a hive of its own";
-    EXPECT_TRUE(IsSharedRegistryKey("(Users)", "S-1-5-21-1"));
-    for (const char* key : {"SOFTWARE\\Vendor", "Software\\Vendor\\App\\", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App",
-                            "CLSID\\{12345678-1234-1234-1234-123456789012}"})
-        EXPECT_FALSE(IsSharedRegistryKey("(Local)", key)) << key;
-    EXPECT_FALSE(IsSharedRegistryKey("(Users)", ".DEFAULT\\Software\\Vendor"));
+TEST(KeyGuards, OnlyAPackagesOwnKeysGoAndItsClassesOnlyFromATrustedRecord) {
+    const std::string me = "S-1-5-21-7-8-9-1000";
+    using R = KeyRefusal;
+    struct Case {
+        const char* root;
+        std::string key;
+        R trusted, untrusted;
+    };
+    const std::string uninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    const std::vector<Case> cases = {
+        {"(Local)", "", R::Shared, R::Shared},
+        {"(Local)", "\\SOFTWARE\\", R::Shared, R::Shared},
+        {"(Local)", "Software\\Microsoft", R::Shared, R::Shared},
+        {"(Local)", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", R::Shared, R::Shared},
+        {"(Local)", "SYSTEM\\ControlSet001\\Services", R::Shared, R::Shared},
+        {"(Local)", "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", R::Shared, R::Shared},
+        {"(Local)", "SOFTWARE\\Classes", R::Shared, R::Shared},
+        {"(Local)", uninstall, R::UninstallEntry, R::UninstallEntry},
+        {"(Cuser)", uninstall + "\\OtherApp\\", R::UninstallEntry, R::UninstallEntry},
+        {"(Class)", "exefile\\shell", R::WindowsClass, R::WindowsClass},
+        {"(Local)", "SOFTWARE\\Classes\\Exefile", R::WindowsClass, R::WindowsClass},
+        {"(Cuser)", "Software\\Classes\\lnkfile", R::WindowsClass, R::WindowsClass},
+        {"(Class)", "*\\shellex", R::WindowsClass, R::WindowsClass},
+        {"(Class)", "CLSID", R::WindowsClass, R::WindowsClass},
+        {"(Class)", ".txt", R::Shared, R::Shared},
+        {"(Class)", "MyApp.Document", R::None, R::NotTrusted},
+        {"(Local)", "SOFTWARE\\Classes\\MyApp.Document", R::None, R::NotTrusted},
+        {"(Class)", "CLSID\\{12345678-1234-1234-1234-123456789012}", R::None, R::NotTrusted},
+        {"(Class)", "TypeLib\\{12345678-1234-1234-1234-123456789012}\\1.0", R::None, R::NotTrusted},
+        {"(Users)", "S-1-5-21-7-8-9-1001\\Software\\Vendor", R::OtherUser, R::OtherUser},
+        {"(Users)", me + "\\Software\\Vendor", R::None, R::None},
+        {"(Users)", me + "\\Software", R::Shared, R::Shared},
+        {"(Users)", me + "_Classes\\MyApp.Document", R::None, R::NotTrusted},
+        {"(Local)", "SOFTWARE\\Vendor\\App", R::None, R::None},
+        {"(Local)", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\RvApp.exe", R::None, R::None},
+        {"(Cuser)", "Software\\Vendor", R::None, R::None},
+        {"(XXXXX)", "Software\\Vendor", R::None, R::None},
+        {"(Cuser)", "Software\\\\Vendor", R::Shared, R::Shared},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.trusted, RefuseRegistryKey(c.root, c.key, true, me)) << c.root << c.key;
+        EXPECT_EQ(c.untrusted, RefuseRegistryKey(c.root, c.key, false, me)) << c.root << c.key << " (untrusted)";
+    }
+    EXPECT_EQ(R::OtherUser, RefuseRegistryKey("(Users)", me + "\\Software\\Vendor", true, ""))
+        << "no user known: no user's key is ours";
+    EXPECT_EQ(0u, CurrentUserSid().find("S-1-")) << CurrentUserSid();
 }
 
 TEST(KeyGuards, OnlyANamedEntryBelowTheUninstallListIsARegistration) {

@@ -30,7 +30,7 @@ protected:
             guard.alreadyDone = [&progress, entry, path](long now) {
                 return progress.AlreadyDecremented(entry, path, now);
             };
-        guard.before = [&progress, entry, path](long before) { progress.NoteDecrement(entry, path, before); };
+        guard.before = [&progress, entry, path](long before) { return progress.NoteDecrement(entry, path, before); };
         return guard;
     }
 

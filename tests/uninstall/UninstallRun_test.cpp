@@ -4,6 +4,7 @@
 #include "uninstall/UninstallRun.h"
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -135,6 +136,15 @@ TEST_F(UninstallRunTest, RemovesEverythingRecordedAndEndsOnTheCompletionPage) {
     EXPECT_EQ("", view_.completion.choice2);
     EXPECT_EQ(ToUtf8(kU + "完了(&E)"), ToUtf8(view_.completion.finishCaption));
     EXPECT_TRUE(restart_.calls().empty());
+}
+
+TEST_F(UninstallRunTest, TheProgramIdLineOfAPackageInAnotherFolderStays) {
+    const std::string list = State().WindowsFolder + "RVSET98.INI";
+    RestoredFile idList(list);
+    IniWrite("MovedApp", "Folder", dir_ / "elsewhere\\", list);
+    WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) + "[ProgramID]\r\nID=MovedApp\r\n");
+    Run();
+    EXPECT_EQ(dir_ / "elsewhere\\", IniRead("MovedApp", "Folder", "", list));
 }
 
 TEST_F(UninstallRunTest, ProgramBeforeUninstallingRunsInTheInstallFolderWithItsParameters) {
@@ -413,7 +423,7 @@ TEST_F(UninstallRunTest, TamperedRecordDeletesNothingItShouldNot) {
             root = key.substr(0, 7);
             path = key.substr(7);
         }
-        ASSERT_TRUE(IsSharedRegistryKey(root, path)) << key;  // never run unless the guard holds
+        ASSERT_NE(KeyRefusal::None, RefuseRegistryKey(root, path, true, CurrentUserSid())) << key;  // never run unless the guard holds
     }
     const std::vector<std::string> added = {s.TempFolder + "*.rvcanary", s.WindowsFolder + "*.rvcanary",
                                             s.TempFolder + "rvnothere\\..\\?.rvcanary", dir_ / "out*\\keep.txt",
@@ -456,7 +466,9 @@ TEST_F(UninstallRunTest, TamperedRecordDeletesNothingItShouldNot) {
     listed("<Folder> " + s.TempFolder, "ドライブやネットワーク共有のルート");
     listed("<Option> ..\\*.txt", "ファイル名だけのパターンではない");
     listed("<Option> C:*.txt", "ファイル名だけのパターンではない");
-    for (const std::string& key : keys) listed("<Registry> " + key, "レジストリの最上位のキー");
+    for (size_t k = 0; k + 2 < keys.size(); ++k) listed("<Registry> " + keys[k], "レジストリの最上位のキー");
+    listed("<Registry> " + keys[keys.size() - 2], "「プログラム(アプリケーション)の追加と削除」の登録は、この項目では削除しません");
+    listed("<Registry> " + keys.back(), "Windowsが使うファイルの種類・クラスの登録のため");
     listed("<Registry> HKEY_LOCAL_MACHINE\\" + kUninstallList.substr(0, kUninstallList.size() - 1),
            "「プログラム(アプリケーション)の追加と削除」の登録キーではないため");
     EXPECT_EQ(ToUtf8(StatusOf({"なし", "一部失敗", "一部失敗", "一部失敗", "一部失敗", "完了", "失敗", "完了"}, true)),
@@ -533,8 +545,8 @@ TEST_F(UninstallRunTest, AnotherProgramsEntryNamedByTheRecordIsKept) {
             << ToUtf8(view_.detailsText);
     }
     // The same entry once its command names this folder's record goes.
-    SetString(HKEY_LOCAL_MACHINE, kUninstallList + other, "QuietUninstallString",
-              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "unsetup.ini\" /S");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + other, "UninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "unsetup.ini\"");
     WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) + "[UnSetupRegistryKey]\r\nKey=" +
                 kUninstallList + other + "\r\n");
     Run();
@@ -602,9 +614,10 @@ TEST_F(UninstallRunTest, AssociationsAreRestoredAndOtherProgramsDataIsKept) {
 // ---- After a run that was cut short ----
 
 // The progress file beside the record says an earlier run on it was cut
-// short: what that run removed is no failure now, and a class it left while
-// it had already put the extension back (or removed it) goes too.
-TEST_F(UninstallRunTest, AfterARunCutShortWhatIsGoneIsNoFailureAndAClassLeftBehindGoes) {
+// short: what that run removed is no failure now. Anyone may have written
+// that file, so it enables nothing: a class the extension does not name
+// stays (no run of ours leaves one behind: it goes before the extension).
+TEST_F(UninstallRunTest, AfterARunCutShortWhatIsGoneIsNoFailureAndTheProgressFileEnablesNothing) {
     ScratchKeys classes(HKEY_CLASSES_ROOT, {".rvtf", "rvtf_auto_file", ".rvtg", "rvtg_auto_file"});
     SetString(HKEY_CLASSES_ROOT, "rvtf_auto_file", "", "ours");  // ".rvtf" already gone
     SetString(HKEY_CLASSES_ROOT, ".rvtg", "", "OldType");        // already put back
@@ -616,8 +629,8 @@ TEST_F(UninstallRunTest, AfterARunCutShortWhatIsGoneIsNoFailureAndAClassLeftBehi
     dir_.Write("app\\UNSETUP.RUN", "[UnSetupRegistryKey]\r\nKey=\r\n");
     Run();
 
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "rvtf_auto_file"));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "rvtg_auto_file"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "rvtf_auto_file"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "rvtg_auto_file"));
     EXPECT_EQ("OldType", GetString(HKEY_CLASSES_ROOT, ".rvtg", ""));
     EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.INI"));
     EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.RUN")) << "the progress file goes with the record";
@@ -641,4 +654,139 @@ TEST_F(UninstallRunTest, WithoutTheProgressFileAMissingFileFailsAndAnUnnamedClas
     EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.RUN")) << "made for the run, gone with the record";
     EXPECT_EQ(ToUtf8(StatusOf({"なし", "一部失敗", "完了", "完了", "完了", "完了", "完了", "完了"}, true)),
               ToUtf8(view_.LastStatus()));
+}
+
+// ---- Consistency after a failure
+
+namespace {
+
+// The SharedDLLs key closed to writing while the object lives, as a limited
+// user finds it on the NT family; its own list of rights comes back after.
+class SharedCountsClosed {
+public:
+    SharedCountsClosed() {
+        RegKey key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey(), 0, READ_CONTROL | WRITE_DAC, key.put()) != ERROR_SUCCESS)
+            return;
+        DWORD size = 0;
+        RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+        saved_.resize(size);
+        if (!size || RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved_.data(), &size) != ERROR_SUCCESS)
+            return;
+        PSECURITY_DESCRIPTOR closed = nullptr;  // no value set, no key made, by anyone
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                  &closed, nullptr))
+            return;
+        set_ = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, closed) == ERROR_SUCCESS;
+        LocalFree(closed);
+    }
+    ~SharedCountsClosed() {
+        RegKey key;
+        if (set_ && RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey(), 0, WRITE_DAC, key.put()) == ERROR_SUCCESS)
+            RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved_.data());
+    }
+    SharedCountsClosed(const SharedCountsClosed&) = delete;
+    SharedCountsClosed& operator=(const SharedCountsClosed&) = delete;
+    bool enforced() const {
+        RegKey probe;
+        return set_ && RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey(), 0, KEY_SET_VALUE, probe.put()) != ERROR_SUCCESS;
+    }
+
+private:
+    std::vector<BYTE> saved_;
+    bool set_ = false;
+};
+
+}  // namespace
+
+// The record held open by another program: the entry stays to start the
+// uninstall again, and so does the progress file, so that the next run does
+// not take the shared count down a second time.
+TEST_F(UninstallRunTest, ARecordThatCannotBeDeletedKeepsItsEntryAndItsProgressFile) {
+    const std::string entry = Unique("RvRecordHeld");
+    ScratchKeys cleanup(HKEY_LOCAL_MACHINE, {kUninstallList + entry});
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + entry, "UninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "UNSETUP.INI\"");
+    dir_.Write("app\\LIB.DLL", "x");
+    SharedCount count(app_ + "LIB.DLL", 2);
+    WriteRecord(Section("DeleteFile", "File", {app_ + "LIB.DLL,/S", app_ + "UNSETUP.INI"}) +
+                "[UnSetupRegistryKey]\r\nKey=" + kUninstallList + entry + "\r\n");
+    {
+        FileLocker lock(app_ + "UNSETUP.INI");
+        ASSERT_TRUE(lock.ok());
+        view_.ExpectAsk("情報", kDetailsQuestion, 52, IDNO);
+        Run();
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + entry));
+        EXPECT_TRUE(FileExistsAt(app_ + "UNSETUP.RUN")) << "the progress file went while the record stayed";
+    }
+    EXPECT_EQ(1, CountOf(app_ + "LIB.DLL"));
+    TestRunView again;  // from the entry once more: no shared-file question
+    again.options = OptionBoxes(app_, false, false);
+    again.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);  // the kept library holds the folder
+    RunUninstall(again);
+    EXPECT_EQ(0u, again.detailsText.find("<SetupFolder> ")) << ToUtf8(again.detailsText);
+    EXPECT_EQ(1, CountOf(app_ + "LIB.DLL")) << "taken down a second time";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + entry));
+    EXPECT_FALSE(FileExistsAt(app_ + "UNSETUP.RUN"));
+}
+
+// (App)*.* and option patterns on the install folder itself take neither
+// the record nor the progress file before their own stage: no failure.
+TEST_F(UninstallRunTest, PatternsOnTheInstallFolderNeverTakeTheRecordOrTheProgressFile) {
+    for (const char* f : {"app\\a.ini", "app\\b.txt", "app\\sub\\c.txt"}) dir_.Write(f, "x");
+    WriteRecord(Section("DeleteFolder", "Folder", {app_}) + Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) +
+                Section("AddDeleteFile", "File", {app_ + "*.*"}));
+    view_.options = OptionBoxes(app_, true, false, "UNSETUP.*", true);
+    Run();
+    EXPECT_FALSE(FolderThere(app_));
+    EXPECT_EQ(ToUtf8(StatusOf({"なし", "完了", "完了", "完了", "完了", "完了", "完了", "完了"})),
+              ToUtf8(view_.LastStatus()));
+}
+
+// Where the counts may not be written: the file stays, its count too, and
+// the run goes on to its end with a failure entry in either section.
+TEST_F(UninstallRunTest, ACountThatCannotBeLoweredIsAFailureEntryAndTheFileStays) {
+    dir_.Write("app\\LIB.DLL", "x");
+    dir_.Write("app\\EXTRA.DLL", "x");
+    SharedCount lib(app_ + "LIB.DLL", 2), extra(app_ + "EXTRA.DLL", 1);
+    WriteRecord(Section("DeleteFile", "File", {app_ + "LIB.DLL,/S", app_ + "UNSETUP.INI"}) +
+                Section("AddDeleteFile", "File", {app_ + "EXTRA.DLL,/S"}));
+    SharedCountsClosed closed;
+    if (!closed.enforced()) GTEST_SKIP() << "the registry here does not enforce key security";
+    view_.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+    Run();
+    EXPECT_TRUE(dir_.Exists("app\\LIB.DLL"));
+    EXPECT_TRUE(dir_.Exists("app\\EXTRA.DLL"));
+    EXPECT_EQ(2, CountOf(app_ + "LIB.DLL"));
+    const std::string why = SysErrorText(ERROR_ACCESS_DENIED) + "(追加情報)共有ファイルの参照カウントを減らせなかったため";
+    for (const char* name : {"LIB.DLL", "EXTRA.DLL"})
+        EXPECT_NE(std::string::npos, view_.detailsText.find("<File> " + app_ + name + "\r\n" + why))
+            << ToUtf8(view_.detailsText);
+    EXPECT_EQ("EndRun", view_.events.back());
+}
+
+// A run cut short after its record: finishing it takes the entries that
+// start this record and no other, whatever key the progress file (anyone's
+// to write) names, and counts what it could not remove.
+TEST_F(UninstallRunTest, FinishingARunCutShortTakesOnlyItsRecordsEntriesAndCountsWhatStays) {
+    const std::string ours = Unique("RvCutOurs"), theirs = Unique("RvCutTheirs");
+    ScratchKeys cleanup(HKEY_LOCAL_MACHINE, {kUninstallList + ours, kUninstallList + theirs});
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + ours, "UninstallString",
+              State().WindowsFolder + "UNRAVEL.EXE \"" + app_ + "UNSETUP.INI\"");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallList + theirs, "UninstallString", "C:\\Other\\uninst.exe");
+    dir_.Write("app\\UNSETUP.RUN", "[UnSetupRegistryKey]\r\nKey=" + kUninstallList + theirs + "\r\n");
+    {
+        FileLocker lock(app_ + "UNSETUP.RUN");
+        ASSERT_TRUE(lock.ok());
+        const std::optional<RunOutcome> held = FinishCutShortUninstall(app_ + "UNSETUP.INI");
+        ASSERT_TRUE(held.has_value());
+        EXPECT_EQ(1, held->failures) << ToUtf8(held->failureLog);
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + ours));
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallList + theirs));
+    }
+    const std::optional<RunOutcome> done = FinishCutShortUninstall(app_ + "UNSETUP.INI");
+    ASSERT_TRUE(done.has_value());
+    EXPECT_EQ(0, done->failures) << ToUtf8(done->failureLog);
+    EXPECT_FALSE(FolderThere(app_));
+    EXPECT_FALSE(FinishCutShortUninstall(app_ + "UNSETUP.INI").has_value()) << "nothing left to finish";
 }

@@ -95,16 +95,20 @@ public:
         sharedAnswers_.pop_front();
         return answer;
     }
-    void ShowDetails(const std::string& caption, const std::string& text) override {
+    bool ShowDetails(const std::string& caption, const std::string& text) override {
         events.push_back("ShowDetails");
         detailsCaption = caption;
         detailsText = text;
+        return true;
     }
-    void WaitForNext() override { events.push_back("WaitForNext"); }
-    bool ShowCompletion(const CompletionPage& page) override {
+    bool WaitForNext() override {
+        events.push_back("WaitForNext");
+        return true;
+    }
+    Choice ShowCompletion(const CompletionPage& page) override {
         events.push_back("ShowCompletion");
         completion = page;
-        return choosesSecond;
+        return choosesSecond ? Choice::Second : Choice::First;
     }
     void EndRun() override { events.push_back("EndRun"); }
 
