@@ -79,6 +79,7 @@ const char kOtherUsersKey[] = "他のユーザーの設定のため、削除し�
 const char kWindowsClassKey[] = "Windowsが使うファイルの種類・クラスの登録のため、削除しませんでした。\r\n";
 const char kUntrustedClassKey[] =
     "記録(UNSETUP.INI)がインストール時のものと確かめられないため、クラスの登録は削除しませんでした。\r\n";
+const char kNotShortcut[] = "ショートカット(.LNK・.PIF・.URL)ではないため、削除しませんでした。\r\n";
 const char kProgramOutside[] = "インストールフォルダの外のプログラムのため、実行しませんでした。\r\n";
 const char kProgramNotRun[] =
     "インストールの後に書き換えられたか、このインストーラがインストールしたものではないため、実行しませんでした。\r\n";
@@ -128,6 +129,15 @@ const char* RefusalText(KeyRefusal refusal) {
     case KeyRefusal::NotTrusted: return kUntrustedClassKey;
     default: return kSharedKey;
     }
+}
+
+// A shortcut file by its name: only such a file may be named as a shortcut
+// (a library named there would go without the shared-file decision).
+bool IsShortcutFile(const std::string& path) {
+    const std::string name = ExtractFileName(path);
+    const size_t dot = name.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : Upper(name.substr(dot));
+    return extension == ".LNK" || extension == ".PIF" || extension == ".URL";
 }
 
 // The folder a folder lies in ("C:\App\sub\" gives "C:\App\").
@@ -456,6 +466,10 @@ void TUninstallRun::DeleteShortcuts() {
         }
         if (read.path.empty() || IsOwnFile(read.path)) {
             Log(tag, written, read.path.empty() ? kUnusablePath : kOwnFile);
+            continue;
+        }
+        if (!IsShortcutFile(read.path)) {
+            Log(tag, written, kNotShortcut);
             continue;
         }
         std::optional<HeldFolders> held;

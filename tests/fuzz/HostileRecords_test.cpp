@@ -454,6 +454,9 @@ TEST_F(HostileRecords, KnownEscapesTouchNoCanary) {
         {"the files every package shares",
          files({win + "UNRAVEL.EXE,/F", win + "RVSET98.INI", ShortForm(win) + "UNRAVEL.EXE"}) +
              Section("DeleteShortCut", "File", {win + "UNRAVEL.EXE", Slashed(win) + "RVSET98.INI"})},
+        {"libraries named as shortcuts, or listed without their registration",
+         Section("DeleteShortCut", "File", {win + "RVCANARY.DLL", p.system + "RVCANARY.DLL", p.other + "RVCANARY.DLL"}) +
+             files({win + "RVCANARY.DLL", p.system + "RVCANARY.DLL"})},
         {"other spellings and repeats of shared files",
          files({Slashed(win) + "RVCANARY.DLL", ShortForm(p.other) + "RVCANARY.DLL", p.other + "RVCANARY.LOG,/S",
                 p.other + "RVCANARY.LOG,/S", ShortForm(p.other) + "RVCANARY.LOG,/S"})},

@@ -196,6 +196,29 @@ TEST_F(UninstallRunTest, ARecordNotAsTheInstallWroteItIsFollowedOnlyWhenThePerso
     }
 }
 
+// A class of the package's own goes only with the record the install
+// wrote: gone on past the warning, the run keeps it and says why.
+TEST_F(UninstallRunTest, AClassOfThePackagesOwnGoesOnlyWithARecordAsTheInstallWroteIt) {
+    const std::string type = Unique("RvTrust") + ".Document";
+    ScratchKeys classes(HKEY_CLASSES_ROOT, {type});
+    for (const bool trusted : {true, false}) {
+        SCOPED_TRACE(trusted ? "signed" : "gone on past the warning");
+        SetString(HKEY_CLASSES_ROOT, type + "\\shell", "", "x");
+        WriteRecord(Section("DeleteRegistry", "Key", {"(Class)" + type}) +
+                    Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}));
+        if (!trusted) dir_.Write("work\\UNSETUP.INI", dir_.Read("work\\UNSETUP.INI") + "\r\n");
+        TestRunView view;
+        view.options = OptionBoxes(app_, false, false);
+        if (!trusted)
+            view.ExpectAsk("警告", "書き換えられたか", kWarning, IDYES).ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        RunUninstall(view);
+        EXPECT_EQ(!trusted, KeyExists(HKEY_CLASSES_ROOT, type));
+        EXPECT_EQ(!trusted, view.detailsText.find("<Registry> (Class)" + type + "\r\n記録(UNSETUP.INI)が"
+                                                  "インストール時のものと確かめられないため") == 0)
+            << ToUtf8(view.detailsText);
+    }
+}
+
 // Only a program of the install folder, as the install left it, runs
 // before uninstalling: one outside is refused without a question, a
 // replaced one is asked about ("no" is also the answer of /S).
@@ -252,13 +275,15 @@ TEST_F(UninstallRunTest, ALibraryIsLoadedOnlyWhenTheInstallRegisteredItAsItIs) {
         TestRunView view;
         view.options = OptionBoxes(app_, false, false);
         const bool warned = IPos("/R", c.section) > 0 && !c.loaded;
-        if (warned) {
-            view.ExpectAsk("警告", lib + "\r\n\r\nこのファイルは、インストールの後に書き換えられたか", kWarning, IDNO);
-            view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
-        }
+        const bool shortcut = IPos("DeleteShortCut", c.section) > 0;
+        if (warned) view.ExpectAsk("警告", lib + "\r\n\r\nこのファイルは、インストールの後に書き換えられたか", kWarning, IDNO);
+        if (warned || shortcut) view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
         RunUninstall(view);
         EXPECT_EQ(c.loaded, KeyExists(HKEY_CURRENT_USER, reg_.subkey())) << "DllUnregisterServer called";
         EXPECT_EQ(warned, view.detailsText.find("<File> " + lib + "\r\nインストールの後に") == 0) << ToUtf8(view.detailsText);
+        // Named as a shortcut, a library is not even deleted.
+        EXPECT_EQ(shortcut, FileExistsAt(lib));
+        EXPECT_EQ(shortcut, view.detailsText.find("<ShortCut> " + lib + "\r\nショートカット(.LNK") == 0);
         ForgetFileDigest(lib);
     }
     SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
