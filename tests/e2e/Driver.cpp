@@ -468,13 +468,15 @@ MessageBoxView SetupProcess::WaitForMessageBox(const std::string& what, DWORD ti
         }
         Sleep(50);
     }
-    // The icon is read from the screen: give the box time to be drawn.
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        Sleep(300);
+    // The icon is read from the screen: a box found before it was drawn is
+    // looked at again until its icon shows (a box whose icon is none of the
+    // system's four is given three seconds).
+    const DWORD found = GetTickCount();
+    while (!view.iconKnown && GetTickCount() - found < 3000) {
+        Sleep(20);
         MessageBoxView again;
         if (!FindMessageBox(again)) break;
         view = again;
-        if (view.iconKnown) break;
     }
     return view;
 }
