@@ -210,6 +210,16 @@ std::string WindowsFolder() {
     return WithDelimiter(std::string(path, n));
 }
 
+DWORD RunningProcessId(const std::string& exeName) {
+    UniqueHandle<KernelHandleTraits> snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && Process32First(snapshot.get(), &entry); more;
+         more = Process32Next(snapshot.get(), &entry))
+        if (lstrcmpiA(entry.szExeFile, exeName.c_str()) == 0) return entry.th32ProcessID;
+    return 0;
+}
+
 Distribution::Distribution() {
     const std::string program = BinFolder() + "SETUP.EXE";
     EXPECT_TRUE(CopyFileA(program.c_str(), exe().c_str(), FALSE)) << "SETUP.EXE not beside the test: " << program;
@@ -257,19 +267,13 @@ SetupProcess::SetupProcess(const std::string& exe, const std::string& arguments,
 std::unique_ptr<SetupProcess> SetupProcess::Attach(const std::string& exeName, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     do {
-        UniqueHandle<KernelHandleTraits> snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        PROCESSENTRY32 entry = {};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = snapshot && Process32First(snapshot.get(), &entry); more;
-             more = Process32Next(snapshot.get(), &entry)) {
-            if (lstrcmpiA(entry.szExeFile, exeName.c_str()) != 0) continue;
-            HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE,
-                                         entry.th32ProcessID);
-            if (!process) continue;
+        const DWORD id = RunningProcessId(exeName);
+        if (HANDLE process = id ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, id)
+                                : nullptr) {
             std::unique_ptr<SetupProcess> attached(new SetupProcess());
             attached->workFoldersBefore_ = ExistingWorkFolders();
             attached->process_.reset(process);
-            attached->pid_ = entry.th32ProcessID;
+            attached->pid_ = id;
             return attached;
         }
         Sleep(100);

@@ -4,7 +4,6 @@
 // (a message box included) fails the test, and a box waiting for an answer
 // would never let the process end.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <vector>
@@ -107,15 +106,6 @@ protected:
         if (config) dist_.Write("check\\rvchecker.cfg", *config);
     }
     bool CheckerRan() const { return FileExistsAt(dist_.path() + "check\\rvchecker.log"); }
-    static bool CheckerRunning() {
-        UniqueHandle<KernelHandleTraits> snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        PROCESSENTRY32 entry = {};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = snapshot && Process32First(snapshot.get(), &entry); more;
-             more = Process32Next(snapshot.get(), &entry))
-            if (lstrcmpiA(entry.szExeFile, "rvchecker.exe") == 0) return true;
-        return false;
-    }
 
     Distribution dist_;
     ScratchFolder target_;
@@ -206,7 +196,7 @@ TEST_F(SilentPackage, TheCheckerAllowsAndTheRunAfterProgramIsNotStarted) {
     EXPECT_EQ(0u, after.code);
     // Started before the install ended, the checker would have left its log
     // by now or still be running (it waits before it ends).
-    EXPECT_FALSE(CheckerRan() || CheckerRunning()) << "the run-after program was started";
+    EXPECT_FALSE(CheckerRan() || RunningProcessId("rvchecker.exe")) << "the run-after program was started";
 }
 
 TEST_F(SilentPackage, StoppedBeforeAnyChangeGives2) {
