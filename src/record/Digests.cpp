@@ -31,19 +31,23 @@ std::vector<std::string> Split(const std::string& list) {
 }
 
 // The key and its empty parents up to ours go when nothing is left in
-// them (a key with values but no subkeys would go with its values).
+// them (a key with values but no subkeys would go with its values). A level
+// already gone (a run cut short between two of them) is passed over.
 void RemoveIfEmpty(const std::string& subkey) {
     for (std::string key = subkey; !key.empty() && key != "SOFTWARE";
          key = RemovePathDelimiter(ExtractFilePath(key), "B")) {
+        if (!RegistryKeyExists(HKEY_LOCAL_MACHINE, key)) continue;
         if (!RegistryKeyEmpty(HKEY_LOCAL_MACHINE, key)) return;
         RegDeleteKey932(HKEY_LOCAL_MACHINE, key);
     }
 }
 
+// The keys are looked at also when the value is gone already: a run cut
+// short right after deleting it left them for the next.
 void DropValue(const char* key, const std::string& name) {
     std::string ignored;
-    if (name.empty() || !ReadRegistryString(HKEY_LOCAL_MACHINE, key, name, ignored)) return;
-    DeleteRegistryValue(HKEY_LOCAL_MACHINE, key, name);
+    if (!name.empty() && ReadRegistryString(HKEY_LOCAL_MACHINE, key, name, ignored))
+        DeleteRegistryValue(HKEY_LOCAL_MACHINE, key, name);
     RemoveIfEmpty(key);
 }
 
