@@ -352,8 +352,20 @@ bool Builder::LayOut(const std::string& script) {
     const auto folderOf = [&](int disk) {
         return report_.disks > 1 ? outFolder_ + DiskFolderName(disk) + "\\" : outFolder_;
     };
+    // A file the wizard shows and the script installs lies there once.
+    std::map<std::string, std::string> placedFrom;  // upper-case target -> upper-case source
+    const auto once = [&](const MediumFile& f, int disk) {
+        const std::string target = Upper(folderOf(disk) + f.relative), from = Upper(f.from);
+        const auto known = placedFrom.find(target);
+        if (known == placedFrom.end()) {
+            placedFrom[target] = from;
+            return true;
+        }
+        if (known->second != from) Fail("「" + f.from + "」と別のファイルが、同じ「" + folderOf(disk) + f.relative + "」になります。");
+        return false;
+    };
     for (const MediumFile& f : plan_.fixed)
-        if (!Place(f, folderOf(1), false)) return false;
+        if (once(f, 1) && !Place(f, folderOf(1), false)) return false;
     report_.script = folderOf(1) + "SETUP.INI";
     if (!WriteBytes(report_.script, script)) {
         Fail("「" + report_.script + "」を書けません。");
@@ -371,7 +383,11 @@ bool Builder::LayOut(const std::string& script) {
         progress_("配置 " + std::to_string(p + 1) + "/" + std::to_string(places.size()) + " " + file.relative);
         bool last = true;
         for (size_t q = p + 1; q < places.size(); ++q) last = last && places[q].second != f;
-        if (!Place(file, folderOf(disk), last)) return false;
+        if (!once(file, disk)) {
+            if (!report_.errors.empty()) return false;
+        } else if (!Place(file, folderOf(disk), last)) {
+            return false;
+        }
         if (last) file.staged.clear();
         ++report_.files;
         report_.compressed += file.compress ? 1 : 0;

@@ -54,8 +54,11 @@ void CheckLater(CheckContext& c) {
     for (const ListItem& item : ReadList(c.script, MakeFolder::kSection, MakeFolder::kFolderPrefix)) {
         const std::string folder = ExpandPathMacros(item.value, c.machine);
         const RecordPath read = ReadRecordPath(AddPathDelimiter(folder, "B"));
-        if (!IsFullyQualified(folder) || read.pattern || read.wildcardInFolder || read.folder.empty() ||
-            protectedFolders.IsProtected(read.folder))
+        if (!IsFullyQualified(folder))
+            c.Error(item.line, "RV402", refused + "「" + folder + "」はドライブ名かネットワーク共有から始まる完全なパスではありません。");
+        else if (read.pattern || read.wildcardInFolder)
+            c.Error(item.line, "RV402", refused + "「" + folder + "」にはワイルドカードがあります。");
+        else if (read.folder.empty() || protectedFolders.IsProtected(read.folder))
             c.Error(item.line, "RV402", refused + "「" + folder + "」はドライブのルートかシステムのフォルダ、またはそれを含むフォルダです。");
     }
 

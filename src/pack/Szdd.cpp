@@ -28,7 +28,7 @@ constexpr std::uint32_t kLeadingBlanks = kMaxLength;
 constexpr std::uint32_t kPositionOfZero = (kWindow - 16 - kLeadingBlanks) & (kWindow - 1);
 
 constexpr int kHashBits = 15;
-constexpr int kChainLimit = 64;
+constexpr int kChainLimit = 128;
 // The stream is kept from one window before the next position; the rest
 // goes when this much has gathered in front of it.
 constexpr std::uint32_t kSlideAfter = 1u << 20;
