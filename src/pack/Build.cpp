@@ -32,19 +32,6 @@ bool EndsWithName(const std::string& text, const std::string& name) {
     return i == at;
 }
 
-bool ReadBytes(const std::string& path, std::string& bytes) {
-    FileHandle file(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return false;
-    bytes.clear();
-    char chunk[64 * 1024];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) return false;
-        if (got == 0) return true;
-        bytes.append(chunk, got);
-    }
-}
-
 bool WriteBytes(const std::string& path, const std::string& bytes) {
     FileHandle file(CreateFile932(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
@@ -177,7 +164,7 @@ bool Builder::Prepare() {
         return false;
     }
     bool unicode = false;
-    if (!ReadBytes(projectFolder_ + "SETUP.INI", scriptBytes_)) {
+    if (!ReadWholeFile(projectFolder_ + "SETUP.INI", scriptBytes_)) {
         Fail("「" + projectFolder_ + "SETUP.INI」を読めません。");
         return false;
     }

@@ -1,5 +1,10 @@
 #include "pack/Medium.h"
 
+#include <windows.h>
+
+#include "app/Handles.h"
+#include "app/Win932.h"
+
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
 #include "app/uStrOp.h"
@@ -107,4 +112,18 @@ MediumFolders::MediumFolders(const std::string& scriptFolder) : root_(AddPathDel
 
 std::string MediumFolders::ForDisk(int disk) const {
     return split_ ? root_ + DiskFolderName(disk) + "\\" : root_;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    FileHandle file(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    bytes.clear();
+    char chunk[64 * 1024];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) return false;
+        if (got == 0) return true;
+        bytes.append(chunk, got);
+    }
 }

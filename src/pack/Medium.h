@@ -63,3 +63,6 @@ private:
 
 // The DISK<n> folder of a split medium.
 std::string DiskFolderName(int disk);
+
+// The whole file's bytes; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);

@@ -17,20 +17,6 @@
 
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    FileHandle file(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    bytes.clear();
-    char chunk[64 * 1024];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) return false;
-        if (got == 0) return true;
-        bytes.append(chunk, got);
-    }
-}
-
 std::string DriveRoot(const std::string& folder) { return folder.size() >= 2 ? folder.substr(0, 2) + "\\" : ""; }
 
 // The folders an install on this machine would use, with the script's
