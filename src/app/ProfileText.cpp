@@ -81,9 +81,17 @@ void ProfileText::Parse() {
     sectionIndex_.emplace(std::wstring(), 0);
     const std::string_view text(bytes_);
     const size_t n = text.size();
-    size_t pos = 0, line = 0;
+    // Lines as an editor counts them: every CR LF, lone LF and lone CR ends
+    // one, also where a lead byte takes a line end into a value.
+    size_t pos = 0, line = 1, counted = 0;
+    const auto lineAt = [&](size_t offset) {
+        for (; counted < offset; ++counted) {
+            if (text[counted] == '\n' || (text[counted] == '\r' && (counted + 1 >= n || text[counted + 1] != '\n')))
+                ++line;
+        }
+        return line;
+    };
     while (pos < n) {
-        ++line;
         const size_t lineBegin = pos;
         size_t contentBegin = npos, contentEnd = pos, equals = npos, nameEnd = npos, lastBracket = npos;
         while (pos < n && text[pos] != '\r' && text[pos] != '\n') {
@@ -109,7 +117,7 @@ void ProfileText::Parse() {
             Section section;
             section.name = std::string(Trim(UpToZero(text.substr(contentBegin + 1, lastBracket - contentBegin - 1))));
             section.lineBegin = lineBegin;
-            section.line = line;
+            section.line = lineAt(lineBegin);
             section.contentBegin = contentBegin;
             section.contentEnd = contentEnd;
             section.insertAt = pos;
@@ -119,7 +127,7 @@ void ProfileText::Parse() {
             continue;
         }
         Key key;
-        key.line = line;
+        key.line = lineAt(lineBegin);
         key.contentBegin = contentBegin;
         key.lineBegin = lineBegin;
         key.contentEnd = contentEnd;

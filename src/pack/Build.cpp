@@ -234,11 +234,13 @@ bool Builder::Stage() {
         const std::string name = ExtractFileName(file.relative);
         const std::string compressed = szdd::CompressedName(name, file.lastChar);
         std::uint64_t written = 0;
-        if (const unsigned long code = szdd::CompressFile(file.from, file.staged, file.lastChar, written)) {
+        const unsigned long code = szdd::CompressFile(file.from, file.staged, file.lastChar, written);
+        if (code != 0 && code != ERROR_FILE_TOO_LARGE) {
             Fail("「" + file.from + "」を圧縮できません: " + Explain(code));
             return false;
         }
-        if (written >= file.size) {
+        // The header holds 32 bits of length: a larger file stays as it is.
+        if (code != 0 || written >= file.size) {
             DeleteFile932(file.staged);
             file.staged.clear();
             file.compress = false;
