@@ -1,7 +1,8 @@
-// A folder tree taken by the package tool's two commands (init, then build
-// with compression and disks) to a distribution, installed unattended from
-// one folder holding every disk's files: the tree comes back byte for byte,
-// and the uninstall leaves nothing of it.
+// The package tool as its user meets it: its exit codes and its output
+// redirected to a file; and a folder tree taken by its two commands (init,
+// then build with compression and disks) to a distribution, installed
+// unattended from one folder holding every disk's files: the tree comes
+// back byte for byte, and the uninstall leaves nothing of it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -56,9 +57,54 @@ void CopyTree(const std::string& from, const std::string& to) {
     }
 }
 
+// Runs the tool with its standard output redirected to a file, as a build
+// log takes it; the exit code, and the output in out.
+DWORD Pack(const std::string& arguments, std::string& out, const std::string& folder) {
+    const std::string log = folder + "pack.out";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    FileHandle file(CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = file.get();
+    PROCESS_INFORMATION pi{};
+    std::string command = "\"" + BinFolder() + "RVPACK.EXE\" " + arguments;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi)) {
+        ADD_FAILURE() << "cannot start RVPACK.EXE";
+        return 0xFFFFFFFF;
+    }
+    KernelObject process(pi.hProcess), thread(pi.hThread);
+    DWORD code = 0xFFFFFFFF;
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.get(), 60000));
+    GetExitCodeProcess(process.get(), &code);
+    file.reset();
+    out = ReadFileBytes(log);
+    return code;
+}
+
 }  // namespace
 
-TEST(PackRoundTripE2E, TreeToCompressedDisksInstalledFromOneFolderAndRemoved) {
+TEST(PackE2E, ExitCodesAndFindingsInCp932WhenRedirected) {
+    ScratchFolder work;
+    std::string out;
+    work.Write("warn\\SETUP.INI", "[Title]\r\nSetpu=x\r\n[DefaultFolder]\r\nFolder=(Prg)\\RvPackCli\r\n");
+    EXPECT_EQ(1u, Pack("check warn", out, work.path()));
+    EXPECT_NE(std::string::npos, out.find("warn\\SETUP.INI(2): warning RV105: [Title] の Setpu は読まれないキーです。"))
+        << ToUtf8(out);
+    work.Write("bad\\SETUP.INI", "[CopyFile]\r\nFile1=(App)\\MISSING.TXT\r\n[DefaultFolder]\r\nFolder=(Prg)\\RvPackCli\r\n");
+    EXPECT_EQ(2u, Pack("check bad\\SETUP.INI", out, work.path()));
+    EXPECT_NE(std::string::npos, out.find("bad\\SETUP.INI(2): error RV301: ")) << ToUtf8(out);
+    EXPECT_EQ(2u, Pack("build bad out", out, work.path())) << ToUtf8(out);
+    EXPECT_FALSE(FolderExistsAt(work / "out"));
+    EXPECT_EQ(4u, Pack("check none\\SETUP.INI", out, work.path()));
+    EXPECT_EQ(87u, Pack("build warn out /ZIP", out, work.path()));
+    EXPECT_EQ(87u, Pack("build warn out /DISK=1.44M", out, work.path()));
+    EXPECT_EQ(2u, Pack("init missing", out, work.path())) << "a folder that is not there";
+    EXPECT_EQ(2u, Pack("init warn", out, work.path())) << "an existing script is never overwritten";
+    EXPECT_EQ("[Title]\r\nSetpu=x\r\n[DefaultFolder]\r\nFolder=(Prg)\\RvPackCli\r\n", ReadFileBytes(work / "warn\\SETUP.INI"));
+}
+
+TEST(PackE2E, TreeToCompressedDisksInstalledFromOneFolderAndRemoved) {
     ScratchFolder work;
     const std::string tree = work / (std::string(kName) + "\\");
     const std::vector<std::pair<std::string, std::string>> files = {
