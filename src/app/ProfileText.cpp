@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/Win932.h"
 
 namespace {
@@ -249,6 +251,31 @@ bool ProfileText::Set(std::string_view section, std::string_view key, std::strin
         return false;
     Splice(k.nameEnd, k.contentEnd - k.nameEnd, "=" + std::string(value));
     return true;
+}
+
+size_t ProfileText::ReplaceValues(std::string_view section,
+                                  const std::vector<std::pair<std::string, std::string>>& values) {
+    struct Edit {
+        size_t at, length;
+        std::string text;
+    };
+    std::vector<Edit> edits;
+    for (const auto& [key, value] : values) {
+        const Key* k = FindKey(section, key);
+        if (k) edits.push_back({k->nameEnd, k->contentEnd - k->nameEnd, "=" + std::string(TrimLeft(CallerName(value)))});
+    }
+    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
+    std::string bytes;
+    size_t done = 0;
+    for (const Edit& e : edits) {
+        bytes.append(bytes_, done, e.at - done);
+        bytes += e.text;
+        done = e.at + e.length;
+    }
+    bytes.append(bytes_, done, std::string::npos);
+    bytes_ = std::move(bytes);
+    Parse();
+    return edits.size();
 }
 
 bool ProfileText::DeleteKey(std::string_view section, std::string_view key) {

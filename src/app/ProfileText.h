@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class ProfileText {
@@ -50,6 +51,11 @@ public:
     // Removes the first section of the name with all its lines; false when
     // there was none. The keys before the first section cannot be removed.
     bool DeleteSection(std::string_view section);
+
+    // Replaces the values of keys that are there, as Set does, in one pass
+    // (Set reparses the file for each key); keys that are not there are left
+    // out. Returns how many were replaced.
+    size_t ReplaceValues(std::string_view section, const std::vector<std::pair<std::string, std::string>>& values);
 
     // The line (from 1) of the key Find reads; 0 when there is none.
     size_t LineOf(std::string_view section, std::string_view key) const;

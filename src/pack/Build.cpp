@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "app/Handles.h"
 #include "app/MBUtils.h"
@@ -311,11 +312,13 @@ bool Builder::AssignDisks(std::uint64_t scriptSize) {
 
 std::string Builder::ScriptText() const {
     ProfileText text = script_;
+    std::vector<std::pair<std::string, std::string>> values;
     for (size_t i = 0; i < copies_.size(); ++i) {
         const bool marker = i > 0 ? plan_.disks[i] != plan_.disks[i - 1] : plan_.disks[i] != 1;
-        text.Set(Script::CopyFiles::kSection, Script::NumberedKey(Script::CopyFiles::kFilePrefix, copies_[i].item.number),
-                 (marker ? "(Dch)" : "") + plan_.values[i]);
+        values.emplace_back(Script::NumberedKey(Script::CopyFiles::kFilePrefix, copies_[i].item.number),
+                            (marker ? "(Dch)" : "") + plan_.values[i]);
     }
+    text.ReplaceValues(Script::CopyFiles::kSection, values);
     return text.bytes();
 }
 
@@ -360,24 +363,27 @@ bool Builder::LayOut(const std::string& script) {
         Fail("「" + report_.script + "」を書けません。");
         return false;
     }
-    // Each source once on every disk that has an entry of it.
+    // Each source once on every disk that has an entry of it; its last place
+    // takes the staged file itself.
     std::vector<std::pair<int, size_t>> places;
+    std::set<std::pair<int, size_t>> known;
+    std::vector<size_t> lastPlace(plan_.files.size(), 0);
     for (size_t i = 0; i < copies_.size(); ++i) {
         const std::pair<int, size_t> place{plan_.disks[i], plan_.fileOf[i]};
-        if (std::find(places.begin(), places.end(), place) == places.end()) places.push_back(place);
+        if (!known.insert(place).second) continue;
+        lastPlace[place.second] = places.size();
+        places.push_back(place);
     }
     for (size_t p = 0; p < places.size(); ++p) {
         const auto [disk, f] = places[p];
         MediumFile& file = plan_.files[f];
         progress_("配置 " + std::to_string(p + 1) + "/" + std::to_string(places.size()) + " " + file.relative);
-        bool last = true;
-        for (size_t q = p + 1; q < places.size(); ++q) last = last && places[q].second != f;
-        if (!once(file, disk)) {
-            if (!report_.errors.empty()) return false;
-        } else if (!Place(file, folderOf(disk), last)) {
+        if (once(file, disk)) {
+            if (!Place(file, folderOf(disk), lastPlace[f] == p)) return false;
+            if (lastPlace[f] == p) file.staged.clear();
+        } else if (!report_.errors.empty()) {
             return false;
         }
-        if (last) file.staged.clear();
         ++report_.files;
         report_.compressed += file.compress ? 1 : 0;
         report_.before += file.size;
