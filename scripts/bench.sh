@@ -1,25 +1,37 @@
 #!/usr/bin/env bash
-# Measures the unattended install and uninstall against the floor that Wine
-# itself sets (xcopy /E /I and rmdir /S /Q on the same files, in the same
-# prefix) on three generated payloads, and the record's write and read
-# times; prints medians and ratios. Not a test: nothing here fails because
-# something is slow.
+# Measures the unattended install and uninstall against a stored NSIS
+# installer built by makensis from the same payload (the same folders, files,
+# three shortcuts, registry values and Add/Remove Programs entry, no
+# compression) and against the floor that Wine itself sets (xcopy /E /I and
+# rmdir /S /Q on the same files), all in one run in the same prefix; then the
+# record's write and read times. Prints medians and the ratios to NSIS. Not a
+# test: nothing here fails because something is slow.
 #
 #   bash scripts/bench.sh [scale] [runs]
 #
-# scale (default 1) multiplies the number of files of each payload
-# (1,000 x 4 KiB; 20 x 8 MiB; 10,000 x 1 KiB), so 0.1 gives a quick run;
-# runs (default 3) is how many times each is timed. The payloads and a
-# prefix of its own live under build/bench/ and build/benchprefix.
+# scale (default 1) multiplies the number of files of each generated payload
+# (1,000 x 4 KiB; 20 x 8 MiB; 10,000 x 1 KiB), so 0.1 gives a quick run; the
+# empty package and the sample package are the same at every scale. runs
+# (default 5) is how many times each is timed. The payloads and a prefix of
+# their own, made fresh each run (a virtual desktop, as in the demo), live
+# under build/benchprefix. Installs Debian's nsis package when makensis is
+# missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SCALE="${1:-1}"
-RUNS="${2:-3}"
+RUNS="${2:-5}"
 BUILD="${BUILD_DIR:-build}"
+if ! command -v makensis >/dev/null; then
+    SUDO=""
+    [ "$(id -u)" = 0 ] || SUDO=sudo
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends nsis >/dev/null
+fi
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null 2>&1
-cmake --build "$BUILD" --target setup test_record test_e2e -j"$(nproc)" >/dev/null
+cmake --build "$BUILD" --target setup sample_package test_record test_e2e -j"$(nproc)" >/dev/null
 # A prefix of its own, so the figures never mix with what the tests leave.
 export RV_WINEPREFIX="$(pwd)/$BUILD/benchprefix"
+source scripts/fresh-prefix.sh
 source scripts/wine-session.sh
 W="$BUILD/wine-run.sh"
 ROOT="$WINEPREFIX/drive_c/rvbench"
@@ -42,58 +54,92 @@ timed() {
 
 median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : int((v[NR/2]+v[NR/2+1])/2)}'; }
 
-# name count size: a distribution with SETUP.EXE, SETUP.INI and the files.
+# name kind [count size]: a medium with SETUP.EXE, SETUP.INI and the files,
+# and beside them nsis-setup.exe built from the same files.
 make_payload() {
-    local name=$1 count=$2 size=$3 dir="$ROOT/src-$1"
-    mkdir -p "$dir/files"
-    cp "$BUILD/bin/SETUP.EXE" "$dir/"
-    python3 - "$dir" "$count" "$size" "$name" <<'PY'
-import os, sys
-folder, count, size, name = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
-block = os.urandom(size)
-lines = ["[Title]", "Setup=Bench " + name, "UnSetupKey=RavelinBench" + name, "[CopyFile]"]
-for i in range(1, count + 1):
-    with open(os.path.join(folder, "files", "f%d.bin" % i), "wb") as f:
-        f.write(block)
-    lines.append("File%d=(App)\\f%d.bin|(From)\\files\\f%d.bin" % (i, i, i))
-with open(os.path.join(folder, "SETUP.INI"), "wb") as f:
-    f.write(("\r\n".join(lines) + "\r\n").encode("ascii"))
-PY
+    local name=$1 kind=$2 dir="$ROOT/src-$1"
+    mkdir -p "$dir"
+    if [ "$kind" = sample ]; then
+        cp -r "$BUILD/sample/." "$dir/"
+        python3 scripts/bench-payload.py sample "$dir" "$name" "$(pwd)/$BUILD/sample" "$(pwd)/examples/sample"
+    else
+        cp "$BUILD/bin/SETUP.EXE" "$dir/"
+        python3 scripts/bench-payload.py generated "$dir" "$name" "$3" "$4"
+    fi
+    (cd "$dir" && makensis -INPUTCHARSET UTF8 -V1 nsis.nsi >/dev/null)
 }
+
+# Counts the files below a Windows folder of the prefix (0 when it is gone).
+files_in() { find "$ROOT/${1#C:\\rvbench\\}" -type f 2>/dev/null | wc -l; }
 
 scaled() { python3 -c "import sys; print(max(1, int(round($1 * $SCALE))))"; }
 
-printf '%-12s %7s %9s | %9s %9s %6s | %9s %9s %6s | %9s %8s %9s\n' payload files MiB \
-    install xcopy ratio uninst rmdir ratio "ms/file" "MiB/s" "peak KiB"
-for payload in "small4k $(scaled 1000) 4096" "large8m $(scaled 20) 8388608" "tiny1k $(scaled 10000) 1024"; do
+printf '%-8s %6s %6s | %8s %8s %8s %6s | %8s %8s %8s %6s | %7s %8s\n' payload files MiB \
+    install NSIS xcopy ratio uninst NSIS rmdir ratio "MiB/s" "peak KiB"
+for payload in "empty generated 0 0" "small4k generated $(scaled 1000) 4096" \
+               "large8m generated $(scaled 20) 8388608" "tiny1k generated $(scaled 10000) 1024" \
+               "sample sample"; do
     set -- $payload
-    name=$1 count=$2 size=$3
-    make_payload "$name" "$count" "$size"
+    name=$1 kind=$2 count=${3:-8} size=${4:-0}
+    make_payload "$name" "$kind" "$count" "$size"
     src="C:\\rvbench\\src-$name"
     app="C:\\rvbench\\app-$name"
+    nsis="C:\\rvbench\\nsis-$name"
     xc="C:\\rvbench\\xc-$name"
-    ins=() uns=() xcs=() rms=() peak=0
+    ins=() uns=() nis=() nus=() xcs=() rms=() peak=0 kept=0
+    [ "$kind" = sample ] && kept=1
     for _ in $(seq "$RUNS"); do
         timed "$W" "$src\\SETUP.EXE" /S "/LOG=C:\\rvbench\\$name.log" "/D=$app"
         ins+=("$MS")
         [ "$LAST_RC" = 0 ] || echo "install of $name ended with $LAST_RC" >&2
+        installed=$(files_in "$app")
         p=$(iconv -f cp932 -t utf-8 "$ROOT/$name.log" | sed -n 's/.*最大ワーキングセット \([0-9]*\) KiB.*/\1/p')
         [ -n "$p" ] && [ "$p" -gt "$peak" ] && peak=$p
         timed "$W" 'C:\windows\UNRAVEL.EXE' "$app\\UNSETUP.INI" /S
         uns+=("$MS")
         [ "$LAST_RC" = 0 ] || echo "uninstall of $name ended with $LAST_RC" >&2
-        timed "$W" xcopy /E /I /Q "$src\\files" "$xc"
-        xcs+=("$MS")
-        timed "$W" cmd /c rmdir /S /Q "$xc"
-        rms+=("$MS")
+        # The sample's self-registered library is a shared file the silent
+        # uninstall keeps.
+        [ "$(files_in "$app")" -le "$kept" ] || echo "the uninstall of $name left files behind" >&2
+        rm -rf "$ROOT/app-$name"
+
+        timed "$W" "$src\\nsis-setup.exe" /S "/D=$nsis"
+        nis+=("$MS")
+        [ "$LAST_RC" = 0 ] || echo "NSIS install of $name ended with $LAST_RC" >&2
+        # Ours adds its record; NSIS its uninstaller.
+        [ "$(files_in "$nsis")" = "$installed" ] ||
+            echo "NSIS installed $(files_in "$nsis") files of $name, ours $installed" >&2
+        # _?= runs the uninstaller in place (no copy of itself to wait for),
+        # so it can be timed; it cannot delete itself then.
+        timed "$W" "$nsis\\uninst.exe" /S "_?=$nsis"
+        nus+=("$MS")
+        [ "$LAST_RC" = 0 ] || echo "NSIS uninstall of $name ended with $LAST_RC" >&2
+        [ "$(files_in "$nsis")" -le 1 ] || echo "the NSIS uninstall of $name left files behind" >&2
+        rm -rf "$ROOT/nsis-$name"
+
+        if [ "$kind" = generated ] && [ "$count" -gt 0 ]; then
+            timed "$W" xcopy /E /I /Q "$src\\files" "$xc"
+            xcs+=("$MS")
+            timed "$W" cmd /c rmdir /S /Q "$xc"
+            rms+=("$MS")
+        fi
     done
-    mi=$(median "${ins[@]}") mu=$(median "${uns[@]}") mx=$(median "${xcs[@]}") mr=$(median "${rms[@]}")
-    mib=$(python3 -c "print('%.1f' % ($count * $size / 1048576))")
-    awk -v n="$name" -v c="$count" -v m="$mib" -v i="$mi" -v x="$mx" -v u="$mu" -v r="$mr" -v p="$peak" 'BEGIN {
-        printf "%-12s %7d %9s | %7d ms %7d ms %5.2fx | %7d ms %7d ms %5.2fx | %9.3f %8.1f %9d\n",
-            n, c, m, i, x, i / x, u, r, u / r, (i - x) / c, m / (i / 1000), p }'
+    mi=$(median "${ins[@]}") mu=$(median "${uns[@]}") ni=$(median "${nis[@]}") nu=$(median "${nus[@]}")
+    mx=- mr=-
+    [ ${#xcs[@]} -gt 0 ] && { mx=$(median "${xcs[@]}"); mr=$(median "${rms[@]}"); }
+    if [ "$kind" = sample ]; then
+        mib=$(du -sm --apparent-size "$ROOT/src-$name" | cut -f1)
+        count=$installed
+    else
+        mib=$(python3 -c "print('%.1f' % ($count * $size / 1048576))")
+    fi
+    awk -v n="$name" -v c="$count" -v m="$mib" -v i="$mi" -v ni="$ni" -v x="$mx" -v u="$mu" -v nu="$nu" \
+        -v r="$mr" -v p="$peak" 'BEGIN {
+        printf "%-8s %6d %6s | %5d ms %5d ms %5s ms %5.2fx | %5d ms %5d ms %5s ms %5.2fx | %7.1f %8d\n",
+            n, c, m, i, ni, x, i / ni, u, nu, r, u / nu, m / (i / 1000), p }'
 done
-echo "(ms/file: the install's time above xcopy's, per file; MiB/s: the install's own rate; peak: largest working set of the install, KiB)"
+echo "(medians of $RUNS at scale $SCALE, each time the whole process under Wine; ratio: ours / NSIS;"
+echo " MiB/s: the install's own rate; peak: largest working set of the install, KiB)"
 
 # The record: written with 10,000 entries, then read back key by key.
 "$W" "$BUILD/bin/test_record.exe" --gtest_color=no --gtest_also_run_disabled_tests \

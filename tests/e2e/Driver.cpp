@@ -210,6 +210,16 @@ std::string WindowsFolder() {
     return WithDelimiter(std::string(path, n));
 }
 
+DWORD RunningProcessId(const std::string& exeName) {
+    UniqueHandle<KernelHandleTraits> snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && Process32First(snapshot.get(), &entry); more;
+         more = Process32Next(snapshot.get(), &entry))
+        if (lstrcmpiA(entry.szExeFile, exeName.c_str()) == 0) return entry.th32ProcessID;
+    return 0;
+}
+
 Distribution::Distribution() {
     const std::string program = BinFolder() + "SETUP.EXE";
     EXPECT_TRUE(CopyFileA(program.c_str(), exe().c_str(), FALSE)) << "SETUP.EXE not beside the test: " << program;
@@ -257,19 +267,13 @@ SetupProcess::SetupProcess(const std::string& exe, const std::string& arguments,
 std::unique_ptr<SetupProcess> SetupProcess::Attach(const std::string& exeName, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     do {
-        UniqueHandle<KernelHandleTraits> snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        PROCESSENTRY32 entry = {};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = snapshot && Process32First(snapshot.get(), &entry); more;
-             more = Process32Next(snapshot.get(), &entry)) {
-            if (lstrcmpiA(entry.szExeFile, exeName.c_str()) != 0) continue;
-            HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE,
-                                         entry.th32ProcessID);
-            if (!process) continue;
+        const DWORD id = RunningProcessId(exeName);
+        if (HANDLE process = id ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, id)
+                                : nullptr) {
             std::unique_ptr<SetupProcess> attached(new SetupProcess());
             attached->workFoldersBefore_ = ExistingWorkFolders();
             attached->process_.reset(process);
-            attached->pid_ = entry.th32ProcessID;
+            attached->pid_ = id;
             return attached;
         }
         Sleep(100);
@@ -468,13 +472,15 @@ MessageBoxView SetupProcess::WaitForMessageBox(const std::string& what, DWORD ti
         }
         Sleep(50);
     }
-    // The icon is read from the screen: give the box time to be drawn.
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        Sleep(300);
+    // The icon is read from the screen: a box found before it was drawn is
+    // looked at again until its icon shows (a box whose icon is none of the
+    // system's four is given three seconds).
+    const DWORD found = GetTickCount();
+    while (!view.iconKnown && GetTickCount() - found < 3000) {
+        Sleep(20);
         MessageBoxView again;
         if (!FindMessageBox(again)) break;
         view = again;
-        if (view.iconKnown) break;
     }
     return view;
 }

@@ -26,6 +26,8 @@ std::string BinFolder();
 std::string TempFolder();
 // Windows folder of the prefix (ends with "\").
 std::string WindowsFolder();
+// The id of a running process of that file name ("UNRAVEL.EXE"), 0 when none.
+DWORD RunningProcessId(const std::string& exeName);
 
 // A distribution medium: SETUP.EXE beside an optional SETUP.INI (CP932 bytes).
 class Distribution {
