@@ -2,19 +2,16 @@
 #include <cstdint>
 
 #include "app/MBUtils.h"
-#include "app/uUtils.h"
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
 #include "app/uStrOp.h"
+#include "app/uUtils.h"
 #include "install/ScriptEntries.h"
 #include "pack/CheckContext.h"
 #include "uninstall/KeyGuards.h"
 
 namespace {
 
-const char* const kPathMacros[] = {"(App)", "(Prg)", "(Win)", "(Sys)", "(Tmp)", "(Boo)", "(Set)",
-                                   "(Edr)", "(Smn)", "(Sta)", "(Dsk)", "(Sup)", "(Sen)", "(Myd)",
-                                   "(C_Smn)", "(C_Sta)", "(C_Dsk)", "(C_Sup)", "(C_Myd)"};
 const char* const kTypeTags[] = {"(Str)", "(Int)", "(Dwd)", "(Bin)", "(Exp)"};
 const char* const kRootMacros[] = {"(Cuser)", "(Class)", "(Local)", "(Users)"};
 
@@ -49,11 +46,6 @@ bool OneOf(const std::string& token, const char* const (&list)[N], bool exact) {
     return false;
 }
 
-template <size_t N>
-void AddAll(std::vector<std::string>& to, const char* const (&list)[N]) {
-    to.insert(to.end(), std::begin(list), std::end(list));
-}
-
 bool IsDecimal(const std::string& text) {
     std::int32_t ignored = 0;
     return !text.empty() && text[0] != '$' && text[0] != ' ' && ParseTagNumber(text, ignored);
@@ -69,7 +61,8 @@ bool MacroShaped(const std::string& token) {
 void CheckTokens(CheckContext& c, size_t line, const std::string& value, Use use) {
     const std::vector<std::string> roots(std::begin(kRootMacros), std::end(kRootMacros));
     for (const Token& t : Tokens(value)) {
-        const bool macro = OneOf(t.text, kPathMacros, false);
+        bool macro = false;
+        for (const PathMacro& m : PathMacroList()) macro = macro || FoldName(t.text) == FoldName(m.token);
         if (use == Use::NotExpanded || use == Use::RegistryKey) {
             if (macro) {
                 c.Error(line, "RV201", t.text + " はこのキーでは置き換えられず、文字のまま使われます。");
@@ -104,7 +97,7 @@ void CheckTokens(CheckContext& c, size_t line, const std::string& value, Use use
             }
         }
         std::vector<std::string> known;
-        AddAll(known, kPathMacros);
+        for (const PathMacro& m : PathMacroList()) known.push_back(m.token);
         if (use == Use::CopyEntry) known.insert(known.end(), {"(From)", "(Dch)"});
         if (use == Use::RegistryValue) known.push_back("(Pdd)");
         // A word in parentheses that only looks like a macro ("(Beta)") is

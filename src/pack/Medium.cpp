@@ -12,44 +12,34 @@
 
 namespace {
 
-struct NamedMacro {
-    const char* macro;
-    const char* name;
-    std::string SetupState::*folder;
-};
-const NamedMacro kNamed[] = {
-    {"(App)", "<APP>", &SetupState::InstallFolder},          {"(Prg)", "<PRG>", &SetupState::ProgramFilesFolder},
-    {"(Win)", "<WIN>", &SetupState::WindowsFolder},          {"(Sys)", "<SYS>", &SetupState::SystemFolder},
-    {"(Tmp)", "<TMP>", &SetupState::TempFolder},             {"(Boo)", "<BOO>", &SetupState::BootDrive},
-    {"(Set)", "<SET>", &SetupState::InstallDrive},           {"(Edr)", "<EDR>", &SetupState::SourceDrive},
-    {"(Smn)", "<SMN>", &SetupState::StartMenuFolder},        {"(Sta)", "<STA>", &SetupState::ProgramsFolder},
-    {"(Dsk)", "<DSK>", &SetupState::DesktopFolder},          {"(Sup)", "<SUP>", &SetupState::StartupFolder},
-    {"(Sen)", "<SEN>", &SetupState::SendToFolder},           {"(Myd)", "<MYD>", &SetupState::DocumentsFolder},
-    {"(C_Smn)", "<C_SMN>", &SetupState::CommonStartMenuFolder}, {"(C_Sta)", "<C_STA>", &SetupState::CommonProgramsFolder},
-    {"(C_Dsk)", "<C_DSK>", &SetupState::CommonDesktopFolder},   {"(C_Sup)", "<C_SUP>", &SetupState::CommonStartupFolder},
-    {"(C_Myd)", "<C_MYD>", &SetupState::CommonDocumentsFolder},
-};
+// "(C_Smn)" -> "<C_SMN>".
+std::string NameOf(const char* macro) {
+    std::string name = macro;
+    name = "<" + name.substr(1, name.size() - 2) + ">";
+    for (char& c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return name;
+}
 
 }  // namespace
 
 const SetupState& NamedFolders() {
     static const SetupState named = [] {
         SetupState s;
-        for (const NamedMacro& m : kNamed) s.*(m.folder) = std::string(m.name) + "\\";
+        for (const PathMacro& m : PathMacroList()) s.*(m.folder) = NameOf(m.token) + "\\";
         return s;
     }();
     return named;
 }
 
 bool IsNamedRoot(const std::string& comparable) {
-    for (const NamedMacro& m : kNamed)
-        if (comparable == m.name) return true;
+    for (const PathMacro& m : PathMacroList())
+        if (comparable == NameOf(m.token)) return true;
     return false;
 }
 
 std::string MacroForm(const std::string& named) {
     std::string text = named;
-    for (const NamedMacro& m : kNamed) text = ReplaceToken(text, m.name, m.macro);
+    for (const PathMacro& m : PathMacroList()) text = ReplaceToken(text, NameOf(m.token), m.token);
     return text;
 }
 
