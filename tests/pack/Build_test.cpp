@@ -120,6 +120,20 @@ TEST(Build, FillsTheDisksInTheScriptsOrderAndTheResultChecksClean) {
     for (const Finding& f : CheckScript(d1 + "SETUP.INI").findings) ADD_FAILURE() << ToUtf8(FormatFinding("DISK1", f));
 }
 
+TEST(Build, WithoutASizeTheScriptsOwnDisksAreKept) {
+    ScratchFolder project, out;
+    project.Write("A.TXT", "a");
+    project.Write("B.TXT", "b");
+    project.Write("SETUP.INI", "[CopyFile]\r\nFile1=(App)\\A.TXT\r\nFile2=(Dch)(App)\\B.TXT\r\n");
+    const BuildReport report = Build(project, out / "dist", false, 0);
+    ASSERT_TRUE(report.errors.empty()) << Errors(report);
+    EXPECT_EQ(2, report.disks);
+    EXPECT_TRUE(FileExistsAt(out / "dist\\DISK1\\A.TXT"));
+    EXPECT_TRUE(FileExistsAt(out / "dist\\DISK2\\B.TXT"));
+    EXPECT_FALSE(FileExistsAt(out / "dist\\DISK1\\B.TXT"));
+    EXPECT_EQ("(Dch)(App)\\B.TXT", IniRead("CopyFile", "File2", "", out / "dist\\DISK1\\SETUP.INI"));
+}
+
 TEST(Build, RefusesWhatCannotBeLaidOut) {
     ScratchFolder project, out;
     project.Write("DATA.DAT", Text(20000));

@@ -107,6 +107,8 @@ TEST(ScriptCheck, TheMediumAsTheInstallFindsIt) {
     medium.Write("A.TXT", "a");
     medium.Write("BAD.DA_", kMagic + "B");
     medium.Write("PLAIN.DA_", "plain");
+    // As mscompress writes it: no last character of the name in the header.
+    medium.Write("NOCHAR.DA_", kMagic + "A" + std::string(5, '\0'));
     const Seen seen = Check(medium,
                             "[EULA]\r\n"                                  // 1
                             "File=LICENSE.TXT\r\n"                        // 2 missing
@@ -121,8 +123,10 @@ TEST(ScriptCheck, TheMediumAsTheInstallFindsIt) {
                             "File5=(App)\\c\\A.TXT\r\n"                   // 11
                             "File6=(App)\\A.TXT|(From)\\..\\A.TXT\r\n"    // 12 outside the medium
                             "File7=(Win)\\Fonts\\A.TXT\r\n"              // 13 left to the target machine
+                            "File8=(App)\\NOCHAR.DA_\r\n"                 // 14 named from the header
+                            "File9=(App)\\NOCHAR.DA_|NOCHAR.DAT\r\n"      // 15
                             "[DefaultFolder]\r\nFolder=(Prg)\\RvCheckTest\r\n");
-    EXPECT_EQ("2 E RV303\n4 E RV304\n7 E RV301\n8 E RV302\n9 W RV302\n10 E RV304\n12 E RV305\n13 W RV304\n",
+    EXPECT_EQ("2 E RV303\n4 E RV304\n7 E RV301\n8 E RV302\n9 W RV302\n10 E RV304\n12 E RV305\n13 W RV304\n14 W RV302\n",
               seen.codes)
         << seen.full;
 
