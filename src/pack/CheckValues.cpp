@@ -138,7 +138,7 @@ void CheckCopyEntries(CheckContext& c) {
         const std::string value = copy.entry.diskChange ? copy.item.value.substr(5) : copy.item.value;
         if (!copy.entry.flags.empty()) CheckFlags(c, line, copy.entry.flags.substr(1), "SCFLWR");
         if (!GetField(value, ',', 3).empty())
-            c.Warning(line, "RV203", "3 つ目の「,」から後は読まれません。パスに「,」は使えません。");
+            c.Warning(line, "RV203", "2 つ目の「,」から後は読まれません。パスに「,」は使えません。");
     }
 }
 
