@@ -150,3 +150,64 @@ echo " MiB/s: the install's own rate; peak: largest working set of the install, 
 echo "(wizard timings, one line per round)"
 "$W" "$BUILD/bin/test_e2e.exe" --gtest_color=no --gtest_also_run_disabled_tests \
     --gtest_filter='StartTimingBench.*:ExitTimingBench.*' </dev/null | grep '^BENCH' || true
+
+# The package tool: RVPACK build /LZ over the large payload's files and over
+# the build's own programs and sources, beside mscompress on the same files.
+# The large payload's random bytes do not compress: the tool lays such a
+# file out as it is, where mscompress writes it an eighth larger.
+bench_pack() {
+    cmake --build "$BUILD" --target rvpack -j"$(nproc)" >/dev/null
+    local name src files mib ours ms theirs rms
+    printf '\n%-10s %9s | %10s %8s %7s | %10s %8s %7s\n' pack MiB "RVPACK /LZ" MiB/s ratio mscompress MiB/s ratio
+    for name in large8m mixed; do
+        src="$ROOT/pack-$name"
+        rm -rf "$src" "$ROOT/ms-$name"
+        mkdir -p "$src"
+        if [ "$name" = large8m ]; then
+            [ -d "$ROOT/src-large8m/files" ] || continue
+            ln -s "$ROOT/src-large8m/files" "$src/files"
+        else
+            mkdir -p "$src/files"
+            local f
+            for f in "$BUILD"/bin/*.EXE "$BUILD"/bin/*.exe src/*/*.cpp src/*/*.h; do
+                cp "$f" "$src/files/$(echo "${f#"$BUILD"/}" | tr / _)"
+            done
+        fi
+        python3 - "$src" "$name" <<'PY'
+import os, sys
+folder, name = sys.argv[1], sys.argv[2]
+lines = ["[Title]", "Setup=Pack " + name, "UnSetupKey=RavelinPack" + name,
+         "[DefaultFolder]", "Folder=(Prg)\\RavelinPack" + name, "[CopyFile]"]
+for i, f in enumerate(sorted(os.listdir(os.path.join(folder, "files"))), 1):
+    lines.append("File%d=(App)\\%s|(From)\\files\\%s" % (i, f, f))
+with open(os.path.join(folder, "SETUP.INI"), "wb") as out:
+    out.write(("\r\n".join(lines) + "\r\n").encode("ascii"))
+PY
+        files=$(find -L "$src/files" -type f | wc -l)
+        mib=$(find -L "$src/files" -type f -printf '%s\n' | awk '{s += $1} END {printf "%.1f", s / 1048576}')
+        local runs=()
+        for _ in $(seq "$RUNS"); do
+            rm -rf "$ROOT/packed-$name"
+            timed "$W" "$BUILD/bin/RVPACK.EXE" build "C:\\rvbench\\pack-$name" "C:\\rvbench\\packed-$name" /LZ
+            [ "$LAST_RC" -le 1 ] || echo "RVPACK build of $name ended with $LAST_RC" >&2
+            runs+=("$MS")
+        done
+        ms=$(median "${runs[@]}")
+        ours=$(find "$ROOT/packed-$name" -type f ! -name SETUP.EXE ! -name SETUP.INI -printf '%s\n' | awk '{s += $1} END {print s}')
+        mkdir -p "$ROOT/ms-$name"
+        cp -L "$src"/files/* "$ROOT/ms-$name/"
+        local start end
+        start=$(now_ms)
+        (cd "$ROOT/ms-$name" && for f in *; do mscompress "$f" >/dev/null 2>&1; done)
+        end=$(now_ms)
+        rms=$(( end - start ))
+        theirs=$(find "$ROOT/ms-$name" -name '*_' -printf '%s\n' | awk '{s += $1} END {print s}')
+        awk -v n="$name" -v m="$mib" -v f="$files" -v ms="$ms" -v o="$ours" -v r="$rms" -v t="$theirs" 'BEGIN {
+            b = m * 1048576
+            printf "%-10s %9s | %7d ms %8.1f %7.3f | %7d ms %8.1f %7.3f   (%d files)\n",
+                n, m, ms, m / (ms / 1000), o / b, r, m / (r / 1000), t / b, f }'
+        rm -rf "$ROOT/ms-$name" "$ROOT/packed-$name"
+    done
+    echo "(ratio: bytes laid out / bytes of the files; RVPACK's time is the whole build: check, compress, lay out, check again)"
+}
+bench_pack

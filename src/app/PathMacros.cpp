@@ -9,13 +9,8 @@
 
 namespace {
 
-struct MacroField {
-    const char* token;
-    std::string SetupState::*folder;
-};
-
 // The order in which the folders are substituted.
-constexpr MacroField kPathMacros[] = {
+constexpr PathMacro kPathMacros[] = {
     {"(App)", &SetupState::InstallFolder},
     {"(Prg)", &SetupState::ProgramFilesFolder},
     {"(Win)", &SetupState::WindowsFolder},
@@ -85,9 +80,9 @@ std::string ExpandPathMacros(const std::string& text, const SetupState& state) {
     std::string out;
     size_t i = 0;
     while (i < text.size()) {
-        const MacroField* hit = nullptr;
+        const PathMacro* hit = nullptr;
         if (text[i] == '(') {
-            for (const MacroField& m : kPathMacros) {
+            for (const PathMacro& m : kPathMacros) {
                 if (TokenAt(text, i, m.token)) {
                     hit = &m;
                     break;
@@ -109,6 +104,8 @@ std::string ExpandPathMacros(const std::string& text, const SetupState& state) {
 }
 
 std::string ExpandPathMacros(const std::string& text) { return ExpandPathMacros(text, State()); }
+
+std::span<const PathMacro> PathMacroList() { return kPathMacros; }
 
 RegistryRoot SplitRegistryRoot(const std::string& keyText) {
     const bool hasRoot = (!keyText.empty() && keyText[0] == '(') || (keyText.size() >= 7 && keyText[6] == ')');

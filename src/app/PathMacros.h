@@ -1,15 +1,24 @@
 #pragma once
 // Path macros such as "(Win)" and the registry root macros such as "(Local)".
 #include <windows.h>
+#include <span>
 #include <string>
 
-struct SetupState;
+#include "app/SetupState.h"
 
 // Every occurrence of token (found with IPos) replaced; the inserted text is
 // never searched again. When the replacement ends with "\" and the text after
 // an occurrence starts with one, that one "\" is dropped.
 std::string ReplaceToken(const std::string& text, const std::string& token,
                          const std::string& replacement);
+
+// The path macros, in the order the expansion tries them, each with the
+// folder of the state record it stands for.
+struct PathMacro {
+    const char* token;
+    std::string SetupState::*folder;
+};
+std::span<const PathMacro> PathMacroList();
 
 // Every path macro replaced by its folder from the state record.
 std::string ExpandPathMacros(const std::string& text, const SetupState& state);

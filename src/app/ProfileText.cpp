@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/Win932.h"
 
 namespace {
@@ -81,7 +83,16 @@ void ProfileText::Parse() {
     sectionIndex_.emplace(std::wstring(), 0);
     const std::string_view text(bytes_);
     const size_t n = text.size();
-    size_t pos = 0;
+    // Lines as an editor counts them: every CR LF, lone LF and lone CR ends
+    // one, also where a lead byte takes a line end into a value.
+    size_t pos = 0, line = 1, counted = 0;
+    const auto lineAt = [&](size_t offset) {
+        for (; counted < offset; ++counted) {
+            if (text[counted] == '\n' || (text[counted] == '\r' && (counted + 1 >= n || text[counted + 1] != '\n')))
+                ++line;
+        }
+        return line;
+    };
     while (pos < n) {
         const size_t lineBegin = pos;
         size_t contentBegin = npos, contentEnd = pos, equals = npos, nameEnd = npos, lastBracket = npos;
@@ -108,6 +119,9 @@ void ProfileText::Parse() {
             Section section;
             section.name = std::string(Trim(UpToZero(text.substr(contentBegin + 1, lastBracket - contentBegin - 1))));
             section.lineBegin = lineBegin;
+            section.line = lineAt(lineBegin);
+            section.contentBegin = contentBegin;
+            section.contentEnd = contentEnd;
             section.insertAt = pos;
             section.lastLineEnded = pos > textEnd;
             sectionIndex_.emplace(Folded(section.name), sections_.size());
@@ -115,6 +129,8 @@ void ProfileText::Parse() {
             continue;
         }
         Key key;
+        key.line = lineAt(lineBegin);
+        key.contentBegin = contentBegin;
         key.lineBegin = lineBegin;
         key.contentEnd = contentEnd;
         key.lineEnd = pos;
@@ -142,13 +158,26 @@ const ProfileText::Section* ProfileText::FindSection(std::string_view name) cons
     return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
 }
 
-bool ProfileText::Find(std::string_view section, std::string_view key, std::string& value) const {
+const ProfileText::Key* ProfileText::FindKey(std::string_view section, std::string_view key) const {
     const Section* s = FindSection(section);
-    if (!s) return false;
+    if (!s) return nullptr;
     const auto found = s->index.find(LookupName(key));
-    if (found == s->index.end()) return false;
-    const Key& k = s->keys[found->second];
-    if (!k.hasValue) return false;
+    return found == s->index.end() ? nullptr : &s->keys[found->second];
+}
+
+bool ProfileText::Find(std::string_view section, std::string_view key, std::string& value) const {
+    const Key* k = FindKey(section, key);
+    if (!k || !k->hasValue) return false;
+    value = ValueOf(*k);
+    return true;
+}
+
+size_t ProfileText::LineOf(std::string_view section, std::string_view key) const {
+    const Key* k = FindKey(section, key);
+    return k ? k->line : 0;
+}
+
+std::string ProfileText::ValueOf(const Key& k) const {
     std::string_view v = UpToZero(std::string_view(bytes_).substr(k.valueBegin, k.contentEnd - k.valueBegin));
     // A pair of equal quotes around the value goes; the closing one must be
     // a character of its own, not the second byte of a double-byte one.
@@ -157,8 +186,41 @@ bool ProfileText::Find(std::string_view section, std::string_view key, std::stri
         for (size_t i = 0; i < v.size(); i += Width(v, i)) last = i;
         if (last > 0 && v[last] == v[0]) v = v.substr(1, last - 1);
     }
-    value.assign(v);
-    return true;
+    return std::string(v);
+}
+
+std::vector<ProfileText::Line> ProfileText::Lines() const {
+    std::vector<Line> lines;
+    const std::string_view text(bytes_);
+    for (size_t i = 0; i < sections_.size(); ++i) {
+        const Section& s = sections_[i];
+        const auto first = sectionIndex_.find(Folded(s.name));
+        const bool sectionCounts = first != sectionIndex_.end() && first->second == i;
+        if (i > 0) {
+            Line header;
+            header.kind = Line::Header;
+            header.number = s.line;
+            header.section = i;
+            header.name = s.name;
+            header.text = std::string(text.substr(s.contentBegin, s.contentEnd - s.contentBegin));
+            header.counts = sectionCounts;
+            lines.push_back(std::move(header));
+        }
+        for (size_t k = 0; k < s.keys.size(); ++k) {
+            const Key& key = s.keys[k];
+            Line line;
+            line.kind = key.hasValue ? Line::Key : Line::KeyWithoutValue;
+            line.number = key.line;
+            line.section = i;
+            line.name = key.name;
+            if (key.hasValue) line.value = ValueOf(key);
+            line.text = std::string(text.substr(key.contentBegin, key.contentEnd - key.contentBegin));
+            const auto own = s.index.find(Folded(key.name));
+            line.counts = sectionCounts && own != s.index.end() && own->second == k;
+            lines.push_back(std::move(line));
+        }
+    }
+    return lines;
 }
 
 void ProfileText::Splice(size_t at, size_t length, const std::string& text) {
@@ -189,6 +251,31 @@ bool ProfileText::Set(std::string_view section, std::string_view key, std::strin
         return false;
     Splice(k.nameEnd, k.contentEnd - k.nameEnd, "=" + std::string(value));
     return true;
+}
+
+size_t ProfileText::ReplaceValues(std::string_view section,
+                                  const std::vector<std::pair<std::string, std::string>>& values) {
+    struct Edit {
+        size_t at, length;
+        std::string text;
+    };
+    std::vector<Edit> edits;
+    for (const auto& [key, value] : values) {
+        const Key* k = FindKey(section, key);
+        if (k) edits.push_back({k->nameEnd, k->contentEnd - k->nameEnd, "=" + std::string(TrimLeft(CallerName(value)))});
+    }
+    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
+    std::string bytes;
+    size_t done = 0;
+    for (const Edit& e : edits) {
+        bytes.append(bytes_, done, e.at - done);
+        bytes += e.text;
+        done = e.at + e.length;
+    }
+    bytes.append(bytes_, done, std::string::npos);
+    bytes_ = std::move(bytes);
+    Parse();
+    return edits.size();
 }
 
 bool ProfileText::DeleteKey(std::string_view section, std::string_view key) {

@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class ProfileText {
@@ -51,14 +52,40 @@ public:
     // there was none. The keys before the first section cannot be removed.
     bool DeleteSection(std::string_view section);
 
+    // Replaces the values of keys that are there, as Set does, in one pass
+    // (Set reparses the file for each key); keys that are not there are left
+    // out. Returns how many were replaced.
+    size_t ReplaceValues(std::string_view section, const std::vector<std::pair<std::string, std::string>>& values);
+
+    // The line (from 1) of the key Find reads; 0 when there is none.
+    size_t LineOf(std::string_view section, std::string_view key) const;
+
+    // What these rules make of each line that is not empty, in file order,
+    // for a tool that reports on the file line by line: the very parse Find
+    // reads. Lines are counted as editors count them (CR LF, a lone LF and
+    // a lone CR each end one).
+    struct Line {
+        enum Kind { Header, Key, KeyWithoutValue } kind = Key;
+        size_t number = 0;
+        size_t section = 0;   // the section it belongs to: 0 before the first header, then 1, 2, ...
+        std::string name;     // of the section or the key
+        std::string value;    // a Key's value as Find gives it
+        std::string text;     // the line without the blanks around it
+        bool counts = false;  // the first section of its name, or the first key of its name in it
+    };
+    std::vector<Line> Lines() const;
+
 private:
     struct Key {
         std::string name;  // up to a zero byte
         bool hasValue = false;
+        size_t line = 0;
         size_t lineBegin = 0, nameEnd = 0, valueBegin = 0, contentEnd = 0, lineEnd = 0;
+        size_t contentBegin = 0;
     };
     struct Section {
         std::string name;
+        size_t line = 0, contentBegin = 0, contentEnd = 0;  // of the header
         size_t lineBegin = 0;   // of the header; 0 for the keys before the first header
         size_t insertAt = 0;    // after the line end of the section's last line
         bool lastLineEnded = true;
@@ -68,6 +95,8 @@ private:
 
     void Parse();
     const Section* FindSection(std::string_view name) const;
+    const Key* FindKey(std::string_view section, std::string_view key) const;
+    std::string ValueOf(const Key& key) const;
     void Splice(size_t at, size_t length, const std::string& text);
 
     std::string bytes_;

@@ -61,6 +61,10 @@ inline constexpr DWORD kNoCp932Form = ERROR_NO_UNICODE_TRANSLATION;
 // it does not fit the system's code page either.
 bool AnsiPathForSystem(const std::string& path, std::string& out);
 
+// True when every byte of the text belongs to a character of code page 932
+// (no stray trail byte, no lead byte without its partner, no unassigned code).
+bool IsValidText(std::string_view text);
+
 }  // namespace win932
 
 // --- Files and folders -------------------------------------------------------
@@ -246,3 +250,12 @@ bool GetPrivateProfileString932(const std::string& section, const std::string& k
 // The system's profile write; null key deletes the section, null value the
 // key, all three null flushes the system's cached copy of the file.
 BOOL WritePrivateProfileString932(const char* section, const char* key, const char* value, const std::string& file);
+
+// --- Console -----------------------------------------------------------------
+// True when the standard handle (STD_OUTPUT_HANDLE, STD_ERROR_HANDLE) is a
+// console window, not a file or a pipe.
+bool IsConsole932(DWORD standardHandle);
+// Writes the text to the standard handle: to a console as its characters
+// (WriteConsoleW on the NT family, so any console code page shows it right),
+// to a file or a pipe as its CP932 bytes. False when nothing could be written.
+bool WriteStandard932(DWORD standardHandle, const std::string& text);

@@ -605,26 +605,30 @@ void SetUserString(const std::string& subkey, const std::string& name, const std
 }
 
 SmallDrive::SmallDrive(unsigned kilobytes) {
-    // A fresh place for every drive: Wine may still know an earlier one.
-    static int serial = 0;
-    mount_ = "/tmp/rvsmall" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
+    // A fresh place for every drive: Wine may still know an earlier one, and
+    // tests in other prefixes (whose process ids repeat ours) mount theirs
+    // side by side.
+    mount_ = UnixCommandOutput("mktemp -d /tmp/rvsmallXXXXXX");
+    while (!mount_.empty() && (mount_.back() == '\n' || mount_.back() == '\r')) mount_.pop_back();
+    if (mount_.rfind("/tmp/rvsmall", 0) != 0) return;
     const std::string prefix = UnixPathOf("C:\\");
     if (prefix.empty()) return;
     // Wine names C: through the prefix's drive links.
     const size_t at = prefix.find("/dosdevices/");
     if (at == std::string::npos) return;
     dosdevices_ = prefix.substr(0, at) + "/dosdevices/r:";
-    UnixCommandOutput("mkdir -p " + mount_ + " && mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs " +
+    UnixCommandOutput("mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs " +
                       mount_ + " && ln -sfn " + mount_ + " '" + dosdevices_ + "'");
     ok_ = UnixCommandOutput("mountpoint -q " + mount_ + " && echo yes").find("yes") == 0;
 }
 
 SmallDrive::~SmallDrive() {
-    if (dosdevices_.empty()) return;
+    if (mount_.rfind("/tmp/rvsmall", 0) != 0) return;
     // A program of the test that still holds a file open must not keep the
     // mount: detached lazily then.
-    UnixCommandOutput("rm -f '" + dosdevices_ + "'; if mountpoint -q " + mount_ + "; then umount " + mount_ +
-                      " || umount -l " + mount_ + "; fi; rmdir " + mount_);
+    const std::string unlink = dosdevices_.empty() ? "" : "rm -f '" + dosdevices_ + "'; ";
+    UnixCommandOutput(unlink + "if mountpoint -q " + mount_ + "; then umount " + mount_ + " || umount -l " + mount_ +
+                      "; fi; rmdir " + mount_);
 }
 
 unsigned long long SmallDrive::FreeBytes() {

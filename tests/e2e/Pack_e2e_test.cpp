@@ -1,0 +1,148 @@
+// The package tool as its user meets it: its exit codes and its output
+// redirected to a file; and a folder tree taken by its two commands (init,
+// then build with compression and disks) to a distribution, installed
+// unattended from one folder holding every disk's files: the tree comes
+// back byte for byte, and the uninstall leaves nothing of it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include "Driver.h"
+#include "SampleKit.h"
+#include "TestSupport.h"
+#include "app/Handles.h"
+
+using namespace e2e;
+
+namespace {
+
+const char kName[] = "RvPackRound";
+
+DWORD RunToEnd(const std::string& exe, const std::string& arguments) {
+    SetupProcess process(exe, arguments);
+    EXPECT_TRUE(process.WaitForExit(120000)) << ToUtf8(exe + " " + arguments);
+    return process.ExitCode();
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string Noise(size_t size) {
+    std::string bytes(size, '\0');
+    unsigned seed = 7;
+    for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    return bytes;
+}
+
+std::string Text(size_t size) {
+    std::string text;
+    while (text.size() < size) text += "設定 " + std::to_string(text.size() % 101) + " = 値\r\n";
+    return text;
+}
+
+// Copies the files below from into to, as a person copies every disk onto
+// one folder.
+void CopyTree(const std::string& from, const std::string& to) {
+    CreateDirectoryA(to.c_str(), nullptr);
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((from + "*").c_str(), &data));
+    for (bool more = static_cast<bool>(find); more; more = FindNextFileA(find.get(), &data)) {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyTree(from + name + "\\", to + name + "\\");
+        else
+            EXPECT_TRUE(CopyFileA((from + name).c_str(), (to + name).c_str(), FALSE)) << ToUtf8(from + name);
+    }
+}
+
+// Runs the tool with its standard output redirected to a file, as a build
+// log takes it; the exit code, and the output in out.
+DWORD Pack(const std::string& arguments, std::string& out, const std::string& folder) {
+    const std::string log = folder + "pack.out";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    FileHandle file(CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = file.get();
+    PROCESS_INFORMATION pi{};
+    std::string command = "\"" + BinFolder() + "RVPACK.EXE\" " + arguments;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi)) {
+        ADD_FAILURE() << "cannot start RVPACK.EXE";
+        return 0xFFFFFFFF;
+    }
+    KernelObject process(pi.hProcess), thread(pi.hThread);
+    DWORD code = 0xFFFFFFFF;
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.get(), 60000));
+    GetExitCodeProcess(process.get(), &code);
+    file.reset();
+    out = ReadFileBytes(log);
+    return code;
+}
+
+}  // namespace
+
+TEST(PackE2E, ExitCodesAndFindingsInCp932WhenRedirected) {
+    ScratchFolder work;
+    std::string out;
+    work.Write("warn\\SETUP.INI", "[Title]\r\nSetpu=x\r\n[DefaultFolder]\r\nFolder=(Prg)\\RvPackCli\r\n");
+    EXPECT_EQ(1u, Pack("check warn", out, work.path()));
+    EXPECT_NE(std::string::npos, out.find("warn\\SETUP.INI(2): warning RV105: [Title] の Setpu は読まれないキーです。"))
+        << ToUtf8(out);
+    work.Write("bad\\SETUP.INI", "[CopyFile]\r\nFile1=(App)\\MISSING.TXT\r\n[DefaultFolder]\r\nFolder=(Prg)\\RvPackCli\r\n");
+    EXPECT_EQ(2u, Pack("check bad\\SETUP.INI", out, work.path()));
+    EXPECT_NE(std::string::npos, out.find("bad\\SETUP.INI(2): error RV301: ")) << ToUtf8(out);
+    EXPECT_EQ(2u, Pack("build bad out", out, work.path())) << ToUtf8(out);
+    EXPECT_FALSE(FolderExistsAt(work / "out"));
+    EXPECT_EQ(4u, Pack("check none\\SETUP.INI", out, work.path()));
+    EXPECT_EQ(87u, Pack("build warn out /ZIP", out, work.path()));
+    EXPECT_EQ(87u, Pack("build warn out /DISK=1.44M", out, work.path()));
+    EXPECT_EQ(2u, Pack("init missing", out, work.path())) << "a folder that is not there";
+    EXPECT_EQ(2u, Pack("init warn", out, work.path())) << "an existing script is never overwritten";
+    EXPECT_EQ("[Title]\r\nSetpu=x\r\n[DefaultFolder]\r\nFolder=(Prg)\\RvPackCli\r\n", ReadFileBytes(work / "warn\\SETUP.INI"));
+}
+
+TEST(PackE2E, TreeToCompressedDisksInstalledFromOneFolderAndRemoved) {
+    ScratchFolder work;
+    const std::string tree = work / (std::string(kName) + "\\");
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"TOOL.EXE", "MZ" + Noise(5000)},
+        {"README.TXT", Text(2000)},
+        {"LICENSE.TXT", "使用許諾\r\n"},
+        {"EMPTY.DAT", ""},
+        {"ONE.DAT", "1"},
+        {"TEXT.TXT", Text(200 * 1024)},
+        {"NOISE.BIN", Noise(700 * 1024)},
+        {"データ\\表示設定.INI", Text(3000)},
+        {"データ\\深い\\LOG.TXT", Text(40 * 1024)},
+    };
+    for (const auto& [name, bytes] : files) work.Write(std::string(kName) + "\\" + name, bytes);
+
+    const std::string pack = BinFolder() + "RVPACK.EXE";
+    ASSERT_EQ(0u, RunToEnd(pack, "init " + Quoted(tree)));
+    const std::string setup = BinFolder() + "SETUP.EXE";
+    const size_t disk = ReadFileBytes(setup).size() + 300 * 1024;
+    ASSERT_EQ(0u, RunToEnd(pack, "build " + Quoted(tree) + " " + Quoted(work / "dist") + " /LZ /DISK=" + std::to_string(disk)));
+    ASSERT_TRUE(FileExistsAt(work / "dist\\DISK1\\SETUP.EXE"));
+    ASSERT_TRUE(FolderExistsAt(work / "dist\\DISK2")) << "the program and 1 MB of files on one disk of 2.3 MB";
+    for (int disk = 1; FolderExistsAt(work / ("dist\\DISK" + std::to_string(disk))); ++disk)
+        CopyTree(work / ("dist\\DISK" + std::to_string(disk) + "\\"), work / "all\\");
+    EXPECT_TRUE(FileExistsAt(work / "all\\TEXT.TX_"));
+    const std::string app = work / "インストール先\\";
+    ASSERT_EQ(0u, RunToEnd(work / "all\\SETUP.EXE", "/S " + Quoted("/D=" + app)));
+    for (const auto& [name, bytes] : files)
+        EXPECT_TRUE(ReadFileBytes(app + name) == bytes) << ToUtf8(name) << " did not come back as it was";
+
+    const std::string menu = ShellFolder(CSIDL_PROGRAMS) + kName;
+    EXPECT_TRUE(FileExistsAt(menu + "\\TOOL.lnk")) << "the starter script's shortcut";
+    const std::string key = std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kName;
+    RegKey entry;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, entry.put()));
+    entry.reset();
+    EXPECT_EQ(0u, RunToEnd(WindowsFolder() + "UNRAVEL.EXE", Quoted(app + "UNSETUP.INI") + " /S"));
+    EXPECT_FALSE(FolderExistsAt(app));
+    EXPECT_FALSE(FolderExistsAt(menu));
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, entry.put()));
+}
