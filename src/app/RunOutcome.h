@@ -10,6 +10,7 @@ struct RunOutcome {
         StoppedUnchanged,  // stopped before anything was written
         StoppedChanged,    // stopped after changes; what was made stays
         Aborted,           // the person aborted (wizard only)
+        RecordRefused,     // the uninstall record is not as the install wrote it: nothing was done
     };
     End end = End::Completed;
     int failures = 0;          // entries of the failure log
@@ -24,6 +25,7 @@ struct RunOutcome {
 };
 
 // 0 done; 1 done with failures; 3010 done and only a restart is missing;
-// 2 stopped unchanged; 3 stopped (or aborted) after changes. A failure that
-// the restart completes (a deletion waiting for it) needs only the restart.
+// 2 stopped unchanged; 3 stopped (or aborted) after changes; 4 a record
+// refused. A failure that the restart completes (a deletion waiting for it)
+// needs only the restart.
 int ExitCodeFor(const RunOutcome& outcome);

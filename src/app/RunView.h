@@ -24,9 +24,9 @@ struct RunOptions {
     };
     Box boxes[4];
     // An uninstall: the record is the one the install wrote, unchanged
-    // since; only such a record may have classes deleted. Every record
-    // counts as the install's until something tells otherwise.
-    bool recordTrusted = true;
+    // since; only such a record may have classes deleted. The uninstall sets
+    // it from the record's digest; no record is trusted before that.
+    bool recordTrusted = false;
 };
 
 // What the completion page shows: the message, one or two choices and the

@@ -13,9 +13,11 @@
 #include "app/uUtils.h"
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"
+#include "record/Digests.h"
 #include "sysops/Deletion.h"
 #include "sysops/FileInfo.h"
 #include "sysops/FileOps.h"
+#include "sysops/HeldFile.h"
 #include "sysops/Shell.h"
 
 namespace {
@@ -79,6 +81,16 @@ struct TemporaryFile {
     }
 };
 
+// Registered while held, so the digest kept for the uninstall, which loads
+// the library again to undo this, is that of the bytes loaded now. True
+// when it registered.
+bool RegisterLibrary(const std::string& path) {
+    const HeldFile library(path);
+    const bool registered = RegisterServer(path, true);
+    StoreFileDigest(library);
+    return registered;
+}
+
 // Copies one entry whose source is present; false when the run has ended.
 // Works on its own copy of the entry: the caller measures the source on the
 // medium afterwards, wherever it lay, not the temporary expansion.
@@ -114,7 +126,7 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
     ++run.processed;
     // A library that did not register is installed but does not work.
     const bool unregistered =
-        IPos("/R", entry.flags) && FileExists(entry.destination) && !RegisterServer(entry.destination, true);
+        IPos("/R", entry.flags) && FileExists(entry.destination) && !RegisterLibrary(entry.destination);
 
     if (result == 0) {
         run.fresh.files += entry.destination + entry.flags + "|";

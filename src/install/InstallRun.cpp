@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/RunLog.h"
 #include "app/RunView.h"
 #include "app/SetupState.h"
 #include "app/Startup.h"
@@ -12,6 +13,19 @@
 
 namespace {
 
+// A record changed since its install is not carried into the new one: its
+// entries would be signed as this install's own.
+void RefusePreviousRecord(InstallContext& run) {
+    const SetupState& s = run.s;
+    const std::string record = s.InstallFolder + "UNSETUP.INI";
+    LogLine("警告", record + ": インストール時の確認用の値と一致しないため、以前の記録を引き継ぎません。");
+    run.view.Ask(record + "\r\n\r\n既存の" + s.UnSetupString +
+                     "情報ファイルは、インストールの後に書き換えられたか、このインストーラが作成したものでは"
+                     "ないため、その内容を引き継ぎません。\r\n以前の" + s.SetupString + "で作られ、今回の" +
+                     s.SetupString + "に含まれないものは、" + s.UnSetupString + "で削除されません。",
+                 "警告", MB_OK | MB_ICONEXCLAMATION);
+}
+
 // Every stage in its order; false as soon as one has ended the run.
 // changed: whether the run got past its opening, the first point where it
 // writes anything that stays.
@@ -19,7 +33,7 @@ bool RunStages(InstallContext& run, bool& changed) {
     SetupState& s = run.s;
     if (!PrepareInstall(run)) return false;
     changed = true;
-    MergePreviousRecord(s.InstallFolder, s.WorkFolder, run.previous, run.restore);
+    if (!MergePreviousRecord(s.InstallFolder, s.WorkFolder, run.previous, run.restore)) RefusePreviousRecord(run);
     if (!MakeFolders(run) || !CopyFiles(run)) return false;
     if (!MakeShortcuts(run) || !WriteRegistryValues(run) || !WriteIniEntries(run)) return false;
     CollectUninstallLists(run);

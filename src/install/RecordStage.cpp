@@ -9,9 +9,11 @@
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "install/InstallContext.h"
+#include "record/Digests.h"
 #include "record/RecordKeys.h"
 #include "record/Registration.h"
 #include "sysops/Deletion.h"
+#include "sysops/HeldFile.h"
 #include "sysops/Shell.h"
 
 namespace {
@@ -39,6 +41,26 @@ RecordContent ContentOf(InstallContext& run) {
     c.unSetupString = s.UnSetupString;
     c.programID = ReadScript(Script::ProgramID::kSection, Script::ProgramID::kID, script);
     return c;
+}
+
+// The uninstall follows the record only while its digest is kept: the new
+// one goes beside the one of the record there now, so a run cut short
+// before the save leaves that record as trusted as it was.
+void SignRecord(InstallContext& run, const std::string& recordFile, const std::string& text) {
+    long error = 0;
+    if (AddRecordDigest(recordFile, text, error)) return;
+    run.AddFailure("<SetupFile> ", recordFile,
+                   std::string("記録の確認用の値をレジストリ(HKEY_LOCAL_MACHINE\\") + kRecordDigestsKey +
+                       ")に保存できませんでした。\r\n" + SysErrorText(static_cast<unsigned long>(error)) +
+                       run.s.UnSetupString + "の際に、この記録は書き換えられたものとして警告されます。\r\n");
+}
+
+// The program run before uninstalling is run only while it is what the
+// install left.
+void SignBeforeProgram(const SetupState& s, const std::string& value) {
+    if (value.empty()) return;
+    const BeforeProgram before = BeforeUninstallProgram(s.InstallFolder, value);
+    if (!before.program.empty()) StoreFileDigest(HeldFile(before.program));
 }
 
 // The uninstaller in the Windows folder and the program-ID line: both also
@@ -126,6 +148,12 @@ bool WriteUninstallRecord(InstallContext& run) {
     content.registryKey = UninstallKeyPath(keyName);
     const std::string text = RecordText(run, content);
 
+    // Its digest goes beside the earlier one before the save, and the earlier
+    // one is dropped only once the new record and its entry are in place.
+    const std::string recordFile = AddPathDelimiter(s.InstallFolder, "B") + RecordFiles::kRecord;
+    SignRecord(run, recordFile, text);
+    SignBeforeProgram(s, content.beforeFile);
+
     // Notes of an uninstall cut short name counts this install has raised
     // again: the new record starts without them.
     DeletePath(AddPathDelimiter(s.InstallFolder, "B") + RecordFiles::kProgress);
@@ -138,6 +166,8 @@ bool WriteUninstallRecord(InstallContext& run) {
     // The record is saved even when the entry cannot be written, so what was
     // installed can still be removed; the error is shown after.
     const std::string registryError = Register(run, content.registryKey, display);
+    // The earlier record is gone: its digest vouches for nothing now.
+    KeepOnlyRecordDigest(recordFile, text);
     if (!registryError.empty()) {
         run.view.Ask(registryError, kProductName, MB_OK | MB_ICONHAND);
         run.view.EndRun();

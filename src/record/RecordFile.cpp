@@ -10,9 +10,11 @@
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "record/Digests.h"
 #include "record/RecordKeys.h"
 #include "record/UninstallRecord.h"
 #include "sysops/Deletion.h"
+#include "sysops/HeldFile.h"
 
 namespace {
 
@@ -96,31 +98,38 @@ std::string FreeFallbackPath(const std::string& folder) {
 
 }  // namespace
 
-void MergePreviousRecord(const std::string& installFolder, const std::string& workFolder, RecordLists& previous,
+bool MergePreviousRecord(const std::string& installFolder, const std::string& workFolder, RecordLists& previous,
                          RestoreTable& table) {
     const std::string record = AddPathDelimiter(installFolder, "B") + RecordFiles::kRecord;
     const std::string copy = AddPathDelimiter(workFolder, "B") + RecordFiles::kMergeCopy;
-    if (!FileExists(record)) return;
+    if (!FileExists(record)) return true;
+    // Read only a copy made now: a copy left from before must never count.
+    // Without a copy the restore values still come from the record itself,
+    // held so that what is read is what was checked.
+    const bool copied = CopyFileReset(record, copy) == 0;
+    const std::string& source = copied ? copy : record;
+    const HeldFile held(source);
+    if (!held.ok()) return true;
+    // Entries not checked would be signed anew as this install's own.
+    if (CheckRecordDigest(record, source) != RecordCheck::Matches) return false;
 
-    // From the record itself: the values from before the first installation
-    // must survive even when no copy can be made.
     for (int i = 1; i <= Script::RestoreRelate::kCount; ++i) {
         const std::string value =
             IniRead(Script::RestoreRelate::kSection, Script::NumberedKey(Script::RestoreRelate::kKeyPrefix, i), "",
-                    record);
+                    source);
         if (value.empty()) continue;
         // The slot already there holds the value from before the first
         // installation; it must not be replaced.
         if (RestoreTableHas(table, GetField(value, ',', 1))) continue;
         RestoreTableAdd(table, value);
     }
-    // Read only a copy made now: a copy left from before must never count.
-    if (CopyFileReset(record, copy) != 0) return;
+    if (!copied) return true;
     ReadNumbered(copy, Script::DeleteFolder::kSection, Script::DeleteFolder::kFolderPrefix, previous.folders);
     ReadNumbered(copy, Script::DeleteFiles::kSection, Script::DeleteFiles::kFilePrefix, previous.files);
     ReadNumbered(copy, Script::DeleteShortCut::kSection, Script::DeleteShortCut::kFilePrefix, previous.shortcuts);
     ReadNumbered(copy, Script::DeleteRegistry::kSection, Script::DeleteRegistry::kKeyPrefix, previous.registry);
     ReadNumbered(copy, Script::AddDeleteFile::kSection, Script::AddDeleteFile::kFilePrefix, previous.extraFiles);
+    return true;
 }
 
 RecordSaveResult SaveRecord(const std::string& installFolder, const std::string& text, RunView& view) {

@@ -34,9 +34,12 @@ bool RestoreTableAdd(RestoreTable& table, const std::string& value);
 // The merge of an earlier record (installFolder + "UNSETUP.INI", copied to
 // workFolder + "UNSETUPB.INI" first): its [RestoreRelate] values go into the
 // table (an extension already there is dropped), and its five numbered
-// sections are appended to previous. A missing or unreadable record adds
-// nothing and is not reported.
-void MergePreviousRecord(const std::string& installFolder, const std::string& workFolder, RecordLists& previous,
+// sections are appended to previous. When no copy can be made, only the
+// [RestoreRelate] values are taken, from the record itself. A missing or
+// unreadable record adds nothing and is not reported. False, adding
+// nothing, when the record is there but the bytes read are not as an
+// install wrote them (Digests.h).
+bool MergePreviousRecord(const std::string& installFolder, const std::string& workFolder, RecordLists& previous,
                          RestoreTable& table);
 
 // One line for a numbered section at the end of recordText: prefix + n + "="

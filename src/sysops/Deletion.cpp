@@ -13,6 +13,7 @@
 #include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "sysops/HeldFile.h"
 #include "sysops/NoFollow.h"
 #include "sysops/Shell.h"
 
@@ -126,7 +127,7 @@ void SplitAtLastSeparator(const std::string& path, std::string& folder, std::str
 
 }  // namespace
 
-unsigned long DeletePath(const std::string& path, const WalkRules& rules) {
+unsigned long DeletePath(const std::string& path, const WalkRules& rules, const UnregisterGate& unregister) {
     if (HasWildcard(path)) {
         std::string folder, name;
         SplitAtLastSeparator(path, folder, name);
@@ -134,8 +135,12 @@ unsigned long DeletePath(const std::string& path, const WalkRules& rules) {
     }
     if (!FileExists(path)) return ERROR_FILE_NOT_FOUND;
     // Only the file's own name tells a library (not ".DLL" in a folder name
-    // on the way). Unregistering shows nothing.
-    if (IsRegistrable(ExtractFileName(path))) RegisterServer(path, false);
+    // on the way). Unregistering shows nothing. The library stays held until
+    // it is unloaded again, and is let go before the deletion.
+    if (unregister && IsRegistrable(ExtractFileName(path)) && !IsLinkName(path)) {
+        const HeldFile library(path);
+        if (unregister(library)) RegisterServer(path, false);
+    }
     const unsigned long code = DeleteFileItself(path);
     // Still there: never report that as success.
     return code == 0 && GetFileAttributes932(path) != INVALID_FILE_ATTRIBUTES ? ERROR_ACCESS_DENIED : code;

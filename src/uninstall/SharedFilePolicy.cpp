@@ -44,7 +44,7 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
         flagText += "/L";
         outcome.code = 0;
     };
-    auto remove = [&] { outcome.code = DeletePath(path, form.rules); };
+    auto remove = [&] { outcome.code = DeletePath(path, form.rules, form.unregister); };
     // The file stays with its count as it was; the run lists why.
     auto heldBack = [](unsigned long code) {
         FileOutcome held;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "sysops/Deletion.h"
 #include "sysops/NoFollow.h"
 
 class RunView;
@@ -28,6 +29,9 @@ struct EntryForm {
     std::string countName;
     // For a pattern: how its walk goes.
     WalkRules rules;
+    // Whether the library may be loaded to undo its registration before its
+    // deletion (none: it is not loaded).
+    UnregisterGate unregister;
 };
 
 // What the decision did with one entry.

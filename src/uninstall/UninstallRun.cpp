@@ -16,7 +16,9 @@
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "record/Digests.h"
 #include "sysops/Deletion.h"
+#include "sysops/HeldFile.h"
 #include "sysops/PathNames.h"
 #include "sysops/ProfileSections.h"
 #include "sysops/Registry.h"
@@ -77,6 +79,16 @@ const char kOtherUsersKey[] = "他のユーザーの設定のため、削除し�
 const char kWindowsClassKey[] = "Windowsが使うファイルの種類・クラスの登録のため、削除しませんでした。\r\n";
 const char kUntrustedClassKey[] =
     "記録(UNSETUP.INI)がインストール時のものと確かめられないため、クラスの登録は削除しませんでした。\r\n";
+const char kNotShortcut[] = "ショートカット(.LNK・.PIF・.URL)ではないため、削除しませんでした。\r\n";
+const char kProgramOutside[] = "インストールフォルダの外のプログラムのため、実行しませんでした。\r\n";
+const char kProgramNotRun[] =
+    "インストールの後に書き換えられたか、このインストーラがインストールしたものではないため、実行しませんでした。\r\n";
+const char kNotUnregistered[] =
+    "インストールの後に書き換えられたか、このインストーラが登録したものではないため、登録の解除"
+    "(DllUnregisterServer)を行いませんでした。\r\n";
+
+// A question whose safe answer is "no": the second button is the default.
+constexpr unsigned kWarnYesNo = MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2;
 
 // How long a folder still in use is tried again: 20 times 100 ms.
 constexpr int kFolderInUseRetries = 20;
@@ -117,6 +129,15 @@ const char* RefusalText(KeyRefusal refusal) {
     case KeyRefusal::NotTrusted: return kUntrustedClassKey;
     default: return kSharedKey;
     }
+}
+
+// A shortcut file by its name: only such a file may be named as a shortcut
+// (a library named there would go without the shared-file decision).
+bool IsShortcutFile(const std::string& path) {
+    const std::string name = ExtractFileName(path);
+    const size_t dot = name.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : Upper(name.substr(dot));
+    return extension == ".LNK" || extension == ".PIF" || extension == ".URL";
 }
 
 // The folder a folder lies in ("C:\App\sub\" gives "C:\App\").
@@ -162,6 +183,10 @@ private:
     void RunBeforeProgram();
     void DeleteFiles();
     void DeleteFileEntry(const std::string& value, bool listed, const std::string& entry);
+    bool MayUnregister(const HeldFile& library, const std::string& flags);
+    // The warning for a program or library that is not what the install
+    // kept the digest of; true when the person chose to use it anyway.
+    bool GoOnWithChangedFile(const std::string& path, const std::string& consequence, const std::string& safe);
     void DeleteShortcuts();
     void DeleteFolders();
     void DeleteKeys();
@@ -305,15 +330,44 @@ void TUninstallRun::RunBeforeProgram() {
         s_.StepResult = "なし";
         return;
     }
-    std::string program = installFolder_ + RemovePathDelimiter(file, "T");
-    std::string parameters;
-    const int comma = IPos(",", program);
-    if (comma > 0) {
-        parameters = StrMid(program, comma + 1);
-        program = StrLeft(program, comma - 1);
-    }
+    const BeforeProgram before = BeforeUninstallProgram(installFolder_, file);
+    const std::string tag = "<BeforeUnInstall> ";
+    // Only the package's own program, in the folder the record lies in.
+    if (!recordsFolder_ || before.program.empty() ||
+        !ProtectedFolders::IsInside(ExtractFilePath(before.program), installFolder_))
+        return Log(tag, before.program.empty() ? file : before.program, kProgramOutside, kFailed);
+    // Held from the check until it has been started: the program started
+    // is the one whose digest the install kept.
+    const HeldFile program(before.program);
+    if (!FileDigestMatches(program) &&
+        !GoOnWithChangedFile(program.path(), "実行すると、このプログラムは" + s_.UnSetupString + "と同じ権限で動作します。",
+                             "実行せずに続行"))
+        return Log(tag, program.path(), kProgramNotRun, kFailed);
     // The author's program reports nothing to the log; only its start counts.
-    s_.StepResult = RunAndWait(program, parameters) == -1 ? kDone : kFailed;
+    s_.StepResult = RunAndWait(before.program, before.parameters) == -1 ? kDone : kFailed;
+}
+
+// A library is loaded to undo a registration only when the install made
+// that registration ("/R") and the library is still what it registered.
+bool TUninstallRun::MayUnregister(const HeldFile& library, const std::string& flags) {
+    if (IPos("/R", flags) == 0) return false;
+    if (FileDigestMatches(library) ||
+        GoOnWithChangedFile(library.path(),
+                            "登録を解除するために読み込むと、その中のプログラムが" + s_.UnSetupString +
+                                "と同じ権限で実行されます。",
+                            "読み込まずに続行"))
+        return true;
+    Log("<File> ", library.path(), kNotUnregistered);
+    return false;
+}
+
+bool TUninstallRun::GoOnWithChangedFile(const std::string& path, const std::string& consequence,
+                                       const std::string& safe) {
+    const std::string text = path + kCrLf + kCrLf +
+                             "このファイルは、インストールの後に書き換えられたか、このインストーラが"
+                             "インストールしたものではありません。" + kCrLf + consequence + kCrLf + kCrLf + safe +
+                             "することをお勧めします。このファイルを使いますか？";
+    return view_.Ask(text, "警告", kWarnYesNo) == IDYES;
 }
 
 void TUninstallRun::DeleteFiles() {
@@ -376,7 +430,10 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const
     if (resumed_)
         guard.alreadyDone = [&](long countNow) { return progress_.AlreadyDecremented(entry, path, countNow); };
     guard.before = [&](long countBefore) { return progress_.NoteDecrement(entry, path, countBefore); };
+    form.unregister = [&](const HeldFile& library) { return MayUnregister(library, flags); };
     const FileOutcome outcome = policy_.Decide(path, flags, guard, form);
+    // A digest kept for a file that is gone vouches for nothing any more.
+    if (!read.pattern && !FileExists(path)) ForgetFileDigest(path);
     if (outcome.scheduled) restart_ = true;
     if (outcome.kept && !read.pattern) keptFiles_.push_back(Upper(path));
     LogItem("削除", "", path,
@@ -409,6 +466,10 @@ void TUninstallRun::DeleteShortcuts() {
         }
         if (read.path.empty() || IsOwnFile(read.path)) {
             Log(tag, written, read.path.empty() ? kUnusablePath : kOwnFile);
+            continue;
+        }
+        if (!IsShortcutFile(read.path)) {
+            Log(tag, written, kNotShortcut);
             continue;
         }
         std::optional<HeldFolders> held;
@@ -520,6 +581,7 @@ void TUninstallRun::RemoveRegistration() {
     BeginStage("「プログラム(アプリケーション)の追加と削除」の処理．．．");
     // The entry must go on starting the uninstall while the record is there.
     if (!DeleteRecord()) return;
+    if (!FileExists(s_.RecordFile)) DropRecordDigest(s_.RecordFile);
     // Ours are the entries whose command starts the uninstall of the record
     // this run was started with; the key the record names only tells which
     // one it expects.
@@ -671,6 +733,7 @@ std::optional<RunOutcome> FinishCutShortUninstall(const std::string& recordFile)
     };
     const std::string folder = ExtractFilePath(recordFile);
     LogLine("状況", "記録の削除の後で中断された処理を完了します: " + progress.path());
+    DropRecordDigest(recordFile);
     // Only the entries that start this very record: the progress file is
     // anyone's to write, so the key noted in it decides nothing.
     for (const std::string& entry : EntriesOfRecord(recordFile)) {
@@ -688,9 +751,43 @@ std::optional<RunOutcome> FinishCutShortUninstall(const std::string& recordFile)
     return outcome;
 }
 
+namespace {
+
+// Before anything is changed: a record is followed only when its bytes, as
+// the run reads them (the working copy), are what the install wrote. A
+// person may still go on, but such a record is not trusted with what only
+// the install's own record may take; /S never goes on.
+enum class RecordVerdict { Refused, Trusted, NotTrusted };
+
+RecordVerdict CheckRecord(RunView& view, const SetupState& s) {
+    const RecordCheck check = CheckRecordDigest(s.RecordFile, s.ScriptFile);
+    if (check == RecordCheck::Matches) return RecordVerdict::Trusted;
+    const std::string& u = s.UnSetupString;
+    LogLine("警告", s.RecordFile + (check == RecordCheck::Changed
+                                         ? ": インストール時に保存された確認用の値と内容が一致しません。"
+                                         : ": インストール時の確認用の値が保存されていません。"));
+    const std::string text = s.RecordFile + kCrLf + kCrLf + "この" + u +
+                             "情報ファイルは、インストールの後に書き換えられたか、このインストーラが作成したものでは"
+                             "ありません。" + kCrLf + "このまま続行すると、インストールされたもの以外のファイルやレジストリが"
+                             "削除されたり、プログラムが実行されたりするおそれがあります。" + kCrLf + kCrLf + u +
+                             "を中止することをお勧めします。" + u + "を続行しますか？";
+    if (view.Ask(text, "警告", kWarnYesNo) != IDYES) return RecordVerdict::Refused;
+    LogLine("状況", "確認用の値と一致しない記録で" + u + "を続行します: " + s.RecordFile);
+    return RecordVerdict::NotTrusted;
+}
+
+}  // namespace
+
 RunOutcome RunUninstall(RunView& view) {
     const SetupState& s = State();
-    const RunOptions options = view.Options();
+    RunOptions options = view.Options();
+    const RecordVerdict verdict = CheckRecord(view, s);
+    if (verdict == RecordVerdict::Refused) {
+        RunOutcome outcome;
+        outcome.end = RunOutcome::End::RecordRefused;
+        return outcome;
+    }
+    options.recordTrusted = verdict == RecordVerdict::Trusted;
     const std::string& text = options.folderText;
     const std::string folder = text.empty() ? text : AddPathDelimiter(text, "B");
     if (folder.empty() || folder == "\\") {

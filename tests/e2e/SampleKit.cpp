@@ -117,6 +117,7 @@ std::string PrefixSnapshot() {
     // Each key in single quotes: the shell would take its backslashes away.
     for (const char* key : {"'HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall' /s",
                             "'HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs'", "'HKCU\\Software'",
+                            "'HKLM\\SOFTWARE\\Ravelin\\Setup\\RecordDigests'",
                             "'HKCR\\.rvsample' /s", "'HKCR\\rvsample_auto_file' /s"})
         snapshot += UnixCommandOutput(std::string("wine reg query ") + key);
     return snapshot;

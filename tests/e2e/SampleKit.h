@@ -48,8 +48,8 @@ std::string LinkField(const std::string& report, const std::string& name);
 // tools list it: every file of the prefix's drive C (the temporary folders,
 // where the tests' scratch folders live, and the uninstaller and program-ID
 // list, which stay on purpose, left out), the Add/Remove Programs list, the
-// shared-library counts, the user's top-level software keys and the sample's
-// association keys. Empty outside Wine.
+// shared-library counts, the records' digests, the user's top-level software
+// keys and the sample's association keys. Empty outside Wine.
 std::string PrefixSnapshot();
 
 // The lines of a that b lacks, for a readable failure.

@@ -16,6 +16,7 @@
 #include "app/Handles.h"
 #include "app/uIniFile.h"
 #include "app/uUtils.h"
+#include "record/Digests.h"
 #include "ui/resource.h"
 
 using namespace e2e;
@@ -90,6 +91,7 @@ class SilentPackage : public ::testing::Test {
 protected:
     void TearDown() override {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey.c_str());
+        DropRecordDigest(app_ + "UNSETUP.INI");
     }
     void Script(const std::string& sections) {
         dist_.WriteScript("[Title]\r\nSetup=静かなテスト\r\nUnSetupKey=" + kKeyName + "\r\n" + sections);
@@ -409,6 +411,32 @@ TEST(SilentSampleE2E, InstalledAndRemovedWithoutAWindowTheSystemIsAsBefore) {
     const std::string after = PrefixSnapshot();
     EXPECT_EQ(before, after) << "left behind:\n" << Missing(after, before) << "\nremoved:\n" << Missing(before, after);
     EXPECT_TRUE(FileExistsAt(WindowsFolder() + "UNRAVEL.EXE"));
+}
+
+// A record changed after its install (a line added where any user may
+// write): /S does nothing, ends with 4 and says why in the log. Put back as
+// the install wrote it, the record is followed again, under any spelling.
+TEST_F(SilentPackage, AChangedRecordIsRefusedWithFourAndNothingDone) {
+    Script(kFiles);
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    ASSERT_EQ(0u, Install().code);
+    const std::string record = app_ + "UNSETUP.INI", unLog = logs_.path() + "un.log";
+    const std::string original = ReadFileBytes(record);
+    ASSERT_TRUE(WriteFileBytes(record, original + "[BeforeUnInstall]\r\nFile=..\\..\\x.exe\r\n"));
+    const std::string uninstaller = Quoted(WindowsFolder() + "UNRAVEL.EXE") + " ";
+    SilentRun un = RunCommandLine(uninstaller + Quoted(record) + " /S /LOG=" + Quoted(unLog), unLog);
+    EXPECT_EQ(4u, un.code) << ToUtf8(un.log);
+    EXPECT_TRUE(FileExistsAt(app_ + "ONE.TXT"));
+    EXPECT_TRUE(Has(un.log, record + ": インストール時に保存された確認用の値と内容が一致しません。")) << ToUtf8(un.log);
+
+    ASSERT_TRUE(WriteFileBytes(record, original));
+    // Another case wherever it does not decide the mode (the file name does).
+    std::string spelling = "c" + app_.substr(1) + "UNSETUP.INI";
+    spelling.replace(spelling.find("\\rvtest\\"), 8, "\\RvTest\\");
+    un = RunCommandLine(uninstaller + Quoted(spelling) + " /S /LOG=" + Quoted(unLog), unLog);
+    EXPECT_EQ(0u, un.code) << ToUtf8(un.log);
+    EXPECT_FALSE(FolderExistsAt(app_));
 }
 
 // /LOG without /S: the wizard as before, and the log has the box the person

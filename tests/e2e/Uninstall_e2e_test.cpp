@@ -15,7 +15,10 @@
 #include "../sysops/SysopsTestUtil.h"
 #include "../uninstall/MachineValues.h"
 #include "Driver.h"
+#include "RecordSigner.h"
 #include "TestSupport.h"
+#include "record/Digests.h"
+#include "sysops/HeldFile.h"
 #include "ui/resource.h"
 
 using namespace e2e;
@@ -147,7 +150,10 @@ TEST(UninstallE2E, AddRemoveProgramsStartRemovesThePackageAskingAboutSharedAndSy
         ",\r\n\r\n[UnSetupOption]\r\nCheckBox=1,0,1,0\r\nCheckBox3=*.LOG\r\n\r\n[Extend]\r\nSetupString=インストール\r\n"
         "UnSetupString=アンインストール\r\n\r\n[UnSetupRegistryKey]\r\nKey=" + entry + "\r\n\r\n[ProgramID]\r\nID=" +
         id + "\r\n";
-    dir.Write("app\\UNSETUP.INI", text);
+    RecordSigner signer;
+    signer.Write(record, text);
+    // The library the install registered ("/R"), as the install left it.
+    ASSERT_TRUE(StoreFileDigest(HeldFile(app + "Shared1.dll")));
 
     // As the list of installed programs starts it.
     SetupProcess setup(Uninstaller::path(), "\"" + record + "\"");
@@ -247,8 +253,9 @@ TEST(UninstallE2E, DeleteAllTakesTheUsersFilesWithoutAQuestion) {
     ScratchFolder dir;
     const std::string app = dir / "app\\";
     for (const char* f : {"prog.exe", "mine.txt", "sub\\notes.txt"}) dir.Write(std::string("app\\") + f, "x");
-    dir.Write("app\\UNSETUP.INI", "[SetupFolder]\r\nFolder=" + app + "\r\n\r\n[DeleteFile]\r\nFile1=" + app +
-                                      "prog.exe\r\nFile2=" + app + "UNSETUP.INI\r\n\r\n[UnSetupOption]\r\nCheckBox=DeleteAll\r\n");
+    RecordSigner signer;
+    signer.Write(app + "UNSETUP.INI", "[SetupFolder]\r\nFolder=" + app + "\r\n\r\n[DeleteFile]\r\nFile1=" + app +
+                                          "prog.exe\r\nFile2=" + app + "UNSETUP.INI\r\n\r\n[UnSetupOption]\r\nCheckBox=DeleteAll\r\n");
     SetupProcess setup(Uninstaller::path(), "\"" + app + "UNSETUP.INI\"");
     ASSERT_TRUE(setup.WaitForWizard());
     ASSERT_TRUE(setup.WaitForText(IDC_btnEvent, kU + "開始(&S)"));
@@ -269,8 +276,9 @@ TEST(UninstallE2E, FileInUseIsScheduledTheRestartIsOfferedAndARestartRemovesIt) 
     const std::string app = dir / "app\\";
     const std::string busy = app + "busy.exe";
     dir.Write("app\\busy.exe", "running");
-    dir.Write("app\\UNSETUP.INI", "[SetupFolder]\r\nFolder=" + app + "\r\n\r\n[DeleteFile]\r\nFile1=" + busy +
-                                      ",/F\r\nFile2=" + app + "UNSETUP.INI\r\n");
+    RecordSigner signer;
+    signer.Write(app + "UNSETUP.INI", "[SetupFolder]\r\nFolder=" + app + "\r\n\r\n[DeleteFile]\r\nFile1=" + busy +
+                                          ",/F\r\nFile2=" + app + "UNSETUP.INI\r\n");
     FileLocker lock(busy);
     ASSERT_TRUE(lock.ok());
     {

@@ -13,6 +13,7 @@
 
 #include "Driver.h"
 #include "FuzzKit.h"
+#include "RecordSigner.h"
 #include "SampleKit.h"
 #include "TestSupport.h"
 
@@ -316,7 +317,10 @@ protected:
             SHCreateDirectoryExA(nullptr, path.substr(0, path.rfind('\\')).c_str(), nullptr);
             WriteFileBytes(path, "package file");
         }
-        WriteFileBytes(app + "UNSETUP.INI", record);
+        // An honest record with a careless author's entries: signed as the
+        // install signs what it writes, so the guards behind the check are
+        // what the case tries.
+        signer_.Write(app + "UNSETUP.INI", record);
         WriteValue({HKEY_CURRENT_USER, "Software\\RavelinFuzzRecord", "V", "package"});
         if (prepare) prepare();
         const RunResult run = RunBounded(Quoted(dist_.exe()) + " " + Quoted(app + "UNSETUP.INI") + " /S " +
@@ -341,6 +345,7 @@ protected:
     SampleLeftovers leftovers_;
     Canaries canaries_;
     Distribution dist_;
+    RecordSigner signer_;
     Places places_;
     int runs_ = 0, crashes_ = 0, hangs_ = 0, touched_ = 0;
 };
@@ -449,6 +454,9 @@ TEST_F(HostileRecords, KnownEscapesTouchNoCanary) {
         {"the files every package shares",
          files({win + "UNRAVEL.EXE,/F", win + "RVSET98.INI", ShortForm(win) + "UNRAVEL.EXE"}) +
              Section("DeleteShortCut", "File", {win + "UNRAVEL.EXE", Slashed(win) + "RVSET98.INI"})},
+        {"libraries named as shortcuts, or listed without their registration",
+         Section("DeleteShortCut", "File", {win + "RVCANARY.DLL", p.system + "RVCANARY.DLL", p.other + "RVCANARY.DLL"}) +
+             files({win + "RVCANARY.DLL", p.system + "RVCANARY.DLL"})},
         {"other spellings and repeats of shared files",
          files({Slashed(win) + "RVCANARY.DLL", ShortForm(p.other) + "RVCANARY.DLL", p.other + "RVCANARY.LOG,/S",
                 p.other + "RVCANARY.LOG,/S", ShortForm(p.other) + "RVCANARY.LOG,/S"})},

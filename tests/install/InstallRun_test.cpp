@@ -9,6 +9,7 @@
 
 #include "InstallTestKit.h"
 #include "app/uIniFile.h"
+#include "record/Digests.h"
 #include "sysops/Deletion.h"
 #include "sysops/PathNames.h"
 #include "sysops/Registry.h"
@@ -446,6 +447,37 @@ TEST(InstallRunRecord, AssociationsRecordWholeExtensionsAndASecondInstallMerges)
         DeleteRegistryKey("(Class)", "." + ext);
         DeleteRegistryKey("(Class)", ext + "_auto_file");
     }
+}
+
+// Changed after its install, an earlier record is not carried into the new
+// one, whose digest would vouch for its entries; the person is told.
+TEST(InstallRunRecord, AChangedEarlierRecordIsNotMergedAndThePersonIsTold) {
+    InstallFixture f;
+    f.Source("A.TXT", "a");
+    f.Source("B.TXT", "b");
+    CreateDirectoryA(f.App().c_str(), nullptr);
+    const std::string app = f.App(), record = app + "UNSETUP.INI";
+    f.Script("[CopyFile]\r\nFile1=(App)\\A.TXT\r\n");
+    {
+        TestView view;
+        view.options.folderText = app;
+        RunInstall(view);
+    }
+    // Where any user may write: the first entry now names another file.
+    std::string text = ReadFileBytes(record);
+    const size_t entry = text.find(app + "A.TXT\r\n");
+    ASSERT_NE(std::string::npos, entry);
+    WriteFileBytes(record, text.replace(entry, app.size() + 5, "C:\\planted.txt"));
+
+    f.Script("[CopyFile]\r\nFile1=(App)\\B.TXT\r\n");
+    TestView view;
+    view.options.folderText = app;
+    view.Expect("警告", record + "\r\n\r\n既存のアンインストール情報ファイルは、インストールの後に書き換えられたか", IDOK);
+    RunInstall(view);
+    EXPECT_EQ(app + "B.TXT", RecordValue(app, "DeleteFile", "File1"));
+    EXPECT_EQ(app + "UNSETUP.INI", RecordValue(app, "DeleteFile", "File2"));
+    EXPECT_EQ("<none>", RecordValue(app, "DeleteFile", "File3")) << "nothing of the changed record";
+    EXPECT_EQ(RecordCheck::Matches, CheckRecordDigest(record, record)) << "the new record is the install's own";
 }
 
 TEST(InstallRunRecord, AnEmptyKeyNameRegistersNothingAndAFailedEntryStillSavesTheRecord) {

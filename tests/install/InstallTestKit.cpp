@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "record/Digests.h"
 #include "sysops/Deletion.h"
 
 TestView::~TestView() {
@@ -98,6 +99,7 @@ InstallFixture::InstallFixture() : s(State()), saved_(State()) {
 
 InstallFixture::~InstallFixture() {
     DeleteRegistryKey("(Local)", KeyPath());
+    DropRecordDigest(App() + "UNSETUP.INI");
     State() = saved_;
 }
 

@@ -276,12 +276,13 @@ TEST_F(KilledRuns, AnInstallKilledAnywhereIsMadeWholeByTheNextAndRemovedWithoutT
     ExpectAsBefore(before, 0, 0);
 
     // Besides the spread: right after the count is raised, right after the
-    // record's temporary file is made and right after it became the record
-    // (the entry is written after them).
+    // record's digest is added, right after the record's temporary file is
+    // made and right after it became the record (the entry is written after
+    // them). A first install has no earlier digest to drop.
     const std::vector<long> ks = KillPointsOf(
         trace.size(), 20,
-        {FirstChange(trace, {"RegSetValueExA", "RVSAMPLE.DLL"}), FirstChange(trace, {"CreateFileA", "\\UNSETUP.TMP"}),
-         FirstChange(trace, {"MoveFileExA", "\\UNSETUP.TMP"})});
+        {FirstChange(trace, {"RegSetValueEx", "RVSAMPLE.DLL"}), FirstChange(trace, {"RegSetValueEx", "\\UNSETUP.INI"}),
+         FirstChange(trace, {"CreateFile", "\\UNSETUP.TMP"}), FirstChange(trace, {"MoveFileEx", "\\UNSETUP.TMP"})});
     const long cleanUp = ChangesBeforeCleanUp(trace);
     std::printf("install: %zu changes; killed after %s\n", trace.size(), Points(ks).c_str());
     for (long k : ks) std::printf("  %ld: %s\n", k, k > 0 ? ToUtf8(trace[k - 1]).c_str() : "(none)");
@@ -316,11 +317,14 @@ TEST_F(KilledRuns, AnUninstallKilledAnywhereIsFinishedByTheNextWithoutTakingACou
     ExpectAsBefore(before, 1, 1);
 
     // Besides the spread: right after the count is taken down, right after
-    // the record is deleted, right after the entry is removed.
+    // the record is deleted, right after its digest is dropped, right after
+    // the entry is removed.
     const std::vector<long> ks =
         KillPointsOf(trace.size(), 10,
-                     {FirstChange(trace, {"RegSetValueExA", "RVSAMPLE.DLL"}),
-                      FirstChange(trace, {"CreateFileW", "\\UNSETUP.INI"}), FirstChange(trace, {"RegDeleteKey", "RavelinSample"})});
+                     {FirstChange(trace, {"RegSetValueEx", "RVSAMPLE.DLL"}),
+                      FirstChange(trace, {"CreateFile", "\\UNSETUP.INI"}),
+                      FirstChange(trace, {"RegDeleteValue", "\\UNSETUP.INI"}),
+                      FirstChange(trace, {"RegDeleteKey", "RavelinSample"})});
     const long cleanUp = ChangesBeforeCleanUp(trace);
     std::printf("uninstall: %zu changes; killed after %s\n", trace.size(), Points(ks).c_str());
     for (long k : ks) std::printf("  %ld: %s\n", k, k > 0 ? ToUtf8(trace[k - 1]).c_str() : "(none)");

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "RecordSigner.h"
 #include "RecordTestSupport.h"
 #include "TestSupport.h"
 #include "app/Handles.h"
@@ -152,6 +153,7 @@ class MergeTest : public ::testing::Test {
 protected:
     ScratchFolder install_;
     ScratchFolder work_;
+    RecordSigner signer_;
 };
 
 TEST_F(MergeTest, ASavedRecordComesBackAsThePreviousEntries) {
@@ -160,6 +162,7 @@ TEST_F(MergeTest, ASavedRecordComesBackAsThePreviousEntries) {
     const RecordContent first = SampleContent(install_.path());
     ExpectingRunView view;
     ASSERT_TRUE(SaveRecord(install_.path(), BuildRecordText(first), view).saved);
+    signer_.Sign(install_ / "UNSETUP.INI", BuildRecordText(first));
 
     RecordLists previous;
     RestoreTable table;
@@ -191,9 +194,9 @@ TEST_F(MergeTest, ASavedRecordComesBackAsThePreviousEntries) {
 }
 
 TEST_F(MergeTest, RestoreSlotsAreReadAllTwentyAndComparedByWholeExtension) {
-    install_.Write("UNSETUP.INI",
-                   "[RestoreRelate]\r\nKey1=shtm,\r\nKey2=HTM,old\r\nKey4=htm,again\r\nKey5=html,htmlfile\r\n"
-                   "Key20=txt,txtfile\r\n[DeleteFile]\r\nFile1=C:\\A\r\nFile3=C:\\C\r\n");
+    signer_.Write(install_ / "UNSETUP.INI",
+                  "[RestoreRelate]\r\nKey1=shtm,\r\nKey2=HTM,old\r\nKey4=htm,again\r\nKey5=html,htmlfile\r\n"
+                  "Key20=txt,txtfile\r\n[DeleteFile]\r\nFile1=C:\\A\r\nFile3=C:\\C\r\n");
     RecordLists previous;
     RestoreTable table;
     RestoreTableAdd(table, "TXT,fromThisRun");
@@ -209,13 +212,19 @@ TEST_F(MergeTest, RestoreSlotsAreReadAllTwentyAndComparedByWholeExtension) {
 
 // The values from before the first installation come from the record
 // itself: without them the uninstall could never restore an association.
-TEST_F(MergeTest, RestoreSlotsSurviveACopyThatCannotBeMade) {
-    install_.Write("UNSETUP.INI", "[RestoreRelate]\r\nKey1=txt,txtfile\r\n[DeleteFile]\r\nFile1=C:\\A\r\n");
+// Read from there, they are checked all the same.
+TEST_F(MergeTest, RestoreSlotsSurviveACopyThatCannotBeMadeWhenTheRecordIsSigned) {
+    signer_.Write(install_ / "UNSETUP.INI", "[RestoreRelate]\r\nKey1=txt,txtfile\r\n[DeleteFile]\r\nFile1=C:\\A\r\n");
     RecordLists previous;
     RestoreTable table;
-    MergePreviousRecord(install_.path(), work_ / "missing\\", previous, table);
+    EXPECT_TRUE(MergePreviousRecord(install_.path(), work_ / "missing\\", previous, table));
     EXPECT_EQ("txt,txtfile", table[0]);
     EXPECT_EQ("", previous.files) << "the lists come from the copy only";
+
+    install_.Write("UNSETUP.INI", "[RestoreRelate]\r\nKey1=txt,planted\r\n");
+    RestoreTable changed;
+    EXPECT_FALSE(MergePreviousRecord(install_.path(), work_ / "missing\\", previous, changed));
+    EXPECT_EQ("", changed[0]);
 }
 
 TEST_F(MergeTest, NoRecordReadsNothingNotEvenAnOldCopy) {

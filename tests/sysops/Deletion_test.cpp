@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "app/Handles.h"
 #include "sysops/Deletion.h"
+#include "sysops/HeldFile.h"
 #include "sysops/Shell.h"
 
 // ---------------------------------------------------------------- DeletePath
@@ -99,7 +100,7 @@ TEST(DeletePath, ALibraryIsUnregisteredBeforeItIsDeleted) {
                RegQueryValueExA(key.get(), "Registered", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     };
     ASSERT_TRUE(registered());
-    EXPECT_EQ(0u, DeletePath(dll));
+    EXPECT_EQ(0u, DeletePath(dll, {}, [](const HeldFile&) { return true; }));
     SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
     EXPECT_FALSE(registered());
     EXPECT_FALSE(FileExistsAt(dll));
@@ -127,7 +128,7 @@ TEST(DeletePath, ALibraryThatCrashesWhenUnregisteredIsStillDeleted) {
     SetEnvironmentVariableA("RV_SELFREG_KEY", reg.subkey().c_str());
     const std::string dll = dir / "Crash.dll";
     ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_selfreg_crash.dll").c_str(), dll.c_str(), FALSE));
-    EXPECT_EQ(0u, DeletePath(dll));
+    EXPECT_EQ(0u, DeletePath(dll, {}, [](const HeldFile&) { return true; }));
     SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
     EXPECT_FALSE(FileExistsAt(dll));
     RegKey key;

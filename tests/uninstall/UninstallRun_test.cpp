@@ -9,9 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include "RecordSigner.h"
 #include "UninstallTestKit.h"
 #include "app/uIniFile.h"
+#include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "record/Digests.h"
+#include "sysops/HeldFile.h"
+#include "sysops/PathNames.h"
+#include "sysops/Registry.h"
 #include "uninstall/KeyGuards.h"
 #include "uninstall/PathGuards.h"
 
@@ -55,6 +61,7 @@ protected:
         dir_.Write("app\\UNSETUP.INI", text);
         dir_.Write("work\\UNSETUP.INI", text);
         State().RecordFile = app_ + "UNSETUP.INI";
+        signer_.Sign(State().RecordFile, text);
     }
     // Runs with the option page as given (default: nothing checked).
     void Run() {
@@ -69,6 +76,7 @@ protected:
     TestRunView view_;
     RestartSeam restart_;
     TestRegKey reg_;
+    RecordSigner signer_;
 };
 
 }  // namespace
@@ -144,6 +152,7 @@ TEST_F(UninstallRunTest, ProgramBeforeUninstallingRunsInTheInstallFolderWithItsP
     WriteRecord(Section("DeleteFile", "File", {app_ + "child.exe", app_ + "UNSETUP.INI"}) +
                 "[BeforeUnInstall]\r\nFile=\\child.exe,cwd " + out + "\r\n");
     ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_child.exe").c_str(), (app_ + "child.exe").c_str(), FALSE));
+    ASSERT_TRUE(StoreFileDigest(HeldFile(app_ + "child.exe")));  // as the install keeps it
     Run();
     const std::string seen = ReadFileBytes(out);
     ASSERT_FALSE(seen.empty()) << "the program did not run";
@@ -152,6 +161,132 @@ TEST_F(UninstallRunTest, ProgramBeforeUninstallingRunsInTheInstallFolderWithItsP
     EXPECT_EQ(ToUtf8(StatusOf({"完了", "完了", "完了", "完了", "完了", "完了", "完了", "完了"})),
               ToUtf8(view_.LastStatus()));
     EXPECT_FALSE(FolderThere(app_)) << "the program ended before its folder went";
+}
+
+// ---- What the install left, and nothing else ----
+
+const unsigned kWarning = MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2;  // "no" is the default
+
+// Changed after the install (the copy the run reads), or never signed: the
+// person is warned before anything happens; "no" changes nothing, "yes"
+// goes on.
+TEST_F(UninstallRunTest, ARecordNotAsTheInstallWroteItIsFollowedOnlyWhenThePersonSaysSo) {
+    struct Variant {
+        bool changed;
+        int answer;
+    };
+    for (const Variant v : {Variant{true, IDNO}, Variant{false, IDNO}, Variant{false, IDYES}}) {
+        SCOPED_TRACE(std::string(v.changed ? "changed" : "never signed") + (v.answer == IDNO ? ", no" : ", yes"));
+        dir_.Write("app\\prog.exe", "x");
+        WriteRecord(Section("DeleteFile", "File", {app_ + "prog.exe", app_ + "UNSETUP.INI"}));
+        if (v.changed)
+            dir_.Write("work\\UNSETUP.INI", dir_.Read("work\\UNSETUP.INI") + "[DeleteRegistry]\r\nKey1=Software\r\n");
+        else
+            DropRecordDigest(app_ + "UNSETUP.INI");
+        TestRunView view;
+        view.options = OptionBoxes(app_, false, false);
+        view.ExpectAsk("警告", app_ + "UNSETUP.INI\r\n\r\nこの" + kU + "情報ファイルは、インストールの後に書き換えられたか、"
+                       "このインストーラが作成したものではありません。", kWarning, v.answer);
+        const RunOutcome outcome = RunUninstall(view);
+        EXPECT_EQ(v.answer == IDNO, dir_.Exists("app\\prog.exe"));
+        if (v.answer == IDNO) {
+            EXPECT_EQ(RunOutcome::End::RecordRefused, outcome.end);
+            EXPECT_EQ((std::vector<std::string>{"Options", "Ask"}), view.events) << "the wizard stays as it was";
+        }
+    }
+}
+
+// A class of the package's own goes only with the record the install
+// wrote: gone on past the warning, the run keeps it and says why.
+TEST_F(UninstallRunTest, AClassOfThePackagesOwnGoesOnlyWithARecordAsTheInstallWroteIt) {
+    const std::string type = Unique("RvTrust") + ".Document";
+    ScratchKeys classes(HKEY_CLASSES_ROOT, {type});
+    for (const bool trusted : {true, false}) {
+        SCOPED_TRACE(trusted ? "signed" : "gone on past the warning");
+        SetString(HKEY_CLASSES_ROOT, type + "\\shell", "", "x");
+        WriteRecord(Section("DeleteRegistry", "Key", {"(Class)" + type}) +
+                    Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}));
+        if (!trusted) dir_.Write("work\\UNSETUP.INI", dir_.Read("work\\UNSETUP.INI") + "\r\n");
+        TestRunView view;
+        view.options = OptionBoxes(app_, false, false);
+        if (!trusted)
+            view.ExpectAsk("警告", "書き換えられたか", kWarning, IDYES).ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        RunUninstall(view);
+        EXPECT_EQ(!trusted, KeyExists(HKEY_CLASSES_ROOT, type));
+        EXPECT_EQ(!trusted, view.detailsText.find("<Registry> (Class)" + type + "\r\n記録(UNSETUP.INI)が"
+                                                  "インストール時のものと確かめられないため") == 0)
+            << ToUtf8(view.detailsText);
+    }
+}
+
+// Only a program of the install folder, as the install left it, runs
+// before uninstalling: one outside is refused without a question, a
+// replaced one is asked about ("no" is also the answer of /S).
+TEST_F(UninstallRunTest, AProgramBeforeUninstallingRunsOnlyFromTheInstallFolderAsInstalled) {
+    const std::string out = dir_ / "before.txt";
+    CreateDirectoryA(app_.c_str(), nullptr);
+    for (const std::string& where : {dir_.path(), app_}) {
+        ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_child.exe").c_str(), (where + "child.exe").c_str(), FALSE));
+        ASSERT_TRUE(StoreFileDigest(HeldFile(where + "child.exe")));
+    }
+    ASSERT_TRUE(WriteFileBytes(app_ + "child.exe", ReadFileBytes(app_ + "child.exe") + "planted"));
+    for (const char* value : {"..\\child.exe", "../child.exe", "\\sub\\..\\..\\child.exe", "child.exe"}) {
+        SCOPED_TRACE(value);
+        const bool inside = std::string(value) == "child.exe";
+        WriteRecord(Section("DeleteFile", "File", {app_ + "UNSETUP.INI"}) + "[BeforeUnInstall]\r\nFile=" + value +
+                    ",cwd " + out + "\r\n");
+        TestRunView view;
+        view.options = OptionBoxes(app_, false, false);
+        if (inside) view.ExpectAsk("警告", app_ + "child.exe\r\n\r\nこのファイルは、インストールの後に書き換えられたか", kWarning, IDNO);
+        view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        RunUninstall(view);
+        EXPECT_FALSE(FileExistsAt(out)) << "the program ran";
+        const std::string refused = inside ? "<BeforeUnInstall> " + app_ + "child.exe\r\nインストールの後に書き換えられたか"
+                                           : "<BeforeUnInstall> " + dir_ / "child.exe\r\nインストールフォルダの外の";
+        EXPECT_EQ(0u, view.detailsText.find(refused)) << ToUtf8(view.detailsText);
+    }
+    ForgetFileDigest(dir_ / "child.exe");
+}
+
+// A library is loaded to undo its registration only when the install
+// registered it ("/R") and it is still what the install registered, and
+// never from the shortcut section.
+TEST_F(UninstallRunTest, ALibraryIsLoadedOnlyWhenTheInstallRegisteredItAsItIs) {
+    SetEnvironmentVariableA("RV_SELFREG_KEY", reg_.subkey().c_str());
+    const std::string lib = app_ + "Lib.dll", record = app_ + "UNSETUP.INI";
+    struct Case {
+        const char* what;
+        std::string section;
+        bool digest, replaced, loaded;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"registered, unchanged", Section("DeleteFile", "File", {lib + ",/R", record}), true, false, true},
+             {"never registered", Section("DeleteFile", "File", {lib, record}), true, false, false},
+             {"replaced", Section("DeleteFile", "File", {lib + ",/R", record}), true, true, false},
+             {"no digest", Section("DeleteFile", "File", {lib + ",/R", record}), false, false, false},
+             {"a shortcut", Section("DeleteFile", "File", {record}) + Section("DeleteShortCut", "File", {lib}), true,
+              false, false}}) {
+        SCOPED_TRACE(c.what);
+        RegDeleteKeyA(HKEY_CURRENT_USER, reg_.subkey().c_str());
+        WriteRecord(c.section);
+        ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_selfreg_crash.dll").c_str(), lib.c_str(), FALSE));
+        if (c.digest) StoreFileDigest(HeldFile(lib));
+        if (c.replaced) WriteFileBytes(lib, ReadFileBytes(lib) + "planted");
+        TestRunView view;
+        view.options = OptionBoxes(app_, false, false);
+        const bool warned = IPos("/R", c.section) > 0 && !c.loaded;
+        const bool shortcut = IPos("DeleteShortCut", c.section) > 0;
+        if (warned) view.ExpectAsk("警告", lib + "\r\n\r\nこのファイルは、インストールの後に書き換えられたか", kWarning, IDNO);
+        if (warned || shortcut) view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
+        RunUninstall(view);
+        EXPECT_EQ(c.loaded, KeyExists(HKEY_CURRENT_USER, reg_.subkey())) << "DllUnregisterServer called";
+        EXPECT_EQ(warned, view.detailsText.find("<File> " + lib + "\r\nインストールの後に") == 0) << ToUtf8(view.detailsText);
+        // Named as a shortcut, a library is not even deleted.
+        EXPECT_EQ(shortcut, FileExistsAt(lib));
+        EXPECT_EQ(shortcut, view.detailsText.find("<ShortCut> " + lib + "\r\nショートカット(.LNK") == 0);
+        ForgetFileDigest(lib);
+    }
+    SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
 }
 
 // ---- Failures and their details ----
@@ -275,6 +410,8 @@ TEST_F(UninstallRunTest, DeleteAllOnAProtectedInstallFolderDeletesOnlyWhatTheRec
                                    Section("DeleteFolder", "Folder", {folder}) +
                                    Section("DeleteFile", "File", {ours});
         dir_.Write("work\\UNSETUP.INI", record);
+        State().RecordFile = app_ + "UNSETUP.INI";
+        signer_.Sign(State().RecordFile, record);
         TestRunView view;
         view.options = DeleteAllBoxes(folder);
         view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
@@ -379,6 +516,7 @@ TEST_F(UninstallRunTest, DeleteAllAndPatternsStayOutOfAFolderTheRecordWasNotFoun
         dir_.Write("work\\UNSETUP.INI", record);
         dir_.Write("app\\UNSETUP.INI", record);
         State().RecordFile = app_ + "UNSETUP.INI";
+        signer_.Sign(State().RecordFile, record);
         TestRunView view;
         view.options = deleteAll ? DeleteAllBoxes(other) : OptionBoxes(other, false, false, "*.txt", true, "*.log", true);
         view.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);

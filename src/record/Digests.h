@@ -1,0 +1,60 @@
+#pragma once
+// What the uninstall trusts, and why: the install keeps the SHA-256 of the
+// record text it wrote, of the program to run before uninstalling and of
+// every library it registered, under a key of this program's own in
+// HKEY_LOCAL_MACHINE (on the NT family only administrators write there; the
+// record and the install folder may be writable by every user). The
+// uninstall follows a record, runs a program or loads a library only when
+// the bytes it uses still match. On 95/98/Me anyone may write anywhere: the
+// digests there only catch accidental changes.
+#include <string>
+
+class HeldFile;
+
+// Under HKEY_LOCAL_MACHINE. Value names are canonical long paths (the
+// registry compares them without case); record values hold one or more
+// digests separated by ",", file values one.
+inline constexpr const char* kRecordDigestsKey = "SOFTWARE\\Ravelin\\Setup\\RecordDigests";
+inline constexpr const char* kFileDigestsKey = "SOFTWARE\\Ravelin\\Setup\\FileDigests";
+
+// ---- The record ----
+
+// Adds the digest of text beside those already kept for the record, so a
+// run cut short before the save leaves the earlier record matching. False,
+// with the Win32 code, when it cannot be written.
+bool AddRecordDigest(const std::string& recordFile, const std::string& text, long& error);
+// Keeps the digest of text alone (once the record holds it and the entry
+// names it).
+void KeepOnlyRecordDigest(const std::string& recordFile, const std::string& text);
+// Drops the record's value once the record is gone; the key goes when
+// nothing is left in it.
+void DropRecordDigest(const std::string& recordFile);
+
+enum class RecordCheck {
+    Matches,   // the bytes are a text the install kept the digest of
+    Changed,   // a digest is kept for the record, but not this one
+    NoDigest,  // nothing kept: the record was not written by this installer
+};
+// Checks the bytes of copy (the copy that is actually read) against the
+// digests kept for recordFile.
+RecordCheck CheckRecordDigest(const std::string& recordFile, const std::string& copy);
+
+// ---- Files the uninstall runs or loads ----
+
+// Keeps the digest of the held file under its canonical long path; false
+// when it cannot be read or written.
+bool StoreFileDigest(const HeldFile& file);
+// True when a digest is kept for the held file's path and its bytes match.
+bool FileDigestMatches(const HeldFile& file);
+// Drops the file's value, when there is one.
+void ForgetFileDigest(const std::string& path);
+
+// The record's [BeforeUnInstall] File value: split at its first comma into
+// the program (relative to the install folder, a leading "\" dropped) and
+// its parameters; the program in its canonical form, which is the one to
+// check and to start.
+struct BeforeProgram {
+    std::string program;
+    std::string parameters;
+};
+BeforeProgram BeforeUninstallProgram(const std::string& installFolder, const std::string& value);

@@ -1,0 +1,27 @@
+#pragma once
+// A file held open for reading while nobody else may write, rename or
+// delete it: what is checked through it is what a later load or start of
+// the same path finds, as long as the object lives.
+#include <windows.h>
+
+#include <string>
+
+#include "app/Handles.h"
+
+class HeldFile {
+public:
+    // Opens the file (read sharing only). Fails when the file is missing
+    // or someone else already holds it for writing or deleting.
+    explicit HeldFile(const std::string& path);
+
+    const std::string& path() const { return path_; }
+    bool ok() const { return static_cast<bool>(file_); }
+    // The SHA-256 of the whole file read through the handle, as 64
+    // lower-case hexadecimal digits; empty when it is not held or cannot
+    // be read.
+    std::string Digest() const;
+
+private:
+    std::string path_;
+    FileHandle file_;
+};
