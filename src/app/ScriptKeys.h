@@ -229,3 +229,6 @@ inline constexpr const char* kFolder = "Folder";
 }  // namespace ProgramIDList
 
 }  // namespace Script
+
+// The program's own name: the title of a script that names none.
+inline constexpr const char* kProductName = Script::Title::kSetupDefault;

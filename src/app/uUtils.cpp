@@ -3,13 +3,12 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/Handles.h"
 #include "app/MBUtils.h"
 #include "app/RunLog.h"
-#include "app/SystemLibraries.h"
-#include "app/Win932.h"
 #include "app/uStrOp.h"
-#include "app/Win932.h"
+#include "platform/Handles.h"
+#include "platform/SystemLibraries.h"
+#include "platform/Win932.h"
 
 namespace {
 MsgBoxResponder& Responder() {

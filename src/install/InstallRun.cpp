@@ -4,8 +4,8 @@
 
 #include "app/RunLog.h"
 #include "app/RunView.h"
+#include "app/ScriptKeys.h"
 #include "app/SetupState.h"
-#include "app/Startup.h"
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"
 #include "record/UninstallRecord.h"

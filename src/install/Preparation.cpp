@@ -4,8 +4,8 @@
 
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
-#include "app/WizardText.h"
 #include "app/uIniFile.h"
+#include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"

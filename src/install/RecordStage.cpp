@@ -4,7 +4,6 @@
 
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
-#include "app/Startup.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"

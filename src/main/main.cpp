@@ -1,14 +1,16 @@
 // Program entry: the command line, the log, one instance at a time, COM for
 // the shell objects; then either the unattended session of /S, or the four
 // windows and the message loop. Everything else starts from there.
-#include "app/CommandLine.h"
-#include "app/Handles.h"
 #include "app/RunLog.h"
-#include "app/Startup.h"
-#include "app/SystemLibraries.h"
-#include "app/Win932.h"
+#include "app/RunOutcome.h"
+#include "app/ScriptKeys.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
+#include "platform/SystemLibraries.h"
+#include "platform/Win932.h"
+#include "session/CommandLine.h"
+#include "session/SessionStart.h"
 #include "silent/SilentSession.h"
 #include "silent/SilentView.h"
 #include "ui/Form.h"

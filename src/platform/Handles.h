@@ -6,7 +6,7 @@
 #include <lzexpand.h>
 #include <utility>
 
-#include "app/SystemLibraries.h"
+#include "platform/SystemLibraries.h"
 
 template <typename Traits>
 class UniqueHandle {

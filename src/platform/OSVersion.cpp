@@ -1,8 +1,8 @@
-#include "app/OSVersion.h"
+#include "platform/OSVersion.h"
 
 #include <windows.h>
 
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 namespace {
 

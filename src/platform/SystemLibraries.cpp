@@ -1,6 +1,6 @@
-#include "app/SystemLibraries.h"
+#include "platform/SystemLibraries.h"
 
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 #include <commctrl.h>
 #include <psapi.h>

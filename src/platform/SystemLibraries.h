@@ -4,7 +4,7 @@
 // folder and never by bare name: a setup program runs from download folders
 // full of other files, and a bare name is looked for in the program's own
 // folder first, where a planted VERSION.DLL or SHELL32.DLL would be loaded.
-// The A entry points serve Windows 95/98/Me only, through src/app/Win932.
+// The A entry points serve Windows 95/98/Me only, through src/platform/Win932.
 // Each library is loaded once, on first use, and stays for the process's
 // life. A function whose library or entry point cannot be found fails the
 // way the real one reports a failure (FALSE, null, an error HRESULT or

@@ -1,4 +1,4 @@
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 #include <lzexpand.h>
 #include <shlobj.h>
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <iterator>
 
-#include "app/Handles.h"
-#include "app/SystemLibraries.h"
+#include "platform/Handles.h"
+#include "platform/SystemLibraries.h"
 
 namespace win932 {
 

@@ -1,4 +1,4 @@
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 namespace win932 {
 

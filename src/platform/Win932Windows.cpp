@@ -1,6 +1,6 @@
 // The windows part of the boundary: classes, windows, messages, texts,
 // fonts, message boxes and the folder browser.
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 #include <shlobj.h>
 
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/Handles.h"
-#include "app/SystemLibraries.h"
+#include "platform/Handles.h"
+#include "platform/SystemLibraries.h"
 
 using win932::WideSystem;
 using win932::Wide;

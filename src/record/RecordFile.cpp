@@ -2,14 +2,14 @@
 // one.
 #include <windows.h>
 
-#include "app/Handles.h"
 #include "app/RunView.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
-#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 #include "record/Digests.h"
 #include "record/RecordKeys.h"
 #include "record/UninstallRecord.h"

@@ -10,6 +10,10 @@
 // closing quote); a double-byte character is kept whole.
 std::vector<std::string> SplitArguments(const std::string& commandLine);
 
+// The first command-line argument by the Windows rules (quotes group, "\""
+// escapes), empty when there is none.
+std::string FirstArgument(const std::string& commandLine);
+
 struct LaunchCommand {
     bool valid = true;           // false: an unknown or malformed switch or word
     std::string error;           // why not valid, for the log and stderr
@@ -28,17 +32,3 @@ struct LaunchCommand {
 // install mode, and a second such word in uninstall mode (the first word's
 // file name "UNSETUP.INI" makes the uninstall).
 LaunchCommand ParseCommandLine(const std::string& commandLine);
-
-// The exit codes of the program.
-namespace ExitCode {
-constexpr int kDone = 0;
-constexpr int kDoneWithFailures = 1;
-constexpr int kStoppedUnchanged = 2;
-constexpr int kStoppedChanged = 3;
-constexpr int kCannotStart = 4;
-constexpr int kBadCommandLine = 87;     // ERROR_INVALID_PARAMETER
-constexpr int kLogNotWritable = 1622;   // ERROR_INSTALL_LOG_FAILURE
-constexpr int kInternalError = 1603;    // ERROR_INSTALL_FAILURE: an unexpected error ended the program
-constexpr int kAnotherSetup = 1618;     // ERROR_INSTALL_ALREADY_RUNNING
-constexpr int kRestartNeeded = 3010;    // ERROR_SUCCESS_REBOOT_REQUIRED
-}  // namespace ExitCode

@@ -1,4 +1,4 @@
-#include "app/LoggingView.h"
+#include "session/LoggingView.h"
 
 #include "app/RunLog.h"
 

@@ -1,4 +1,4 @@
-#include "app/Startup.h"
+#include "session/SessionStart.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -6,17 +6,15 @@
 #include <climits>
 #include <vector>
 
-#include "app/Handles.h"
-#include "app/OSVersion.h"
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
-#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
-
-const char* const kProductName = Script::Title::kSetupDefault;
+#include "platform/Handles.h"
+#include "platform/OSVersion.h"
+#include "platform/Win932.h"
 
 namespace {
 
@@ -291,29 +289,6 @@ std::string DefaultInstallFolder(SetupState& state) {
 
 bool OptionsChangeable(const std::string& scriptFile) {
     return IniRead(Script::Extend::kSection, Script::Extend::kEnabled, "", scriptFile) != Script::Values::kFalse;
-}
-
-int ShortcutBoxOf(const std::string& name) {
-    if (IPos("Dsk)", name)) return 0;
-    if (IPos("Sta)", name) || name == Script::ShortCut::kNameDefault) return 1;
-    if (IPos("Sup)", name)) return 2;
-    if (IPos("Sen)", name)) return 3;
-    return -1;
-}
-
-ShortcutBoxes ShortcutBoxesFrom(const std::string& scriptFile) {
-    ShortcutBoxes boxes;
-    bool* const flags[4] = {&boxes.desktop, &boxes.startMenu, &boxes.startUp, &boxes.sendTo};
-    for (int i = 1;; ++i) {
-        const std::string make =
-            IniRead(Script::ShortCut::kSection, Script::NumberedKey(Script::ShortCut::kMakePrefix, i), "", scriptFile);
-        if (make.empty()) break;
-        const std::string name = IniRead(Script::ShortCut::kSection, Script::NumberedKey(Script::ShortCut::kNamePrefix, i),
-                                         Script::ShortCut::kNameDefault, scriptFile);
-        const int box = ShortcutBoxOf(name);
-        if (box >= 0) *flags[box] = true;
-    }
-    return boxes;
 }
 
 std::string TopMessage(const SetupState& state) {

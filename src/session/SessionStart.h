@@ -72,9 +72,6 @@ std::string FatalMessage(const std::string& fatalLines);
 
 // ---- Second half: settings ----
 
-// Product name of this program, the default title.
-extern const char* const kProductName;
-
 // SetupString / UnSetupString from the script, with their defaults.
 void ReadWords(SetupState& state);
 
@@ -96,20 +93,6 @@ std::string DefaultInstallFolder(SetupState& state);
 
 // False only when [Extend] Enabled is exactly "False".
 bool OptionsChangeable(const std::string& scriptFile);
-
-// The shortcut box (0 desktop, 1 start menu, 2 start-up, 3 send-to) that
-// decides whether the [ShortCut] entry with this Name (as read with its
-// default "Default") is made; -1 when none does. Start-up and the install
-// run both decide by it.
-int ShortcutBoxOf(const std::string& name);
-
-// Which shortcut boxes the [ShortCut] entries need, walked as the install
-// run walks them: Make1, Make2, ... up to the first empty one, each with its
-// Name (a missing one is "Default", the start menu's).
-struct ShortcutBoxes {
-    bool desktop = false, startMenu = false, startUp = false, sendTo = false;
-};
-ShortcutBoxes ShortcutBoxesFrom(const std::string& scriptFile);
 
 // The top message of the folder page for the state's mode.
 std::string TopMessage(const SetupState& state);

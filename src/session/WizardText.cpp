@@ -1,4 +1,4 @@
-#include "app/WizardText.h"
+#include "session/WizardText.h"
 
 #include "app/MBUtils.h"
 
@@ -28,25 +28,6 @@ std::string FormatThousands(std::int64_t value) {
         if (left > 0 && left % 3 == 0) out += ',';
     }
     return negative ? "-" + out : out;
-}
-
-std::string DrivePart(const std::string& folder) {
-    if (folder.size() >= 2 && folder[1] == ':' && !IsLeadByte(static_cast<unsigned char>(folder[0])))
-        return folder.substr(0, 2);
-    if (folder.size() >= 2 && folder[0] == '\\' && folder[1] == '\\') {
-        // \\server\share: up to, not including, the "\" after the share name.
-        int separators = 0;
-        for (size_t i = 2; i < folder.size(); ++i) {
-            const unsigned char c = static_cast<unsigned char>(folder[i]);
-            if (IsLeadByte(c)) {
-                ++i;
-                continue;
-            }
-            if (c == '\\' && ++separators == 2) return folder.substr(0, i);
-        }
-        return separators == 1 ? folder : std::string();
-    }
-    return {};
 }
 
 std::string FreeSpaceCaption(FreeSpaceState state, std::int64_t freeBytes) {

@@ -12,10 +12,6 @@ std::string TitlePageMessage(const std::string& programName, const std::string& 
 // "1,234,567,890": the number grouped by thousands ("#,##0").
 std::string FormatThousands(std::int64_t value);
 
-// The drive part of a folder text: "C:" for 'C:\Apps\', "\\server\share"
-// for a network path; empty when the text names neither.
-std::string DrivePart(const std::string& folder);
-
 // Caption of the folder group: the free bytes of the folder's drive, or why
 // they are not known.
 enum class FreeSpaceState { Known, QueryFailed, NoDrive };

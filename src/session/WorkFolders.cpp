@@ -1,13 +1,13 @@
-#include "app/WorkFolders.h"
+#include "session/WorkFolders.h"
 
 #include <windows.h>
 
 #include <vector>
 
-#include "app/Handles.h"
-#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 
 namespace {
 

@@ -4,19 +4,20 @@
 
 #include <optional>
 
-#include "app/CommandLine.h"
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
-#include "app/Startup.h"
-#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uUtils.h"
-#include "uninstall/UninstallRun.h"
+#include "install/ShortcutBoxes.h"
+#include "platform/Win932.h"
+#include "session/CommandLine.h"
+#include "session/SessionStart.h"
 #include "ui/Forms.h"
 #include "ui/frmBack.h"
 #include "ui/frmMain.h"
 #include "ui/resource.h"
+#include "uninstall/UninstallRun.h"
 
 namespace {
 

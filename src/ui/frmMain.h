@@ -52,7 +52,3 @@ private:
     bool memoWhite_ = false;
     bool runWaiting_ = false;
 };
-
-// The first command-line argument by the Windows rules (quotes group, "\""
-// escapes), in code page 932; empty when there is none.
-std::string FirstArgument(const std::string& commandLine);

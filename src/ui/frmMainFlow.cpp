@@ -6,28 +6,28 @@
 
 #include <cstdint>
 
-#include "app/Handles.h"
-#include "app/LoggingView.h"
-#include "app/RunLog.h"
 #include "app/PathMacros.h"
+#include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
-#include "app/SystemLibraries.h"
-#include "app/WizardText.h"
-#include "app/Win932.h"
-#include "app/WorkFolders.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "install/InstallRun.h"
+#include "platform/Handles.h"
+#include "platform/SystemLibraries.h"
+#include "platform/Win932.h"
+#include "session/LoggingView.h"
+#include "session/WizardText.h"
+#include "session/WorkFolders.h"
 #include "sysops/Deletion.h"
 #include "sysops/FileOps.h"
 #include "sysops/Shell.h"
-#include "install/InstallRun.h"
-#include "uninstall/UninstallRun.h"
 #include "ui/Forms.h"
 #include "ui/WizardView.h"
 #include "ui/frmMain.h"
 #include "ui/resource.h"
+#include "uninstall/UninstallRun.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
-#include "app/OSVersion.h"
+#include "platform/Handles.h"
+#include "platform/OSVersion.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/SystemLibraries.h"
 #include "app/uStrOp.h"
+#include "platform/SystemLibraries.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 #include <windows.h>
 
@@ -7,10 +7,8 @@
 #include <memory>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
-#include "app/SetupState.h"
-#include "app/Startup.h"
-#include "app/SystemLibraries.h"
+#include "platform/Handles.h"
+#include "platform/SystemLibraries.h"
 
 namespace {
 
@@ -19,23 +17,6 @@ namespace {
 const std::string kTrailByteName = "表ソ能.txt";
 
 std::wstring WideOf(const std::string& cp932) { return win932::Wide(cp932); }
-
-// Sets an environment variable of this process for one test.
-class EnvOverride {
-public:
-    EnvOverride(const wchar_t* name, const std::wstring& value) : name_(name) {
-        wchar_t buffer[32768];
-        const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
-        had_ = n > 0 && n < 32768;
-        if (had_) old_.assign(buffer, n);
-        SetEnvironmentVariableW(name, value.c_str());
-    }
-    ~EnvOverride() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
-
-private:
-    std::wstring name_, old_;
-    bool had_ = false;
-};
 
 }  // namespace
 
@@ -118,34 +99,6 @@ TEST(Win932Files, AFoundNameCp932CannotHoldComesAsItsShortName) {
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributes932(dir / found)) << ToUtf8(found);
 }
 
-TEST(Win932Files, ATemporaryFolderCp932CannotHoldIsItsShortNameOrStopsStartUp) {
-    ScratchFolder dir;
-    const std::wstring jose = WideOf(dir.path()) + L"Jos\u00e9";
-    ASSERT_TRUE(CreateDirectoryW(jose.c_str(), nullptr));
-    {
-        EnvOverride tmp(L"TMP", jose), temp(L"TEMP", jose);
-        const std::string folder = QueryTempPath();
-        ASSERT_FALSE(folder.empty());
-        EXPECT_EQ(std::string::npos, folder.find('?')) << ToUtf8(folder);
-        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributes932(folder)) << ToUtf8(folder);
-    }
-    // A folder that is not there has no short name: start-up stops, saying why.
-    const std::wstring missing = WideOf(dir.path()) + L"Ren\u00e9e";
-    EnvOverride tmp(L"TMP", missing), temp(L"TEMP", missing);
-    SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ("", QueryTempPath());
-    EXPECT_EQ(win932::kNoCp932Form, GetLastError());
-    dir.Write("dist\\SETUP.EXE", "program bytes");
-    dir.Write("dist\\SETUP.INI", "[Extend]\r\n");
-    ScriptedMsgBox boxes;
-    boxes.ExpectContaining("エラー", "で表せない文字が含まれています。", MB_OK | MB_ICONSTOP, IDOK);
-    SetupState state;
-    const std::string fatal = StartSession(state, dir / "dist\\SETUP.EXE", "");
-    EXPECT_NE(std::string::npos, fatal.find("【致命的エラー → フォルダのパスを日本語(シフトJIS)で表せません】")) << ToUtf8(fatal);
-    ASSERT_EQ(1u, boxes.seen().size());
-    EXPECT_NE(std::string::npos, boxes.seen()[0].text.find("・一時フォルダ\r\n")) << ToUtf8(boxes.seen()[0].text);
-}
-
 // ---- Registry ----
 
 TEST(Win932Registry, StringValuesAreStoredAsTheUnicodeOfTheirCp932Text) {
@@ -197,7 +150,6 @@ TEST(Win932Registry, AStringValueCp932CannotHoldIsRefusedNotGuessed) {
               RegSetValueExW(key.get(), L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value));
     std::string data;
     EXPECT_EQ(static_cast<LONG>(win932::kNoCp932Form), RegQueryValueEx932(key.get(), "Path", nullptr, data));
-    EXPECT_EQ("", ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Path"));
 }
 
 // ---- What 95, 98 and NT 4.0 lack: the fallbacks give the same results ----

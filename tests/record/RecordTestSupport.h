@@ -10,10 +10,10 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
 #include "app/RunView.h"
 #include "app/SetupState.h"
 #include "app/uStrOp.h"
+#include "platform/Handles.h"
 
 // Questions are expected in order with caption, text and flags exact; any
 // other question, or any other use of the view, fails the test. At its end

@@ -2,8 +2,8 @@
 // record argument, and the exit code of a run's outcome.
 #include <gtest/gtest.h>
 
-#include "app/CommandLine.h"
 #include "app/RunOutcome.h"
+#include "session/CommandLine.h"
 
 namespace {
 
@@ -20,6 +20,39 @@ TEST(SplitArguments, ProgramNameDroppedQuotesGroupBackslashesStayLiteral) {
 TEST(SplitArguments, DoubleByteCharactersStayWhole) {
     // "表" is 0x95 0x5C in CP932: its second byte is a backslash.
     EXPECT_EQ((Args{"/D=C:\\表\\", "/S"}), SplitArguments("SETUP.EXE \"/D=C:\\表\\\" /S"));
+}
+
+// A plain start: the first argument as the C runtime splits it.
+
+TEST(FirstArgument, NoneGivesEmpty) {
+    EXPECT_EQ(FirstArgument(""), "");
+    EXPECT_EQ(FirstArgument("SETUP.EXE"), "");
+    EXPECT_EQ(FirstArgument("\"C:\\Media Files\\SETUP.EXE\"   "), "");
+}
+
+TEST(FirstArgument, QuotedPathsWithSpacesStayWhole) {
+    EXPECT_EQ(FirstArgument("\"C:\\WINDOWS\\UNRAVEL.EXE\" \"C:\\Program Files\\App\\UNSETUP.INI\""),
+              "C:\\Program Files\\App\\UNSETUP.INI");
+    EXPECT_EQ(FirstArgument("C:\\WINDOWS\\UNRAVEL.EXE C:\\App\\UNSETUP.INI second"), "C:\\App\\UNSETUP.INI");
+    EXPECT_EQ(FirstArgument("setup \"a b\"c d"), "a bc");
+    // The program name ends at its closing quote; text attached to it starts
+    // the first argument.
+    EXPECT_EQ(FirstArgument("\"C:\\my dir\\SETUP.EXE\"x y"), "x");
+}
+
+TEST(FirstArgument, BackslashesBeforeQuotes) {
+    EXPECT_EQ(FirstArgument("p a\\\\b"), "a\\\\b");  // not before a quote: kept
+    EXPECT_EQ(FirstArgument("p \"C:\\dir\\\\\""), "C:\\dir\\");  // 2n -> n, quote ends
+    EXPECT_EQ(FirstArgument("p a\\\"b"), "a\"b");                // 2n+1 -> literal quote
+    EXPECT_EQ(FirstArgument("p \"a\"\"b\""), "a\"b");
+}
+
+TEST(FirstArgument, DoubleByteCharactersEndingIn5CAreNotBackslashes) {
+    // "表" is 0x95 0x5C in CP932; a quote after it still ends the quoting.
+    std::string arg = "C:\\表\\UNSETUP.INI";
+    EXPECT_EQ(FirstArgument("p \"" + arg + "\" next"), arg);
+    std::string table = "表";
+    EXPECT_EQ(FirstArgument("p \"C:\\" + table + "\" next"), "C:\\" + table);
 }
 
 // Every form of the line, valid or not: what a plain start, the wizard with

@@ -1,4 +1,4 @@
-#include "app/Startup.h"
+#include "session/SessionStart.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -6,26 +6,31 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
 #include "app/SetupState.h"
 #include "app/uStrOp.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 
 namespace {
 
 // Sets an environment variable of this process for one test.
 class EnvOverride {
 public:
-    EnvOverride(const char* name, const std::string& value) : name_(name) {
-        char buffer[32768];
-        const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-        had_ = n > 0 && n < sizeof buffer;
+    EnvOverride(const wchar_t* name, const std::wstring& value) : name_(name) {
+        wchar_t buffer[32768];
+        const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
+        had_ = n > 0 && n < 32768;
         if (had_) old_.assign(buffer, n);
-        SetEnvironmentVariableA(name, value.c_str());
+        SetEnvironmentVariableW(name, value.c_str());
     }
-    ~EnvOverride() { SetEnvironmentVariableA(name_.c_str(), had_ ? old_.c_str() : nullptr); }
+    // An ASCII name and value.
+    EnvOverride(const char* name, const std::string& value)
+        : EnvOverride(std::wstring(name, name + std::char_traits<char>::length(name)).c_str(),
+                      std::wstring(value.begin(), value.end())) {}
+    ~EnvOverride() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
 
 private:
-    std::string name_, old_;
+    std::wstring name_, old_;
     bool had_ = false;
 };
 
@@ -77,6 +82,34 @@ TEST(StartupTempPath, PathLongerThanTheBufferIsAFailureNotATruncatedPath) {
     EXPECT_EQ("", QueryTempPath());
 }
 
+TEST(StartupTempPath, AFolderCp932CannotHoldIsItsShortNameOrStopsStartUp) {
+    ScratchFolder dir;
+    const std::wstring jose = win932::Wide(dir.path()) + L"Jos\u00e9";
+    ASSERT_TRUE(CreateDirectoryW(jose.c_str(), nullptr));
+    {
+        EnvOverride tmp(L"TMP", jose), temp(L"TEMP", jose);
+        const std::string folder = QueryTempPath();
+        ASSERT_FALSE(folder.empty());
+        EXPECT_EQ(std::string::npos, folder.find('?')) << ToUtf8(folder);
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributes932(folder)) << ToUtf8(folder);
+    }
+    // A folder that is not there has no short name: start-up stops, saying why.
+    const std::wstring missing = win932::Wide(dir.path()) + L"Ren\u00e9e";
+    EnvOverride tmp(L"TMP", missing), temp(L"TEMP", missing);
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ("", QueryTempPath());
+    EXPECT_EQ(win932::kNoCp932Form, GetLastError());
+    dir.Write("dist\\SETUP.EXE", "program bytes");
+    dir.Write("dist\\SETUP.INI", "[Extend]\r\n");
+    ScriptedMsgBox boxes;
+    boxes.ExpectContaining("エラー", "で表せない文字が含まれています。", MB_OK | MB_ICONSTOP, IDOK);
+    SetupState state;
+    const std::string fatal = StartSession(state, dir / "dist\\SETUP.EXE", "");
+    EXPECT_NE(std::string::npos, fatal.find("【致命的エラー → フォルダのパスを日本語(シフトJIS)で表せません】")) << ToUtf8(fatal);
+    ASSERT_EQ(1u, boxes.seen().size());
+    EXPECT_NE(std::string::npos, boxes.seen()[0].text.find("・一時フォルダ\r\n")) << ToUtf8(boxes.seen()[0].text);
+}
+
 TEST(StartupRegistry, ReadsAStringValueOfAnExistingKey) {
     TestRegKey reg;
     RegKey key;
@@ -88,6 +121,16 @@ TEST(StartupRegistry, ReadsAStringValueOfAnExistingKey) {
     EXPECT_EQ(std::string(value), ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Path"));
     EXPECT_EQ("", ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Missing"));
     EXPECT_EQ("", ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Number"));
+}
+
+TEST(StartupRegistry, AStringValueCp932CannotHoldIsNone) {
+    TestRegKey reg;
+    RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, reg.subkey().c_str(), 0, KEY_SET_VALUE, key.put()));
+    const wchar_t value[] = L"C:\\Jos\u00e9";
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key.get(), L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value));
+    EXPECT_EQ("", ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Path"));
 }
 
 TEST(StartupRegistry, AMissingKeyIsNeverCreatedByReading) {
@@ -467,29 +510,6 @@ TEST(StartupSettings, OnlyTheExactFalseLocksTheOptions) {
 
 // The boxes the run will look at: its entries walked by Make<n> up to the
 // first empty one, each deciding by one box.
-TEST(StartupSettings, ShortcutBoxesFollowTheEntriesAsTheRunWalksThem) {
-    ScratchFolder scratch;
-    SetupState state = ScriptState(scratch,
-                                   "[ShortCut]\r\nMake1=(App)\\A.EXE\r\nName1=(C_Dsk)\\App\r\n"
-                                   "Make2=(App)\\B.EXE\r\nMake4=(App)\\A.EXE\r\nName4=(Sen)\\App\r\n");
-    ShortcutBoxes boxes = ShortcutBoxesFrom(state.ScriptFile);
-    EXPECT_TRUE(boxes.desktop);
-    EXPECT_TRUE(boxes.startMenu) << "Make2 without Name2 goes into the programs menu";
-    EXPECT_FALSE(boxes.startUp);
-    EXPECT_FALSE(boxes.sendTo) << "Make4 lies after the gap at Make3";
-
-    state = ScriptState(scratch, "[ShortCut]\r\nName1=(Sup)\\a\r\nName2=(sta)\\App\\App\r\n");
-    boxes = ShortcutBoxesFrom(state.ScriptFile);
-    EXPECT_FALSE(boxes.startUp || boxes.startMenu) << "a Name without its Make makes nothing";
-
-    state = ScriptState(scratch, "[ShortCut]\r\nMake1=(App)\\A.EXE\r\nName1=Tools\\A\r\n"
-                                 "Make2=(App)\\A.EXE\r\nName2=(Sup)\\a;(Sen)\\b\r\n");
-    boxes = ShortcutBoxesFrom(state.ScriptFile);
-    EXPECT_TRUE(boxes.startUp);
-    EXPECT_FALSE(boxes.sendTo) << "the run decides that entry by the start-up box alone";
-    EXPECT_FALSE(boxes.startMenu) << "a name without a macro is always made";
-}
-
 TEST(StartupSettings, TopMessageLinesAndDefaults) {
     ScratchFolder scratch;
     SetupState state = ScriptState(scratch, "[TopMessage]\r\nMessage3=ようこそ\r\n");

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "TestSupport.h"
-#include "app/WizardText.h"
+#include "session/WizardText.h"
 
 TEST(FreeSpaceCaption, GroupsThousandsAndNamesTheFailures) {
     EXPECT_EQ(ToUtf8("インストールフォルダ(空き容量：1,234,567,890Byte)"),
@@ -19,18 +19,6 @@ TEST(FreeSpaceCaption, GroupsThousandsAndNamesTheFailures) {
     EXPECT_EQ(ToUtf8("インストールフォルダ(空き容量：関数失敗<致命的エラー>"),
               ToUtf8(FreeSpaceCaption(FreeSpaceState::QueryFailed, -1)));
     EXPECT_EQ(ToUtf8("インストールフォルダ(空き容量：不明)"), ToUtf8(FreeSpaceCaption(FreeSpaceState::NoDrive, -1)));
-}
-
-TEST(DrivePart, LetterOrServerAndShare) {
-    EXPECT_EQ("D:", DrivePart("D:\\Apps\\"));
-    EXPECT_EQ("c:", DrivePart("c:"));
-    EXPECT_EQ("\\\\srv\\share", DrivePart("\\\\srv\\share\\Apps\\"));
-    EXPECT_EQ("\\\\srv\\share", DrivePart("\\\\srv\\share"));
-    EXPECT_EQ("", DrivePart("\\\\srv"));
-    EXPECT_EQ("", DrivePart("Apps\\"));
-    EXPECT_EQ("", DrivePart(""));
-    // A share name whose double-byte character ends in 0x5C is not cut there.
-    EXPECT_EQ("\\\\srv\\表", DrivePart("\\\\srv\\表\\x"));
 }
 
 TEST(TitlePageMessage, AdministratorNoteOnlyOnNT) {

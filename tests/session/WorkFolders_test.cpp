@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
-#include "app/WorkFolders.h"
+#include "platform/Handles.h"
+#include "session/WorkFolders.h"
 
 class WorkFolderCleanup : public ::testing::Test {
 protected:

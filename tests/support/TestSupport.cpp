@@ -1,14 +1,14 @@
 #include "TestSupport.h"
 
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "app/Handles.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
 
 std::string ToUtf8(const std::string& cp932) {
     if (cp932.empty()) return {};

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Handles.h"
 #include "app/SetupState.h"
+#include "platform/Handles.h"
 
 // Test-local strings are written in UTF-8 sources but compiled to CP932, like
 // the program's own; this turns a CP932 text into UTF-8 for failure output.

@@ -10,9 +10,9 @@
 
 #include "SysopsTestUtil.h"
 #include "TestSupport.h"
-#include "app/Handles.h"
-#include "app/Win932.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 #include "sysops/Shell.h"
 
 namespace {

@@ -15,10 +15,10 @@
 #include "../sysops/SysopsTestUtil.h"
 #include "MachineValues.h"
 #include "TestSupport.h"
-#include "app/Handles.h"
 #include "app/RunView.h"
 #include "app/SetupState.h"
-#include "app/Startup.h"
+#include "platform/Handles.h"
+#include "session/SessionStart.h"
 #include "sysops/Shell.h"
 
 namespace ukit {
