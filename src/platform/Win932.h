@@ -11,6 +11,9 @@
 //
 // Nothing outside this module hands a text to an ANSI Windows function or
 // takes one from it; tests/boundary/check-ansi-calls.sh checks the objects.
+// Each section below has a source file of its own: Win932.cpp (conversions),
+// Win932Files, Win932Paths, Win932SystemTexts, Win932Registry,
+// Win932Programs, Win932Windows, Win932Profile and Win932Console.
 #include <windows.h>
 #include <shellapi.h>
 #include <shtypes.h>
