@@ -179,8 +179,9 @@ bool MakeAssociations(InstallContext& run) {
         const std::string arguments = arg1.empty() ? arg2 : arg1 + " " + arg2;
         const std::string command = arguments.empty() ? quoted : quoted + " " + arguments;
 
-        s.LastAnswer = run.view.Ask("拡張子 *." + extension + " を\r\n" + program + "\r\nに関連付けします。よろしいですか？",
-                                    "関連付けの確認", 36);
+        // Unattended, the package's association is made as the package asks.
+        s.LastAnswer = run.view.Ask({"拡張子 *." + extension + " を\r\n" + program + "\r\nに関連付けします。よろしいですか？",
+                                     "関連付けの確認", 36, IDYES});
         if (s.LastAnswer == IDNO) continue;
         const std::string icon = program + "," + GetField(file, ',', 5);
 

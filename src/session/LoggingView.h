@@ -24,9 +24,7 @@ public:
     bool Aborted() override { return inner_.Aborted(); }
     void ShowGauge(bool shown) override { inner_.ShowGauge(shown); }
     void SetGauge(int percent, const std::string& count) override { inner_.SetGauge(percent, count); }
-    int Ask(const std::string& text, const std::string& caption, unsigned flags) override {
-        return inner_.Ask(text, caption, flags);
-    }
+    int Ask(const Question& question) override { return inner_.Ask(question); }
     std::string AskSharedFile(const std::string& text) override;
     bool ShowDetails(const std::string& pageCaption, const std::string& text) override {
         return inner_.ShowDetails(pageCaption, text);

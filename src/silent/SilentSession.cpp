@@ -26,15 +26,6 @@
 
 namespace {
 
-// Boxes of the lower layers (start-up tests, launch and registration
-// warnings) take the table's answer and go to the log and stderr.
-int AnswerBox(const std::string& text, const std::string& caption, unsigned flags) {
-    const int answer = SilentAnswer(caption, flags, false);
-    WriteStandardError("[" + caption + "] " + text);
-    LogQuestion(caption, text, AnswerWord(answer), kSilentAnswerer);
-    return answer;
-}
-
 std::string Relative(const std::string& folder, const std::string& name) {
     return folder + RemovePathDelimiter(name, "T");
 }
@@ -88,7 +79,7 @@ RunOptions UninstallOptionsOf(SetupState& s) {
     return o;
 }
 
-int Install(SetupState& s, const LaunchCommand& command) {
+int Install(SetupState& s, const LaunchCommand& command, TSilentView& silent) {
     // A folder given without its drive is a mistake of the command line, not
     // a refusal of the run.
     if (command.hasFolder && CanonicalInstallFolder(command.folder).empty()) {
@@ -104,15 +95,15 @@ int Install(SetupState& s, const LaunchCommand& command) {
     if (!eula.empty() && FileExists(Relative(s.SourceFolder, eula)))
         LogQuestion("使用許諾契約書", Relative(s.SourceFolder, eula), "同意する", "/S の呼び出し元");
     LogLine("状況", "インストール先: " + options.folderText);
-    TSilentView silent(std::move(options));
+    silent.SetOptions(std::move(options));
     TLoggingView view(silent, kSilentAnswerer);
     const RunOutcome outcome = RunInstall(view);
     LogBlock("失敗ログ", outcome.failureLog);
     return ExitCodeFor(outcome);
 }
 
-int Uninstall(SetupState& s) {
-    TSilentView silent(UninstallOptionsOf(s));
+int Uninstall(SetupState& s, TSilentView& silent) {
+    silent.SetOptions(UninstallOptionsOf(s));
     TLoggingView view(silent, kSilentAnswerer);
     const RunOutcome outcome = RunUninstall(view);
     LogBlock("失敗ログ", outcome.failureLog);
@@ -124,7 +115,10 @@ int Uninstall(SetupState& s) {
 int RunSilentSession(const LaunchCommand& command) {
     // Neither the system nor Wine may put up a box of its own.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
-    SetMsgBoxResponder(AnswerBox);
+    // The boxes of the layers below (start-up tests, launch and registration
+    // warnings) are answered where the run's questions are.
+    TSilentView silent;
+    SetMsgBoxResponder([&silent](const Question& question) { return silent.Ask(question); });
 
     SetupState& s = State();
     const std::string fatal = StartSession(s, ModulePath(), command.recordArgument);
@@ -141,7 +135,7 @@ int RunSilentSession(const LaunchCommand& command) {
         ReadWords(s);
         ReadPacingAndTitles(s);
         s.ItemText = TopMessage(s);
-        code = s.Mode == "UNSETUP" ? Uninstall(s) : Install(s, command);
+        code = s.Mode == "UNSETUP" ? Uninstall(s, silent) : Install(s, command, silent);
         // What the wizard's close does: the shell hears of the changes.
         syslib::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
         syslib::SHChangeNotify(SHCNE_UPDATEDIR, 0, nullptr, nullptr);

@@ -136,7 +136,7 @@ void TfrmMain::FormCloseQuery(bool& canClose) {
     if (end == "同意しない(&N)" || end == "終了(&E)") return;
     if (frmBack().Enabled() || !IsEnabled(IDC_btnEvent)) return;
     const SetupState& s = State();
-    if (MsgBox(CloseQuestion(s.SetupString, s.UnSetupString), "終了確認", 36) == IDNO) {
+    if (MsgBox({CloseQuestion(s.SetupString, s.UnSetupString), "終了確認", 36, IDNO}) == IDNO) {
         canClose = false;
         return;
     }

@@ -118,4 +118,4 @@ std::string SharedFilePolicy::AskShared(const std::string& path) {
     return answer_;
 }
 
-bool SharedFilePolicy::AskYesNo(const std::string& text) { return view_.Ask(text, kCaption, 36) == IDYES; }
+bool SharedFilePolicy::AskYesNo(const std::string& text) { return view_.Ask({text, kCaption, 36, IDNO}) == IDYES; }

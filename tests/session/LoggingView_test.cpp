@@ -25,7 +25,7 @@ public:
     bool Aborted() override { return false; }
     void ShowGauge(bool) override {}
     void SetGauge(int, const std::string&) override {}
-    int Ask(const std::string&, const std::string&, unsigned) override { return IDNO; }
+    int Ask(const Question& question) override { return question.unattended; }
     std::string AskSharedFile(const std::string&) override { return "Save"; }
     bool ShowDetails(const std::string&, const std::string&) override { return true; }
     bool WaitForNext() override { return true; }
@@ -40,7 +40,7 @@ TEST(LoggingView, LogsItsDialogsAndPassesEverythingOn) {
     ASSERT_TRUE(OpenRunLog(dir / "実行.log"));
     AnsweringView inner;
     TLoggingView view(inner, "利用者");
-    EXPECT_EQ(IDNO, view.Ask("続けますか？", "確認", MB_YESNO));
+    EXPECT_EQ(IDNO, view.Ask({"続けますか？", "確認", MB_YESNO, IDNO}));
     EXPECT_EQ("Save", view.AskSharedFile("C:\\App\\X.DLL"));
     CompletionPage page;
     page.message = "完了しました。";

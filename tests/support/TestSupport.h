@@ -113,6 +113,14 @@ private:
 std::string UnixPathOf(const std::string& windowsPath);
 bool RunShellCommand(const std::string& command);
 
+// The answer an unattended run (/S) must give to a question, as the README
+// lists them: yes only to creating the install folder and to the package's
+// own association, no to every other yes/no question, OK to the next disk
+// and cancel when the same disk is asked for again right after (again), OK to
+// a plain message. The test views hold every question's own unattended
+// answer to it.
+int ExpectedUnattendedAnswer(const std::string& caption, unsigned flags, bool again);
+
 // Installs the strict responder (any message box fails the test). Called by
 // the shared test main and by ScriptedMsgBox's destructor.
 void InstallStrictMsgBox();
