@@ -18,6 +18,7 @@
 #include "sysops/FileInfo.h"
 #include "sysops/FileOps.h"
 #include "sysops/HeldFile.h"
+#include "sysops/SharedDlls.h"
 #include "sysops/Shell.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "app/uUtils.h"
 #include "sysops/Deletion.h"
 #include "sysops/FileOps.h"
+#include "sysops/SharedDlls.h"
 #include "sysops/Shell.h"
 #include "uninstall/PathGuards.h"
 

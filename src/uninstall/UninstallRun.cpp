@@ -22,6 +22,7 @@
 #include "sysops/PathNames.h"
 #include "sysops/ProfileSections.h"
 #include "sysops/Registry.h"
+#include "sysops/SharedDlls.h"
 #include "sysops/Shell.h"
 #include "uninstall/Associations.h"
 #include "uninstall/KeyGuards.h"

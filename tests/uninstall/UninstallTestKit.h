@@ -19,6 +19,7 @@
 #include "app/SetupState.h"
 #include "platform/Handles.h"
 #include "session/SessionStart.h"
+#include "sysops/SharedDlls.h"
 #include "sysops/Shell.h"
 
 namespace ukit {
