@@ -7,6 +7,9 @@
 
 namespace Script {
 
+// The setup script beside the program (and its copy in the working folder).
+inline constexpr const char* kFileName = "SETUP.INI";
+
 // Numbered list keys: "File" + 3 -> "File3".
 inline std::string NumberedKey(const char* prefix, int number) { return prefix + std::to_string(number); }
 

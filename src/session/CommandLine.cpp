@@ -26,6 +26,21 @@ std::string WithoutQuotes(const std::string& text) {
 // CP932 lead bytes, without asking the system (the module stays pure).
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
+// Where the arguments begin: after the program name, which ends at its
+// closing quote or at the first blank (no escapes there).
+size_t AfterProgramName(const std::string& commandLine) {
+    size_t i = 0;
+    const size_t n = commandLine.size();
+    if (i < n && commandLine[i] == '"') {
+        ++i;
+        while (i < n && commandLine[i] != '"') ++i;
+        if (i < n) ++i;
+    } else {
+        while (i < n && !IsBlank(commandLine[i])) ++i;
+    }
+    return i;
+}
+
 // One argument and where it begins in the command line (its first byte,
 // a quote included).
 struct Piece {
@@ -35,16 +50,8 @@ struct Piece {
 
 std::vector<Piece> SplitPieces(const std::string& commandLine) {
     std::vector<Piece> pieces;
-    size_t i = 0;
+    size_t i = AfterProgramName(commandLine);
     const size_t n = commandLine.size();
-    // The program name: up to its closing quote or the first blank.
-    if (i < n && commandLine[i] == '"') {
-        ++i;
-        while (i < n && commandLine[i] != '"') ++i;
-        if (i < n) ++i;
-    } else {
-        while (i < n && !IsBlank(commandLine[i])) ++i;
-    }
     for (;;) {
         while (i < n && IsBlank(commandLine[i])) ++i;
         if (i >= n) break;
@@ -141,31 +148,24 @@ LaunchCommand ParseCommandLine(const std::string& commandLine) {
             refuse("/D= はアンインストールには使えません。");
         }
     }
+    if (!cmd.hasSwitches) cmd.recordArgument = FirstArgument(commandLine);
     return cmd;
 }
 
 std::string FirstArgument(const std::string& commandLine) {
-    // The C runtime's rules: the program name ends at its closing quote or
-    // at the first blank (no escapes there); in arguments, 2n backslashes
-    // before a quote give n and toggle quoting, 2n+1 give n and a literal
-    // quote, "" inside quotes gives a quote.
-    size_t i = 0;
+    // The C runtime's rules: in arguments, 2n backslashes before a quote
+    // give n and toggle quoting, 2n+1 give n and a literal quote, "" inside
+    // quotes gives a quote.
+    size_t i = AfterProgramName(commandLine);
     const size_t n = commandLine.size();
-    if (i < n && commandLine[i] == '"') {
-        ++i;
-        while (i < n && commandLine[i] != '"') ++i;
-        if (i < n) ++i;
-    } else {
-        while (i < n && commandLine[i] != ' ' && commandLine[i] != '\t') ++i;
-    }
-    while (i < n && (commandLine[i] == ' ' || commandLine[i] == '\t')) ++i;
+    while (i < n && IsBlank(commandLine[i])) ++i;
     if (i >= n) return {};
 
     std::string arg;
     bool quoted = false;
     while (i < n) {
         unsigned char c = static_cast<unsigned char>(commandLine[i]);
-        if (!quoted && (c == ' ' || c == '\t')) break;
+        if (!quoted && IsBlank(static_cast<char>(c))) break;
         // A double-byte character is copied whole: its second byte may be
         // 0x5C ("\"), which must not count as a backslash.
         if (IsLeadByte(c) && i + 1 < n) {

@@ -1,7 +1,8 @@
 #pragma once
 // The program's command line: SETUP.EXE [/S] [/LOG=file] [/D=folder], and
-// UNRAVEL.EXE "X:\App\UNSETUP.INI" [/S] [/LOG=file]. Pure text work, no
-// system calls, so every rule is tested without starting the program.
+// UNRAVEL.EXE "X:\App\UNSETUP.INI" [/S] [/LOG=file]; parsed once, at the
+// entry, and handed on. Pure text work, no system calls, so every rule is
+// tested without starting the program.
 #include <string>
 #include <vector>
 
@@ -22,7 +23,10 @@ struct LaunchCommand {
     std::string folder;          // /D= value, quotes removed
     std::string logFile;         // /LOG= value, quotes removed; empty: no log
     bool hasSwitches = false;    // any argument starting with "/"
-    std::string recordArgument;  // the first argument that is not a switch
+    // The argument start-up takes (a record names an uninstall): with
+    // switches the first argument that is not one; without any, the first
+    // argument as a plain start has always read it (FirstArgument).
+    std::string recordArgument;
 };
 
 // Switches are case-insensitive; "/D=" is the last one and takes the rest of

@@ -4,17 +4,14 @@
 
 #include <vector>
 
+#include "app/ScriptKeys.h"
 #include "app/uStrOp.h"
-#include "app/uUtils.h"
 #include "platform/Handles.h"
 #include "platform/Win932.h"
+#include "record/RecordKeys.h"
+#include "sysops/Deletion.h"
 
 namespace {
-
-bool IsReparsePoint(const std::string& path) {
-    const DWORD attrs = GetFileAttributes932(path);
-    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
-}
 
 struct Entry {
     std::string name;
@@ -46,27 +43,8 @@ bool IsOwnWorkFile(const std::string& fileName) {
     const std::string upper = MapString(fileName, LCMAP_UPPERCASE);
     // Start-up's copies, and the merge copy of an earlier record that the
     // install run leaves (an interrupted install leaves it behind too).
-    return upper == "SETUPB.EXE" || upper == "SETUP.INI" || upper == "UNSETUP.INI" || upper == "UNSETUPB.INI";
-}
-
-bool RemoveTreeNoFollow(const std::string& folder) {
-    const std::string base = RemovePathDelimiter(folder, "B");
-    // A linked folder is left exactly as it is: unlinking is not safe
-    // everywhere (Wine's RemoveDirectory acts on an empty target).
-    if (IsReparsePoint(base)) return false;
-    for (const Entry& e : ListFolder(base)) {
-        const std::string path = base + "\\" + e.name;
-        if (e.attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributes932(path, FILE_ATTRIBUTE_NORMAL);
-        if (e.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            continue;  // its target belongs to someone else
-        } else if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            RemoveTreeNoFollow(path);
-        } else {
-            DeleteFile932(path);
-        }
-    }
-    RemoveDirectory932(base);
-    return GetFileAttributes932(base) == INVALID_FILE_ATTRIBUTES;
+    return upper == RecordFiles::kProgramCopy || upper == Script::kFileName || upper == RecordFiles::kRecord ||
+           upper == RecordFiles::kMergeCopy;
 }
 
 void RemoveWorkFolders(const std::string& tempFolder, const std::string& currentWorkFolder) {
@@ -77,6 +55,8 @@ void RemoveWorkFolders(const std::string& tempFolder, const std::string& current
         if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) continue;
         if (attrs & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         const bool isCurrent = !current.empty() && MapString(folder, LCMAP_UPPERCASE) == current;
-        if (isCurrent || HoldsOnlyOwnFiles(folder)) RemoveTreeNoFollow(folder);
+        // Everything in it goes but links, which are left with what they
+        // point at (and so is the folder holding them).
+        if (isCurrent || HoldsOnlyOwnFiles(folder)) DeleteFolderPatterns(folder, "*");
     }
 }

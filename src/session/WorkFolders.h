@@ -14,8 +14,3 @@ bool IsOwnWorkFile(const std::string& fileName);
 // (junction, symbolic link) is never entered: its target is not ours. A
 // leftover holding anything else is left alone.
 void RemoveWorkFolders(const std::string& tempFolder, const std::string& currentWorkFolder);
-
-// Deletes a folder tree without ever following a reparse point: a linked
-// entry inside is left as it is (so is its target, and the folders holding
-// it). True when the folder is gone afterwards.
-bool RemoveTreeNoFollow(const std::string& folder);

@@ -3,7 +3,6 @@
 #include "app/SetupState.h"
 #include "app/uUtils.h"
 #include "platform/Win932.h"
-#include "session/CommandLine.h"
 #include "session/WizardText.h"
 #include "ui/Forms.h"
 #include "ui/StartUp.h"
@@ -111,20 +110,12 @@ void TfrmMain::FormActivate() {
     // so later activations (after a message box, after a run) do nothing.
     if (activating_ || !GetText(IDC_btnEvent).empty()) return;
     activating_ = true;
-    // With switches the record is the first argument that is not one; a plain
-    // start reads its first argument as it always has.
-    // The entry has already refused a line that has no CP932 form.
-    std::string commandLine;
-    GetCommandLine932(commandLine);
-    const LaunchCommand command = ParseCommandLine(commandLine);
-    StartUp(*this, command.hasSwitches ? command.recordArgument : FirstArgument(commandLine));
+    StartUp(*this, session_, startArgument_);
     activating_ = false;
 }
 
 
 void TfrmMain::btnEndClick() { SetModalResult(IDOK); }
-
-
 
 void TfrmMain::chkEULAReadClick() { Enable(IDC_btnEvent, IsChecked(IDC_chkEULARead)); }
 
