@@ -1,6 +1,7 @@
 #include "session/CommandLine.h"
 
 #include "app/uStrOp.h"
+#include "record/RecordKeys.h"
 
 namespace {
 
@@ -137,7 +138,7 @@ LaunchCommand ParseCommandLine(const std::string& commandLine) {
     }
     // Only an uninstall takes a word: its record, named UNSETUP.INI.
     if (!words.empty()) cmd.recordArgument = words[0];
-    const bool uninstall = ExtractFileName(cmd.recordArgument) == "UNSETUP.INI";
+    const bool uninstall = ExtractFileName(cmd.recordArgument) == RecordFiles::kRecord;
     if (!words.empty() && !uninstall) refuse("不明な引数です: " + words[0]);
     if (words.size() > 1) refuse("不明な引数です: " + words[1]);
     if (cmd.hasFolder) {

@@ -118,6 +118,9 @@ TEST(ParseCommandLine, EveryFormOfTheLine) {
         EXPECT_EQ(row.log, c.logFile);
         EXPECT_EQ(row.record, c.recordArgument);
     }
+    // Without switches the record is the first argument as a plain start has
+    // always read it (a backslash before a quote escapes it there).
+    EXPECT_EQ("C:\\A\"B\\UNSETUP.INI", ParseCommandLine("UNRAVEL.EXE C:\\A\\\"B\\UNSETUP.INI").recordArgument);
 }
 
 TEST(ExitCodeFor, EveryEndAndTheFailureAndRestartRules) {

@@ -323,6 +323,18 @@ TEST(StartupCopies, AStaleScriptInAReusedFolderIsNeverTakenForThisOne) {
     SetFileAttributesA((scratch / "work\\SETUPB.EXE").c_str(), FILE_ATTRIBUTE_READONLY);
     CopyProgramAndScript(state, scratch / "dist\\MISSING.EXE", scratch / "gone\\UNSETUP.INI", fatal);
     EXPECT_FALSE(scratch.Exists("work\\SETUPB.EXE"));
+
+    // One that cannot go (held open) ends the start, never left to be taken.
+    scratch.Write("work\\SETUPB.EXE", "an older uninstaller");
+    scratch.Write("dist\\SETUP.INI", "[Title]\r\n");
+    state.Mode = "SETUP";
+    fatal.clear();
+    {
+        FileLocker held(scratch / "work\\SETUPB.EXE");
+        ASSERT_TRUE(held.ok());
+        CopyProgramAndScript(state, scratch / "dist\\SETUP.EXE", "", fatal);
+    }
+    EXPECT_EQ(ToUtf8("【致命的エラー → 作業フォルダの古いファイルを削除できません】\r\n"), ToUtf8(fatal));
 }
 
 TEST(StartupCopies, UninstallModeCopiesTheRecordNamedByTheArgument) {
