@@ -20,7 +20,8 @@ std::string PreInstallChecker(const SetupState& state) {
     return !name.empty() && FileExists(checker) ? checker : std::string();
 }
 
-CheckerVerdict RunPreInstallChecker(const SetupState& state, const std::string& checker) {
+CheckerVerdict RunPreInstallChecker(const SetupState& state, const std::string& checker,
+                                    const std::function<void()>& ended) {
     using namespace Script::CheckResult;
     const std::string resultFile = state.WindowsFolder + kFileName;
     DeletePath(resultFile);
@@ -30,6 +31,7 @@ CheckerVerdict RunPreInstallChecker(const SetupState& state, const std::string& 
     verdict.allows = IniRead(kSection, kResult, "", resultFile) == Script::Values::kContinueInstall;
     verdict.message = ReplaceToken(IniRead(kSection, kMessage, "", resultFile), "<改行>", "\r\n");
     DeletePath(resultFile);
+    if (ended) ended();
     if (!verdict.message.empty()) LogLine("チェック", verdict.message);
     if (!verdict.allows) MsgBox(CheckerRefusal(state.SetupString), "警告", MB_OK | MB_ICONEXCLAMATION);
     return verdict;

@@ -55,7 +55,9 @@ bool Session::InstallRefused(const std::string& folderShown) {
 
 std::string Session::Checker() const { return PreInstallChecker(s_); }
 
-CheckerVerdict Session::RunChecker(const std::string& checker) { return RunPreInstallChecker(s_, checker); }
+CheckerVerdict Session::RunChecker(const std::string& checker, const std::function<void()>& ended) {
+    return RunPreInstallChecker(s_, checker, ended);
+}
 
 int Session::Run(RunView& view, const std::string& who) {
     TLoggingView logging(view, who);

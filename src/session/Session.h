@@ -55,7 +55,7 @@ public:
     // The package author's checker (PreInstallChecker.h): its path, empty
     // when there is none; and its run.
     std::string Checker() const;
-    CheckerVerdict RunChecker(const std::string& checker);
+    CheckerVerdict RunChecker(const std::string& checker, const std::function<void()>& ended = {});
 
     // The install or uninstall run of the mode through the view, its
     // questions, dialogs and failure log written to the /LOG file with who

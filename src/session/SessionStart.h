@@ -45,9 +45,12 @@ std::string MakeWorkFolder(const std::string& tempFolder);
 
 // Copies the program to WorkFolder + "SETUPB.EXE" and the script (the record
 // named by the argument in uninstall mode, else SourceFolder + "SETUP.INI")
-// to ScriptFile. A copy left there by an earlier start is deleted first, so
-// that a failed copy never leaves a stale script to be read. Appends the
-// fatal ini error when ScriptFile is missing afterwards.
+// to ScriptFile. A copy left there by an earlier start is deleted first
+// (through the deletion that never follows a link), so that a failed copy
+// never leaves a stale file to be taken for this start's. Appends the fatal
+// ini error when ScriptFile is missing afterwards, and a fatal line of its
+// own when an old program copy cannot be deleted (it would be installed as
+// the uninstaller).
 void CopyProgramAndScript(SetupState& state, const std::string& programPath,
                           const std::string& firstArgument, std::string& fatal);
 

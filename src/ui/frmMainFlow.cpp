@@ -192,10 +192,11 @@ bool TfrmMain::RunPreInstallChecker() {
 
     Enable(IDC_btnEvent, false);
     Enable(IDC_btnEnd, false);
-    const CheckerVerdict verdict = session_.RunChecker(checker);
-    Enable(IDC_btnEnd, true);
-    SetForegroundWindow(Handle());
-    State().CheckerDone = true;
+    const CheckerVerdict verdict = session_.RunChecker(checker, [this] {
+        Enable(IDC_btnEnd, true);
+        SetForegroundWindow(Handle());
+        State().CheckerDone = true;
+    });
 
     if (!verdict.allows) {
         Focus(IDC_btnEnd);
