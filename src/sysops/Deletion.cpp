@@ -141,9 +141,10 @@ unsigned long DeletePath(const std::string& path, const WalkRules& rules, const 
         const HeldFile library(path);
         if (unregister(library)) RegisterServer(path, false);
     }
-    const unsigned long code = DeleteFileItself(path);
+    bool gone = false;
+    const unsigned long code = DeleteFileItself(path, &gone);
     // Still there: never report that as success.
-    return code == 0 && GetFileAttributes932(path) != INVALID_FILE_ATTRIBUTES ? ERROR_ACCESS_DENIED : code;
+    return code == 0 && !gone && GetFileAttributes932(path) != INVALID_FILE_ATTRIBUTES ? ERROR_ACCESS_DENIED : code;
 }
 
 unsigned long DeleteFolderPatterns(const std::string& folder, const std::string& patterns, const WalkRules& rules) {

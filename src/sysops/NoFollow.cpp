@@ -34,6 +34,7 @@ constexpr int kFileDispositionInformation = 13;
 constexpr LONG kStatusCannotDelete = static_cast<LONG>(0xC0000121);
 
 using SetInformationFunction = LONG(NTAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+using QueryInformationFunction = LONG(NTAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
 using QueryDirectoryFunction = LONG(NTAPI*)(HANDLE, HANDLE, void*, void*, IoStatus*, void*, ULONG, int, BOOLEAN,
                                             void*, BOOLEAN);
 using StatusToErrorFunction = ULONG(NTAPI*)(LONG);
@@ -58,6 +59,27 @@ unsigned long ErrorOf(LONG status) {
 
 bool Handles() { return State().OSKind != "notNT"; }
 
+// The attributes of the opened object: 0, or the code. Asked through the
+// native query, which reads the file's own information only
+// (GetFileInformationByHandle asks the volume for its serial number too,
+// which under Wine is a round trip to a driver process, for every file).
+unsigned long AttributesOf(HANDLE file, DWORD& attributes) {
+    static const auto query = reinterpret_cast<QueryInformationFunction>(
+        reinterpret_cast<void*>(Native("NtQueryInformationFile")));
+    if (query) {
+        BasicInformation basic = {};
+        IoStatus io = {};
+        const LONG status = query(file, &io, &basic, sizeof basic, kFileBasicInformation);
+        if (status != 0) return ErrorOf(status);
+        attributes = basic.attributes;
+        return 0;
+    }
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(file, &info)) return GetLastError();
+    attributes = info.dwFileAttributes;
+    return 0;
+}
+
 constexpr DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr DWORD kAsItself = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
 
@@ -69,9 +91,8 @@ FileHandle OpenItself(const std::string& path, DWORD access, DWORD share) {
 // shows a link on its handle, Wine only on its name (its handles follow).
 bool IsLink(const std::string& path, HANDLE opened) {
     if (IsLinkName(path)) return true;
-    BY_HANDLE_FILE_INFORMATION info = {};
-    return opened && GetFileInformationByHandle(opened, &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    DWORD attributes = 0;
+    return opened && AttributesOf(opened, attributes) == 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 // Marks the opened name for deletion at its close; a read-only file loses
@@ -242,7 +263,8 @@ HeldFolders::HeldFolders(const std::string& base, const std::string& folder) {
     }
 }
 
-unsigned long DeleteFileItself(const std::string& path) {
+unsigned long DeleteFileItself(const std::string& path, bool* gone) {
+    if (gone) *gone = false;
     if (!Handles()) {
         if (IsLinkName(path)) return kLinkLeft;
         const DWORD attributes = GetFileAttributes932(path);
@@ -251,14 +273,29 @@ unsigned long DeleteFileItself(const std::string& path) {
         if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributes932(path, attributes & ~FILE_ATTRIBUTE_READONLY);
         return DeleteFile932(path) ? 0 : GetLastError();
     }
-    const FileHandle file = OpenItself(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    if (!file) return GetLastError();
-    if (IsLink(path, file.get())) return kLinkLeft;
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!GetFileInformationByHandle(file.get(), &info)) return GetLastError();
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_FILE_NOT_FOUND;
-    return MarkForDeletion(file.get());
+    constexpr DWORD kAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+    // First without any sharing: when that open succeeds nobody else has the
+    // file open, so it is gone once this handle closes and needs no second
+    // look (under Wine a look for a name that is not there reads the whole
+    // folder). A file others have open is opened as they allow, and its
+    // fate is left to the caller's look.
+    FileHandle file = OpenItself(path, kAccess, 0);
+    const bool alone = static_cast<bool>(file);
+    if (!file) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION) return error;
+        file = OpenItself(path, kAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        if (!file) return GetLastError();
+    }
+    if (IsLinkName(path)) return kLinkLeft;
+    DWORD attributes = 0;
+    if (const unsigned long error = AttributesOf(file.get(), attributes)) return error;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return kLinkLeft;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_FILE_NOT_FOUND;
+    const unsigned long code = MarkForDeletion(file.get());
+    file.reset();
+    if (gone) *gone = alone && code == 0;
+    return code;
 }
 
 unsigned long DeleteMatches(const std::string& folder, const std::string& pattern, const WalkRules& rules) {
@@ -306,8 +343,7 @@ unsigned long RemoveFolderWith(const std::string& folder, const std::vector<std:
         return error;
     }
     WalkPatterns(held.get(), base, patterns, rules);
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!GetFileInformationByHandle(held.get(), &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return ERROR_DIRECTORY;
+    DWORD attributes = 0;
+    if (AttributesOf(held.get(), attributes) != 0 || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
     return MarkForDeletion(held.get());
 }

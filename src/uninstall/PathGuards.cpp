@@ -52,7 +52,7 @@ size_t LastSeparator(const std::string& path) {
 
 }  // namespace
 
-RecordPath ReadRecordPath(const std::string& text) {
+RecordPath ReadRecordPath(const std::string& text, CanonicalPaths* forms) {
     RecordPath read;
     // "/" is never part of a double-byte character in code page 932.
     std::string path = text;
@@ -69,7 +69,7 @@ RecordPath ReadRecordPath(const std::string& text) {
         if (!read.folder.empty()) read.path = read.folder + read.name;
         return read;
     }
-    read.path = CanonicalPath(path);
+    read.path = forms ? forms->Of(path) : CanonicalPath(path);
     if (!read.path.empty()) read.folder = read.path.substr(0, LastSeparator(read.path) + 1);
     return read;
 }
@@ -120,6 +120,11 @@ bool ProtectedFolders::IsInside(const std::string& folder, const std::string& ba
     if (!IsFullyQualified(folder) || !IsFullyQualified(base)) return false;
     const std::string f = Upper(Canonical(folder)), b = Upper(Canonical(base));
     return !f.empty() && !b.empty() && StartsWith(f, b);
+}
+
+bool ProtectedFolders::IsInsideCanonical(const std::string& folder, const std::string& upperBase) {
+    if (!IsFullyQualified(folder) || upperBase.empty()) return false;
+    return StartsWith(Upper(AddPathDelimiter(folder, "B")), upperBase);
 }
 
 bool ProtectedFolders::IsProtected(const std::string& folder) const {

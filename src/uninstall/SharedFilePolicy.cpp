@@ -98,7 +98,12 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
     }
 
     outcome.kept = Has(flagText, "/L");
-    if (!outcome.kept && FileExists(path)) {
+    // A deletion that gave 0 left nothing, and 2 or 3 found nothing: only
+    // another code needs the look (a look for a name that is not there
+    // reads the whole folder).
+    const bool nothingThere =
+        outcome.code == 0 || outcome.code == ERROR_FILE_NOT_FOUND || outcome.code == ERROR_PATH_NOT_FOUND;
+    if (!outcome.kept && !nothingThere && FileExists(path)) {
         if (outcome.code == 0) outcome.code = ERROR_ACCESS_DENIED;
         // A link is never handed to the restart either.
         if (Has(flagText, "/F") && outcome.code != kLinkLeft && DeleteOnRestart(path)) {
