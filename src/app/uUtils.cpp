@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <vector>
+
 #include "app/Handles.h"
 #include "app/MBUtils.h"
 #include "app/RunLog.h"
@@ -35,23 +37,82 @@ int MsgBox(const std::string& text, const std::string& caption, unsigned flags) 
 
 void SetMsgBoxResponder(MsgBoxResponder responder) { Responder() = std::move(responder); }
 
-unsigned long CopyFileReset(const std::string& source, const std::string& destination, bool destinationMayExist) {
-    auto exists = [&] { return GetFileAttributes932(destination) != INVALID_FILE_ATTRIBUTES; };
+namespace {
+
+// The copy moves a file in pieces of this size through one buffer kept for
+// the process: few calls for a large file, little memory for any.
+constexpr DWORD kCopyPiece = 1u << 20;
+
+std::vector<char>& CopyBuffer(size_t size) {
+    static std::vector<char> buffer;
+    if (buffer.size() < size) buffer.resize(size);
+    return buffer;
+}
+
+unsigned long LastErrorOr(unsigned long fallback) {
+    const DWORD error = GetLastError();
+    return error ? error : fallback;
+}
+
+// Source to destination through the two handles; 0 or the code.
+unsigned long CopyContents(HANDLE in, HANDLE out, unsigned long long size) {
+    const DWORD piece = static_cast<DWORD>(size < kCopyPiece ? size : kCopyPiece);
+    if (piece == 0) return 0;
+    std::vector<char>& buffer = CopyBuffer(piece);
+    for (;;) {
+        DWORD got = 0, put = 0;
+        if (!ReadFile(in, buffer.data(), piece, &got, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
+        if (got == 0) return 0;
+        if (!WriteFile(out, buffer.data(), got, &put, nullptr)) return LastErrorOr(ERROR_WRITE_FAULT);
+        if (put != got) return ERROR_DISK_FULL;
+    }
+}
+
+}  // namespace
+
+unsigned long CopyFileReset(const std::string& source, const std::string& destination, bool destinationMayExist,
+                            unsigned long long* copied) {
+    if (copied) *copied = 0;
+    // Nobody may write the source while it is read; and a destination that
+    // is the source itself (another name of it) cannot then be opened for
+    // writing: 32, as the system's copy gives, never an emptied file.
+    FileHandle in(CreateFile932(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in) return LastErrorOr(ERROR_GEN_FAILURE);
+    DWORD high = 0;
+    const DWORD low = GetFileSize(in.get(), &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return GetLastError();
+    const unsigned long long size = (static_cast<unsigned long long>(high) << 32) | low;
+    FILETIME written = {};
+    const bool timed = GetFileTime(in.get(), nullptr, nullptr, &written) != FALSE;
+
     // Looking up a name that is not there costs a scan of the whole folder
     // on some file systems (Wine's, without regard to case): skipped when
-    // the caller already knows.
-    if (destinationMayExist && exists()) SetFileAttributes932(destination, FILE_ATTRIBUTE_ARCHIVE);
-    const BOOL ok = CopyFile932(source, destination, FALSE);
-    const DWORD error = GetLastError();
-    if (ok) {
-        SetFileAttributes932(destination, FILE_ATTRIBUTE_ARCHIVE);
-        return 0;
+    // the caller already knows. A read-only or hidden file could not be
+    // replaced otherwise.
+    if (destinationMayExist) {
+        const DWORD attributes = GetFileAttributes932(destination);
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            attributes != FILE_ATTRIBUTE_ARCHIVE)
+            SetFileAttributes932(destination, FILE_ATTRIBUTE_ARCHIVE);
     }
-    // A copy that ran out of space leaves a cut file under the name; it is
-    // never the file it claims to be, so it goes (and gives its space back).
-    if ((error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) && exists()) DeleteFile932(destination);
-    if (exists()) SetFileAttributes932(destination, FILE_ATTRIBUTE_ARCHIVE);
-    return error ? error : ERROR_GEN_FAILURE;
+    FileHandle out(CreateFile932(destination, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!out) return LastErrorOr(ERROR_GEN_FAILURE);
+    unsigned long error = CopyContents(in.get(), out.get(), size);
+    // The time is set last (every write moves it); a medium that keeps no
+    // time leaves the copy's own.
+    if (error == 0 && timed) SetFileTime(out.get(), nullptr, nullptr, &written);
+    if (error == 0 && !CloseHandle(out.release())) error = LastErrorOr(ERROR_WRITE_FAULT);
+    if (error != 0) {
+        // A cut file is never the file it claims to be (and a full disk
+        // gets its space back).
+        out.reset();
+        DeleteFile932(destination);
+        return error;
+    }
+    if (copied) *copied = size;
+    return 0;
 }
 
 bool FileExists(const std::string& path) {

@@ -21,9 +21,9 @@ bool LastWriteTime(const std::string& path, ULARGE_INTEGER& time) {
 
 bool FileSizeOf(const std::string& path, unsigned long long& size) {
     size = 0;
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFile932(path, &data));
-    if (!find) return false;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !GetFileAttributesEx932(path, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
     size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return true;
 }
