@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 namespace {
 

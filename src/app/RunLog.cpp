@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "app/Handles.h"
-#include "app/Win932.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 #include "app/RunOutcome.h"
 
-#include "app/CommandLine.h"
-
 int ExitCodeFor(const RunOutcome& outcome) {
     switch (outcome.end) {
     case RunOutcome::End::StoppedUnchanged: return ExitCode::kStoppedUnchanged;

@@ -29,3 +29,17 @@ struct RunOutcome {
 // refused. A failure that the restart completes (a deletion waiting for it)
 // needs only the restart.
 int ExitCodeFor(const RunOutcome& outcome);
+
+// The exit codes of the program.
+namespace ExitCode {
+constexpr int kDone = 0;
+constexpr int kDoneWithFailures = 1;
+constexpr int kStoppedUnchanged = 2;
+constexpr int kStoppedChanged = 3;
+constexpr int kCannotStart = 4;
+constexpr int kBadCommandLine = 87;     // ERROR_INVALID_PARAMETER
+constexpr int kLogNotWritable = 1622;   // ERROR_INSTALL_LOG_FAILURE
+constexpr int kInternalError = 1603;    // ERROR_INSTALL_FAILURE: an unexpected error ended the program
+constexpr int kAnotherSetup = 1618;     // ERROR_INSTALL_ALREADY_RUNNING
+constexpr int kRestartNeeded = 3010;    // ERROR_SUCCESS_REBOOT_REQUIRED
+}  // namespace ExitCode

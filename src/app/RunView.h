@@ -5,8 +5,14 @@
 // interface; the wizard's windows implement it, a test implements it, and an
 // unattended mode implements it without any window. Every question of a run
 // goes through Ask (or AskSharedFile), so each has exactly one place where it
-// is answered.
+// is answered; the message boxes of the layers below the runs (MsgBox) reach
+// the same view while a run's front end is unattended.
+//
+// Implemented by TWizardView (ui/), TSilentView (silent/), the decorator
+// TLoggingView (session/) and the test views.
 #include <string>
+
+#include "app/Question.h"
 
 // The wizard's folder box and option boxes as the person left them when the
 // run started.
@@ -69,9 +75,9 @@ public:
     virtual void ShowGauge(bool shown) = 0;
     virtual void SetGauge(int percent, const std::string& count) = 0;
 
-    // A message box of the run (flags as MsgBox takes them); the pressed
-    // button's id.
-    virtual int Ask(const std::string& text, const std::string& caption, unsigned flags) = 0;
+    // A message box of the run; the pressed button's id (the question's own
+    // unattended answer when nobody is there).
+    virtual int Ask(const Question& question) = 0;
     // The four-button shared-file question; "Yes", "No", "Delete" or "Save".
     virtual std::string AskSharedFile(const std::string& text) = 0;
 

@@ -7,6 +7,9 @@
 
 namespace Script {
 
+// The setup script beside the program (and its copy in the working folder).
+inline constexpr const char* kFileName = "SETUP.INI";
+
 // Numbered list keys: "File" + 3 -> "File3".
 inline std::string NumberedKey(const char* prefix, int number) { return prefix + std::to_string(number); }
 
@@ -229,3 +232,6 @@ inline constexpr const char* kFolder = "Folder";
 }  // namespace ProgramIDList
 
 }  // namespace Script
+
+// The program's own name: the title of a script that names none.
+inline constexpr const char* kProductName = Script::Title::kSetupDefault;

@@ -6,10 +6,10 @@
 #include <memory>
 #include <unordered_map>
 
-#include "app/Handles.h"
 #include "app/MBUtils.h"
 #include "app/ProfileText.h"
-#include "app/Win932.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 
 namespace {
 

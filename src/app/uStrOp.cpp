@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/MBUtils.h"
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 std::string StrLeft(const std::string& text, int count) {
     if (count <= 0) return {};
@@ -82,4 +82,23 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext) {
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos || dot < nameStart) return path + ext;
     return path.substr(0, dot) + ext;
+}
+
+std::string DrivePart(const std::string& folder) {
+    if (folder.size() >= 2 && folder[1] == ':' && !IsLeadByte(static_cast<unsigned char>(folder[0])))
+        return folder.substr(0, 2);
+    if (folder.size() >= 2 && folder[0] == '\\' && folder[1] == '\\') {
+        // \\server\share: up to, not including, the "\" after the share name.
+        int separators = 0;
+        for (size_t i = 2; i < folder.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(folder[i]);
+            if (IsLeadByte(c)) {
+                ++i;
+                continue;
+            }
+            if (c == '\\' && ++separators == 2) return folder.substr(0, i);
+        }
+        return separators == 1 ? folder : std::string();
+    }
+    return {};
 }

@@ -29,3 +29,7 @@ std::string ExtractFilePath(const std::string& path);
 // The path with the extension of its file-name part (from the last ".")
 // replaced by ext (".pif"), or ext appended when the name has none.
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
+
+// The drive part of a folder text: "C:" for 'C:\Apps\', "\\server\share"
+// for a network path; empty when the text names neither.
+std::string DrivePart(const std::string& folder);

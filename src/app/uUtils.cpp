@@ -5,13 +5,12 @@
 
 #include <vector>
 
-#include "app/Handles.h"
 #include "app/MBUtils.h"
 #include "app/RunLog.h"
-#include "app/SystemLibraries.h"
-#include "app/Win932.h"
 #include "app/uStrOp.h"
-#include "app/Win932.h"
+#include "platform/Handles.h"
+#include "platform/SystemLibraries.h"
+#include "platform/Win932.h"
 
 namespace {
 MsgBoxResponder& Responder() {
@@ -25,14 +24,18 @@ int IPos(const std::string& needle, const std::string& haystack) {
     return MBPos(MapString(needle, LCMAP_UPPERCASE), MapString(haystack, LCMAP_UPPERCASE));
 }
 
-int MsgBox(const std::string& text, const std::string& caption, unsigned flags) {
-    if (Responder()) return Responder()(text, caption, flags);
+int MsgBox(const Question& question) {
+    if (Responder()) return Responder()(question);
     HWND owner = GetActiveWindow();
     if (!owner) owner = g_owner;
-    const int answer = MessageBox932(owner, text, caption, flags);
+    const int answer = MessageBox932(owner, question.text, question.caption, question.flags);
     // Every box a person answered is in the /LOG file, whichever layer asked.
-    LogQuestion(caption, text, AnswerWord(answer), "利用者");
+    LogQuestion(question.caption, question.text, AnswerWord(answer), "利用者");
     return answer;
+}
+
+int MsgBox(const std::string& text, const std::string& caption, unsigned flags) {
+    return MsgBox({text, caption, flags, IDOK});
 }
 
 void SetMsgBoxResponder(MsgBoxResponder responder) { Responder() = std::move(responder); }

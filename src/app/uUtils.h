@@ -7,19 +7,23 @@
 #include <functional>
 #include <string>
 
+#include "app/Question.h"
+
 // MBPos after upper-casing both texts through MapString; the position is valid
 // in the unmapped haystack because upper-casing keeps CP932 byte lengths.
 int IPos(const std::string& needle, const std::string& haystack);
 
 // Every message box of the program goes through here. Flags are passed to
-// the system's message box unchanged; the result is the pressed button's id. A box shown
-// is written to the /LOG file with its answer.
+// the system's message box unchanged; the result is the pressed button's id.
+// A box shown is written to the /LOG file with its answer.
+int MsgBox(const Question& question);
+// A box whose only button is OK: OK is also its unattended answer.
 int MsgBox(const std::string& text, const std::string& caption, unsigned flags);
 
-// Test seam: while a responder is set, it answers instead of a real message
-// box (it sees text, caption and flags, and returns the button id). An empty
-// function restores real message boxes.
-using MsgBoxResponder = std::function<int(const std::string& text, const std::string& caption, unsigned flags)>;
+// While a responder is set, it answers instead of a real message box: the
+// unattended front end's view, or a test. An empty function restores real
+// message boxes.
+using MsgBoxResponder = std::function<int(const Question& question)>;
 void SetMsgBoxResponder(MsgBoxResponder responder);
 
 // Copies over any existing destination and leaves the destination with the

@@ -19,8 +19,8 @@ constexpr const char* kRebootWord = "WINDOWS_REBOOT";
 bool OfferDetails(InstallContext& run) {
     SetupState& s = run.s;
     if (run.failures == 0) return true;
-    s.LastAnswer = run.view.Ask("フォルダの作成・ファイルのコピーで、一部の処理が失敗しました。\r\n詳細を表示しますか？",
-                                "警告", 52);
+    s.LastAnswer = run.view.Ask({"フォルダの作成・ファイルのコピーで、一部の処理が失敗しました。\r\n詳細を表示しますか？",
+                                 "警告", 52, IDNO});
     return s.LastAnswer != IDYES || run.view.ShowDetails("作成・コピー処理失敗　詳細表示", run.failureLog);
 }
 
@@ -97,9 +97,9 @@ bool CompleteInstall(InstallContext& run) {
         const std::string folder = AddPathDelimiter(ExtractFilePath(program), "B");
         s.LastAnswer = createProcess ? ProcessRun(program, parameters, folder) : ShellRun(program, parameters, folder);
         if (s.LastAnswer >= 1)
-            run.view.Ask("終了後プログラムの起動に失敗しました。\r\niniファイルの記述ミスの可能性があります。\r\n"
-                         "プログラム提供者へご報告ください。",
-                         "警告", 48);
+            run.view.Ask({"終了後プログラムの起動に失敗しました。\r\niniファイルの記述ミスの可能性があります。\r\n"
+                          "プログラム提供者へご報告ください。",
+                          "警告", 48, IDOK});
     }
     run.view.EndRun();
     return true;

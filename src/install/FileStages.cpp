@@ -18,6 +18,7 @@
 #include "sysops/FileInfo.h"
 #include "sysops/FileOps.h"
 #include "sysops/HeldFile.h"
+#include "sysops/SharedDlls.h"
 #include "sysops/Shell.h"
 
 namespace {
@@ -28,10 +29,13 @@ namespace {
 bool AskForDisk(InstallContext& run, const std::string& source) {
     SetupState& s = run.s;
     ++run.disk;
-    for (;;) {
-        s.LastAnswer = run.view.Ask(std::to_string(run.disk) + "枚目のディスクに交換してください。", "ディスク交換", 65);
+    // Unattended, the disk's files must be there already: asked again means
+    // they are not, and the run stops.
+    for (bool again = false;; again = true) {
+        s.LastAnswer = run.view.Ask({std::to_string(run.disk) + "枚目のディスクに交換してください。", "ディスク交換", 65,
+                                     again ? IDCANCEL : IDOK});
         if (s.LastAnswer == IDCANCEL) {
-            run.view.Ask(s.SetupString + "を続行できませんでした。", "致命的エラー", 16);
+            run.view.Ask({s.SetupString + "を続行できませんでした。", "致命的エラー", 16, IDOK});
             run.view.EndRun();
             return false;
         }
@@ -60,7 +64,7 @@ bool DecideOverwrite(InstallContext& run, const std::string& source, const std::
     if (!exists) return true;
     if (!run.options.overWrite) {
         run.s.LastAnswer = run.view.Ask(
-            destination + "\r\n\r\nこのファイルは既に存在します。\r\n上書きしてもよろしいですか？", "上書き確認", 36);
+            {destination + "\r\n\r\nこのファイルは既に存在します。\r\n上書きしてもよろしいですか？", "上書き確認", 36, IDNO});
         return run.s.LastAnswer != IDNO;
     }
     // The newer file wins; when either date is unknown the package's copy
@@ -217,7 +221,7 @@ bool CopyFiles(InstallContext& run) {
         if (run.byteProgress && present) {
             if (!measured && !FileSizeOf(entry.source, size)) {
                 run.byteProgress = false;
-                run.view.Ask("ファイルサイズの取得に失敗したため、進行状況の表示方法を変更します。", "内部エラー", 48);
+                run.view.Ask({"ファイルサイズの取得に失敗したため、進行状況の表示方法を変更します。", "内部エラー", 48, IDOK});
             } else {
                 run.copiedBytes += size == 0 ? 1 : size;
             }

@@ -1,5 +1,7 @@
 #include "install/InstallContext.h"
 
+#include <windows.h>
+
 #include "app/RunLog.h"
 
 void InstallContext::Show() { view.ShowStatus(s.StatusText); }
@@ -24,7 +26,7 @@ void InstallContext::StepEnd() {
 }
 
 void InstallContext::Stop() {
-    s.LastAnswer = view.Ask(s.SetupString + "を続行できませんでした。", s.SetupString + "中止", 16);
+    s.LastAnswer = view.Ask({s.SetupString + "を続行できませんでした。", s.SetupString + "中止", 16, IDOK});
     view.EndRun();
 }
 

@@ -4,8 +4,8 @@
 
 #include "app/RunLog.h"
 #include "app/RunView.h"
+#include "app/ScriptKeys.h"
 #include "app/SetupState.h"
-#include "app/Startup.h"
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"
 #include "record/UninstallRecord.h"
@@ -19,11 +19,11 @@ void RefusePreviousRecord(InstallContext& run) {
     const SetupState& s = run.s;
     const std::string record = s.InstallFolder + "UNSETUP.INI";
     LogLine("警告", record + ": インストール時の確認用の値と一致しないため、以前の記録を引き継ぎません。");
-    run.view.Ask(record + "\r\n\r\n既存の" + s.UnSetupString +
-                     "情報ファイルは、インストールの後に書き換えられたか、このインストーラが作成したものでは"
-                     "ないため、その内容を引き継ぎません。\r\n以前の" + s.SetupString + "で作られ、今回の" +
-                     s.SetupString + "に含まれないものは、" + s.UnSetupString + "で削除されません。",
-                 "警告", MB_OK | MB_ICONEXCLAMATION);
+    run.view.Ask({record + "\r\n\r\n既存の" + s.UnSetupString +
+                      "情報ファイルは、インストールの後に書き換えられたか、このインストーラが作成したものでは"
+                      "ないため、その内容を引き継ぎません。\r\n以前の" + s.SetupString + "で作られ、今回の" +
+                      s.SetupString + "に含まれないものは、" + s.UnSetupString + "で削除されません。",
+                  "警告", MB_OK | MB_ICONEXCLAMATION, IDOK});
 }
 
 // Every stage in its order; false as soon as one has ended the run.
@@ -55,9 +55,9 @@ RunOutcome RunInstall(RunView& view) {
     // uninstaller later: anything else stays on the folder page.
     run.installFolder = CanonicalInstallFolder(run.options.folderText);
     if (run.installFolder.empty()) {
-        view.Ask(s.SetupString + "フォルダの指定が正しくありません。\r\n\r\n"
-                 "ドライブ名から始まるフォルダ(例：C:\\Program Files\\App\\)を指定してください。",
-                 s.SetupString + "フォルダ", MB_OK | MB_ICONEXCLAMATION);
+        view.Ask({s.SetupString + "フォルダの指定が正しくありません。\r\n\r\n"
+                  "ドライブ名から始まるフォルダ(例：C:\\Program Files\\App\\)を指定してください。",
+                  s.SetupString + "フォルダ", MB_OK | MB_ICONEXCLAMATION, IDOK});
         RunOutcome outcome;
         outcome.end = RunOutcome::End::StoppedUnchanged;
         return outcome;
@@ -69,10 +69,10 @@ RunOutcome RunInstall(RunView& view) {
     } catch (const RegistryWriteError& e) {
         // A registry entry or a link object that cannot be made ends the run
         // where it happened; what was made stays.
-        view.Ask(e.what(), kProductName, MB_OK | MB_ICONHAND);
+        view.Ask({e.what(), kProductName, MB_OK | MB_ICONHAND, IDOK});
         view.EndRun();
     } catch (const ShellLinkError& e) {
-        view.Ask(e.what(), kProductName, MB_OK | MB_ICONHAND);
+        view.Ask({e.what(), kProductName, MB_OK | MB_ICONHAND, IDOK});
         view.EndRun();
     }
     RunOutcome outcome;

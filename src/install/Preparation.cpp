@@ -4,8 +4,8 @@
 
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
-#include "app/WizardText.h"
 #include "app/uIniFile.h"
+#include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"
@@ -73,7 +73,8 @@ bool CheckFreeSpace(InstallContext& run) {
                          s.SetupString + "を続行してください。\r\n\r\n" + s.SetupString + "を続行しますか？";
             s.StepResult = "関数失敗";
         }
-        s.LastAnswer = run.view.Ask(s.ItemText, "空き容量チェックエラー", 36);
+        // Unattended, a run that may not fit is not started.
+        s.LastAnswer = run.view.Ask({s.ItemText, "空き容量チェックエラー", 36, IDNO});
         if (s.LastAnswer == IDNO) {
             run.Stop();
             return false;
@@ -90,11 +91,12 @@ bool CheckInstallFolder(InstallContext& run) {
     if (run.Aborted()) return false;
     s.InstallFolder = run.installFolder;
     if (!FolderExists(s.InstallFolder)) {
+        // Unattended, the folder asked for is the folder meant.
         s.LastAnswer = run.view.Ask(
-            s.InstallFolder + "\r\n\r\nこのフォルダは存在しません。作成してもよろしいですか？", "フォルダ作成", 36);
+            {s.InstallFolder + "\r\n\r\nこのフォルダは存在しません。作成してもよろしいですか？", "フォルダ作成", 36, IDYES});
         if (s.LastAnswer == IDYES && !ForceFolders(s.InstallFolder)) {
-            run.view.Ask(s.SetupString + "フォルダの作成に失敗しました。\r\n\r\nプログラム作者へご報告ください。",
-                         "致命的エラー", 16);
+            run.view.Ask({s.SetupString + "フォルダの作成に失敗しました。\r\n\r\nプログラム作者へご報告ください。",
+                          "致命的エラー", 16, IDOK});
             s.LastAnswer = IDNO;
             s.StepResult = "作成失敗";
         }

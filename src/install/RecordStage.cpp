@@ -4,7 +4,6 @@
 
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
-#include "app/Startup.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -99,7 +98,7 @@ bool SaveRecordText(InstallContext& run, const std::string& text) {
     // The text is in no file at all: the person must hear it now, and the
     // log keeps it with what was installed.
     const std::string message = RecordSaveFailureText(saved.error, s.UnSetupString);
-    run.view.Ask(message, "警告", MB_OK | MB_ICONEXCLAMATION);
+    run.view.Ask({message, "警告", MB_OK | MB_ICONEXCLAMATION, IDOK});
     run.AddFailure("<SetupFile> ", record, message + "\r\n");
     // Everything the record would have listed, for removal by hand.
     LogBlock("保存できなかった記録", text);
@@ -169,7 +168,7 @@ bool WriteUninstallRecord(InstallContext& run) {
     // The earlier record is gone: its digest vouches for nothing now.
     KeepOnlyRecordDigest(recordFile, text);
     if (!registryError.empty()) {
-        run.view.Ask(registryError, kProductName, MB_OK | MB_ICONHAND);
+        run.view.Ask({registryError, kProductName, MB_OK | MB_ICONHAND, IDOK});
         run.view.EndRun();
         return false;
     }

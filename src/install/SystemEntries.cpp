@@ -6,12 +6,12 @@
 #include "app/PathMacros.h"
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
-#include "app/Startup.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"
+#include "install/ShortcutBoxes.h"
 #include "sysops/PathNames.h"
 #include "sysops/Registry.h"
 #include "sysops/Shell.h"
@@ -179,8 +179,9 @@ bool MakeAssociations(InstallContext& run) {
         const std::string arguments = arg1.empty() ? arg2 : arg1 + " " + arg2;
         const std::string command = arguments.empty() ? quoted : quoted + " " + arguments;
 
-        s.LastAnswer = run.view.Ask("拡張子 *." + extension + " を\r\n" + program + "\r\nに関連付けします。よろしいですか？",
-                                    "関連付けの確認", 36);
+        // Unattended, the package's association is made as the package asks.
+        s.LastAnswer = run.view.Ask({"拡張子 *." + extension + " を\r\n" + program + "\r\nに関連付けします。よろしいですか？",
+                                     "関連付けの確認", 36, IDYES});
         if (s.LastAnswer == IDNO) continue;
         const std::string icon = program + "," + GetField(file, ',', 5);
 

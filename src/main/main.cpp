@@ -1,14 +1,16 @@
 // Program entry: the command line, the log, one instance at a time, COM for
 // the shell objects; then either the unattended session of /S, or the four
 // windows and the message loop. Everything else starts from there.
-#include "app/CommandLine.h"
-#include "app/Handles.h"
 #include "app/RunLog.h"
-#include "app/Startup.h"
-#include "app/SystemLibraries.h"
-#include "app/Win932.h"
+#include "app/RunOutcome.h"
+#include "app/ScriptKeys.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
+#include "platform/SystemLibraries.h"
+#include "platform/Win932.h"
+#include "session/CommandLine.h"
+#include "session/SessionStart.h"
 #include "silent/SilentSession.h"
 #include "silent/SilentView.h"
 #include "ui/Form.h"
@@ -40,7 +42,7 @@ void LogStart(const std::string& commandLine) {
     LogLine("コマンドライン", commandLine);
 }
 
-int RunWizard(HINSTANCE instance) {
+int RunWizard(HINSTANCE instance, const LaunchCommand& command) {
     // The taskbar shows the application title, not a window's caption; the
     // program runs on without that button when it cannot be made.
     CreateApplicationWindow(instance, kProductName);
@@ -49,6 +51,7 @@ int RunWizard(HINSTANCE instance) {
         return 1;
     }
     SetOwnerWindow(frmMain().Handle());
+    frmMain().SetStartArgument(command.recordArgument);
     // Showing the background window starts the wizard (its first resize).
     ShowWindow(frmBack().Handle(), SW_SHOWNORMAL);
     RunMessageLoop();
@@ -91,7 +94,7 @@ int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
     }
 
     ComApartment com;
-    return command.silent ? RunSilentSession(command) : RunWizard(instance);
+    return command.silent ? RunSilentSession(command) : RunWizard(instance, command);
 }
 
 // The path as the system resolves it (full, long where the file exists, no
@@ -109,8 +112,8 @@ void RefuseLogOverOwnFiles(LaunchCommand& command, const std::string& programPat
     if (!command.valid || command.logFile.empty()) return;
     const std::string log = ResolvedPath(command.logFile);
     if (log.empty()) return;
-    const std::string own[] = {programPath, programPath.empty() ? std::string() : ExtractFilePath(programPath) + "SETUP.INI",
-                               command.recordArgument};
+    const std::string script = programPath.empty() ? std::string() : ExtractFilePath(programPath) + Script::kFileName;
+    const std::string own[] = {programPath, script, command.recordArgument};
     for (const std::string& file : own) {
         if (file.empty() || ResolvedPath(file) != log) continue;
         command.valid = false;

@@ -4,15 +4,15 @@
 
 #include <set>
 
-#include "app/Handles.h"
 #include "app/MBUtils.h"
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
-#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "pack/CheckContext.h"
 #include "pack/Szdd.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 #include "sysops/PathNames.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <map>
 
 #include "app/ScriptKeys.h"
-#include "app/Win932.h"
 #include "pack/CheckContext.h"
+#include "platform/Win932.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 namespace {
 

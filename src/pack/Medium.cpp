@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/Handles.h"
-#include "app/Win932.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"

@@ -4,16 +4,16 @@
 
 #include <algorithm>
 
-#include "app/Handles.h"
 #include "app/MBUtils.h"
-#include "app/OSVersion.h"
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
-#include "app/Startup.h"
-#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "install/ScriptEntries.h"
 #include "pack/CheckContext.h"
+#include "platform/Handles.h"
+#include "platform/OSVersion.h"
+#include "platform/Win932.h"
+#include "session/SessionStart.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 
 #include "app/MBUtils.h"
-#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Win932.h"
 #include "sysops/PathNames.h"
 
 namespace {

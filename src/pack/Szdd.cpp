@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/Handles.h"
 #include "app/MBUtils.h"
-#include "app/Win932.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 
 namespace szdd {
 

@@ -7,16 +7,16 @@
 
 #include <cstdio>
 
-#include "app/CommandLine.h"
-#include "app/Handles.h"
-#include "app/Startup.h"
-#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "pack/Build.h"
 #include "pack/Console.h"
 #include "pack/ScriptCheck.h"
 #include "pack/Starter.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
+#include "session/CommandLine.h"
+#include "session/SessionStart.h"
 
 namespace {
 

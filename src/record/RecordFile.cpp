@@ -2,14 +2,14 @@
 // one.
 #include <windows.h>
 
-#include "app/Handles.h"
 #include "app/RunView.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
-#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 #include "record/Digests.h"
 #include "record/RecordKeys.h"
 #include "record/UninstallRecord.h"
@@ -149,9 +149,9 @@ RecordSaveResult SaveRecord(const std::string& installFolder, const std::string&
     }
 
     if (FileExists(record)) {
-        view.Ask("既存の「UNSETUP.INI」が削除できませんでした。\r\n" + word +
-                     "が正常に行われない可能性があります。",
-                 kWarningCaption, kWarningFlags);
+        view.Ask({"既存の「UNSETUP.INI」が削除できませんでした。\r\n" + word +
+                      "が正常に行われない可能性があります。",
+                  kWarningCaption, kWarningFlags, IDOK});
     }
     const std::string fallback = FreeFallbackPath(folder);
     unsigned long fallbackError = ERROR_GEN_FAILURE;
@@ -163,10 +163,10 @@ RecordSaveResult SaveRecord(const std::string& installFolder, const std::string&
         return result;
     }
     result.fallbackPath = fallback;
-    view.Ask("インストールフォルダに仮ファイル" + ExtractFileName(fallback) + "を作成しました\r\n" +
-                 "上記ファイルを「UNSETUP.INI」にリネームしてください。\r\n" +
-                 "リネームを行わないと、正常に" + word + "できません。",
-             kWarningCaption, kWarningFlags);
+    view.Ask({"インストールフォルダに仮ファイル" + ExtractFileName(fallback) + "を作成しました\r\n" +
+                  "上記ファイルを「UNSETUP.INI」にリネームしてください。\r\n" +
+                  "リネームを行わないと、正常に" + word + "できません。",
+              kWarningCaption, kWarningFlags, IDOK});
     return result;
 }
 

@@ -5,10 +5,10 @@
 #include <cstdio>
 
 #include "app/ScriptKeys.h"
-#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Win932.h"
 #include "record/RecordKeys.h"
 #include "sysops/Registry.h"
 

@@ -1,93 +1,25 @@
 #include "silent/SilentSession.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
-#include "app/CommandLine.h"
-#include "app/LoggingView.h"
-#include "app/PathMacros.h"
 #include "app/RunLog.h"
-#include "app/ScriptKeys.h"
 #include "app/SetupState.h"
-#include "app/Startup.h"
-#include "app/SystemLibraries.h"
-#include "app/WizardText.h"
-#include "app/WorkFolders.h"
-#include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
-#include "install/InstallRun.h"
 #include "install/ScriptEntries.h"
+#include "session/CommandLine.h"
+#include "session/Session.h"
+#include "session/SessionStart.h"
 #include "silent/SilentView.h"
-#include "sysops/Deletion.h"
-#include "sysops/Shell.h"
-#include "uninstall/UninstallRun.h"
 
 namespace {
 
-// Boxes of the lower layers (start-up tests, launch and registration
-// warnings) take the table's answer and go to the log and stderr.
-int AnswerBox(const std::string& text, const std::string& caption, unsigned flags) {
-    const int answer = SilentAnswer(caption, flags, false);
-    WriteStandardError("[" + caption + "] " + text);
-    LogQuestion(caption, text, AnswerWord(answer), kSilentAnswerer);
-    return answer;
-}
+// Who answered, in the log, for the licence the caller accepted by /S.
+constexpr const char* kCaller = "/S の呼び出し元";
 
-std::string Relative(const std::string& folder, const std::string& name) {
-    return folder + RemovePathDelimiter(name, "T");
-}
-
-// The package author's checker, as the wizard runs it; false when it
-// refused (its message is in the log).
-bool CheckerAllows(const SetupState& s) {
-    const std::string name = IniRead(Script::Extend::kSection, Script::Extend::kInstallChecker, "", s.ScriptFile);
-    const std::string checker = Relative(s.SourceFolder, name);
-    if (name.empty() || !FileExists(checker)) return true;
-    const std::string resultFile = s.WindowsFolder + Script::CheckResult::kFileName;
-    DeletePath(resultFile);
-    LogLine("状況", "事前チェックプログラムを実行します: " + checker);
-    RunAndWait(checker, "");
-    const std::string result = IniRead(Script::CheckResult::kSection, Script::CheckResult::kResult, "", resultFile);
-    const std::string message = ReplaceToken(
-        IniRead(Script::CheckResult::kSection, Script::CheckResult::kMessage, "", resultFile), "<改行>", "\r\n");
-    DeletePath(resultFile);
-    if (!message.empty()) LogLine("チェック", message);
-    if (result != Script::Values::kContinueInstall) {
-        MsgBox(CheckerRefusal(s.SetupString), "警告", 48);
-        return false;
-    }
-    return true;
-}
-
-RunOptions InstallOptions(SetupState& s, const LaunchCommand& command) {
-    RunOptions o;
-    o.folderText = command.hasFolder ? AddPathDelimiter(command.folder, "B") : DefaultInstallFolder(s);
-    o.overWrite = true;  // the newer file wins, no question
-    const ShortcutBoxes named = ShortcutBoxesFrom(s.ScriptFile);
-    const bool flags[4] = {named.desktop, named.startMenu, named.startUp, named.sendTo};
-    for (int k = 0; k < 4; ++k) o.boxes[k].checked = flags[k];
-    return o;
-}
-
-RunOptions UninstallOptionsOf(SetupState& s) {
-    RunOptions o;
-    o.folderText = DefaultInstallFolder(s);
-    s.UnSetupOption = IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox,
-                              Script::UnSetupOption::kCheckBoxDefault, s.ScriptFile);
-    const UninstallOptions options = UninstallOptionsFrom(
-        s.UnSetupOption, IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox3, "", s.ScriptFile),
-        IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox4, "", s.ScriptFile),
-        s.UnSetupString);
-    for (int k = 0; k < 4; ++k) {
-        o.boxes[k].checked = options.checked[k];
-        o.boxes[k].visible = options.visible[k];
-        o.boxes[k].caption = options.visible[k] ? options.caption[k] : std::string();
-    }
-    return o;
-}
-
-int Install(SetupState& s, const LaunchCommand& command) {
+// The install: the folder of /D= (else the script's), every file newer
+// wins, the shortcut boxes the script's entries need.
+int Install(Session& session, const StartUpResult& start, const LaunchCommand& command, TSilentView& silent) {
     // A folder given without its drive is a mistake of the command line, not
     // a refusal of the run.
     if (command.hasFolder && CanonicalInstallFolder(command.folder).empty()) {
@@ -96,26 +28,35 @@ int Install(SetupState& s, const LaunchCommand& command) {
         WriteStandardError(reason);
         return ExitCode::kBadCommandLine;
     }
-    RunOptions options = InstallOptions(s, command);
-    if (RejectOperatingSystem(s) || CheckPreviousInstallation(s, options.folderText)) return ExitCode::kStoppedUnchanged;
-    if (!CheckerAllows(s)) return ExitCode::kStoppedUnchanged;
-    const std::string eula = IniRead(Script::EULA::kSection, Script::EULA::kFile, "", s.ScriptFile);
-    if (!eula.empty() && FileExists(Relative(s.SourceFolder, eula)))
-        LogQuestion("使用許諾契約書", Relative(s.SourceFolder, eula), "同意する", "/S の呼び出し元");
+    RunOptions options;
+    options.folderText = command.hasFolder ? AddPathDelimiter(command.folder, "B") : start.folder;
+    options.overWrite = true;  // the newer file wins, no question
+    const ShortcutBoxes& named = start.shortcuts;
+    const bool flags[4] = {named.desktop, named.startMenu, named.startUp, named.sendTo};
+    for (int k = 0; k < 4; ++k) options.boxes[k].checked = flags[k];
+
+    if (session.InstallRefused(options.folderText)) return ExitCode::kStoppedUnchanged;
+    const std::string checker = session.Checker();
+    if (!checker.empty() && !session.RunChecker(checker).allows) return ExitCode::kStoppedUnchanged;
+    const std::string licence = LicenceFile(State());
+    if (!licence.empty()) LogQuestion("使用許諾契約書", licence, "同意する", kCaller);
     LogLine("状況", "インストール先: " + options.folderText);
-    TSilentView silent(std::move(options));
-    TLoggingView view(silent, kSilentAnswerer);
-    const RunOutcome outcome = RunInstall(view);
-    LogBlock("失敗ログ", outcome.failureLog);
-    return ExitCodeFor(outcome);
+    silent.SetOptions(std::move(options));
+    return session.Run(silent, kSilentAnswerer);
 }
 
-int Uninstall(SetupState& s) {
-    TSilentView silent(UninstallOptionsOf(s));
-    TLoggingView view(silent, kSilentAnswerer);
-    const RunOutcome outcome = RunUninstall(view);
-    LogBlock("失敗ログ", outcome.failureLog);
-    return ExitCodeFor(outcome);
+// The uninstall: the record's folder and its option boxes as they stand.
+int Uninstall(Session& session, const StartUpResult& start, TSilentView& silent) {
+    RunOptions options;
+    options.folderText = start.folder;
+    const UninstallOptions& boxes = start.uninstallOptions;
+    for (int k = 0; k < 4; ++k) {
+        options.boxes[k].checked = boxes.checked[k];
+        options.boxes[k].visible = boxes.visible[k];
+        options.boxes[k].caption = boxes.visible[k] ? boxes.caption[k] : std::string();
+    }
+    silent.SetOptions(std::move(options));
+    return session.Run(silent, kSilentAnswerer);
 }
 
 }  // namespace
@@ -123,29 +64,23 @@ int Uninstall(SetupState& s) {
 int RunSilentSession(const LaunchCommand& command) {
     // Neither the system nor Wine may put up a box of its own.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
-    SetMsgBoxResponder(AnswerBox);
+    // The boxes of the layers below (start-up tests, launch and registration
+    // warnings) are answered where the run's questions are.
+    TSilentView silent;
+    SetMsgBoxResponder([&silent](const Question& question) { return silent.Ask(question); });
 
-    SetupState& s = State();
-    const std::string fatal = StartSession(s, ModulePath(), command.recordArgument);
-    int code = ExitCode::kCannotStart;
-    const std::optional<RunOutcome> finished =
-        !fatal.empty() && s.Mode == "UNSETUP" ? FinishCutShortUninstall(s.RecordFile) : std::nullopt;
-    if (finished) {
-        LogBlock("失敗ログ", finished->failureLog);
-        code = ExitCodeFor(*finished);
-    } else if (!fatal.empty()) {
-        LogBlock("致命的エラー", fatal);
-        WriteStandardError(fatal);
-    } else {
-        ReadWords(s);
-        ReadPacingAndTitles(s);
-        s.ItemText = TopMessage(s);
-        code = s.Mode == "UNSETUP" ? Uninstall(s) : Install(s, command);
-        // What the wizard's close does: the shell hears of the changes.
-        syslib::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
-        syslib::SHChangeNotify(SHCNE_UPDATEDIR, 0, nullptr, nullptr);
+    Session session(State());
+    const StartUpResult start = session.Start(ModulePath(), command.recordArgument);
+    int code = start.exitCode;
+    switch (start.kind) {
+    case StartUpResult::Kind::Fatal: WriteStandardError(start.fatal); break;
+    case StartUpResult::Kind::Finished: break;
+    case StartUpResult::Kind::Install: code = Install(session, start, command, silent); break;
+    case StartUpResult::Kind::Uninstall: code = Uninstall(session, start, silent); break;
     }
-    if (!s.TempFolder.empty()) RemoveWorkFolders(s.TempFolder, s.WorkFolder);
+    // What the wizard's close does.
+    const bool ran = start.kind == StartUpResult::Kind::Install || start.kind == StartUpResult::Kind::Uninstall;
+    session.End(ran);
     SetMsgBoxResponder(nullptr);
     return code;
 }

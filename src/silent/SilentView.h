@@ -1,15 +1,12 @@
 #pragma once
-// The unattended view of /S: no window, no pause, and every question of a
-// run answered from one fixed table (the README lists it). What a box would
-// have said goes to the /LOG file and to the standard error stream.
+// The unattended view of /S: no window, no pause, and every question
+// answered with the unattended answer it carries (the README lists them);
+// the message boxes of the layers below reach it too, through MsgBox's
+// responder. What a box would have said goes to the /LOG file and to the
+// standard error stream.
 #include <string>
 
 #include "app/RunView.h"
-
-// The answer of the table for a question: by the question's caption, then by
-// its buttons. repeated: the same question came right before (a disk that
-// is still missing after the first answer).
-int SilentAnswer(const std::string& caption, unsigned flags, bool repeated);
 
 // The shared-file dialog's answer: keep the file ("No": this file only, so
 // each kept file is asked, and logged, on its own).
@@ -23,7 +20,8 @@ void WriteStandardError(const std::string& text);
 
 class TSilentView : public RunView {
 public:
-    explicit TSilentView(RunOptions options) : options_(std::move(options)) {}
+    // The options a run takes: set before the run starts.
+    void SetOptions(RunOptions options) { options_ = std::move(options); }
 
     RunOptions Options() override { return options_; }
     void DisableOptions() override {}
@@ -36,7 +34,7 @@ public:
     bool Aborted() override { return false; }
     void ShowGauge(bool) override {}
     void SetGauge(int, const std::string&) override {}
-    int Ask(const std::string& text, const std::string& caption, unsigned flags) override;
+    int Ask(const Question& question) override;
     std::string AskSharedFile(const std::string&) override { return kSilentSharedAnswer; }
     // The failure log goes to the log file once the run has returned.
     bool ShowDetails(const std::string&, const std::string&) override { return true; }
@@ -50,6 +48,4 @@ public:
 
 private:
     RunOptions options_;
-    std::string lastCaption_;
-    std::string lastText_;
 };

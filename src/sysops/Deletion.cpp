@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/Handles.h"
 #include "app/MBUtils.h"
 #include "app/PathMacros.h"
 #include "app/SetupState.h"
-#include "app/SystemLibraries.h"
-#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
+#include "platform/SystemLibraries.h"
+#include "platform/Win932.h"
 #include "sysops/HeldFile.h"
 #include "sysops/NoFollow.h"
 #include "sysops/Shell.h"

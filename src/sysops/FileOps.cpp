@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/Handles.h"
 #include "app/SetupState.h"
-#include "app/SystemLibraries.h"
-#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
+#include "platform/SystemLibraries.h"
+#include "platform/Win932.h"
 #include "sysops/Deletion.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/Win932.h"
+#include "platform/Win932.h"
 #include "sysops/Sha256.h"
 
 HeldFile::HeldFile(const std::string& path)

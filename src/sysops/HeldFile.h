@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/Handles.h"
+#include "platform/Handles.h"
 
 class HeldFile {
 public:

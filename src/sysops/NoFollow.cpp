@@ -2,9 +2,9 @@
 
 #include "app/MBUtils.h"
 #include "app/SetupState.h"
-#include "app/Win932.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Win932.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Handles.h"
+#include "platform/Handles.h"
 
 // A name that is a link, seen from the name (the link's own attributes).
 bool IsLinkName(const std::string& path);

@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "app/Handles.h"
 #include "app/MBUtils.h"
-#include "app/Win932.h"
 #include "app/uStrOp.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/Handles.h"
-#include "app/Win932.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 #include "sysops/Shell.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // How both runs touch the shell and the system outside the file system:
-// shortcut files, shared-library counts, self-registration, starting other
-// programs, and restarting Windows. Everything runs on the user-interface
+// shortcut files, self-registration, starting other programs, and restarting
+// Windows (the shared-library counts are in SharedDlls.h). Everything runs on the user-interface
 // thread and reads Mode, OSKind and TempFolder from State().
 #include <windows.h>
 
@@ -39,18 +39,6 @@ private:
 // Throws ShellLinkError when the link object cannot be created.
 void CreateShortcut(const std::string& target, const std::string& linkName, const std::string& workFolder,
                     const std::string& arguments, std::string& result);
-
-// The SharedDLLs count of a file (value name = path as given); 0 when the
-// value is missing, not a DWORD, or unreadable. Opens the key read-only, so
-// a count is still seen where the key cannot be written.
-long SharedDllCount(const std::string& path);
-
-// Counts one user more (increase) or one less. An existing file without a
-// count counts as one user already. A count that falls to 0 or below has its
-// value deleted. Returns the new count (0 or -1 after a deletion). Throws
-// RegistryWriteError when the key cannot be opened for writing or the value
-// cannot be written.
-long AdjustSharedDllCount(const std::string& path, bool increase);
 
 // True when the path contains ".OCX" or ".DLL" anywhere, without case.
 bool IsRegistrable(const std::string& path);

@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 UINT TFolderDialog::Flags() const {
     UINT flags = 0;

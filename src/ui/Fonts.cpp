@@ -1,7 +1,7 @@
 #include "ui/Fonts.h"
 
-#include "app/Handles.h"
-#include "app/Win932.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 #include "ui/Form.h"
 
 #include <initializer_list>

@@ -2,16 +2,16 @@
 
 #include <exception>
 
-#include "app/CommandLine.h"
-#include "app/Handles.h"
 #include "app/RunLog.h"
-#include "app/Startup.h"
-#include "app/Win932.h"
+#include "app/RunOutcome.h"
+#include "app/ScriptKeys.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 
 #include "ui/Forms.h"
-#include "ui/GradBox.h"
 #include "ui/Gauge.h"
+#include "ui/GradBox.h"
 #include "ui/resource.h"
 
 #include <vector>

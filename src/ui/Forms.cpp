@@ -1,7 +1,7 @@
 #include "ui/Forms.h"
 
-#include "app/CommandLine.h"
-#include "app/Win932.h"
+#include "app/RunOutcome.h"
+#include "platform/Win932.h"
 
 #include "ui/frmBack.h"
 #include "ui/frmCustomDlg.h"

@@ -1,7 +1,7 @@
 #include "ui/Gauge.h"
 
-#include "app/Handles.h"
-#include "app/Win932.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 
 #include <commctrl.h>
 

@@ -2,17 +2,13 @@
 
 #include <windows.h>
 
-#include <optional>
-
-#include "app/CommandLine.h"
-#include "app/RunLog.h"
+#include "app/RunOutcome.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
-#include "app/Startup.h"
-#include "app/Win932.h"
-#include "app/uIniFile.h"
 #include "app/uUtils.h"
-#include "uninstall/UninstallRun.h"
+#include "platform/Win932.h"
+#include "session/Session.h"
+#include "session/SessionStart.h"
 #include "ui/Forms.h"
 #include "ui/frmBack.h"
 #include "ui/frmMain.h"
@@ -45,8 +41,7 @@ void ShowEndState(TfrmMain& form, const std::string& message) {
 // Banner at the bottom right of the background window, its shadow 2 pixels
 // right and below; 12 pixels higher on Vista. Margins are design pixels, as
 // the banner's font is.
-void PlaceBanner(TfrmBack& back, const SetupState& state) {
-    const std::string text = BannerText(state.ScriptFile);
+void PlaceBanner(TfrmBack& back, const std::string& text, const std::string& osName) {
     back.SetText(IDC_lblPrgTitle1, text);
     back.SetText(IDC_lblPrgTitle2, text);
     const SIZE size = back.MeasureText(IDC_lblPrgTitle1);
@@ -54,7 +49,7 @@ void PlaceBanner(TfrmBack& back, const SetupState& state) {
     const int height = size.cy;
     const int left = back.ClientWidth() - width - TForm::Scaled(24);
     int top = back.ClientHeight() - height - TForm::Scaled(48);
-    if (IPos("Vista", state.OSName)) top -= TForm::Scaled(12);
+    if (IPos("Vista", osName)) top -= TForm::Scaled(12);
     const int shadow = TForm::Scaled(2);
     back.SetBounds(IDC_lblPrgTitle1, left, top, width, height);
     back.SetBounds(IDC_lblPrgTitle2, left + shadow, top + shadow, width, height);
@@ -75,8 +70,7 @@ void SetTitles(TfrmMain& form, TfrmBack& back, const std::string& title) {
     back.SetText(IDC_lblBackTitle2, title);
 }
 
-void PrepareShortcutBoxes(TfrmMain& form, const SetupState& state, bool changeable) {
-    const ShortcutBoxes named = ShortcutBoxesFrom(state.ScriptFile);
+void PrepareShortcutBoxes(TfrmMain& form, const ShortcutBoxes& named, bool changeable) {
     const bool flags[4] = {named.desktop, named.startMenu, named.startUp, named.sendTo};
     for (int k = 0; k < 4; ++k) {
         form.Check(kShortcutBoxes[k], flags[k]);
@@ -85,8 +79,7 @@ void PrepareShortcutBoxes(TfrmMain& form, const SetupState& state, bool changeab
 }
 
 // The option group becomes the page of deletion options of the uninstaller.
-void PrepareUninstallOptions(TfrmMain& form, SetupState& state) {
-    const std::string& u = state.UnSetupString;
+void PrepareUninstallOptions(TfrmMain& form, const std::string& u, const UninstallOptions& options) {
     form.SetText(IDC_grpSetupFolder, u + "フォルダ");
     SendMessage932(form.Item(IDC_txtFolder), EM_SETREADONLY, TRUE, 0);
     form.Enable(IDC_txtFolder, true);
@@ -105,12 +98,6 @@ void PrepareUninstallOptions(TfrmMain& form, SetupState& state) {
     form.SetBounds(IDC_fraShortCut, frame.left, form.Bounds(IDC_chkOverWrite).top, Width(frame),
                    Height(form.Bounds(IDC_grpOption)) - TForm::Scaled(24));
 
-    state.UnSetupOption = IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox,
-                                  Script::UnSetupOption::kCheckBoxDefault, state.ScriptFile);
-    const UninstallOptions options = UninstallOptionsFrom(
-        state.UnSetupOption,
-        IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox3, "", state.ScriptFile),
-        IniRead(Script::UnSetupOption::kSection, Script::UnSetupOption::kCheckBox4, "", state.ScriptFile), u);
     for (int k = 0; k < 4; ++k) {
         const int id = kShortcutBoxes[k];
         if (options.visible[k]) form.SetText(id, options.caption[k]);
@@ -149,48 +136,34 @@ void LeaveOnlyTheEndButton(TfrmMain& form) {
 
 }  // namespace
 
-void StartUp(TfrmMain& form, const std::string& firstArgument) {
+void StartUp(TfrmMain& form, Session& session, const std::string& firstArgument) {
     SetupState& state = State();
     EnableMenuItem(GetSystemMenu(form.Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | MF_DISABLED | MF_GRAYED);
 
-    const std::string fatal = StartSession(state, ModulePath(), firstArgument);
+    const StartUpResult start = session.Start(ModulePath(), firstArgument);
     form.SetText(IDC_lblTitleA2, std::string(kProductName) + "(on " + state.OSName + ")");
-    if (!fatal.empty()) {
-        // An uninstall cut short after its record went: finished here as the
-        // unattended start finishes it, and the person is told so.
-        const std::optional<RunOutcome> finished =
-            state.Mode == "UNSETUP" ? FinishCutShortUninstall(state.RecordFile) : std::nullopt;
-        if (finished) {
-            LogBlock("失敗ログ", finished->failureLog);
-            SetWizardExitCode(ExitCodeFor(*finished));
-            ShowEndState(form, FinishedMessage(*finished));
-        } else {
-            LogBlock("致命的エラー", fatal);
-            SetWizardExitCode(ExitCode::kCannotStart);
-            ShowEndState(form, FatalMessage(fatal));
-        }
+    if (start.kind == StartUpResult::Kind::Fatal || start.kind == StartUpResult::Kind::Finished) {
+        SetWizardExitCode(start.exitCode);
+        ShowEndState(form, start.kind == StartUpResult::Kind::Finished ? FinishedMessage(start.finished)
+                                                                       : FatalMessage(start.fatal));
         return;
     }
 
-    const bool install = state.Mode != "UNSETUP";
+    const bool install = start.kind == StartUpResult::Kind::Install;
     TfrmBack& back = frmBack();
-    ReadWords(state);
-    PlaceBanner(back, state);
-    ReadPacingAndTitles(state);
+    PlaceBanner(back, start.banner, state.OSName);
     WidenTitles(back);
 
-    form.SetText(IDC_txtFolder, DefaultInstallFolder(state));
-    const bool changeable = OptionsChangeable(state.ScriptFile);
-    if (install) PrepareShortcutBoxes(form, state, changeable);
-
-    state.ItemText = TopMessage(state);
-    form.SetText(IDC_lblMessage, state.ItemText);
+    form.SetText(IDC_txtFolder, start.folder);
+    if (install) PrepareShortcutBoxes(form, start.shortcuts, start.optionsChangeable);
+    form.SetText(IDC_lblMessage, start.topMessage);
 
     if (install) {
-        for (int id : {IDC_txtFolder, IDC_btnRefer, IDC_chkOverWrite, IDC_chkHiSpeed}) form.Enable(id, changeable);
+        for (int id : {IDC_txtFolder, IDC_btnRefer, IDC_chkOverWrite, IDC_chkHiSpeed})
+            form.Enable(id, start.optionsChangeable);
     }
 
-    SetTitles(form, back, install ? state.SetupTitle : state.UnSetupTitle);
+    SetTitles(form, back, start.title);
     form.SetText(IDC_grpSetupFolder, state.SetupString + "フォルダ");
     form.SetText(IDC_grpOption, state.SetupString + "オプション");
     form.SetText(IDC_btnEnd, state.SetupString + "終了(&E)");
@@ -205,12 +178,11 @@ void StartUp(TfrmMain& form, const std::string& firstArgument) {
         form.Enable(IDC_btnEvent, true);
         form.Enable(IDC_btnEnd, true);
         form.btnEventClick();
-        if (RejectOperatingSystem(state) || CheckPreviousInstallation(state, form.GetText(IDC_txtFolder)))
-            LeaveOnlyTheEndButton(form);
+        if (session.InstallRefused(form.GetText(IDC_txtFolder))) LeaveOnlyTheEndButton(form);
         return;
     }
 
-    PrepareUninstallOptions(form, state);
+    PrepareUninstallOptions(form, state.UnSetupString, start.uninstallOptions);
     state.ShowReadmePage = true;
     form.Show(IDC_fraTitle, true);
     form.Show(IDC_fraTitle, false);

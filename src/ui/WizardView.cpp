@@ -99,9 +99,7 @@ void TWizardView::SetGauge(int percent, const std::string& count) {
     frmStatus().SetText(IDC_lblStatus, count);
 }
 
-int TWizardView::Ask(const std::string& text, const std::string& caption, unsigned flags) {
-    return MsgBox(text, caption, flags);
-}
+int TWizardView::Ask(const Question& question) { return MsgBox(question); }
 
 std::string TWizardView::AskSharedFile(const std::string& text) {
     frmCustomDlg().SetText(IDC_lblMessage, text);

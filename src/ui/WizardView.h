@@ -16,7 +16,7 @@ public:
     bool Aborted() override;
     void ShowGauge(bool shown) override;
     void SetGauge(int percent, const std::string& count) override;
-    int Ask(const std::string& text, const std::string& caption, unsigned flags) override;
+    int Ask(const Question& question) override;
     std::string AskSharedFile(const std::string& text) override;
     bool ShowDetails(const std::string& pageCaption, const std::string& text) override;
     bool WaitForNext() override;

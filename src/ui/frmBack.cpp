@@ -1,8 +1,8 @@
 #include "ui/frmBack.h"
 
-#include "app/SystemLibraries.h"
-#include "app/Startup.h"
-#include "app/Win932.h"
+#include "platform/SystemLibraries.h"
+#include "platform/Win932.h"
+#include "session/SessionStart.h"
 #include "ui/Fonts.h"
 #include "ui/Forms.h"
 #include "ui/VersionText.h"

@@ -2,7 +2,7 @@
 // The background window: maximised, painted by its gradient box, carrying
 // the titles and the banner as transparent labels; the application's main
 // window, which shows the wizard modally from its first normal-state resize.
-#include "app/Handles.h"
+#include "platform/Handles.h"
 #include "ui/Form.h"
 #include "ui/GradBox.h"
 

@@ -1,10 +1,9 @@
 #include "ui/frmMain.h"
 
-#include "app/CommandLine.h"
 #include "app/SetupState.h"
-#include "app/Win932.h"
-#include "app/WizardText.h"
 #include "app/uUtils.h"
+#include "platform/Win932.h"
+#include "session/WizardText.h"
 #include "ui/Forms.h"
 #include "ui/StartUp.h"
 #include "ui/frmBack.h"
@@ -17,69 +16,6 @@ namespace {
 constexpr UINT WM_RV_ACTIVATE = WM_APP + 1;
 
 }  // namespace
-
-std::string FirstArgument(const std::string& commandLine) {
-    // The C runtime's rules: the program name ends at its closing quote or
-    // at the first blank (no escapes there); in arguments, 2n backslashes
-    // before a quote give n and toggle quoting, 2n+1 give n and a literal
-    // quote, "" inside quotes gives a quote.
-    size_t i = 0;
-    const size_t n = commandLine.size();
-    if (i < n && commandLine[i] == '"') {
-        ++i;
-        while (i < n && commandLine[i] != '"') ++i;
-        if (i < n) ++i;
-    } else {
-        while (i < n && commandLine[i] != ' ' && commandLine[i] != '\t') ++i;
-    }
-    while (i < n && (commandLine[i] == ' ' || commandLine[i] == '\t')) ++i;
-    if (i >= n) return {};
-
-    std::string arg;
-    bool quoted = false;
-    while (i < n) {
-        unsigned char c = static_cast<unsigned char>(commandLine[i]);
-        if (!quoted && (c == ' ' || c == '\t')) break;
-        // A double-byte character is copied whole: its second byte may be
-        // 0x5C ("\"), which must not count as a backslash.
-        if (IsDBCSLeadByteEx(932, c) && i + 1 < n) {
-            arg += commandLine[i];
-            arg += commandLine[i + 1];
-            i += 2;
-            continue;
-        }
-        if (c == '\\') {
-            size_t slashes = 0;
-            while (i < n && commandLine[i] == '\\') {
-                ++slashes;
-                ++i;
-            }
-            if (i < n && commandLine[i] == '"') {
-                arg.append(slashes / 2, '\\');
-                if (slashes % 2) {
-                    arg += '"';
-                    ++i;
-                }
-            } else {
-                arg.append(slashes, '\\');
-            }
-            continue;
-        }
-        if (c == '"') {
-            if (quoted && i + 1 < n && commandLine[i + 1] == '"') {
-                arg += '"';
-                i += 2;
-                continue;
-            }
-            quoted = !quoted;
-            ++i;
-            continue;
-        }
-        arg += static_cast<char>(c);
-        ++i;
-    }
-    return arg;
-}
 
 void TfrmMain::OnInit() {
     // Frames and groups with what they contain, as laid out in the template.
@@ -174,20 +110,12 @@ void TfrmMain::FormActivate() {
     // so later activations (after a message box, after a run) do nothing.
     if (activating_ || !GetText(IDC_btnEvent).empty()) return;
     activating_ = true;
-    // With switches the record is the first argument that is not one; a plain
-    // start reads its first argument as it always has.
-    // The entry has already refused a line that has no CP932 form.
-    std::string commandLine;
-    GetCommandLine932(commandLine);
-    const LaunchCommand command = ParseCommandLine(commandLine);
-    StartUp(*this, command.hasSwitches ? command.recordArgument : FirstArgument(commandLine));
+    StartUp(*this, session_, startArgument_);
     activating_ = false;
 }
 
 
 void TfrmMain::btnEndClick() { SetModalResult(IDOK); }
-
-
 
 void TfrmMain::chkEULAReadClick() { Enable(IDC_btnEvent, IsChecked(IDC_chkEULARead)); }
 
@@ -199,7 +127,7 @@ void TfrmMain::FormCloseQuery(bool& canClose) {
     if (end == "同意しない(&N)" || end == "終了(&E)") return;
     if (frmBack().Enabled() || !IsEnabled(IDC_btnEvent)) return;
     const SetupState& s = State();
-    if (MsgBox(CloseQuestion(s.SetupString, s.UnSetupString), "終了確認", 36) == IDNO) {
+    if (MsgBox({CloseQuestion(s.SetupString, s.UnSetupString), "終了確認", 36, IDNO}) == IDNO) {
         canClose = false;
         return;
     }

@@ -3,6 +3,8 @@
 // button btnEvent (its caption carries the wizard's state) and the end button.
 #include <string>
 
+#include "app/SetupState.h"
+#include "session/Session.h"
 #include "ui/FolderDialog.h"
 #include "ui/Form.h"
 
@@ -26,6 +28,10 @@ public:
     // The folder browser of the folder page.
     TFolderDialog dlgFolder;
 
+    // The argument start-up takes (LaunchCommand::recordArgument), given by
+    // the entry before the wizard first activates.
+    void SetStartArgument(const std::string& argument) { startArgument_ = argument; }
+
     // A run waits for a press of btnEvent on one of its own pages; only then
     // do the bare "続行(&C)" and the finish captions belong to a run.
     void SetRunWaiting(bool waiting) { runWaiting_ = waiting; }
@@ -41,18 +47,15 @@ protected:
 private:
     // The package author's checker: true when the wizard may go on.
     bool RunPreInstallChecker();
-    void StartInstallRun();
-    void StartUninstallRun();
+    void StartRun();
     // The memo of the licence and readme pages.
     void SetMemoText(const std::string& text);
     void SetMemoWhite(bool white);
     void SetMemoScrollBars(const std::string& value);
 
+    Session session_{State()};
+    std::string startArgument_;
     bool activating_ = false;
     bool memoWhite_ = false;
     bool runWaiting_ = false;
 };
-
-// The first command-line argument by the Windows rules (quotes group, "\""
-// escapes), in code page 932; empty when there is none.
-std::string FirstArgument(const std::string& commandLine);

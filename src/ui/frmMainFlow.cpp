@@ -2,28 +2,19 @@
 // checker, the licence and readme pages, the folder page with its free-space
 // caption and browser, and what happens when the wizard closes.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <cstdint>
 
-#include "app/Handles.h"
-#include "app/LoggingView.h"
-#include "app/RunLog.h"
-#include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
-#include "app/SystemLibraries.h"
-#include "app/WizardText.h"
-#include "app/Win932.h"
-#include "app/WorkFolders.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
-#include "sysops/Deletion.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
+#include "session/ScriptSettings.h"
+#include "session/WizardText.h"
 #include "sysops/FileOps.h"
-#include "sysops/Shell.h"
-#include "install/InstallRun.h"
-#include "uninstall/UninstallRun.h"
 #include "ui/Forms.h"
 #include "ui/WizardView.h"
 #include "ui/frmMain.h"
@@ -58,11 +49,6 @@ std::string ReadLines(const std::string& path) {
         }
     }
     return text;
-}
-
-// A file named relative to a folder: the leading "\" of the name dropped.
-std::string Relative(const std::string& folder, const std::string& name) {
-    return folder + RemovePathDelimiter(name, "T");
 }
 
 }  // namespace
@@ -103,9 +89,8 @@ void TfrmMain::btnEventClick() {
     // Licence page.
     if (s.ShowEULAPage) {
         s.ShowEULAPage = false;
-        const std::string name = IniRead(Script::EULA::kSection, Script::EULA::kFile, "", s.ScriptFile);
-        const std::string path = Relative(s.SourceFolder, name);
-        if (!name.empty() && FileExists(path)) {
+        const std::string path = LicenceFile(s);
+        if (!path.empty()) {
             SetText(IDC_fraReadme, "使用許諾契約書");
             SetText(IDC_btnEvent, "同意する(&A)");
             Enable(IDC_btnEvent, false);
@@ -148,10 +133,10 @@ void TfrmMain::btnEventClick() {
                 IniRead(Script::BeforeUnInstall::kSection, Script::BeforeUnInstall::kReadmeFile, "", s.ScriptFile);
             const std::string folder =
                 IniRead(Script::SetupFolder::kSection, Script::SetupFolder::kFolder, "", s.ScriptFile);
-            path = (!name.empty() && !folder.empty()) ? Relative(AddPathDelimiter(folder, "B"), name) : name;
+            path = (!name.empty() && !folder.empty()) ? FileIn(AddPathDelimiter(folder, "B"), name) : name;
         } else {
             const std::string name = IniRead(Script::Readme::kSection, Script::Readme::kFile, "", s.ScriptFile);
-            if (!name.empty()) path = Relative(s.SourceFolder, name);
+            if (!name.empty()) path = FileIn(s.SourceFolder, name);
         }
         if (!path.empty() && FileExists(path)) {
             SetMemoText(ReadLines(path));
@@ -186,10 +171,8 @@ void TfrmMain::btnEventClick() {
 
     // The mode decides as well as the caption: the two words may be equal.
     const bool uninstall = s.Mode == "UNSETUP";
-    if (uninstall && k == U + "開始(&S)") {
-        StartUninstallRun();
-    } else if (!uninstall && k == S + "開始(&S)") {
-        StartInstallRun();
+    if ((uninstall && k == U + "開始(&S)") || (!uninstall && k == S + "開始(&S)")) {
+        StartRun();
     } else if (runWaiting_ && (k == S + "完了(&E)" || k == U + "完了(&E)" || k == "続行(&C)")) {
         // Only while a run waits: with an empty word, S + "続行(&C)" is the
         // bare "続行(&C)" too, and the title page must still lead on.
@@ -204,49 +187,28 @@ void TfrmMain::btnEventClick() {
 }
 
 bool TfrmMain::RunPreInstallChecker() {
-    SetupState& s = State();
-    const std::string name = IniRead(Script::Extend::kSection, Script::Extend::kInstallChecker, "", s.ScriptFile);
-    const std::string checker = Relative(s.SourceFolder, name);
-    if (name.empty() || !FileExists(checker)) return true;
+    const std::string checker = session_.Checker();
+    if (checker.empty()) return true;
 
     Enable(IDC_btnEvent, false);
     Enable(IDC_btnEnd, false);
-    // A result left by an earlier run must never count for this one.
-    const std::string resultFile = s.WindowsFolder + Script::CheckResult::kFileName;
-    DeletePath(resultFile);
-    RunAndWait(checker, "");
-    const std::string result =
-        IniRead(Script::CheckResult::kSection, Script::CheckResult::kResult, "", resultFile);
-    const std::string message = ReplaceToken(
-        IniRead(Script::CheckResult::kSection, Script::CheckResult::kMessage, "", resultFile), "<改行>", "\r\n");
-    DeletePath(resultFile);
-    Enable(IDC_btnEnd, true);
-    SetForegroundWindow(Handle());
-    s.CheckerDone = true;
+    const CheckerVerdict verdict = session_.RunChecker(checker, [this] {
+        Enable(IDC_btnEnd, true);
+        SetForegroundWindow(Handle());
+        State().CheckerDone = true;
+    });
 
-    if (result != Script::Values::kContinueInstall) {
-        MsgBox(CheckerRefusal(s.SetupString), "警告", 48);
+    if (!verdict.allows) {
         Focus(IDC_btnEnd);
         return false;
     }
-    if (!message.empty()) MsgBox(message, "情報", 64);
+    if (!verdict.message.empty()) MsgBox(verdict.message, "情報", MB_OK | MB_ICONINFORMATION);
     return true;
 }
 
-void TfrmMain::StartInstallRun() {
+void TfrmMain::StartRun() {
     TWizardView wizard;
-    TLoggingView view(wizard, "利用者");
-    const RunOutcome outcome = RunInstall(view);
-    LogBlock("失敗ログ", outcome.failureLog);
-    SetWizardExitCode(ExitCodeFor(outcome));
-}
-
-void TfrmMain::StartUninstallRun() {
-    TWizardView wizard;
-    TLoggingView view(wizard, "利用者");
-    const RunOutcome outcome = RunUninstall(view);
-    LogBlock("失敗ログ", outcome.failureLog);
-    SetWizardExitCode(ExitCodeFor(outcome));
+    SetWizardExitCode(session_.Run(wizard, "利用者"));
 }
 
 void TfrmMain::SetDetailsText(const std::string& text) {
@@ -274,14 +236,8 @@ void TfrmMain::btnReferClick() {
 
 void TfrmMain::FormClose() {
     ProcessMessages();
-    const SetupState& s = State();
-    if (!s.TempFolder.empty()) RemoveWorkFolders(s.TempFolder, s.WorkFolder);
-    if (!Visible()) {
-        // The runs hide the wizard when they end: tell the shell what changed.
-        syslib::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
-        syslib::SHChangeNotify(SHCNE_UPDATEITEM, 0, nullptr, nullptr);
-        syslib::SHChangeNotify(SHCNE_UPDATEDIR, 0, nullptr, nullptr);
-    }
+    // The runs hide the wizard when they end: the shell hears of what changed.
+    session_.End(!Visible());
 }
 
 void TfrmMain::SetMemoText(const std::string& text) {

@@ -42,10 +42,10 @@ void TfrmStatus::CloseRequested() {}
 void TfrmStatus::btnAbortClick() {
     std::string caption = GetText(IDC_btnAbort);
     if (caption == "中断(&A)") {
-        if (MsgBox("ここで処理を中断すると、すでにコピー済みのファイルなどは削除されません。\r\n"
-                   "一度、処理を完了してから、アンインストールすることをおすすめします。\r\n\r\n"
-                   "本当にここで処理を中断しますか？",
-                   "中断の確認", 36) != IDYES)
+        if (MsgBox({"ここで処理を中断すると、すでにコピー済みのファイルなどは削除されません。\r\n"
+                    "一度、処理を完了してから、アンインストールすることをおすすめします。\r\n\r\n"
+                    "本当にここで処理を中断しますか？",
+                    "中断の確認", 36, IDNO}) != IDYES)
             return;
         // The install run sees the disabled wizard at its next check and
         // returns; the modal result then ends the program.

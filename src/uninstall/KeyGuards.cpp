@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "app/Handles.h"
 #include "app/MBUtils.h"
 #include "app/uStrOp.h"
+#include "platform/Handles.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "app/Handles.h"
-#include "app/Win932.h"
 #include "app/uStrOp.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 #include "sysops/Registry.h"
 #include "uninstall/PathGuards.h"
 

@@ -8,6 +8,7 @@
 #include "app/uUtils.h"
 #include "sysops/Deletion.h"
 #include "sysops/FileOps.h"
+#include "sysops/SharedDlls.h"
 #include "sysops/Shell.h"
 #include "uninstall/PathGuards.h"
 
@@ -123,4 +124,4 @@ std::string SharedFilePolicy::AskShared(const std::string& path) {
     return answer_;
 }
 
-bool SharedFilePolicy::AskYesNo(const std::string& text) { return view_.Ask(text, kCaption, 36) == IDYES; }
+bool SharedFilePolicy::AskYesNo(const std::string& text) { return view_.Ask({text, kCaption, 36, IDNO}) == IDYES; }

@@ -12,16 +12,17 @@
 #include "app/RunView.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
-#include "app/Win932.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Win932.h"
 #include "record/Digests.h"
 #include "sysops/Deletion.h"
 #include "sysops/HeldFile.h"
 #include "sysops/PathNames.h"
 #include "sysops/ProfileSections.h"
 #include "sysops/Registry.h"
+#include "sysops/SharedDlls.h"
 #include "sysops/Shell.h"
 #include "uninstall/Associations.h"
 #include "uninstall/KeyGuards.h"
@@ -383,7 +384,7 @@ bool TUninstallRun::GoOnWithChangedFile(const std::string& path, const std::stri
                              "このファイルは、インストールの後に書き換えられたか、このインストーラが"
                              "インストールしたものではありません。" + kCrLf + consequence + kCrLf + kCrLf + safe +
                              "することをお勧めします。このファイルを使いますか？";
-    return view_.Ask(text, "警告", kWarnYesNo) == IDYES;
+    return view_.Ask({text, "警告", kWarnYesNo, IDNO}) == IDYES;
 }
 
 void TUninstallRun::DeleteFiles() {
@@ -677,8 +678,8 @@ void TUninstallRun::Summarize() {
     if (failures_ == 0) return Show();
     s_.StatusText += "《情報》" + u + "の過程で、一部の処理が失敗しました。" + kCrLf;
     Show();
-    if (view_.Ask(u + "の過程で、一部の処理が失敗しました。" + kCrLf + "詳細を表示しますか？", "情報", 52) == IDYES)
-        view_.ShowDetails("削除処理失敗　詳細表示", log_);
+    const std::string question = u + "の過程で、一部の処理が失敗しました。" + kCrLf + "詳細を表示しますか？";
+    if (view_.Ask({question, "情報", 52, IDNO}) == IDYES) view_.ShowDetails("削除処理失敗　詳細表示", log_);
 }
 
 void TUninstallRun::Complete() {
@@ -804,7 +805,8 @@ RecordVerdict CheckRecord(RunView& view, const SetupState& s) {
                              "ありません。" + kCrLf + "このまま続行すると、インストールされたもの以外のファイルやレジストリが"
                              "削除されたり、プログラムが実行されたりするおそれがあります。" + kCrLf + kCrLf + u +
                              "を中止することをお勧めします。" + u + "を続行しますか？";
-    if (view.Ask(text, "警告", kWarnYesNo) != IDYES) return RecordVerdict::Refused;
+    // Unattended, such a record is never followed.
+    if (view.Ask({text, "警告", kWarnYesNo, IDNO}) != IDYES) return RecordVerdict::Refused;
     LogLine("状況", "確認用の値と一致しない記録で" + u + "を続行します: " + s.RecordFile);
     return RecordVerdict::NotTrusted;
 }
@@ -824,7 +826,8 @@ RunOutcome RunUninstall(RunView& view) {
     const std::string& text = options.folderText;
     const std::string folder = text.empty() ? text : AddPathDelimiter(text, "B");
     if (folder.empty() || folder == "\\") {
-        view.Ask(s.UnSetupString + "フォルダが不明です。" + kCrLf + s.UnSetupString + "は続行できません。", "致命的エラー", 16);
+        view.Ask({s.UnSetupString + "フォルダが不明です。" + kCrLf + s.UnSetupString + "は続行できません。", "致命的エラー",
+                  16, IDOK});
         RunOutcome outcome;
         outcome.end = RunOutcome::End::StoppedUnchanged;
         return outcome;

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/LoggingView.h"
 #include "app/RunLog.h"
 
 namespace {
@@ -65,50 +64,6 @@ TEST(RunLog, WithoutAnOpenLogNothingIsWrittenAndABadPathIsRefused) {
     LogLine("状況", "nowhere");  // must not fail
     EXPECT_FALSE(OpenRunLog("C:\\no such folder\\x\\run.log"));
     EXPECT_FALSE(RunLogOpen());
-}
-
-// A view that answers from a script, to see what the logging view passes on.
-class AnsweringView : public RunView {
-public:
-    RunOptions Options() override { return {}; }
-    void DisableOptions() override {}
-    void HideWizard() override {}
-    void ShowProgress() override {}
-    void ShowStatus(const std::string& text) override { status = text; }
-    void ProcessMessages() override {}
-    void Pause(unsigned long) override {}
-    void SetAbortEnabled(bool) override {}
-    bool Aborted() override { return false; }
-    void ShowGauge(bool) override {}
-    void SetGauge(int, const std::string&) override {}
-    int Ask(const std::string&, const std::string&, unsigned) override { return IDNO; }
-    std::string AskSharedFile(const std::string&) override { return "Save"; }
-    bool ShowDetails(const std::string&, const std::string&) override { return true; }
-    bool WaitForNext() override { return true; }
-    Choice ShowCompletion(const CompletionPage&) override { return Choice::Second; }
-    bool MayStartProgram() override { return false; }
-    void EndRun() override {}
-    std::string status;
-};
-
-TEST_F(RunLogTest, TheLoggingViewLogsItsDialogsAndPassesEverythingOn) {
-    AnsweringView inner;
-    TLoggingView view(inner, "利用者");
-    EXPECT_EQ(IDNO, view.Ask("続けますか？", "確認", MB_YESNO));
-    EXPECT_EQ("Save", view.AskSharedFile("C:\\App\\X.DLL"));
-    CompletionPage page;
-    page.message = "完了しました。";
-    page.choice1 = "再起動します";
-    page.choice2 = "再起動しません";
-    EXPECT_EQ(RunView::Choice::Second, view.ShowCompletion(page));
-    EXPECT_FALSE(view.MayStartProgram());
-    view.ShowStatus("abc");
-    EXPECT_EQ("abc", inner.status);
-    // A message box is logged where it is answered, not here.
-    const std::vector<std::string> lines = Lines(ReadFileBytes(path_));
-    ASSERT_EQ(2u, lines.size());
-    EXPECT_EQ(ToUtf8("[質問] 「共有ファイル」 C:\\App\\X.DLL → 回答: Save (利用者)"), ToUtf8(Body(lines[0])));
-    EXPECT_EQ(ToUtf8("[質問] 「完了」 完了しました。 → 回答: 再起動しません (利用者)"), ToUtf8(Body(lines[1])));
 }
 
 }  // namespace

@@ -131,3 +131,15 @@ TEST(ChangeFileExt, ReplacesOnlyTheNamesOwnExtension) {
     EXPECT_EQ("C:\\v1.2\\Tool.pif", ChangeFileExt("C:\\v1.2\\Tool", ".pif"));
     EXPECT_EQ("C:\\表\\Tool.pif", ChangeFileExt("C:\\表\\Tool.LNK", ".pif"));
 }
+
+TEST(DrivePart, LetterOrServerAndShare) {
+    EXPECT_EQ("D:", DrivePart("D:\\Apps\\"));
+    EXPECT_EQ("c:", DrivePart("c:"));
+    EXPECT_EQ("\\\\srv\\share", DrivePart("\\\\srv\\share\\Apps\\"));
+    EXPECT_EQ("\\\\srv\\share", DrivePart("\\\\srv\\share"));
+    EXPECT_EQ("", DrivePart("\\\\srv"));
+    EXPECT_EQ("", DrivePart("Apps\\"));
+    EXPECT_EQ("", DrivePart(""));
+    // A share name whose double-byte character ends in 0x5C is not cut there.
+    EXPECT_EQ("\\\\srv\\表", DrivePart("\\\\srv\\表\\x"));
+}

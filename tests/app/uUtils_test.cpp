@@ -6,9 +6,9 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
 #include "app/MBUtils.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
 
 namespace {
 

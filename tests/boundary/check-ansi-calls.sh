@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fails when code outside the boundary module (src/app/Win932*) calls an ANSI
+# Fails when code outside the boundary module (src/platform/Win932*) calls an ANSI
 # function of the Windows API that has a wide form: such a call reads and
 # writes its texts in the system's code page, which is 932 only on Japanese
 # systems. Looks at what the compiled objects import (nm -u: "__imp__XxxA@n"),
@@ -54,7 +54,7 @@ done
 
 # Entry points loaded by name: an ANSI one only beside its wide one (kept for
 # 95/98/Me), or from the lists above.
-libraries="$source_dir/src/app/SystemLibraries.cpp"
+libraries="$source_dir/src/platform/SystemLibraries.cpp"
 for function in $(grep -oE 'Entry<[^>]*>\("[^"]+", "[A-Za-z0-9_]+A"\)' "$libraries" | sed -E 's/.*"([A-Za-z0-9_]+A)"\)$/\1/'); do
     wide="${function%A}W"
     grep -q "\"$wide\"" "$libraries" && continue
@@ -66,7 +66,7 @@ while IFS= read -r line; do
     function=$(sed -E 's/.*GetProcAddress\([^"]*"([A-Za-z0-9_]+A)"\).*/\1/' <<<"$line")
     allowed "" "" "$function" || report "$line"
 done < <(grep -rnE 'GetProcAddress\([^"]*"[A-Za-z0-9_]+A"\)' "$source_dir/src" --include=*.cpp |
-             grep -v '/src/app/Win932' || true)
+             grep -v '/src/platform/Win932' || true)
 
 if [ "$checked" -eq 0 ]; then
     echo "no objects given"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 #include <cstdlib>
 

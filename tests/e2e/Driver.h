@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
+#include "platform/Handles.h"
 
 namespace e2e {
 

@@ -11,8 +11,8 @@
 #include "Driver.h"
 #include "SampleKit.h"
 #include "TestSupport.h"
-#include "app/Handles.h"
-#include "app/Win932.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 #include "ui/resource.h"
 
 using namespace e2e;

@@ -12,7 +12,7 @@
 #include "Driver.h"
 #include "SampleKit.h"
 #include "TestSupport.h"
-#include "app/Handles.h"
+#include "platform/Handles.h"
 
 using namespace e2e;
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/Win932.h"
+#include "platform/Win932.h"
 #include "ui/resource.h"
 
 namespace e2e {

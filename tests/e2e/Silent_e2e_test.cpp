@@ -13,9 +13,9 @@
 #include "Driver.h"
 #include "SampleKit.h"
 #include "TestSupport.h"
-#include "app/Handles.h"
 #include "app/uIniFile.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
 #include "record/Digests.h"
 #include "ui/resource.h"
 

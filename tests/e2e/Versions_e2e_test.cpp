@@ -16,7 +16,7 @@
 #include "Driver.h"
 #include "SampleKit.h"
 #include "TestSupport.h"
-#include "app/Handles.h"
+#include "platform/Handles.h"
 #include "ui/resource.h"
 
 using namespace e2e;

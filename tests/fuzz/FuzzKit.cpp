@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "app/Handles.h"
 #include "app/uIniFile.h"
+#include "platform/Handles.h"
 
 namespace fuzz {
 

@@ -13,6 +13,7 @@
 #include "sysops/Deletion.h"
 #include "sysops/PathNames.h"
 #include "sysops/Registry.h"
+#include "sysops/SharedDlls.h"
 #include "sysops/Shell.h"
 #include "uninstall/UninstallRun.h"
 

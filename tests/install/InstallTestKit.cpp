@@ -22,7 +22,12 @@ void TestView::ShowStatus(const std::string& text) {
     if (!abortWhenStatusHas.empty() && text.find(abortWhenStatusHas) != std::string::npos) aborted = true;
 }
 
-int TestView::Ask(const std::string& text, const std::string& caption, unsigned flags) {
+int TestView::Ask(const Question& question) {
+    const std::string& text = question.text;
+    const std::string& caption = question.caption;
+    const unsigned flags = question.flags;
+    const bool again = !asked.empty() && asked.back() == caption + ": " + text;
+    EXPECT_EQ(ExpectedUnattendedAnswer(caption, flags, again), question.unattended) << ToUtf8(caption + ": " + text);
     asked.push_back(caption + ": " + text);
     if (answers_.empty()) {
         ADD_FAILURE() << "unexpected question: " << ToUtf8(caption) << ": " << ToUtf8(text);

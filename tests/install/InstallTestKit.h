@@ -60,7 +60,7 @@ public:
         percents.push_back(percent);
         counts.push_back(count);
     }
-    int Ask(const std::string& text, const std::string& caption, unsigned flags) override;
+    int Ask(const Question& question) override;
     std::string AskSharedFile(const std::string& text) override;
     // Like the wizard's, every wait ends as stopped once the person aborted.
     bool ShowDetails(const std::string& caption, const std::string& text) override {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "install/ShortcutBoxes.h"
 
 namespace {
 
@@ -129,4 +130,30 @@ TEST(InstallFolderText, OnlyFullyQualifiedDrivePathsAreTakenAndMadeCanonical) {
     for (const char* bad : {"", "App", "..\\x", "\\App", "C:", "C:App", "\\\\server\\share\\x", "C:\\a*b",
                             "C:\\a?b", "C:\\a|b", "C:\\a:b", "1:\\x"})
         EXPECT_EQ("", CanonicalInstallFolder(bad)) << bad;
+}
+
+// ---- Shortcut boxes ----
+
+TEST(ShortcutBoxes, FollowTheEntriesAsTheRunWalksThem) {
+    ScratchFolder scratch;
+    const std::string script = scratch / "SETUP.INI";
+    scratch.Write("SETUP.INI",
+                  "[ShortCut]\r\nMake1=(App)\\A.EXE\r\nName1=(C_Dsk)\\App\r\n"
+                  "Make2=(App)\\B.EXE\r\nMake4=(App)\\A.EXE\r\nName4=(Sen)\\App\r\n");
+    ShortcutBoxes boxes = ShortcutBoxesFrom(script);
+    EXPECT_TRUE(boxes.desktop);
+    EXPECT_TRUE(boxes.startMenu) << "Make2 without Name2 goes into the programs menu";
+    EXPECT_FALSE(boxes.startUp);
+    EXPECT_FALSE(boxes.sendTo) << "Make4 lies after the gap at Make3";
+
+    scratch.Write("SETUP.INI", "[ShortCut]\r\nName1=(Sup)\\a\r\nName2=(sta)\\App\\App\r\n");
+    boxes = ShortcutBoxesFrom(script);
+    EXPECT_FALSE(boxes.startUp || boxes.startMenu) << "a Name without its Make makes nothing";
+
+    scratch.Write("SETUP.INI", "[ShortCut]\r\nMake1=(App)\\A.EXE\r\nName1=Tools\\A\r\n"
+                  "Make2=(App)\\A.EXE\r\nName2=(Sup)\\a;(Sen)\\b\r\n");
+    boxes = ShortcutBoxesFrom(script);
+    EXPECT_TRUE(boxes.startUp);
+    EXPECT_FALSE(boxes.sendTo) << "the run decides that entry by the start-up box alone";
+    EXPECT_FALSE(boxes.startMenu) << "a name without a macro is always made";
 }

@@ -26,7 +26,7 @@
 #include "KillCountdown.h"
 #include "SampleKit.h"
 #include "TestSupport.h"
-#include "app/Handles.h"
+#include "platform/Handles.h"
 
 using namespace e2e;
 

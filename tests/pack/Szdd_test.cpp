@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
 #include "pack/Szdd.h"
+#include "platform/Handles.h"
 
 namespace {
 

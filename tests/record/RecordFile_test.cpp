@@ -9,7 +9,7 @@
 #include "RecordSigner.h"
 #include "RecordTestSupport.h"
 #include "TestSupport.h"
-#include "app/Handles.h"
+#include "platform/Handles.h"
 #include "record/UninstallRecord.h"
 
 namespace {

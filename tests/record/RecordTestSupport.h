@@ -10,10 +10,10 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
 #include "app/RunView.h"
 #include "app/SetupState.h"
 #include "app/uStrOp.h"
+#include "platform/Handles.h"
 
 // Questions are expected in order with caption, text and flags exact; any
 // other question, or any other use of the view, fails the test. At its end
@@ -21,19 +21,23 @@
 class ExpectingRunView : public RunView {
 public:
     ~ExpectingRunView() override {
-        for (const Question& q : expected_) ADD_FAILURE() << "question never asked: " << ToUtf8(q.text);
+        for (const Expected& q : expected_) ADD_FAILURE() << "question never asked: " << ToUtf8(q.text);
     }
     ExpectingRunView& Expect(const std::string& caption, const std::string& text, unsigned flags, int answer = IDOK) {
         expected_.push_back({caption, text, flags, answer});
         return *this;
     }
 
-    int Ask(const std::string& text, const std::string& caption, unsigned flags) override {
+    int Ask(const Question& question) override {
+        const std::string& text = question.text;
+        const std::string& caption = question.caption;
+        const unsigned flags = question.flags;
+        EXPECT_EQ(ExpectedUnattendedAnswer(caption, flags, false), question.unattended) << ToUtf8(text);
         if (expected_.empty()) {
             ADD_FAILURE() << "unexpected question: " << ToUtf8(caption) << " / " << ToUtf8(text);
             return IDOK;
         }
-        const Question q = expected_.front();
+        const Expected q = expected_.front();
         expected_.pop_front();
         EXPECT_EQ(ToUtf8(q.caption), ToUtf8(caption));
         EXPECT_EQ(ToUtf8(q.text), ToUtf8(text));
@@ -77,13 +81,13 @@ public:
     void EndRun() override { Unexpected("EndRun"); }
 
 private:
-    struct Question {
+    struct Expected {
         std::string caption, text;
         unsigned flags;
         int answer;
     };
     static void Unexpected(const char* what) { ADD_FAILURE() << "the record used the view's " << what; }
-    std::deque<Question> expected_;
+    std::deque<Expected> expected_;
 };
 
 

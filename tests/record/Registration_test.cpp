@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
 #include "app/uIniFile.h"
+#include "platform/Handles.h"
 #include "record/Registration.h"
 #include "sysops/Deletion.h"
 

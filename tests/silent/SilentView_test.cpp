@@ -1,5 +1,5 @@
-// The fixed answers of /S, one question of each kind as the runs ask it, and
-// a view that never waits and never starts anything.
+// The view of /S: every question takes the answer it carries, and nothing
+// waits or starts anything.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,33 +8,14 @@
 
 namespace {
 
-TEST(SilentAnswer, TheTableOneQuestionEach) {
-    // Short of space or the size unknown: stop before anything is written.
-    EXPECT_EQ(IDNO, SilentAnswer("空き容量チェックエラー", 36, false));
-    // The install folder is missing: create it.
-    EXPECT_EQ(IDYES, SilentAnswer("フォルダ作成", 36, false));
-    // The overwrite question (only without the newer-wins rule): keep.
-    EXPECT_EQ(IDNO, SilentAnswer("上書き確認", 36, false));
-    // The next disk: its files must be there; asked again, the run stops.
-    EXPECT_EQ(IDOK, SilentAnswer("ディスク交換", 65, false));
-    EXPECT_EQ(IDCANCEL, SilentAnswer("ディスク交換", 65, true));
-    // The association the package asked for.
-    EXPECT_EQ(IDYES, SilentAnswer("関連付けの確認", 36, false));
-    // "/C" files and system libraries: keep.
-    EXPECT_EQ(IDNO, SilentAnswer("確認", 36, false));
-    // The failure details are never shown; the log has them.
-    EXPECT_EQ(IDNO, SilentAnswer("警告", 52, false));
-    EXPECT_EQ(IDNO, SilentAnswer("情報", 52, false));
-    // Plain messages are acknowledged.
-    EXPECT_EQ(IDOK, SilentAnswer("致命的エラー", 16, false));
-    EXPECT_EQ(IDOK, SilentAnswer("警告", 48, false));
-}
-
-TEST(SilentView, KeepsSharedFilesNeverRestartsNeverStartsTheProgram) {
+TEST(SilentView, TakesEachQuestionsOwnAnswerKeepsSharedFilesNeverRestarts) {
     RunOptions options;
     options.folderText = "C:\\App\\";
-    TSilentView view(options);
+    TSilentView view;
+    view.SetOptions(options);
     EXPECT_EQ("C:\\App\\", view.Options().folderText);
+    EXPECT_EQ(IDYES, view.Ask({"C:\\App\\\r\n\r\nこのフォルダは存在しません。", "フォルダ作成", 36, IDYES}));
+    EXPECT_EQ(IDCANCEL, view.Ask({"2枚目のディスクに交換してください。", "ディスク交換", 65, IDCANCEL}));
     EXPECT_EQ("No", view.AskSharedFile("C:\\App\\X.DLL"));
     EXPECT_FALSE(view.Aborted());
     EXPECT_FALSE(view.MayStartProgram());
@@ -45,13 +26,6 @@ TEST(SilentView, KeepsSharedFilesNeverRestartsNeverStartsTheProgram) {
     CompletionPage done;
     done.choice1 = "インストーラを終了します。(&Y)";
     EXPECT_EQ(RunView::Choice::First, view.ShowCompletion(done));
-}
-
-TEST(SilentView, TheSameDiskQuestionTwiceInARowStops) {
-    TSilentView view(RunOptions{});
-    EXPECT_EQ(IDOK, view.Ask("2枚目のディスクに交換してください。", "ディスク交換", 65));
-    EXPECT_EQ(IDCANCEL, view.Ask("2枚目のディスクに交換してください。", "ディスク交換", 65));
-    EXPECT_EQ(IDOK, view.Ask("3枚目のディスクに交換してください。", "ディスク交換", 65));
 }
 
 }  // namespace

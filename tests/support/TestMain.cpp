@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
+#include "platform/Handles.h"
 
 int main(int argc, char** argv) {
     // A crash must end the test program with a failure, never wait for a

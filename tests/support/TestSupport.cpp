@@ -1,14 +1,14 @@
 #include "TestSupport.h"
 
-#include "app/Win932.h"
+#include "platform/Win932.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "app/Handles.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
 
 std::string ToUtf8(const std::string& cp932) {
     if (cp932.empty()) return {};
@@ -193,8 +193,19 @@ TestRegKey::TestRegKey() : subkey_("Software\\RavelinTest\\" + TestName()) {
 
 TestRegKey::~TestRegKey() { DeleteRegTree(HKEY_CURRENT_USER, subkey_); }
 
+int ExpectedUnattendedAnswer(const std::string& caption, unsigned flags, bool again) {
+    switch (flags & MB_TYPEMASK) {
+    case MB_OKCANCEL: return again ? IDCANCEL : IDOK;
+    case MB_YESNO: return caption == "フォルダ作成" || caption == "関連付けの確認" ? IDYES : IDNO;
+    default: return IDOK;
+    }
+}
+
 void InstallStrictMsgBox() {
-    SetMsgBoxResponder([](const std::string& text, const std::string& caption, unsigned flags) {
+    SetMsgBoxResponder([](const Question& question) {
+        const std::string& text = question.text;
+        const std::string& caption = question.caption;
+        const unsigned flags = question.flags;
         ADD_FAILURE() << "unexpected message box: caption '" << ToUtf8(caption) << "', flags " << flags
                       << ", text '" << ToUtf8(text) << "'";
         return (flags & 0xF) == MB_YESNO ? IDNO : IDCANCEL;
@@ -202,7 +213,10 @@ void InstallStrictMsgBox() {
 }
 
 ScriptedMsgBox::ScriptedMsgBox() {
-    SetMsgBoxResponder([this](const std::string& text, const std::string& caption, unsigned flags) {
+    SetMsgBoxResponder([this](const Question& question) {
+        const std::string& text = question.text;
+        const std::string& caption = question.caption;
+        const unsigned flags = question.flags;
         seen_.push_back({text, caption, flags});
         if (next_ >= expected_.size()) {
             ADD_FAILURE() << "unexpected message box: caption '" << ToUtf8(caption) << "', flags " << flags

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Handles.h"
 #include "app/SetupState.h"
+#include "platform/Handles.h"
 
 // Test-local strings are written in UTF-8 sources but compiled to CP932, like
 // the program's own; this turns a CP932 text into UTF-8 for failure output.
@@ -112,6 +112,14 @@ private:
 // made). Both fail (empty / false) outside Wine.
 std::string UnixPathOf(const std::string& windowsPath);
 bool RunShellCommand(const std::string& command);
+
+// The answer an unattended run (/S) must give to a question, as the README
+// lists them: yes only to creating the install folder and to the package's
+// own association, no to every other yes/no question, OK to the next disk
+// and cancel when the same disk is asked for again right after (again), OK to
+// a plain message. The test views hold every question's own unattended
+// answer to it.
+int ExpectedUnattendedAnswer(const std::string& caption, unsigned flags, bool again);
 
 // Installs the strict responder (any message box fails the test). Called by
 // the shared test main and by ScriptedMsgBox's destructor.

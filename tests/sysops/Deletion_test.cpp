@@ -10,7 +10,7 @@
 
 #include "SysopsTestUtil.h"
 #include "TestSupport.h"
-#include "app/Handles.h"
+#include "platform/Handles.h"
 #include "sysops/Deletion.h"
 #include "sysops/HeldFile.h"
 #include "sysops/Shell.h"

@@ -7,9 +7,9 @@
 
 #include "SysopsTestUtil.h"
 #include "TestSupport.h"
-#include "app/Handles.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
 #include "sysops/FileOps.h"
 
 namespace {

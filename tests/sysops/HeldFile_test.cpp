@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/Handles.h"
+#include "platform/Handles.h"
 #include "sysops/HeldFile.h"
 
 TEST(HeldFile, NobodyChangesTheFileWhileItIsHeldAndItsDigestIsOfItsBytes) {

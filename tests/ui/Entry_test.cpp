@@ -1,6 +1,6 @@
 // The program itself, started as a separate process.
 #include "TestSupport.h"
-#include "app/Handles.h"
+#include "platform/Handles.h"
 
 #include <gtest/gtest.h>
 

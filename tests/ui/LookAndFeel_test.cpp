@@ -2,8 +2,8 @@
 #include "ui/Forms.h"
 
 #include "TestSupport.h"
-#include "app/Handles.h"
 #include "app/SetupState.h"
+#include "platform/Handles.h"
 #include "ui/Form.h"
 #include "ui/frmBack.h"
 #include "ui/frmMain.h"

@@ -6,9 +6,9 @@
 #include "ui/Forms.h"
 
 #include "TestSupport.h"
-#include "app/Handles.h"
-#include "app/Win932.h"
 #include "app/uUtils.h"
+#include "platform/Handles.h"
+#include "platform/Win932.h"
 #include "ui/FolderDialog.h"
 #include "ui/frmBack.h"
 #include "ui/frmCustomDlg.h"

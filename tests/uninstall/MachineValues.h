@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Handles.h"
+#include "platform/Handles.h"
 
 namespace ukit {
 inline const char* SharedDllsKey() { return "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"; }

@@ -15,10 +15,11 @@
 #include "../sysops/SysopsTestUtil.h"
 #include "MachineValues.h"
 #include "TestSupport.h"
-#include "app/Handles.h"
 #include "app/RunView.h"
 #include "app/SetupState.h"
-#include "app/Startup.h"
+#include "platform/Handles.h"
+#include "session/SessionStart.h"
+#include "sysops/SharedDlls.h"
 #include "sysops/Shell.h"
 
 namespace ukit {
@@ -69,14 +70,18 @@ public:
     void ShowGauge(bool) override { ADD_FAILURE() << "the uninstall run shows no gauge"; }
     void SetGauge(int, const std::string&) override { ADD_FAILURE() << "the uninstall run shows no gauge"; }
 
-    int Ask(const std::string& text, const std::string& caption, unsigned flags) override {
+    int Ask(const Question& question) override {
+        const std::string& text = question.text;
+        const std::string& caption = question.caption;
+        const unsigned flags = question.flags;
+        EXPECT_EQ(ExpectedUnattendedAnswer(caption, flags, false), question.unattended) << ToUtf8(text);
         events.push_back("Ask");
         asked.push_back(text);
         if (asks_.empty()) {
             ADD_FAILURE() << "unexpected question [" << ToUtf8(caption) << "] " << ToUtf8(text);
             return (flags & 0xF) == MB_YESNO ? IDNO : IDOK;  // the answer that changes nothing
         }
-        const Question q = asks_.front();
+        const Expected q = asks_.front();
         asks_.pop_front();
         EXPECT_EQ(ToUtf8(q.caption), ToUtf8(caption)) << ToUtf8(text);
         EXPECT_EQ(q.flags, flags) << ToUtf8(text);
@@ -116,12 +121,12 @@ public:
     std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
 
 private:
-    struct Question {
+    struct Expected {
         std::string caption, textPart;
         unsigned flags;
         int answer;
     };
-    std::deque<Question> asks_;
+    std::deque<Expected> asks_;
     std::deque<std::string> sharedAnswers_;
 };
 

@@ -1,0 +1,90 @@
+// The text conversions every crossing of the boundary goes through.
+#include "platform/Win932.h"
+
+#include <algorithm>
+
+#include "platform/SystemLibraries.h"
+#include "platform/Win932Detail.h"
+
+namespace win932 {
+
+namespace {
+int forcedAnsi = 0;
+}
+
+bool WideSystem() {
+    // The high bit of the version word is set only on the 95 family.
+    static const bool nt = (GetVersion() & 0x80000000u) == 0;
+    return nt && forcedAnsi == 0;
+}
+
+ForceAnsiForTest::ForceAnsiForTest() { ++forcedAnsi; }
+ForceAnsiForTest::~ForceAnsiForTest() { --forcedAnsi; }
+
+std::wstring Wide(std::string_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(kCodePage, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(kCodePage, 0, text.data(), size, wide.data(), n);
+    return wide;
+}
+
+namespace detail {
+
+// Exactly the text in the code page, or false. The best-fit switch is
+// refused before Windows 2000 (ERROR_INVALID_FLAGS): there a plain
+// conversion must convert back to the text itself.
+bool ToCodePage(UINT codePage, std::wstring_view text, std::string& out) {
+    out.clear();
+    if (text.empty()) return true;
+    const int size = static_cast<int>(text.size());
+    static bool bestFitSwitchRefused = false;
+    if (!bestFitSwitchRefused && !syslib::NewerEntriesHidden()) {
+        BOOL lost = FALSE;
+        const int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr, 0, nullptr, &lost);
+        if (n > 0) {
+            out.assign(static_cast<size_t>(n), '\0');
+            lost = FALSE;
+            WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), size, out.data(), n, nullptr, &lost);
+            return !lost;
+        }
+        if (GetLastError() != ERROR_INVALID_FLAGS) return false;
+        bestFitSwitchRefused = true;
+    }
+    BOOL lost = FALSE;
+    const int n = WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, &lost);
+    if (n <= 0) return false;
+    out.assign(static_cast<size_t>(n), '\0');
+    lost = FALSE;
+    WideCharToMultiByte(codePage, 0, text.data(), size, out.data(), n, nullptr, &lost);
+    if (lost) return false;
+    const int back = MultiByteToWideChar(codePage, 0, out.data(), n, nullptr, 0);
+    if (back != size) return false;
+    std::wstring again(static_cast<size_t>(back), L'\0');
+    MultiByteToWideChar(codePage, 0, out.data(), n, again.data(), back);
+    return again == text;
+}
+
+}  // namespace detail
+
+bool Narrow(std::wstring_view text, std::string& out) { return detail::ToCodePage(kCodePage, text, out); }
+
+std::string NarrowForDisplay(std::wstring_view text) {
+    std::string out;
+    Narrow(text, out);
+    return out;
+}
+
+bool PathFromSystem(const std::wstring& path, std::string& out) {
+    if (Narrow(path, out)) return true;
+    const DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (n == 0) return false;
+    std::wstring shortPath(n, L'\0');
+    const DWORD got = GetShortPathNameW(path.c_str(), shortPath.data(), n);
+    if (got == 0 || got >= n) return false;
+    shortPath.resize(got);
+    return Narrow(shortPath, out);
+}
+
+}  // namespace win932

@@ -1,0 +1,65 @@
+#pragma once
+// The first steps of every start, up to the script copy: Windows
+// identification, the system folders, the mode, the working folder and the
+// copies of the program and the script, which alone are read from then on.
+// Nothing here throws; message boxes go through MsgBox.
+#include <string>
+
+struct SetupState;
+
+// Full path of the running executable (no length limit), in CP932; empty when
+// neither it nor its short name has a CP932 form (start-up then stops).
+std::string ModulePath();
+
+// The temporary folder, as a folder ending in "\", in CP932 (its short name
+// when CP932 cannot hold it). Empty when the call fails or the path does not
+// fit 260 bytes; the last error is then kNoCp932Form when the folder has no
+// CP932 form at all.
+std::string QueryTempPath();
+
+// Raw results of the system's folder lookups, each as the call returned it
+// (empty on failure). Gathered once; the folder rules below decide on them.
+struct FolderFacts {
+    std::string special[64];         // GetSpecialFolder by CSIDL number
+    std::string windowsDirectory;    // GetWindowsDirectory
+    std::string systemDirectory;     // GetSystemDirectory
+    std::string programFilesDir;     // HKLM ...\CurrentVersion ProgramFilesDir
+    // The folders the system gave that CP932 cannot hold and that have no
+    // short name either, one "・" line each (start-up stops on them).
+    std::string unusable;
+};
+FolderFacts GatherFolderFacts();
+
+// Fills every system folder of the state from the facts, with the fallbacks
+// and the NT / non-NT rules; OSKind must be set. Appends a fatal error line
+// (ending "\r\n") to fatal when the Windows or system folder is unknown.
+void ApplyFolderRules(const FolderFacts& facts, SetupState& state, std::string& fatal);
+
+// "UNSETUP" when the file-name part of the argument is exactly "UNSETUP.INI"
+// (case-sensitive), else "SETUP".
+std::string ModeFromArgument(const std::string& firstArgument);
+
+// The first of tempFolder + "RVTMP1\" ... "RVTMP99\" that does not exist,
+// created; when all exist, RVTMP99 as it is.
+std::string MakeWorkFolder(const std::string& tempFolder);
+
+// Copies the program to WorkFolder + "SETUPB.EXE" and the script (the record
+// named by the argument in uninstall mode, else SourceFolder + "SETUP.INI")
+// to ScriptFile. A copy left there by an earlier start is deleted first
+// (through the deletion that never follows a link), so that a failed copy
+// never leaves a stale file to be taken for this start's. Appends the fatal
+// ini error when ScriptFile is missing afterwards, and a fatal line of its
+// own when an old program copy cannot be deleted (it would be installed as
+// the uninstaller).
+void CopyProgramAndScript(SetupState& state, const std::string& programPath,
+                          const std::string& firstArgument, std::string& fatal);
+
+// Steps up to the script copy: OS, folders, mode, working folder, copies.
+// Returns the collected fatal error lines (empty: start-up may go on). A
+// folder the system gives that CP932 cannot hold and that has no short name
+// is fatal, and told in a message box.
+std::string StartSession(SetupState& state, const std::string& programPath,
+                         const std::string& firstArgument);
+
+// The text of the message label in the fatal state.
+std::string FatalMessage(const std::string& fatalLines);

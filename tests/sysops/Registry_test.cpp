@@ -1,0 +1,48 @@
+// Reading a string value: only an existing key, opened read-only, and only
+// a string CP932 can hold.
+#include "sysops/Registry.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "platform/Handles.h"
+
+TEST(ReadRegistryString, ReadsAStringValueOfAnExistingKey) {
+    TestRegKey reg;
+    RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, reg.subkey().c_str(), 0, KEY_SET_VALUE, key.put()));
+    const char value[] = "C:\\Apps\\テスト";
+    RegSetValueExA(key.get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
+    const DWORD number = 5;
+    RegSetValueExA(key.get(), "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    std::string read;
+    EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Path", read));
+    EXPECT_EQ(std::string(value), read);
+    EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Missing", read));
+    EXPECT_EQ("", read);
+    EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Number", read));
+    EXPECT_EQ("", read);
+}
+
+TEST(ReadRegistryString, AStringValueCp932CannotHoldIsNone) {
+    TestRegKey reg;
+    RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, reg.subkey().c_str(), 0, KEY_SET_VALUE, key.put()));
+    const wchar_t value[] = L"C:\\Jos\u00e9";
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key.get(), L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value));
+    std::string read = "before";
+    EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Path", read));
+    EXPECT_EQ("", read);
+}
+
+TEST(ReadRegistryString, AMissingKeyIsNeverCreatedByReading) {
+    TestRegKey reg;
+    const std::string missing = reg.subkey() + "\\NotThere";
+    std::string read;
+    EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, missing, "ProgramFilesDir", read));
+    RegKey key;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, missing.c_str(), 0, KEY_READ, key.put()));
+}
