@@ -1,5 +1,7 @@
 #include "app/uUtils.h"
 
+#include "app/SystemChanges.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -58,15 +60,15 @@ unsigned long LastErrorOr(unsigned long fallback) {
 }
 
 // Source to destination through the two handles; 0 or the code.
-unsigned long CopyContents(HANDLE in, HANDLE out, unsigned long long size) {
+unsigned long CopyContents(OpenedFile& in, OpenedFile& out, unsigned long long size) {
     const DWORD piece = static_cast<DWORD>(size < kCopyPiece ? size : kCopyPiece);
     if (piece == 0) return 0;
     std::vector<char>& buffer = CopyBuffer(piece);
     for (;;) {
         DWORD got = 0, put = 0;
-        if (!ReadFile(in, buffer.data(), piece, &got, nullptr)) return LastErrorOr(ERROR_READ_FAULT);
+        if (!in.Read(buffer.data(), piece, got)) return LastErrorOr(ERROR_READ_FAULT);
         if (got == 0) return 0;
-        if (!WriteFile(out, buffer.data(), got, &put, nullptr)) return LastErrorOr(ERROR_WRITE_FAULT);
+        if (!out.Write(buffer.data(), got, put)) return LastErrorOr(ERROR_WRITE_FAULT);
         if (put != got) return ERROR_DISK_FULL;
     }
 }
@@ -76,42 +78,41 @@ unsigned long CopyContents(HANDLE in, HANDLE out, unsigned long long size) {
 unsigned long CopyFileReset(const std::string& source, const std::string& destination, bool destinationMayExist,
                             unsigned long long* copied) {
     if (copied) *copied = 0;
+    SystemChanges& changes = Changes();
     // Nobody may write the source while it is read; and a destination that
     // is the source itself (another name of it) cannot then be opened for
     // writing: 32, as the system's copy gives, never an emptied file.
-    FileHandle in(CreateFile932(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    OpenedFilePtr in = changes.Open(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN);
     if (!in) return LastErrorOr(ERROR_GEN_FAILURE);
-    DWORD high = 0;
-    const DWORD low = GetFileSize(in.get(), &high);
-    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return GetLastError();
-    const unsigned long long size = (static_cast<unsigned long long>(high) << 32) | low;
+    unsigned long long size = 0;
+    if (!in->Size(size)) return GetLastError();
     FILETIME written = {};
-    const bool timed = GetFileTime(in.get(), nullptr, nullptr, &written) != FALSE;
+    const bool timed = in->Time(written);
 
     // Looking up a name that is not there costs a scan of the whole folder
     // on some file systems (Wine's, without regard to case): skipped when
     // the caller already knows. A read-only or hidden file could not be
     // replaced otherwise.
     if (destinationMayExist) {
-        const DWORD attributes = GetFileAttributes932(destination);
+        const DWORD attributes = changes.Attributes(destination);
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
             attributes != FILE_ATTRIBUTE_ARCHIVE)
-            SetFileAttributes932(destination, FILE_ATTRIBUTE_ARCHIVE);
+            changes.SetAttributes(destination, FILE_ATTRIBUTE_ARCHIVE);
     }
-    FileHandle out(CreateFile932(destination, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    OpenedFilePtr out = changes.Open(destination, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN);
     if (!out) return LastErrorOr(ERROR_GEN_FAILURE);
-    unsigned long error = CopyContents(in.get(), out.get(), size);
+    unsigned long error = CopyContents(*in, *out, size);
     // The time is set last (every write moves it); a medium that keeps no
     // time leaves the copy's own.
-    if (error == 0 && timed) SetFileTime(out.get(), nullptr, nullptr, &written);
-    if (error == 0 && !CloseHandle(out.release())) error = LastErrorOr(ERROR_WRITE_FAULT);
+    if (error == 0 && timed) out->SetTime(written);
+    if (error == 0 && !out->Close()) error = LastErrorOr(ERROR_WRITE_FAULT);
     if (error != 0) {
         // A cut file is never the file it claims to be (and a full disk
         // gets its space back).
         out.reset();
-        DeleteFile932(destination);
+        changes.DeleteFile(destination);
         return error;
     }
     if (copied) *copied = size;
@@ -120,15 +121,14 @@ unsigned long CopyFileReset(const std::string& source, const std::string& destin
 
 bool FileExists(const std::string& path) {
     if (path.empty()) return false;
-    const DWORD attrs = GetFileAttributes932(path);
+    const DWORD attrs = Changes().Attributes(path);
     return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExists(const std::string& path) {
     const std::string pattern = RemovePathDelimiter(path, "B") + "\\*.*";
-    WIN32_FIND_DATAA fd;
-    FindHandle find(FindFirstFile932(pattern, &fd));
-    return static_cast<bool>(find);
+    std::vector<WIN32_FIND_DATAA> found;
+    return Changes().Find(pattern, found);
 }
 
 bool ForceFolders(const std::string& path) {
@@ -138,7 +138,7 @@ bool ForceFolders(const std::string& path) {
     for (int p = IPos("\\", rest); p > 0; p = IPos("\\", rest)) {
         prefix += rest.substr(0, static_cast<size_t>(p));
         rest.erase(0, static_cast<size_t>(p));
-        if (!FolderExists(prefix)) result = CreateDirectory932(prefix, nullptr) != FALSE;
+        if (!FolderExists(prefix)) result = Changes().CreateFolder(prefix);
     }
     return result;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/SystemChanges.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "platform/Win932.h"
@@ -39,7 +40,7 @@ void RemoveIfEmpty(const std::string& subkey) {
          key = RemovePathDelimiter(ExtractFilePath(key), "B")) {
         if (!RegistryKeyExists(HKEY_LOCAL_MACHINE, key)) continue;
         if (!RegistryKeyEmpty(HKEY_LOCAL_MACHINE, key)) return;
-        RegDeleteKey932(HKEY_LOCAL_MACHINE, key);
+        Changes().DeleteKey(HKEY_LOCAL_MACHINE, key);
     }
 }
 

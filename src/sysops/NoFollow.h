@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Handles.h"
+#include "app/SystemChanges.h"
 
 // A name that is a link, seen from the name (the link's own attributes).
 bool IsLinkName(const std::string& path);
@@ -44,7 +44,7 @@ public:
     const std::string& link() const { return link_; }
 
 private:
-    std::vector<FileHandle> held_;
+    std::vector<OpenedFilePtr> held_;
     bool linked_ = false;
     std::string link_;
 };

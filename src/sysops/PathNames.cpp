@@ -1,5 +1,7 @@
 #include "sysops/PathNames.h"
 
+#include "app/SystemChanges.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -78,10 +80,9 @@ std::string CanonicalPaths::Of(const std::string& path) {
     if (known->second.empty()) return CanonicalPath(path);
     // The file's own long name, as the system's resolution finds it; a name
     // that is not there stays as written.
-    WIN32_FIND_DATAA found;
-    FindHandle find(FindFirstFile932(known->second + name, &found));
-    if (!find) return known->second + name;
-    const std::string longName = found.cFileName;
+    std::vector<WIN32_FIND_DATAA> found;
+    if (!Changes().Find(known->second + name, found) || found.empty()) return known->second + name;
+    const std::string longName = found.front().cFileName;
     // A long name without a code page 932 form: the whole resolution decides.
     if (longName.find('?') != std::string::npos) return CanonicalPath(path);
     return known->second + longName;
@@ -91,13 +92,12 @@ bool SetCurrentFolder(const std::string& folder) { return SetCurrentDirectory932
 
 std::vector<std::string> FolderContents(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFile932(AddPathDelimiter(folder, "B") + "*", &data));
-    if (!find) return names;
-    do {
+    std::vector<WIN32_FIND_DATAA> found;
+    if (!Changes().Find(AddPathDelimiter(folder, "B") + "*", found)) return names;
+    for (const WIN32_FIND_DATAA& data : found) {
         const std::string name = data.cFileName;
         if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFile932(find.get(), &data));
+    }
     return names;
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "app/SetupState.h"
+#include "app/SystemChanges.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "platform/Handles.h"
@@ -131,7 +132,9 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
         if (!arguments.empty()) link->SetArguments(arguments.c_str());
     }
     // A link that was not saved must not be recorded for removal.
-    if (FAILED(file->Save(win932::Wide(linkPath).c_str(), FALSE))) return;
+    const std::string what = "リンク " + linkPath + " -> " + target + (arguments.empty() ? "" : " " + arguments);
+    if (!Changes().Outside(what, linkPath, [&] { return SUCCEEDED(file->Save(win932::Wide(linkPath).c_str(), FALSE)); }))
+        return;
 
     if (!FileExists(linkPath)) {
         // Windows 95/98/Me saves links to MS-DOS programs as ".pif" files.
@@ -144,7 +147,9 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
 
 bool IsRegistrable(const std::string& path) { return IPos(".OCX", path) > 0 || IPos(".DLL", path) > 0; }
 
-bool RegisterServer(const std::string& path, bool doRegister) {
+namespace {
+
+bool CallRegistration(const std::string& path, bool doRegister) {
     // Only by its full path: a bare or relative name would be looked for
     // beside the program first, where anything may lie. The altered search
     // path takes the library's own dependencies from its folder.
@@ -177,7 +182,17 @@ bool RegisterServer(const std::string& path, bool doRegister) {
     return false;
 }
 
-long RunAndWait(const std::string& path, const std::string& parameters) {
+}  // namespace
+
+bool RegisterServer(const std::string& path, bool doRegister) {
+    const std::string what = (doRegister ? "登録 " : "登録解除 ") + path;
+    const bool registered = Changes().Outside(what, {}, [&] { return CallRegistration(path, doRegister); });
+    return doRegister && registered;
+}
+
+namespace {
+
+long StartAndWait(const std::string& path, const std::string& parameters) {
     const std::string folder = ExtractFilePath(path);
     SHELLEXECUTEINFOA info = {};  // CP932 texts, widened on the way
     info.cbSize = sizeof info;
@@ -228,7 +243,42 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
     return -1;
 }
 
+long ShellStart(const std::string& path, const std::string& parameters, const std::string& folder);
+long ProcessStart(const std::string& path, const std::string& parameters, const std::string& folder);
+
+}  // namespace
+
+long RunAndWait(const std::string& path, const std::string& parameters) {
+    // Ended as started when it is not run (-1).
+    long result = -1;
+    Changes().Outside("実行 " + path + (parameters.empty() ? "" : " " + parameters), {}, [&] {
+        result = StartAndWait(path, parameters);
+        return result == -1;
+    });
+    return result;
+}
+
 long ShellRun(const std::string& path, const std::string& parameters, const std::string& folder) {
+    long result = 0;
+    Changes().Outside("実行 " + path + (parameters.empty() ? "" : " " + parameters), {}, [&] {
+        result = ShellStart(path, parameters, folder);
+        return true;
+    });
+    return result;
+}
+
+long ProcessRun(const std::string& path, const std::string& parameters, const std::string& folder) {
+    long result = 0;
+    Changes().Outside("実行 " + path + (parameters.empty() ? "" : " " + parameters), {}, [&] {
+        result = ProcessStart(path, parameters, folder);
+        return result == 0;
+    });
+    return result;
+}
+
+namespace {
+
+long ShellStart(const std::string& path, const std::string& parameters, const std::string& folder) {
     const std::string runFolder = RunFolder(folder);
     const auto started = reinterpret_cast<INT_PTR>(
         ShellExecute932(GetDesktopWindow(), "open", path, parameters, runFolder, SW_SHOWNORMAL));
@@ -236,7 +286,7 @@ long ShellRun(const std::string& path, const std::string& parameters, const std:
     return 0;
 }
 
-long ProcessRun(const std::string& path, const std::string& parameters, const std::string& folder) {
+long ProcessStart(const std::string& path, const std::string& parameters, const std::string& folder) {
     const std::string runFolder = RunFolder(folder);
     std::string commandLine = parameters.empty() ? std::string() : " " + parameters;
 
@@ -262,6 +312,8 @@ long ProcessRun(const std::string& path, const std::string& parameters, const st
     return 0;
 }
 
+}  // namespace
+
 bool TWinReboot::EnablePrivilege(const std::string& name, bool enable) {
     KernelObject token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) return false;
@@ -277,11 +329,13 @@ bool TWinReboot::EnablePrivilege(const std::string& name, bool enable) {
 }
 
 bool TWinReboot::RebootWindows(UINT flags) {
-    EnablePrivilege("SeShutdownPrivilege", true);
-    const ExitWindowsFunction& seam = ExitWindowsSeam();
-    const bool restarted = (seam ? seam(flags, 0) : ExitWindowsEx(flags, 0)) != FALSE;
-    EnablePrivilege("SeShutdownPrivilege", false);
-    return restarted;
+    return Changes().Outside("Windows の再起動", {}, [&] {
+        EnablePrivilege("SeShutdownPrivilege", true);
+        const ExitWindowsFunction& seam = ExitWindowsSeam();
+        const bool restarted = (seam ? seam(flags, 0) : ExitWindowsEx(flags, 0)) != FALSE;
+        EnablePrivilege("SeShutdownPrivilege", false);
+        return restarted;
+    });
 }
 
 void TWinReboot::SetExitWindowsFunction(ExitWindowsFunction function) { ExitWindowsSeam() = std::move(function); }
