@@ -338,6 +338,8 @@ public:
     }
     bool Outside(const std::string&, const std::string&, const std::function<bool()>& act) override { return act(); }
     void Note(const std::string&) override {}
+    void Say(const std::function<std::string()>&) override {}
+    void Said() override {}
 };
 
 Machine machine;
@@ -346,5 +348,8 @@ SystemChanges* current = nullptr;
 }  // namespace
 
 SystemChanges& MachineChanges() { return machine; }
+
+ChangeSaid::ChangeSaid(const std::function<std::string()>& line) { Changes().Say(line); }
+ChangeSaid::~ChangeSaid() { Changes().Said(); }
 SystemChanges& Changes() { return current ? *current : machine; }
 void UseChanges(SystemChanges* changes) { current = changes; }

@@ -102,9 +102,22 @@ public:
     // tells whether it went well.
     virtual bool Outside(const std::string& what, const std::string& made, const std::function<bool()>& act) = 0;
 
-    // ---- A run's decision that changes nothing (kept, refused, not
-    // found), said where the changes are listed.
+    // ---- Said where the changes are listed, and nowhere else: a run's
+    // decision that changes nothing (kept, refused, not found); and what the
+    // changes up to the matching Said() are for, in one line (a copy, an
+    // INI entry, a count), made only when someone lists them.
     virtual void Note(const std::string& line) = 0;
+    virtual void Say(const std::function<std::string()>& line) = 0;
+    virtual void Said() = 0;
+};
+
+// What the changes made while it lives are for (see Say).
+class ChangeSaid {
+public:
+    explicit ChangeSaid(const std::function<std::string()>& line);
+    ~ChangeSaid();
+    ChangeSaid(const ChangeSaid&) = delete;
+    ChangeSaid& operator=(const ChangeSaid&) = delete;
 };
 
 // The door in use: the machine itself unless UseChanges chose another.

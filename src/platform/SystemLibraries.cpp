@@ -108,6 +108,10 @@ LONG LZCopy(INT source, INT target) {
     static const auto entry = Entry<decltype(&::LZCopy)>("LZ32.DLL", "LZCopy");
     return entry ? entry(source, target) : LZERROR_BADINHANDLE;
 }
+INT LZRead(INT file, char* buffer, INT count) {
+    static const auto entry = Entry<decltype(&::LZRead)>("LZ32.DLL", "LZRead");
+    return entry ? entry(file, buffer, count) : LZERROR_BADINHANDLE;
+}
 void LZClose(INT file) {
     static const auto entry = Entry<decltype(&::LZClose)>("LZ32.DLL", "LZClose");
     if (entry) entry(file);

@@ -70,6 +70,7 @@ BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT lengt
 // LZ32.DLL
 INT LZOpenFileA(LPSTR file, LPOFSTRUCT info, WORD style);
 LONG LZCopy(INT source, INT target);
+INT LZRead(INT file, char* buffer, INT count);
 void LZClose(INT file);
 INT GetExpandedNameA(LPSTR source, LPSTR buffer);
 

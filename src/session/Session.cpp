@@ -15,7 +15,7 @@
 #include "session/WorkFolders.h"
 #include "uninstall/UninstallRun.h"
 
-StartUpResult Session::Start(const std::string& programPath, const std::string& firstArgument) {
+StartUpResult Session::Start(const std::string& programPath, const std::string& firstArgument, bool finishCutShort) {
     using Kind = StartUpResult::Kind;
     StartUpResult result;
     result.fatal = StartSession(s_, programPath, firstArgument);
@@ -23,7 +23,7 @@ StartUpResult Session::Start(const std::string& programPath, const std::string& 
     if (!result.fatal.empty()) {
         // The record is gone because an uninstall deleted it and was cut
         // short: its last steps are finished now, whoever started it.
-        const std::optional<RunOutcome> finished = uninstall ? FinishCutShortUninstall(s_.RecordFile) : std::nullopt;
+        const std::optional<RunOutcome> finished = uninstall && finishCutShort ? FinishCutShortUninstall(s_.RecordFile) : std::nullopt;
         if (finished) {
             result.kind = Kind::Finished;
             result.finished = *finished;

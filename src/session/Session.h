@@ -45,7 +45,10 @@ public:
     // Start-up up to the script copy, then the settings; fills the state
     // record (words, titles, pacing, ItemText, UnSetupOption). A fatal start
     // and a finished one are written to the /LOG file here.
-    StartUpResult Start(const std::string& programPath, const std::string& firstArgument);
+    // finishCutShort false (a preview): an uninstall cut short is left as
+    // it is, and the start is a fatal one.
+    StartUpResult Start(const std::string& programPath, const std::string& firstArgument,
+                        bool finishCutShort = true);
 
     // Install mode: the refused operating system, then the strict and the
     // advisory previous-installation tests against the folder shown, each
