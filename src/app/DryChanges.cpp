@@ -71,6 +71,22 @@ std::string TypeName(DWORD type) {
     }
 }
 
+constexpr const char* kUninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::string Shown(DWORD type, const std::string& data) {
+    if (type == REG_DWORD && data.size() == 4) {
+        DWORD number = 0;
+        data.copy(reinterpret_cast<char*>(&number), 4);
+        return std::to_string(number);
+    }
+    if (type == REG_SZ || type == REG_EXPAND_SZ) return "\"" + std::string(data.c_str()) + "\"";
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    for (unsigned char c : data) shown += std::string{kHex[c >> 4], kHex[c & 15], ' '};
+    if (!shown.empty()) shown.pop_back();
+    return shown;
+}
+
 // A file opened through the stand-in.
 class DryFile : public OpenedFile {
 public:
@@ -182,7 +198,11 @@ private:
 void SetDryTraceHook(DryTraceHook hook) { Hook() = std::move(hook); }
 
 void DryChanges::Trace(const char* call, const std::string& detail) {
-    if (Hook()) Hook()((std::string(call) + (win932::WideSystem() ? "W" : "A")).c_str(), detail);
+    if (!Hook()) return;
+    // The calls with a text take it in the system's form (W on the NT family).
+    const std::string name = call;
+    const bool single = name == "WriteFile" || name == "LZCopy";
+    Hook()((single ? name : name + (win932::WideSystem() ? "W" : "A")).c_str(), detail);
 }
 
 void DryChanges::Change(const std::string& line) {
@@ -333,9 +353,11 @@ bool DryChanges::Find(const std::string& pattern, std::vector<WIN32_FIND_DATAA>&
 
 OpenedFilePtr DryChanges::Open(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
     const bool writes = Writes(access, disposition);
-    if (writes) Trace("CreateFile", path);
     const Item item = Look(path);
     const bool real = item.exists && Upper(item.origin) == Upper(item.path) && !item.hasBytes;
+    // The machine's own open, below, is the call itself for an object that
+    // is there.
+    if (writes && !real) Trace("CreateFile", path);
     OpenedFilePtr machine;
     if (real) {
         // Whatever would refuse this open (in use, no right) refuses it
@@ -480,6 +502,9 @@ unsigned long DryChanges::Expand(const std::string& source, const std::string& t
     const INT in = LZOpenFile932(source, &info, OF_READ | OF_SHARE_DENY_WRITE);
     if (in < 0) return info.nErrCode ? info.nErrCode : ERROR_FILE_NOT_FOUND;
     LzFile input(in);
+    // The target is made by name first where names are wide (see
+    // LZOpenFile932), then filled.
+    if (win932::WideSystem()) Trace("CreateFile", target);
     const Item parent = Look(ParentOf(target));
     if (!parent.exists) return ERROR_PATH_NOT_FOUND;
     Trace("LZCopy", "");
@@ -590,25 +615,24 @@ LONG DryChanges::SetValue(HKEY hive, const std::string& subkey, const std::strin
                           const std::string& data) {
     Trace("RegCreateKeyEx", subkey);
     Trace("RegSetValueEx", name);
+    DWORD previousType = 0;
+    std::string previous;
+    const bool replaces = QueryValue(hive, subkey, name, previousType, previous) == ERROR_SUCCESS;
     MakeKey(hive, subkey);
     Value& value = KeyOf(hive, subkey).values[Upper(name)];
     value.name = name;
     value.exists = true;
     value.type = type;
     value.data = data;
-    std::string shown;
-    if (type == REG_DWORD && data.size() == 4) {
-        DWORD number = 0;
-        data.copy(reinterpret_cast<char*>(&number), 4);
-        shown = std::to_string(number);
-    } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
-        shown = "\"" + std::string(data.c_str()) + "\"";
-    } else {
-        static const char kHex[] = "0123456789ABCDEF";
-        for (unsigned char c : data) shown += std::string{kHex[c >> 4], kHex[c & 15], ' '};
-    }
-    Change("レジストリ値 " + KeyName(hive, subkey) + " " + (name.empty() ? "(既定)" : name) + " = " + TypeName(type) +
-           " " + shown);
+    // What a program's own list entry and an association are, by their keys.
+    const std::string upper = Upper(subkey);
+    const char* kind = "レジストリ値 ";
+    if (hive == HKEY_LOCAL_MACHINE && upper.rfind(Upper(kUninstallList), 0) == 0)
+        kind = "追加と削除の値 ";
+    else if (hive == HKEY_CLASSES_ROOT)
+        kind = "関連付け ";
+    Change(kind + KeyName(hive, subkey) + " " + (name.empty() ? "(既定)" : name) + " = " + TypeName(type) + " " +
+           Shown(type, data) + (replaces ? " (置き換える値: " + Shown(previousType, previous) + ")" : ""));
     return ERROR_SUCCESS;
 }
 

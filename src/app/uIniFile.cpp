@@ -213,18 +213,21 @@ std::vector<std::string> IniReadList(const std::string& section, const std::stri
 
 bool IniWrite(const std::string& section, const std::string& key, const std::string& value,
               const std::string& file) {
+    const ChangeSaid said([&] { return "INI " + ProfilePath(file) + " [" + section + "] " + key + "=" + value; });
     return Edit(
         file, Absent::Create, [&](ProfileText& text) { return text.Set(section, key, value); },
         [&](const std::string& path) { return SystemEdit(section.c_str(), key.c_str(), value.c_str(), path); });
 }
 
 bool IniDeleteKey(const std::string& section, const std::string& key, const std::string& file) {
+    const ChangeSaid said([&] { return "INI " + ProfilePath(file) + " [" + section + "] " + key + " を削除"; });
     return Edit(
         file, Absent::NothingToDo, [&](ProfileText& text) { return text.DeleteKey(section, key); },
         [&](const std::string& path) { return SystemEdit(section.c_str(), key.c_str(), nullptr, path); });
 }
 
 bool IniDeleteSection(const std::string& section, const std::string& file) {
+    const ChangeSaid said([&] { return "INI " + ProfilePath(file) + " [" + section + "] を削除"; });
     return Edit(
         file, Absent::NothingToDo, [&](ProfileText& text) { return text.DeleteSection(section); },
         [&](const std::string& path) { return SystemEdit(section.c_str(), nullptr, nullptr, path); });

@@ -100,6 +100,10 @@ unsigned long CopyFileReset(const std::string& source, const std::string& destin
             attributes != FILE_ATTRIBUTE_ARCHIVE)
             changes.SetAttributes(destination, FILE_ATTRIBUTE_ARCHIVE);
     }
+    const ChangeSaid said([&] {
+        const bool replaced = destinationMayExist && changes.Attributes(destination) != INVALID_FILE_ATTRIBUTES;
+        return std::string(replaced ? "コピー(置換) " : "コピー(新規) ") + source + " -> " + destination;
+    });
     OpenedFilePtr out = changes.Open(destination, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS,
                                      FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN);
     if (!out) return LastErrorOr(ERROR_GEN_FAILURE);

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "app/PathMacros.h"
+#include "app/SystemChanges.h"
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/uIniFile.h"
@@ -128,6 +129,9 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
     bool copy = DecideOverwrite(run, entry.source, entry.destination, exists);
     if (IPos("/S", entry.flags)) AdjustSharedDllCount(entry.destination, true);
     if (IPos("/W", entry.flags)) copy = true;
+    if (!copy)
+        Changes().Note(std::string(run.options.overWrite ? "そのまま(コピー先が同じか新しい) " : "そのまま(上書きしない) ") +
+                       entry.destination);
 
     unsigned long long copied = 0;
     const unsigned long result = copy ? CopyFileReset(entry.source, entry.destination, exists, &copied) : 0;

@@ -136,6 +136,7 @@ RecordSaveResult SaveRecord(const std::string& installFolder, const std::string&
     const std::string& word = State().UnSetupString;
     RecordSaveResult result;
 
+    const ChangeSaid said([&] { return "アンインストール記録 " + record + " (" + std::to_string(text.size()) + " バイト)"; });
     unsigned long error = 0;
     const std::string temporary = WriteTemporary(folder, text, error);
     if (!temporary.empty()) {

@@ -38,10 +38,17 @@ long AdjustSharedDllCount(const std::string& path, bool increase) {
     if (increase) {
         // A file already present without a count has one user already.
         if (count == 0 && FileExists(path)) count = 1;
+        const ChangeSaid said([&] {
+            return "共有カウント " + path + " " + std::to_string(count) + " -> " + std::to_string(count + 1);
+        });
         write(count + 1);
         return count + 1;
     }
     const long next = count - 1;
+    const ChangeSaid said([&] {
+        return "共有カウント " + path + " " + std::to_string(count) + " -> " + std::to_string(next < 0 ? 0 : next) +
+               (count == 1 || next < 0 ? " (値を削除)" : "");
+    });
     if (count == 1 || next < 0) {
         // A count that may not be changed was not lowered.
         const LONG deleted = changes.DeleteValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, path);

@@ -10,6 +10,7 @@
 #include "app/PathMacros.h"
 #include "app/RunLog.h"
 #include "app/RunView.h"
+#include "app/SystemChanges.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
 #include "app/uIniFile.h"
@@ -749,6 +750,9 @@ void TUninstallRun::BeginStage(const std::string& line) {
 void TUninstallRun::Log(const std::string& tag, const std::string& subject, const std::string& lines,
                         const char* result) {
     log_ += tag + subject + kCrLf + lines + kCrLf;
+    // Why it stays (refused by a guard, a protected folder, not found, ...).
+    const size_t end = lines.find_first_of("\r\n");
+    Changes().Note("そのまま " + tag + subject + " : " + lines.substr(0, end));
     LogLine("失敗", tag + subject + " " + lines);
     ++failures_;
     s_.StepResult = result;
@@ -795,6 +799,10 @@ enum class RecordVerdict { Refused, Trusted, NotTrusted };
 
 RecordVerdict CheckRecord(RunView& view, const SetupState& s) {
     const RecordCheck check = CheckRecordDigest(s.RecordFile, s.ScriptFile);
+    Changes().Note("記録の確認: " + s.RecordFile +
+                   (check == RecordCheck::Matches   ? " はインストール時のまま"
+                    : check == RecordCheck::Changed ? " はインストール時の確認用の値と一致しない"
+                                                    : " の確認用の値が保存されていない"));
     if (check == RecordCheck::Matches) return RecordVerdict::Trusted;
     const std::string& u = s.UnSetupString;
     LogLine("警告", s.RecordFile + (check == RecordCheck::Changed

@@ -175,6 +175,21 @@ protected:
         return lines;
     }
 
+    // A preview of the run Install() or Uninstall() makes, traced as the
+    // calls its changes stand for; out gets what it prints.
+    std::vector<std::string> Previewed(bool install, const std::string& out) {
+        const std::string trace = logs_.path() + "preview-trace.txt", log = logs_.path() + "preview.log";
+        const ScopedVariable traced("RV_KILL_TRACE", trace);
+        const std::string command = install ? fuzz::Quoted(dist_.exe()) + " /PREVIEW"
+                                            : quiet_.substr(0, quiet_.rfind(" /S")) + " /PREVIEW";
+        const std::string last = install ? " " + fuzz::Quoted("/D=" + app_) : "";
+        const fuzz::RunResult result =
+            fuzz::RunBounded(command + " " + fuzz::Quoted("/LOG=" + log) + last, kRunBoundMs, out);
+        EXPECT_FALSE(result.hung);
+        EXPECT_EQ(0u, result.code) << Tail(ReadFileBytes(log));
+        return TraceLines(trace);
+    }
+
     std::string QuietCommand() const {
         RegKey key;
         char data[1024] = {};
@@ -260,6 +275,24 @@ std::string Points(const std::vector<long>& ks) {
 
 }  // namespace
 
+// The calls of a trace up to the removal of the working folders (which a
+// preview, whose changes to them were dry, has fewer of), without their
+// numbers.
+std::vector<std::string> CallsOf(const std::vector<std::string>& trace) {
+    std::vector<std::string> calls;
+    for (long i = 0; i < ChangesBeforeCleanUp(trace); ++i) calls.push_back(trace[i].substr(trace[i].find(' ') + 1));
+    return calls;
+}
+
+// The record a preview prints: the lines after its heading, up to the exit
+// code's.
+std::string RecordPrinted(const std::string& output) {
+    const size_t heading = output.find("【書き込まれる ");
+    if (heading == std::string::npos) return {};
+    const size_t start = output.find("\r\n", heading) + 2;
+    return output.substr(start, output.find("【終了コード】", start) - start);
+}
+
 // Killed after k changes, then installed again whole and removed by the
 // entry's quiet command: the prefix as before, and the library's count one
 // higher when the killed install had raised it.
@@ -298,6 +331,29 @@ TEST_F(KilledRuns, AnInstallKilledAnywhereIsMadeWholeByTheNextAndRemovedWithoutT
         EXPECT_FALSE(EntryExists());
         ExpectAsBefore(before, countAfterKill, 0);
     }
+}
+
+// A preview makes none of the changes of the run it shows, and lists each
+// of them as that run's own call (the link the shell saves and what the
+// library's registration does are no calls of the program, in either);
+// the record it prints is the one that run writes.
+TEST_F(KilledRuns, APreviewListsEveryChangeOfTheRunItShowsAndMakesNone) {
+    if (UnixPathOf("C:\\").empty()) GTEST_SKIP() << "the snapshot is taken with Wine's Unix side";
+    SetSharedCount(dll_, 0);
+    const std::string before = PrefixSnapshot(), out = logs_.path() + "preview.txt";
+    const std::vector<std::string> install = Previewed(true, out);
+    const std::string printed = ReadFileBytes(out);
+    std::string after = PrefixSnapshot();
+    EXPECT_TRUE(before == after) << "made:\n" << Missing(after, before) << "\nremoved:\n" << Missing(before, after);
+    EXPECT_EQ(CallsOf(Traced(true)), CallsOf(install));
+    EXPECT_EQ(ReadFileBytes(record_), RecordPrinted(printed)) << Tail(printed);
+
+    const std::string installed = PrefixSnapshot();
+    const std::vector<std::string> uninstall = Previewed(false, out);
+    after = PrefixSnapshot();
+    EXPECT_TRUE(installed == after) << "made:\n" << Missing(after, installed) << "\nremoved:\n" << Missing(installed, after);
+    EXPECT_EQ(CallsOf(Traced(false)), CallsOf(uninstall));
+    ExpectAsBefore(before, 0, 0);
 }
 
 // Killed after k changes, then started again the same way: the second run
