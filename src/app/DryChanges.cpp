@@ -523,7 +523,9 @@ unsigned long DryChanges::Expand(const std::string& source, const std::string& t
     made.bytes = bytes;
     made.size = bytes.size();
     made.attributes = FILE_ATTRIBUTE_ARCHIVE;
-    made.written = Now();
+    // The expansion keeps the compressed file's time, as LZCopy does.
+    const Item from = Look(source);
+    made.written = from.exists ? from.written : Now();
     Change("展開 " + source + " -> " + made.path);
     return 0;
 }
