@@ -162,6 +162,16 @@ HRESULT SHGetSpecialFolderLocation(HWND window, int csidl, PIDLIST_ABSOLUTE* ite
     static const auto entry = Entry<decltype(&::SHGetSpecialFolderLocation)>("SHELL32.DLL", "SHGetSpecialFolderLocation");
     return entry ? entry(window, csidl, items) : HRESULT_FROM_WIN32(GetLastError());
 }
+HRESULT SHGetFolderPathA(HWND window, int csidl, HANDLE token, DWORD flags, LPSTR path) {
+    using Function = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+    static const auto entry = Entry<Function>("SHELL32.DLL", "SHGetFolderPathA");
+    return entry ? entry(window, csidl, token, flags, path) : E_NOTIMPL;
+}
+HRESULT SHGetFolderPathW(HWND window, int csidl, HANDLE token, DWORD flags, LPWSTR path) {
+    using Function = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+    static const auto entry = Entry<Function>("SHELL32.DLL", "SHGetFolderPathW");
+    return entry ? entry(window, csidl, token, flags, path) : E_NOTIMPL;
+}
 BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path) {
     static const auto entry = Entry<decltype(&::SHGetPathFromIDListA)>("SHELL32.DLL", "SHGetPathFromIDListA");
     return entry ? entry(items, path) : FALSE;
