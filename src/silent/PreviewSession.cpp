@@ -43,6 +43,7 @@ int RunPreviewSession(const LaunchCommand& command) {
         Tell(uninstall ? "アンインストール: " + State().RecordFile
                        : "インストール先: " + view.Options().folderText +
                              " (空き容量とフォルダ作成の質問には /S と同じく「はい」と答えます)");
+        view.SetEcho(Tell);
         int result = 0;
         {
             const DryRun run(dry);

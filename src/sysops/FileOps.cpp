@@ -141,9 +141,19 @@ std::vector<std::string> PlaceRenameLine(const std::vector<std::string>& lines, 
 
 // Puts newContent in place of file without a moment in which a failure
 // could leave the file cut short: written beside it first, then swapped.
+// The names are found through the system's door, not made by the system
+// (GetTempFileName creates its file), so that a preview makes none.
+std::string FreeName(const std::string& folder) {
+    for (int n = 1; n <= kMaxTemporaryNames; ++n) {
+        const std::string candidate = folder + "RVW" + std::to_string(n) + ".TMP";
+        if (!PathExists(candidate)) return candidate;
+    }
+    return {};
+}
+
 bool ReplaceFileContents(const std::string& file, const std::string& newContent) {
     const std::string folder = ExtractFilePath(file);
-    const std::string written = GetTempFileName932(folder, "RVW", 0);
+    const std::string written = FreeName(folder);
     if (written.empty()) return false;
     if (!WriteWholeFile(written, newContent)) {
         Changes().DeleteFile(written);
@@ -156,9 +166,8 @@ bool ReplaceFileContents(const std::string& file, const std::string& newContent)
     }
     // MoveFileEx does not exist on Windows 95/98/Me: keep the old file under
     // a spare name until the new one is in place.
-    const std::string spare = GetTempFileName932(folder, "RVW", 0);
-    if (spare.empty() || !Changes().DeleteFile(spare) ||
-        !Changes().Move(file, spare, 0)) {
+    const std::string spare = FreeName(folder);
+    if (spare.empty() || !Changes().Move(file, spare, 0)) {
         Changes().DeleteFile(written);
         return false;
     }
