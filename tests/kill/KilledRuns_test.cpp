@@ -381,6 +381,46 @@ TEST_F(KilledRuns, APreviewListsEveryChangeOfTheRunItShowsAndMakesNone) {
     ExpectAsBefore(before, 1, 0);
 }
 
+// Another script: a file expanded under the name its header holds, a "/W"
+// copy over a newer file, an INI entry into a file that is there, a
+// wildcard to delete, and an association over one another program made
+// (restored by the uninstall). Its preview lists its run's calls as well.
+TEST_F(KilledRuns, APreviewOfAnotherScriptListsItsRunsChangesToo) {
+    std::string packed = ReadFileBytes(BinFolder() + "lzdata\\sample.txt_");
+    ASSERT_GT(packed.size(), 10u);
+    packed[9] = 't';  // the header's missing last letter
+    dist_.Write("SAMPLE.TX_", packed);
+    dist_.Write("PLAIN.TXT", "plain");
+    dist_.WriteScript("[Title]\r\nSetup=プレビューのテスト\r\nUnSetupKey=RavelinSample\r\n"
+                      "[MakeFolder]\r\nFolder1=(App)\\LOG\r\n"
+                      "[CopyFile]\r\nFile1=(App)\\SAMPLE.TX_\r\nFile2=(App)\\PLAIN.TXT,/W\r\n"
+                      "[IniFile]\r\nData1=Opts,Path,(App),(App)APP.INI\r\n"
+                      "[AddDeleteFile]\r\nFile1=(App)LOG\\*.LOG\r\nFile2=(App)APP.INI\r\n"
+                      "[Relate]\r\nName1=rvprev,プレビュー文書\r\nFile1=open,(App)PLAIN.TXT,,\"%1\",0\r\n");
+    const std::string app = app_;
+    CreateDirectoryA(app.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(app + "PLAIN.TXT", "newer"));
+    ASSERT_TRUE(WriteFileBytes(app + "APP.INI", "[Other]\r\nKey=1\r\n"));
+    {
+        RegKey type;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, ".rvprev", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                                 type.put(), nullptr));
+        RegSetValueExA(type.get(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>("rvprev_other"), 13);
+    }
+    const std::string out = logs_.path() + "preview.txt";
+    const std::vector<std::string> install = Previewed(true, out);
+    ASSERT_GT(install.size(), 10u);
+    const std::vector<std::string> run = CallsOf(Traced(true)), shown = CallsOf(install);
+    EXPECT_TRUE(run == shown) << Parting(run, shown);
+    EXPECT_EQ(ReadFileBytes(record_), RecordPrinted(ReadFileBytes(out)));
+    WriteFileBytes(app + "LOG\\RUN.LOG", "log");
+    const std::vector<std::string> uninstall = Previewed(false, out);
+    const std::vector<std::string> removal = CallsOf(Traced(false)), shownRemoval = CallsOf(uninstall);
+    EXPECT_TRUE(removal == shownRemoval) << Parting(removal, shownRemoval);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, ".rvprev");
+    RemoveTree(app);
+}
+
 // Killed after k changes, then started again the same way: the second run
 // finishes the job, and the library, which another program counts too,
 // keeps that program's count (never taken down twice, never left raised).
