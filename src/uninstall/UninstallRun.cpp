@@ -522,7 +522,10 @@ void TUninstallRun::DeleteShortcuts() {
         held.reset();  // its folder may go now
         // Its menu folder goes when nothing else is left in it; a shell
         // folder never goes.
-        if (!protected_.IsProtected(read.folder)) DeleteFolderPatterns(read.folder, "", Rules(true));
+        if (protected_.IsProtected(read.folder))
+            Changes().Note("そのまま " + read.folder + " (シェルのフォルダ)");
+        else if (DeleteFolderPatterns(read.folder, "", Rules(true)) == ERROR_DIR_NOT_EMPTY)
+            Changes().Note("そのまま " + read.folder + " (ほかのファイルが残っている)");
     }
 }
 
