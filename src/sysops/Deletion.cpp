@@ -15,6 +15,7 @@
 #include "platform/Win932.h"
 #include "sysops/HeldFile.h"
 #include "sysops/NoFollow.h"
+#include "sysops/Registry.h"
 #include "sysops/Shell.h"
 
 namespace {
@@ -168,6 +169,7 @@ bool DeleteRegistryKey(const std::string& rootMacro, const std::string& keyPath)
     const std::string subkey = RemovePathDelimiter(RemovePathDelimiter(keyPath, "B"), "T");
     if (subkey.empty()) return true;  // never the whole hive
     const HKEY hive = HiveFromRootMacro(rootMacro);
+    NoteRegistryChange(hive, subkey);
     // Each attempt walks the tree once and always ends; a key that cannot be
     // deleted is given up after the last attempt.
     if (State().OSKind == "notNT") {

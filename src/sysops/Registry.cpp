@@ -2,13 +2,17 @@
 
 #include <vector>
 
+#include "app/uUtils.h"
 #include "platform/Handles.h"
 #include "platform/Win932.h"
 #include "sysops/Shell.h"
 
 namespace {
 
+bool classesChanged = false;
+
 RegKey OpenForWriting(HKEY hive, const std::string& subkey) {
+    NoteRegistryChange(hive, subkey);
     RegKey key;
     const LONG created =
         RegCreateKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
@@ -72,9 +76,22 @@ bool RegistryKeyEmpty(HKEY hive, const std::string& subkey) {
 }
 
 bool DeleteRegistryValue(HKEY hive, const std::string& subkey, const std::string& name) {
+    NoteRegistryChange(hive, subkey);
     RegKey key;
     if (RegOpenKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
         return !RegistryKeyExists(hive, subkey);
     const LONG deleted = RegDeleteValue932(key.get(), name);
     return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
 }
+
+bool ClassesMayHaveChanged() { return classesChanged; }
+
+bool IsClassesKey(HKEY hive, const std::string& subkey) {
+    return hive == HKEY_CLASSES_ROOT || IPos("Classes", subkey) > 0 || IPos("FileExts", subkey) > 0;
+}
+
+void NoteRegistryChange(HKEY hive, const std::string& subkey) {
+    if (IsClassesKey(hive, subkey)) classesChanged = true;
+}
+
+void NoteClassesChanged() { classesChanged = true; }

@@ -13,6 +13,7 @@
 #include "platform/Handles.h"
 #include "platform/SystemLibraries.h"
 #include "platform/Win932.h"
+#include "sysops/Registry.h"
 
 namespace {
 
@@ -150,6 +151,7 @@ bool RegisterServer(const std::string& path, bool doRegister) {
     // path takes the library's own dependencies from its folder.
     const bool full = path.size() > 2 && ((path[1] == ':' && path[2] == '\\') || (path[0] == '\\' && path[1] == '\\'));
     Library library(full ? LoadLibraryEx932(path, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr);
+    if (library) NoteClassesChanged();
     if (!library) {
         // Unregistering is silent whatever happens (it also runs inside
         // every deletion of a library).
