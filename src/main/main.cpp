@@ -93,8 +93,11 @@ int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
         return refused;
     }
 
+    // The wizard's windows need COM from the start (the folder browser); /S
+    // starts it when something needs it (NeedComApartment).
+    if (command.silent) return RunSilentSession(command);
     ComApartment com;
-    return command.silent ? RunSilentSession(command) : RunWizard(instance, command);
+    return RunWizard(instance, command);
 }
 
 // The path as the system resolves it (full, long where the file exists, no
