@@ -152,7 +152,9 @@ std::string GetSpecialFolder(int csidl) {
     if (FAILED(syslib::SHGetMalloc(malloc.put()))) return {};
     std::string result;
     LPITEMIDLIST items = nullptr;
-    if (SUCCEEDED(syslib::SHGetSpecialFolderLocation(GetDesktopWindow(), csidl, &items)) && items) {
+    // The window is reserved and unused by the call; asking for the desktop
+    // window would bring up the display (under Wine) for nothing.
+    if (SUCCEEDED(syslib::SHGetSpecialFolderLocation(nullptr, csidl, &items)) && items) {
         result = SHGetPathFromIDList932(items);
         const DWORD error = GetLastError();
         malloc->Free(items);

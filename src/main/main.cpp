@@ -94,9 +94,12 @@ int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
         return refused;
     }
 
-    ComApartment com;
+    // The wizard's windows need COM from the start (the folder browser); /S
+    // and a preview start it when something needs it (NeedComApartment).
     if (command.preview) return RunPreviewSession(command);
-    return command.silent ? RunSilentSession(command) : RunWizard(instance, command);
+    if (command.silent) return RunSilentSession(command);
+    ComApartment com;
+    return RunWizard(instance, command);
 }
 
 // The path as the system resolves it (full, long where the file exists, no

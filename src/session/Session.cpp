@@ -13,6 +13,7 @@
 #include "session/LoggingView.h"
 #include "session/SessionStart.h"
 #include "session/WorkFolders.h"
+#include "sysops/Registry.h"
 #include "uninstall/UninstallRun.h"
 
 StartUpResult Session::Start(const std::string& programPath, const std::string& firstArgument, bool finishCutShort) {
@@ -69,7 +70,7 @@ int Session::Run(RunView& view, const std::string& who) {
 void Session::End(bool changed) {
     if (!s_.TempFolder.empty()) RemoveWorkFolders(s_.TempFolder, s_.WorkFolder);
     if (!changed) return;
-    syslib::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
+    if (ClassesMayHaveChanged()) syslib::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
     syslib::SHChangeNotify(SHCNE_UPDATEITEM, 0, nullptr, nullptr);
     syslib::SHChangeNotify(SHCNE_UPDATEDIR, 0, nullptr, nullptr);
 }

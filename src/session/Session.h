@@ -66,7 +66,8 @@ public:
     int Run(RunView& view, const std::string& who);
 
     // The end of the start: the shell hears of the changes when a run made
-    // some (changed), and the working folders go.
+    // some (changed), of changed associations only when a file type or class
+    // may have changed (ClassesMayHaveChanged), and the working folders go.
     void End(bool changed);
 
 private:

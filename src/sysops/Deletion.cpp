@@ -16,6 +16,7 @@
 #include "platform/Win932.h"
 #include "sysops/HeldFile.h"
 #include "sysops/NoFollow.h"
+#include "sysops/Registry.h"
 #include "sysops/Shell.h"
 
 namespace {
@@ -76,6 +77,7 @@ bool DeleteRegistryKey(const std::string& rootMacro, const std::string& keyPath)
     const std::string subkey = RemovePathDelimiter(RemovePathDelimiter(keyPath, "B"), "T");
     if (subkey.empty()) return true;  // never the whole hive
     const HKEY hive = HiveFromRootMacro(rootMacro);
+    NoteRegistryChange(hive, subkey);
     // Each attempt walks the tree once and always ends; a key that cannot be
     // deleted is given up after the last attempt.
     // Present also when it may not be read: only "not found" means gone.

@@ -3,12 +3,16 @@
 #include <vector>
 
 #include "app/SystemChanges.h"
+#include "app/uUtils.h"
 #include "sysops/Shell.h"
 
 namespace {
 
+bool classesChanged = false;
+
 void SetValue(HKEY hive, const std::string& subkey, const std::string& name, DWORD type, const BYTE* data,
               DWORD size) {
+    NoteRegistryChange(hive, subkey);
     SystemChanges& changes = Changes();
     const LONG written =
         changes.SetValue(hive, subkey, name, type, std::string(reinterpret_cast<const char*>(data), size));
@@ -22,6 +26,7 @@ void SetValue(HKEY hive, const std::string& subkey, const std::string& name, DWO
 }  // namespace
 
 void CreateRegistryKey(HKEY hive, const std::string& subkey) {
+    NoteRegistryChange(hive, subkey);
     const LONG created = Changes().CreateKey(hive, subkey);
     if (created != ERROR_SUCCESS) throw RegistryWriteError("ｷｰ " + subkey + " の作成に失敗しました", created);
 }
@@ -66,7 +71,20 @@ bool RegistryKeyEmpty(HKEY hive, const std::string& subkey) {
 }
 
 bool DeleteRegistryValue(HKEY hive, const std::string& subkey, const std::string& name) {
+    NoteRegistryChange(hive, subkey);
     const LONG deleted = Changes().DeleteValue(hive, subkey, name);
     if (deleted == ERROR_FILE_NOT_FOUND && !RegistryKeyExists(hive, subkey)) return true;
     return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
 }
+
+bool ClassesMayHaveChanged() { return classesChanged; }
+
+bool IsClassesKey(HKEY hive, const std::string& subkey) {
+    return hive == HKEY_CLASSES_ROOT || IPos("Classes", subkey) > 0 || IPos("FileExts", subkey) > 0;
+}
+
+void NoteRegistryChange(HKEY hive, const std::string& subkey) {
+    if (IsClassesKey(hive, subkey)) classesChanged = true;
+}
+
+void NoteClassesChanged() { classesChanged = true; }

@@ -14,6 +14,7 @@
 #include "platform/Handles.h"
 #include "platform/SystemLibraries.h"
 #include "platform/Win932.h"
+#include "sysops/Registry.h"
 
 namespace {
 
@@ -106,6 +107,7 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
         return;
     }
 
+    NeedComApartment();
     ComPtr<IUnknown> object;
     const HRESULT hr = syslib::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                         IID_IUnknown, object.put_void());
@@ -154,7 +156,10 @@ bool CallRegistration(const std::string& path, bool doRegister) {
     // beside the program first, where anything may lie. The altered search
     // path takes the library's own dependencies from its folder.
     const bool full = path.size() > 2 && ((path[1] == ':' && path[2] == '\\') || (path[0] == '\\' && path[1] == '\\'));
+    // As a registering tool calls them: with COM started.
+    if (full) NeedComApartment();
     Library library(full ? LoadLibraryEx932(path, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr);
+    if (library) NoteClassesChanged();
     if (!library) {
         // Unregistering is silent whatever happens (it also runs inside
         // every deletion of a library).
@@ -206,6 +211,7 @@ long StartAndWait(const std::string& path, const std::string& parameters) {
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = SW_SHOWNORMAL;
+    NeedComApartment();  // the shell may hand the start to its extensions
     if (!ShellExecuteEx932(&info)) {
         DWORD error = GetLastError();
         // The shell's own error dialog may overwrite the last error (Wine's
@@ -280,6 +286,7 @@ namespace {
 
 long ShellStart(const std::string& path, const std::string& parameters, const std::string& folder) {
     const std::string runFolder = RunFolder(folder);
+    NeedComApartment();
     const auto started = reinterpret_cast<INT_PTR>(
         ShellExecute932(GetDesktopWindow(), "open", path, parameters, runFolder, SW_SHOWNORMAL));
     if (started <= 32) ShowLaunchWarning(path, parameters, static_cast<unsigned long>(started));
