@@ -372,8 +372,12 @@ TEST_F(KilledRuns, APreviewListsEveryChangeOfTheRunItShowsAndMakesNone) {
     const std::vector<std::string> runAgain = CallsOf(Traced(true)), shownAgain = CallsOf(again);
     EXPECT_TRUE(runAgain == shownAgain) << Parting(runAgain, shownAgain);
     EXPECT_EQ(ReadFileBytes(record_), RecordPrinted(printedAgain)) << Tail(printedAgain);
+    EXPECT_TRUE(Has(printedAgain, "そのまま(コピー先が同じか新しい) " + app_ + "SAMPLE.EXE")) << Tail(printedAgain);
     installed = PrefixSnapshot();
     const std::vector<std::string> uninstall = Previewed(false, out);
+    const std::string printedRemoval = ReadFileBytes(out);
+    EXPECT_TRUE(Has(printedRemoval, "記録の確認: " + record_ + " はインストール時のまま")) << Tail(printedRemoval);
+    EXPECT_TRUE(Has(printedRemoval, "残す " + dll_ + " (共有カウント 1: ほかのプログラムも使う)")) << Tail(printedRemoval);
     after = PrefixSnapshot();
     EXPECT_TRUE(installed == after) << "made:\n" << Missing(after, installed) << "\nremoved:\n" << Missing(installed, after);
     const std::vector<std::string> removal = CallsOf(Traced(false)), shownRemoval = CallsOf(uninstall);

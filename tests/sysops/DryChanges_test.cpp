@@ -18,6 +18,7 @@
 #include "platform/Handles.h"
 #include "sysops/Deletion.h"
 #include "sysops/FileInfo.h"
+#include "sysops/FileOps.h"
 #include "sysops/Registry.h"
 #include "sysops/SharedDlls.h"
 
@@ -77,6 +78,35 @@ TEST_F(DryChangesTest, AFileInUseIsRefusedAsTheMachineWouldRefuseIt) {
     EXPECT_EQ(static_cast<unsigned long>(ERROR_SHARING_VIOLATION), CopyFileReset(dir_ / "src\\A.TXT", dir_ / "A.TXT"));
     EXPECT_NE(0u, DeletePath(dir_ / "A.TXT"));
     EXPECT_TRUE(FileExists(dir_ / "A.TXT"));
+}
+
+// Replaced and deleted at the restart in the list only: no copy waits in
+// the Windows folder, and the system's list of renames is not touched.
+TEST_F(DryChangesTest, AReplacementAtTheRestartIsListedAndNeitherCopiedNorScheduled) {
+    StateGuard state;
+    State().OSKind = "NT";
+    State().WindowsFolder = dir_ / "Windows\\";
+    dir_.Write("Windows\\SYSTEM.INI", "");  // the folder
+    dir_.Write("new.exe", "new");
+    dir_.Write("App\\tool.exe", "old");
+    const std::string tool = dir_ / "App\\tool.exe", gone = dir_ / "App\\gone.dll";
+    dir_.Write("App\\gone.dll", "x");
+    const auto pendingSize = [] {
+        RegKey key;
+        DWORD size = 0;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
+                          KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS)
+            RegQueryValueExA(key.get(), "PendingFileRenameOperations", nullptr, nullptr, nullptr, &size);
+        return size;
+    };
+    const DWORD sizeBefore = pendingSize();
+    EXPECT_TRUE(ReplaceOnRestart(dir_ / "new.exe", tool));
+    EXPECT_TRUE(DeleteOnRestart(gone));
+    EXPECT_TRUE(Told("再起動時に置換 " + tool + " <- " + dir_ / "Windows\\RVTMP1.TMP"));
+    EXPECT_TRUE(Told("再起動時に削除 " + gone));
+    UseChanges(nullptr);
+    EXPECT_FALSE(FileExistsAt(dir_ / "Windows\\RVTMP1.TMP"));
+    EXPECT_EQ(sizeBefore, pendingSize());
 }
 
 TEST_F(DryChangesTest, ProfileEntriesReadBackAndTheFileIsNeverMade) {
