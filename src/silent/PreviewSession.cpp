@@ -42,7 +42,7 @@ int RunPreviewSession(const LaunchCommand& command) {
         const bool uninstall = State().Mode == "UNSETUP";
         Tell(uninstall ? "アンインストール: " + State().RecordFile
                        : "インストール先: " + view.Options().folderText +
-                             " (空き容量とフォルダ作成の質問には /S と同じく「はい」と答えます)");
+                             " (質問には /S と同じく答えます: フォルダは作成し、空き容量が足りないか分からなければ中止します)");
         view.SetEcho(Tell);
         int result = 0;
         {
