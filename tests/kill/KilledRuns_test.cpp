@@ -177,7 +177,7 @@ protected:
 
     // A preview of the run Install() or Uninstall() makes, traced as the
     // calls its changes stand for; out gets what it prints.
-    std::vector<std::string> Previewed(bool install, const std::string& out) {
+    std::vector<std::string> Previewed(bool install, const std::string& out, DWORD code = 0) {
         const std::string trace = logs_.path() + "preview-trace.txt", log = logs_.path() + "preview.log";
         const ScopedVariable traced("RV_KILL_TRACE", trace);
         const std::string command = install ? fuzz::Quoted(dist_.exe()) + " /PREVIEW"
@@ -186,7 +186,7 @@ protected:
         const fuzz::RunResult result =
             fuzz::RunBounded(command + " " + fuzz::Quoted("/LOG=" + log) + last, kRunBoundMs, out);
         EXPECT_FALSE(result.hung);
-        EXPECT_EQ(0u, result.code) << Tail(ReadFileBytes(log));
+        EXPECT_EQ(code, result.code) << Tail(ReadFileBytes(log));
         return TraceLines(trace);
     }
 
@@ -418,6 +418,12 @@ TEST_F(KilledRuns, APreviewOfAnotherScriptListsItsRunsChangesToo) {
     EXPECT_TRUE(run == shown) << Parting(run, shown);
     EXPECT_EQ(ReadFileBytes(record_), RecordPrinted(ReadFileBytes(out)));
     WriteFileBytes(app + "LOG\\RUN.LOG", "log");
+    // A record changed since the install: the verdict, and nothing done.
+    const std::string record = ReadFileBytes(record_);
+    ASSERT_TRUE(WriteFileBytes(record_, record + "[DeleteFile]\r\nFile99=C:\\x\r\n"));
+    EXPECT_TRUE(CallsOf(Previewed(false, out, 4)).size() <= 8u) << "no more than the working folder's";
+    EXPECT_TRUE(Has(ReadFileBytes(out), "記録の確認: " + record_ + " はインストール時の確認用の値と一致しない"));
+    ASSERT_TRUE(WriteFileBytes(record_, record));
     const std::vector<std::string> uninstall = Previewed(false, out);
     const std::vector<std::string> removal = CallsOf(Traced(false)), shownRemoval = CallsOf(uninstall);
     EXPECT_TRUE(removal == shownRemoval) << Parting(removal, shownRemoval);
