@@ -8,6 +8,7 @@
 
 #include "app/MBUtils.h"
 #include "app/ProfileText.h"
+#include "app/SystemChanges.h"
 #include "platform/Handles.h"
 #include "platform/Win932.h"
 
@@ -40,10 +41,12 @@ constexpr ULONGLONG kFileTimeTick = 3ull * 10'000'000;
 
 ULONGLONG Ticks(const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
 
-bool VersionOf(HANDLE file, FileVersion& version) {
-    version.sizeLow = GetFileSize(file, &version.sizeHigh);
-    if (version.sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
-    return GetFileTime(file, nullptr, nullptr, &version.written) != FALSE;
+bool VersionOf(OpenedFile& file, FileVersion& version) {
+    unsigned long long size = 0;
+    if (!file.Size(size)) return false;
+    version.sizeLow = static_cast<DWORD>(size);
+    version.sizeHigh = static_cast<DWORD>(size >> 32);
+    return file.Time(version.written);
 }
 
 bool SameVersion(const FileVersion& a, const FileVersion& b) {
@@ -58,12 +61,12 @@ void Forget(const std::string& path) {
         }
 }
 
-bool ReadAll(HANDLE file, std::string& bytes) {
+bool ReadAll(OpenedFile& file, std::string& bytes) {
     bytes.clear();
     char chunk[64 * 1024];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) return false;
+        if (!file.Read(chunk, sizeof chunk, got)) return false;
         if (got == 0) return true;
         bytes.append(chunk, got);
     }
@@ -72,14 +75,23 @@ bool ReadAll(HANDLE file, std::string& bytes) {
 // The file's profile, read now or kept from before; null when the file
 // cannot be read (missing, a folder, locked).
 std::shared_ptr<const KeptProfile> Load(const std::string& path) {
-    FileHandle file(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // A kept copy whose file still shows its size and time of last write is
+    // taken on one look at the file's attributes, without opening it: a
+    // script is read a key at a time, a hundred times in a run.
+    WIN32_FILE_ATTRIBUTE_DATA seen;
+    if (Changes().AttributesEx(path, seen) && !(seen.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const FileVersion version{seen.nFileSizeLow, seen.nFileSizeHigh, seen.ftLastWriteTime};
+        for (const auto& profile : kept)
+            if (profile->path == path && profile->trusted && SameVersion(profile->version, version)) return profile;
+    }
+    OpenedFilePtr file = Changes().Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL);
     if (!file) {
         Forget(path);
         return nullptr;
     }
     FileVersion version;
-    const bool known = VersionOf(file.get(), version);
+    const bool known = VersionOf(*file, version);
     for (auto it = kept.begin(); it != kept.end(); ++it) {
         if ((*it)->path != path) continue;
         if (known && (*it)->trusted && SameVersion((*it)->version, version)) return *it;
@@ -88,7 +100,7 @@ std::shared_ptr<const KeptProfile> Load(const std::string& path) {
     }
     auto profile = std::make_shared<KeptProfile>();
     std::string raw;
-    if (!ReadAll(file.get(), raw)) return nullptr;
+    if (!ReadAll(*file, raw)) return nullptr;
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
     profile->path = path;
@@ -127,9 +139,9 @@ std::string DefaultWithoutTrailingBlanks(const std::string& defaultValue) {
 
 // One change through the system's own function, then its flush.
 bool SystemEdit(const char* section, const char* key, const char* value, const std::string& path) {
-    const BOOL done = WritePrivateProfileString932(section, key, value, path);
-    WritePrivateProfileString932(nullptr, nullptr, nullptr, path);
-    return done != FALSE;
+    const bool done = Changes().WriteProfile(section, key, value, path);
+    Changes().WriteProfile(nullptr, nullptr, nullptr, path);
+    return done;
 }
 
 enum class Absent { Create, NothingToDo };
@@ -141,11 +153,11 @@ bool Edit(const std::string& name, Absent absent, const std::function<bool(Profi
     const std::string path = ProfilePath(name);
     Forget(path);
     if (MappedBySystem(path)) return bySystem(path);
-    FileHandle file(CreateFile932(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    OpenedFilePtr file =
+        Changes().Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
     std::string raw;
     if (file) {
-        if (!ReadAll(file.get(), raw)) return false;
+        if (!ReadAll(*file, raw)) return false;
     } else {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
@@ -161,19 +173,17 @@ bool Edit(const std::string& name, Absent absent, const std::function<bool(Profi
     }
     if (!edit(text)) return true;
     if (!file) {
-        file.reset(CreateFile932(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr));
+        file = Changes().Open(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
         if (!file) return false;
     }
     const std::string& bytes = text.bytes();
     DWORD written = 0;
-    if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
-    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size())
+    if (!file->Rewind()) return false;
+    if (!file->Write(bytes.data(), static_cast<DWORD>(bytes.size()), written) || written != bytes.size())
         return false;
     // On the disk before the caller goes on: a note written ahead of a
     // change must outlast a power loss right after it.
-    return SetEndOfFile(file.get()) && FlushFileBuffers(file.get());
+    return file->SetEnd() && file->Flush();
 }
 
 }  // namespace
@@ -183,7 +193,7 @@ std::string IniRead(const std::string& section, const std::string& key, const st
     const std::string file = ProfilePath(name);
     std::string value;
     if (MappedBySystem(file)) {
-        if (GetPrivateProfileString932(section, key, file, value)) return value;
+        if (Changes().ReadProfile(section, key, file, value)) return value;
     } else if (const auto profile = Load(file); profile && profile->text.Find(section, key, value)) {
         return value;
     }
@@ -212,18 +222,21 @@ std::vector<std::string> IniReadList(const std::string& section, const std::stri
 
 bool IniWrite(const std::string& section, const std::string& key, const std::string& value,
               const std::string& file) {
+    const ChangeSaid said([&] { return "INI " + ProfilePath(file) + " [" + section + "] " + key + "=" + value; });
     return Edit(
         file, Absent::Create, [&](ProfileText& text) { return text.Set(section, key, value); },
         [&](const std::string& path) { return SystemEdit(section.c_str(), key.c_str(), value.c_str(), path); });
 }
 
 bool IniDeleteKey(const std::string& section, const std::string& key, const std::string& file) {
+    const ChangeSaid said([&] { return "INI " + ProfilePath(file) + " [" + section + "] " + key + " を削除"; });
     return Edit(
         file, Absent::NothingToDo, [&](ProfileText& text) { return text.DeleteKey(section, key); },
         [&](const std::string& path) { return SystemEdit(section.c_str(), key.c_str(), nullptr, path); });
 }
 
 bool IniDeleteSection(const std::string& section, const std::string& file) {
+    const ChangeSaid said([&] { return "INI " + ProfilePath(file) + " [" + section + "] を削除"; });
     return Edit(
         file, Absent::NothingToDo, [&](ProfileText& text) { return text.DeleteSection(section); },
         [&](const std::string& path) { return SystemEdit(section.c_str(), nullptr, nullptr, path); });

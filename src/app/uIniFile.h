@@ -10,7 +10,7 @@
 // the like on the NT family) is left to the system's functions.
 //
 // Each file is read once and kept: a later read looks at the file's size and
-// time of last write (one open, no read) and reads the file
+// time of last write (its attributes: no open, no read) and reads the file
 // again only when one of them changed, or when the kept copy was read so
 // soon after the file's last write that a change within the same tick of
 // the file time would not show. A write by these functions drops the kept

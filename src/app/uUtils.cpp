@@ -1,7 +1,11 @@
 #include "app/uUtils.h"
 
+#include "app/SystemChanges.h"
+
 #include <windows.h>
 #include <shlobj.h>
+
+#include <vector>
 
 #include "app/MBUtils.h"
 #include "app/RunLog.h"
@@ -38,36 +42,97 @@ int MsgBox(const std::string& text, const std::string& caption, unsigned flags) 
 
 void SetMsgBoxResponder(MsgBoxResponder responder) { Responder() = std::move(responder); }
 
-unsigned long CopyFileReset(const std::string& source, const std::string& destination, bool destinationMayExist) {
-    auto exists = [&] { return GetFileAttributes932(destination) != INVALID_FILE_ATTRIBUTES; };
+namespace {
+
+// The copy moves a file in pieces of this size through one buffer kept for
+// the process: few calls for a large file, little memory for any.
+constexpr DWORD kCopyPiece = 1u << 20;
+
+std::vector<char>& CopyBuffer(size_t size) {
+    static std::vector<char> buffer;
+    if (buffer.size() < size) buffer.resize(size);
+    return buffer;
+}
+
+unsigned long LastErrorOr(unsigned long fallback) {
+    const DWORD error = GetLastError();
+    return error ? error : fallback;
+}
+
+// Source to destination through the two handles; 0 or the code.
+unsigned long CopyContents(OpenedFile& in, OpenedFile& out, unsigned long long size) {
+    const DWORD piece = static_cast<DWORD>(size < kCopyPiece ? size : kCopyPiece);
+    if (piece == 0) return 0;
+    std::vector<char>& buffer = CopyBuffer(piece);
+    for (;;) {
+        DWORD got = 0, put = 0;
+        if (!in.Read(buffer.data(), piece, got)) return LastErrorOr(ERROR_READ_FAULT);
+        if (got == 0) return 0;
+        if (!out.Write(buffer.data(), got, put)) return LastErrorOr(ERROR_WRITE_FAULT);
+        if (put != got) return ERROR_DISK_FULL;
+    }
+}
+
+}  // namespace
+
+unsigned long CopyFileReset(const std::string& source, const std::string& destination, bool destinationMayExist,
+                            unsigned long long* copied) {
+    if (copied) *copied = 0;
+    SystemChanges& changes = Changes();
+    // Nobody may write the source while it is read; and a destination that
+    // is the source itself (another name of it) cannot then be opened for
+    // writing: 32, as the system's copy gives, never an emptied file.
+    OpenedFilePtr in = changes.Open(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!in) return LastErrorOr(ERROR_GEN_FAILURE);
+    unsigned long long size = 0;
+    if (!in->Size(size)) return GetLastError();
+    FILETIME written = {};
+    const bool timed = in->Time(written);
+
     // Looking up a name that is not there costs a scan of the whole folder
     // on some file systems (Wine's, without regard to case): skipped when
-    // the caller already knows.
-    if (destinationMayExist && exists()) SetFileAttributes932(destination, FILE_ATTRIBUTE_ARCHIVE);
-    const BOOL ok = CopyFile932(source, destination, FALSE);
-    const DWORD error = GetLastError();
-    if (ok) {
-        SetFileAttributes932(destination, FILE_ATTRIBUTE_ARCHIVE);
-        return 0;
+    // the caller already knows. A read-only or hidden file could not be
+    // replaced otherwise.
+    if (destinationMayExist) {
+        const DWORD attributes = changes.Attributes(destination);
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            attributes != FILE_ATTRIBUTE_ARCHIVE)
+            changes.SetAttributes(destination, FILE_ATTRIBUTE_ARCHIVE);
     }
-    // A copy that ran out of space leaves a cut file under the name; it is
-    // never the file it claims to be, so it goes (and gives its space back).
-    if ((error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) && exists()) DeleteFile932(destination);
-    if (exists()) SetFileAttributes932(destination, FILE_ATTRIBUTE_ARCHIVE);
-    return error ? error : ERROR_GEN_FAILURE;
+    const ChangeSaid said([&] {
+        const bool replaced = destinationMayExist && changes.Attributes(destination) != INVALID_FILE_ATTRIBUTES;
+        return std::string(replaced ? "コピー(置換) " : "コピー(新規) ") + source + " -> " + destination;
+    });
+    OpenedFilePtr out = changes.Open(destination, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!out) return LastErrorOr(ERROR_GEN_FAILURE);
+    unsigned long error = CopyContents(*in, *out, size);
+    // The time is set last (every write moves it); a medium that keeps no
+    // time leaves the copy's own.
+    if (error == 0 && timed) out->SetTime(written);
+    if (error == 0 && !out->Close()) error = LastErrorOr(ERROR_WRITE_FAULT);
+    if (error != 0) {
+        // A cut file is never the file it claims to be (and a full disk
+        // gets its space back).
+        out.reset();
+        changes.DeleteFile(destination);
+        return error;
+    }
+    if (copied) *copied = size;
+    return 0;
 }
 
 bool FileExists(const std::string& path) {
     if (path.empty()) return false;
-    const DWORD attrs = GetFileAttributes932(path);
+    const DWORD attrs = Changes().Attributes(path);
     return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExists(const std::string& path) {
     const std::string pattern = RemovePathDelimiter(path, "B") + "\\*.*";
-    WIN32_FIND_DATAA fd;
-    FindHandle find(FindFirstFile932(pattern, &fd));
-    return static_cast<bool>(find);
+    std::vector<WIN32_FIND_DATAA> found;
+    return Changes().Find(pattern, found);
 }
 
 bool ForceFolders(const std::string& path) {
@@ -77,7 +142,7 @@ bool ForceFolders(const std::string& path) {
     for (int p = IPos("\\", rest); p > 0; p = IPos("\\", rest)) {
         prefix += rest.substr(0, static_cast<size_t>(p));
         rest.erase(0, static_cast<size_t>(p));
-        if (!FolderExists(prefix)) result = CreateDirectory932(prefix, nullptr) != FALSE;
+        if (!FolderExists(prefix)) result = Changes().CreateFolder(prefix);
     }
     return result;
 }
@@ -87,7 +152,9 @@ std::string GetSpecialFolder(int csidl) {
     if (FAILED(syslib::SHGetMalloc(malloc.put()))) return {};
     std::string result;
     LPITEMIDLIST items = nullptr;
-    if (SUCCEEDED(syslib::SHGetSpecialFolderLocation(GetDesktopWindow(), csidl, &items)) && items) {
+    // The window is reserved and unused by the call; asking for the desktop
+    // window would bring up the display (under Wine) for nothing.
+    if (SUCCEEDED(syslib::SHGetSpecialFolderLocation(nullptr, csidl, &items)) && items) {
         result = SHGetPathFromIDList932(items);
         const DWORD error = GetLastError();
         malloc->Free(items);

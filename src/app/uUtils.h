@@ -27,13 +27,15 @@ using MsgBoxResponder = std::function<int(const Question& question)>;
 void SetMsgBoxResponder(MsgBoxResponder responder);
 
 // Copies over any existing destination and leaves the destination with the
-// archive attribute only (never read-only, even from a CD-ROM). 0 on success,
-// else the Win32 error code of the copy (32: destination in use). A copy
-// that fails for want of space leaves no cut file behind.
+// archive attribute only (never read-only, even from a CD-ROM) and the
+// source's time of last write. 0 on success, else the Win32 error code of
+// the copy (32: destination in use, or the source itself). A copy that fails
+// leaves no cut file behind.
 // destinationMayExist false says the caller has just seen that there is no
-// destination, which spares a lookup.
+// destination, which spares a lookup. copied, when given, gets the size of
+// the file copied.
 unsigned long CopyFileReset(const std::string& source, const std::string& destination,
-                            bool destinationMayExist = true);
+                            bool destinationMayExist = true, unsigned long long* copied = nullptr);
 
 // True when a file (not a folder) exists at the path.
 bool FileExists(const std::string& path);

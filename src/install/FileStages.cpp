@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "app/PathMacros.h"
+#include "app/SystemChanges.h"
 #include "app/RunLog.h"
 #include "app/ScriptKeys.h"
 #include "app/uIniFile.h"
@@ -97,11 +98,14 @@ bool RegisterLibrary(const std::string& path) {
 
 // Copies one entry whose source is present; false when the run has ended.
 // Works on its own copy of the entry: the caller measures the source on the
-// medium afterwards, wherever it lay, not the temporary expansion.
-bool CopyOne(InstallContext& run, CopyEntry entry) {
+// medium afterwards, wherever it lay, not the temporary expansion; measured
+// is set when the copy measured it already (sourceSize).
+bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSize, bool& measured) {
     SetupState& s = run.s;
     TemporaryFile temporary;
-    if (IsCompressedName(entry.source)) {
+    measured = false;
+    const bool compressed = IsCompressedName(entry.source);
+    if (compressed) {
         unsigned long error = 0;
         const std::string expanded = ExpandToTemp(entry.source, entry.destination, error);
         if (error != 0) {
@@ -125,17 +129,25 @@ bool CopyOne(InstallContext& run, CopyEntry entry) {
     bool copy = DecideOverwrite(run, entry.source, entry.destination, exists);
     if (IPos("/S", entry.flags)) AdjustSharedDllCount(entry.destination, true);
     if (IPos("/W", entry.flags)) copy = true;
+    if (!copy)
+        Changes().Note(std::string(run.options.overWrite ? "そのまま(コピー先が同じか新しい) " : "そのまま(上書きしない) ") +
+                       entry.destination);
 
-    const unsigned long result = copy ? CopyFileReset(entry.source, entry.destination, exists) : 0;
+    unsigned long long copied = 0;
+    const unsigned long result = copy ? CopyFileReset(entry.source, entry.destination, exists, &copied) : 0;
     ++run.processed;
+    if (copy && result == 0 && !compressed) {
+        sourceSize = copied;
+        measured = true;
+    }
     // A library that did not register is installed but does not work.
     const bool unregistered =
         IPos("/R", entry.flags) && FileExists(entry.destination) && !RegisterLibrary(entry.destination);
 
     if (result == 0) {
         run.fresh.files += entry.destination + entry.flags + "|";
-        unsigned long long size = 0;
-        if (FileSizeOf(entry.destination, size)) run.installedBytes += size;
+        unsigned long long size = copied;
+        if (copy || FileSizeOf(entry.destination, size)) run.installedBytes += size;
         LogItem("コピー", entry.source, entry.destination, copy ? "完了" : "既存のファイルを残す", 0);
     } else if (result == ERROR_SHARING_VIOLATION && ReplaceOnRestart(entry.source, entry.destination)) {
         s.LockedFileFound = true;
@@ -195,6 +207,8 @@ bool CopyFiles(InstallContext& run) {
         if (entry.diskChange && !AskForDisk(run, entry.source)) return false;
 
         const bool present = FileExists(entry.source);
+        unsigned long long size = 0;
+        bool measured = false;
         if (!present) {
             s.ItemText = "【コピー元】" + entry.source + "\r\n【コピー先】" + entry.destination +
                          "\r\nファイルが存在しないためコピーをスキップしています．．．";
@@ -204,13 +218,12 @@ bool CopyFiles(InstallContext& run) {
             LogItem("コピー", entry.source, entry.destination, "コピー元なし", ERROR_FILE_NOT_FOUND);
             s.StepResult = kPartlyFailed;
             ++run.processed;
-        } else if (!CopyOne(run, entry)) {
+        } else if (!CopyOne(run, entry, size, measured)) {
             return false;
         }
 
         if (run.byteProgress && present) {
-            unsigned long long size = 0;
-            if (!FileSizeOf(entry.source, size)) {
+            if (!measured && !FileSizeOf(entry.source, size)) {
                 run.byteProgress = false;
                 run.view.Ask({"ファイルサイズの取得に失敗したため、進行状況の表示方法を変更します。", "内部エラー", 48, IDOK});
             } else {

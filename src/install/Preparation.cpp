@@ -45,7 +45,7 @@ bool MeasureRequirement(InstallContext& run) {
         unsigned long long size = 0;
         // A source on a later disk cannot be measured: the gauge then
         // counts entries, and the free-space check is left out.
-        if (!FileExists(source) || !FileSizeOf(source, size)) {
+        if (!FileSizeOf(source, size)) {
             run.byteProgress = false;
             continue;
         }

@@ -11,6 +11,7 @@
 #include "platform/Win932.h"
 #include "session/CommandLine.h"
 #include "session/SessionStart.h"
+#include "silent/PreviewSession.h"
 #include "silent/SilentSession.h"
 #include "silent/SilentView.h"
 #include "ui/Form.h"
@@ -79,7 +80,7 @@ int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
     // A second instance leaves at once and shows nothing; only an unattended
     // caller is told why. A mutex the other instance made under another
     // account may refuse this one: it is there all the same.
-    const int refused = command.silent ? ExitCode::kAnotherSetup : 0;
+    const int refused = command.silent || command.preview ? ExitCode::kAnotherSetup : 0;
     KernelObject other(OpenMutex932(SYNCHRONIZE, FALSE, "RAVSETUP"));
     if (other || GetLastError() == ERROR_ACCESS_DENIED) {
         LogLine("エラー", "別のセットアップが実行中です。");
@@ -93,8 +94,12 @@ int RunProgram(HINSTANCE instance, const LaunchCommand& command) {
         return refused;
     }
 
+    // The wizard's windows need COM from the start (the folder browser); /S
+    // and a preview start it when something needs it (NeedComApartment).
+    if (command.preview) return RunPreviewSession(command);
+    if (command.silent) return RunSilentSession(command);
     ComApartment com;
-    return command.silent ? RunSilentSession(command) : RunWizard(instance, command);
+    return RunWizard(instance, command);
 }
 
 // The path as the system resolves it (full, long where the file exists, no
@@ -136,7 +141,7 @@ bool OpenLog(const LaunchCommand& command, const std::string& commandLine) {
     const std::string reason = "ログファイル(/LOG=)を作成できません。\r\n" + command.logFile + "\r\n" +
                                SysErrorText(error) + "処理は続行できません。";
     WriteStandardError(reason);
-    if (command.valid && !command.silent) MsgBox(reason, "エラー", MB_OK | MB_ICONSTOP);
+    if (command.valid && !command.silent && !command.preview) MsgBox(reason, "エラー", MB_OK | MB_ICONSTOP);
     return !command.valid;
 }
 
@@ -171,7 +176,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     LaunchCommand command = ParseCommandLine(commandLine);
     // Neither the system nor Wine may put up a box of its own under /S, not
     // even for a log on a drive without its medium.
-    if (command.silent) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
+    if (command.silent || command.preview) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
     const std::string programPath = ModulePath();
     if (!readable && programPath.empty()) {
         // The program's own folder has no CP932 form: start-up stops on it

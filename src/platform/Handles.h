@@ -148,3 +148,9 @@ public:
 private:
     bool ok_;
 };
+
+// COM on this thread from the first call on, released when the program
+// ends: for the unattended run, which needs it only to make a shortcut,
+// to start a program through the shell or to (un)register a library. Under
+// Wine COM brings up the display, which an uninstall otherwise never needs.
+inline void NeedComApartment() { static ComApartment apartment; }

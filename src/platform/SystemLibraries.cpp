@@ -108,6 +108,10 @@ LONG LZCopy(INT source, INT target) {
     static const auto entry = Entry<decltype(&::LZCopy)>("LZ32.DLL", "LZCopy");
     return entry ? entry(source, target) : LZERROR_BADINHANDLE;
 }
+INT LZRead(INT file, char* buffer, INT count) {
+    static const auto entry = Entry<decltype(&::LZRead)>("LZ32.DLL", "LZRead");
+    return entry ? entry(file, buffer, count) : LZERROR_BADINHANDLE;
+}
 void LZClose(INT file) {
     static const auto entry = Entry<decltype(&::LZClose)>("LZ32.DLL", "LZClose");
     if (entry) entry(file);
@@ -157,6 +161,16 @@ HRESULT SHGetMalloc(IMalloc** malloc) {
 HRESULT SHGetSpecialFolderLocation(HWND window, int csidl, PIDLIST_ABSOLUTE* items) {
     static const auto entry = Entry<decltype(&::SHGetSpecialFolderLocation)>("SHELL32.DLL", "SHGetSpecialFolderLocation");
     return entry ? entry(window, csidl, items) : HRESULT_FROM_WIN32(GetLastError());
+}
+HRESULT SHGetFolderPathA(HWND window, int csidl, HANDLE token, DWORD flags, LPSTR path) {
+    using Function = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+    static const auto entry = Entry<Function>("SHELL32.DLL", "SHGetFolderPathA");
+    return entry ? entry(window, csidl, token, flags, path) : E_NOTIMPL;
+}
+HRESULT SHGetFolderPathW(HWND window, int csidl, HANDLE token, DWORD flags, LPWSTR path) {
+    using Function = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+    static const auto entry = Entry<Function>("SHELL32.DLL", "SHGetFolderPathW");
+    return entry ? entry(window, csidl, token, flags, path) : E_NOTIMPL;
 }
 BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path) {
     static const auto entry = Entry<decltype(&::SHGetPathFromIDListA)>("SHELL32.DLL", "SHGetPathFromIDListA");

@@ -70,6 +70,7 @@ BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT lengt
 // LZ32.DLL
 INT LZOpenFileA(LPSTR file, LPOFSTRUCT info, WORD style);
 LONG LZCopy(INT source, INT target);
+INT LZRead(INT file, char* buffer, INT count);
 void LZClose(INT file);
 INT GetExpandedNameA(LPSTR source, LPSTR buffer);
 
@@ -84,6 +85,10 @@ BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE items, LPWSTR path);
 void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2);
 HRESULT SHGetMalloc(IMalloc** malloc);
 HRESULT SHGetSpecialFolderLocation(HWND window, int csidl, PIDLIST_ABSOLUTE* items);
+// From shell32 5.0 (Windows 2000, Me, or an Internet Explorer 5 shell) on;
+// without it E_NOTIMPL.
+HRESULT SHGetFolderPathA(HWND window, int csidl, HANDLE token, DWORD flags, LPSTR path);
+HRESULT SHGetFolderPathW(HWND window, int csidl, HANDLE token, DWORD flags, LPWSTR path);
 BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path);
 PIDLIST_ABSOLUTE SHBrowseForFolderA(_browseinfoA* info);
 PIDLIST_ABSOLUTE SHBrowseForFolderW(_browseinfoW* info);

@@ -120,6 +120,10 @@ std::string GetWindowsDirectory932();
 std::string GetSystemDirectory932();
 std::string GetModuleFileName932(HMODULE module);
 std::string SHGetPathFromIDList932(PCIDLIST_ABSOLUTE items);
+// A special folder's path as the shell keeps it (SHGetFolderPath, no item
+// list, no window); empty when the folder is not there or the shell has no
+// such call (before shell32 5.0).
+std::string SHGetFolderPath932(int csidl);
 // The process's command line in CP932. False when an argument has no CP932
 // form and no short name; text then holds its display form.
 bool GetCommandLine932(std::string& text);

@@ -56,6 +56,16 @@ std::string SHGetPathFromIDList932(PCIDLIST_ABSOLUTE items) {
     return FromSystem(path);
 }
 
+std::string SHGetFolderPath932(int csidl) {
+    if (!WideSystem()) {
+        char path[MAX_PATH + 1] = {};
+        return syslib::SHGetFolderPathA(nullptr, csidl, nullptr, 0, path) == S_OK ? std::string(path) : std::string();
+    }
+    wchar_t path[MAX_PATH + 1] = {};
+    if (syslib::SHGetFolderPathW(nullptr, csidl, nullptr, 0, path) != S_OK) return {};
+    return FromSystem(path);
+}
+
 namespace {
 
 // The command line cut into its arguments, each with the blanks before it,

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
+#include "app/SystemChanges.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "platform/Win932.h"
@@ -38,17 +40,24 @@ void RemoveIfEmpty(const std::string& subkey) {
          key = RemovePathDelimiter(ExtractFilePath(key), "B")) {
         if (!RegistryKeyExists(HKEY_LOCAL_MACHINE, key)) continue;
         if (!RegistryKeyEmpty(HKEY_LOCAL_MACHINE, key)) return;
-        RegDeleteKey932(HKEY_LOCAL_MACHINE, key);
+        Changes().DeleteKey(HKEY_LOCAL_MACHINE, key);
     }
 }
 
-// The keys are looked at also when the value is gone already: a run cut
-// short right after deleting it left them for the next.
+// The keys are looked at also when the value is gone already (a run cut
+// short right after deleting it left them for the next): on the first drop
+// of the process, and after every value dropped.
 void DropValue(const char* key, const std::string& name) {
+    static std::vector<std::string> looked;
     std::string ignored;
-    if (!name.empty() && ReadRegistryString(HKEY_LOCAL_MACHINE, key, name, ignored))
+    bool dropped = false;
+    if (!name.empty() && ReadRegistryString(HKEY_LOCAL_MACHINE, key, name, ignored)) {
         DeleteRegistryValue(HKEY_LOCAL_MACHINE, key, name);
-    RemoveIfEmpty(key);
+        dropped = true;
+    }
+    const bool first = std::find(looked.begin(), looked.end(), key) == looked.end();
+    if (first) looked.push_back(key);
+    if (dropped || first) RemoveIfEmpty(key);
 }
 
 }  // namespace
@@ -124,6 +133,8 @@ bool FileDigestMatches(const HeldFile& file) {
 }
 
 void ForgetFileDigest(const std::string& path) { DropValue(kFileDigestsKey, CanonicalPath(path)); }
+
+void ForgetCanonicalFileDigest(const std::string& canonicalPath) { DropValue(kFileDigestsKey, canonicalPath); }
 
 BeforeProgram BeforeUninstallProgram(const std::string& installFolder, const std::string& value) {
     BeforeProgram before;

@@ -48,6 +48,9 @@ bool StoreFileDigest(const HeldFile& file);
 bool FileDigestMatches(const HeldFile& file);
 // Drops the file's value, when there is one.
 void ForgetFileDigest(const std::string& path);
+// The same for a path already in its canonical form (resolving it again
+// would look for a file that may be gone).
+void ForgetCanonicalFileDigest(const std::string& canonicalPath);
 
 // The record's [BeforeUnInstall] File value: split at its first comma into
 // the program (relative to the install folder, a leading "\" dropped) and

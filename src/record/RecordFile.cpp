@@ -8,8 +8,7 @@
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
-#include "platform/Handles.h"
-#include "platform/Win932.h"
+#include "app/SystemChanges.h"
 #include "record/Digests.h"
 #include "record/RecordKeys.h"
 #include "record/UninstallRecord.h"
@@ -43,15 +42,14 @@ void ReadNumbered(const std::string& file, const char* section, const char* pref
 unsigned long WriteWholeFile(const std::string& path, const std::string& text, DWORD disposition) {
     unsigned long error = 0;
     {
-        FileHandle file(
-            CreateFile932(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+        OpenedFilePtr file = Changes().Open(path, GENERIC_WRITE, 0, disposition, FILE_ATTRIBUTE_NORMAL);
         if (!file) return LastErrorOr(ERROR_GEN_FAILURE);
         DWORD written = 0;
-        if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+        if (!file->Write(text.data(), static_cast<DWORD>(text.size()), written))
             error = LastErrorOr(ERROR_WRITE_FAULT);
         else if (written != text.size())
             error = ERROR_HANDLE_DISK_FULL;
-        else if (!FlushFileBuffers(file.get()))
+        else if (!file->Flush())
             error = LastErrorOr(ERROR_WRITE_FAULT);
     }
     if (error) DeletePath(path);
@@ -73,7 +71,7 @@ std::string WriteTemporary(const std::string& folder, const std::string& text, u
 // record is left as it is on both families (DeletePath would clear the
 // attribute).
 unsigned long PutInPlace(const std::string& temporary, const std::string& record) {
-    const DWORD attrs = GetFileAttributes932(record);
+    const DWORD attrs = Changes().Attributes(record);
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
     if (State().OSKind == "notNT") {
         // 95/98/Me have no MoveFileEx: delete, then rename.
@@ -81,9 +79,9 @@ unsigned long PutInPlace(const std::string& temporary, const std::string& record
             const unsigned long deleted = DeletePath(record);
             if (deleted) return deleted;
         }
-        return MoveFile932(temporary, record) ? 0 : LastErrorOr(ERROR_GEN_FAILURE);
+        return Changes().Move(temporary, record, 0) ? 0 : LastErrorOr(ERROR_GEN_FAILURE);
     }
-    return MoveFileEx932(temporary, record, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+    return Changes().Move(temporary, record, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0
                : LastErrorOr(ERROR_GEN_FAILURE);
 }
@@ -92,7 +90,7 @@ unsigned long PutInPlace(const std::string& temporary, const std::string& record
 std::string FreeFallbackPath(const std::string& folder) {
     for (int n = 1;; ++n) {
         const std::string path = folder + RecordFiles::kFallbackStem + std::to_string(n) + RecordFiles::kFallbackExt;
-        if (GetFileAttributes932(path) == INVALID_FILE_ATTRIBUTES) return path;
+        if (Changes().Attributes(path) == INVALID_FILE_ATTRIBUTES) return path;
     }
 }
 
@@ -138,6 +136,7 @@ RecordSaveResult SaveRecord(const std::string& installFolder, const std::string&
     const std::string& word = State().UnSetupString;
     RecordSaveResult result;
 
+    const ChangeSaid said([&] { return "アンインストール記録 " + record + " (" + std::to_string(text.size()) + " バイト)"; });
     unsigned long error = 0;
     const std::string temporary = WriteTemporary(folder, text, error);
     if (!temporary.empty()) {
@@ -155,7 +154,7 @@ RecordSaveResult SaveRecord(const std::string& installFolder, const std::string&
     }
     const std::string fallback = FreeFallbackPath(folder);
     unsigned long fallbackError = ERROR_GEN_FAILURE;
-    if (!temporary.empty() && MoveFile932(temporary, fallback)) fallbackError = 0;
+    if (!temporary.empty() && Changes().Move(temporary, fallback, 0)) fallbackError = 0;
     if (fallbackError) fallbackError = WriteWholeFile(fallback, text, CREATE_NEW);
     if (!temporary.empty() && FileExists(temporary)) DeletePath(temporary);
     if (fallbackError) {

@@ -5,10 +5,10 @@
 #include <cstdio>
 
 #include "app/ScriptKeys.h"
+#include "app/SystemChanges.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
-#include "platform/Win932.h"
 #include "record/RecordKeys.h"
 #include "sysops/Registry.h"
 
@@ -20,7 +20,7 @@ constexpr const char* kUninstallList = "SOFTWARE\\Microsoft\\Windows\\CurrentVer
 // no access).
 bool LastWriteTime(const std::string& path, FILETIME& time) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesEx932(path, &data)) return false;
+    if (!Changes().AttributesEx(path, data)) return false;
     time = data.ftLastWriteTime;
     return true;
 }

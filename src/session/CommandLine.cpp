@@ -120,6 +120,8 @@ LaunchCommand ParseCommandLine(const std::string& commandLine) {
         const std::string upper = AsciiUpper(arg);
         if (upper == "/S") {
             cmd.silent = true;
+        } else if (upper == "/PREVIEW") {
+            cmd.preview = true;
         } else if (StartsWith(upper, "/D=")) {
             // As deployment tools write it: the last switch, taking the
             // rest of the line unquoted, blanks and all.
@@ -149,6 +151,8 @@ LaunchCommand ParseCommandLine(const std::string& commandLine) {
             refuse("/D= はアンインストールには使えません。");
         }
     }
+    // A preview changes nothing; /S would say the opposite.
+    if (cmd.preview && cmd.silent) refuse("/PREVIEW と /S は同時に指定できません。");
     if (!cmd.hasSwitches) cmd.recordArgument = FirstArgument(commandLine);
     return cmd;
 }

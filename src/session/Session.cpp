@@ -13,9 +13,10 @@
 #include "session/LoggingView.h"
 #include "session/SessionStart.h"
 #include "session/WorkFolders.h"
+#include "sysops/Registry.h"
 #include "uninstall/UninstallRun.h"
 
-StartUpResult Session::Start(const std::string& programPath, const std::string& firstArgument) {
+StartUpResult Session::Start(const std::string& programPath, const std::string& firstArgument, bool finishCutShort) {
     using Kind = StartUpResult::Kind;
     StartUpResult result;
     result.fatal = StartSession(s_, programPath, firstArgument);
@@ -23,7 +24,7 @@ StartUpResult Session::Start(const std::string& programPath, const std::string& 
     if (!result.fatal.empty()) {
         // The record is gone because an uninstall deleted it and was cut
         // short: its last steps are finished now, whoever started it.
-        const std::optional<RunOutcome> finished = uninstall ? FinishCutShortUninstall(s_.RecordFile) : std::nullopt;
+        const std::optional<RunOutcome> finished = uninstall && finishCutShort ? FinishCutShortUninstall(s_.RecordFile) : std::nullopt;
         if (finished) {
             result.kind = Kind::Finished;
             result.finished = *finished;
@@ -69,7 +70,7 @@ int Session::Run(RunView& view, const std::string& who) {
 void Session::End(bool changed) {
     if (!s_.TempFolder.empty()) RemoveWorkFolders(s_.TempFolder, s_.WorkFolder);
     if (!changed) return;
-    syslib::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
+    if (ClassesMayHaveChanged()) syslib::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
     syslib::SHChangeNotify(SHCNE_UPDATEITEM, 0, nullptr, nullptr);
     syslib::SHChangeNotify(SHCNE_UPDATEDIR, 0, nullptr, nullptr);
 }

@@ -45,7 +45,10 @@ public:
     // Start-up up to the script copy, then the settings; fills the state
     // record (words, titles, pacing, ItemText, UnSetupOption). A fatal start
     // and a finished one are written to the /LOG file here.
-    StartUpResult Start(const std::string& programPath, const std::string& firstArgument);
+    // finishCutShort false (a preview): an uninstall cut short is left as
+    // it is, and the start is a fatal one.
+    StartUpResult Start(const std::string& programPath, const std::string& firstArgument,
+                        bool finishCutShort = true);
 
     // Install mode: the refused operating system, then the strict and the
     // advisory previous-installation tests against the folder shown, each
@@ -63,7 +66,8 @@ public:
     int Run(RunView& view, const std::string& who);
 
     // The end of the start: the shell hears of the changes when a run made
-    // some (changed), and the working folders go.
+    // some (changed), of changed associations only when a file type or class
+    // may have changed (ClassesMayHaveChanged), and the working folders go.
     void End(bool changed);
 
 private:

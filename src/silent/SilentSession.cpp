@@ -19,7 +19,8 @@ constexpr const char* kCaller = "/S の呼び出し元";
 
 // The install: the folder of /D= (else the script's), every file newer
 // wins, the shortcut boxes the script's entries need.
-int Install(Session& session, const StartUpResult& start, const LaunchCommand& command, TSilentView& silent) {
+int Install(Session& session, const StartUpResult& start, const LaunchCommand& command, TSilentView& silent,
+            const SilentRun& run) {
     // A folder given without its drive is a mistake of the command line, not
     // a refusal of the run.
     if (command.hasFolder && CanonicalInstallFolder(command.folder).empty()) {
@@ -42,11 +43,11 @@ int Install(Session& session, const StartUpResult& start, const LaunchCommand& c
     if (!licence.empty()) LogQuestion("使用許諾契約書", licence, "同意する", kCaller);
     LogLine("状況", "インストール先: " + options.folderText);
     silent.SetOptions(std::move(options));
-    return session.Run(silent, kSilentAnswerer);
+    return run ? run(session, silent) : session.Run(silent, kSilentAnswerer);
 }
 
 // The uninstall: the record's folder and its option boxes as they stand.
-int Uninstall(Session& session, const StartUpResult& start, TSilentView& silent) {
+int Uninstall(Session& session, const StartUpResult& start, TSilentView& silent, const SilentRun& run) {
     RunOptions options;
     options.folderText = start.folder;
     const UninstallOptions& boxes = start.uninstallOptions;
@@ -56,12 +57,12 @@ int Uninstall(Session& session, const StartUpResult& start, TSilentView& silent)
         options.boxes[k].caption = boxes.visible[k] ? boxes.caption[k] : std::string();
     }
     silent.SetOptions(std::move(options));
-    return session.Run(silent, kSilentAnswerer);
+    return run ? run(session, silent) : session.Run(silent, kSilentAnswerer);
 }
 
 }  // namespace
 
-int RunSilentSession(const LaunchCommand& command) {
+int RunSilentSession(const LaunchCommand& command, const SilentRun& run) {
     // Neither the system nor Wine may put up a box of its own.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
     // The boxes of the layers below (start-up tests, launch and registration
@@ -70,17 +71,17 @@ int RunSilentSession(const LaunchCommand& command) {
     SetMsgBoxResponder([&silent](const Question& question) { return silent.Ask(question); });
 
     Session session(State());
-    const StartUpResult start = session.Start(ModulePath(), command.recordArgument);
+    const StartUpResult start = session.Start(ModulePath(), command.recordArgument, !command.preview);
     int code = start.exitCode;
     switch (start.kind) {
     case StartUpResult::Kind::Fatal: WriteStandardError(start.fatal); break;
     case StartUpResult::Kind::Finished: break;
-    case StartUpResult::Kind::Install: code = Install(session, start, command, silent); break;
-    case StartUpResult::Kind::Uninstall: code = Uninstall(session, start, silent); break;
+    case StartUpResult::Kind::Install: code = Install(session, start, command, silent, run); break;
+    case StartUpResult::Kind::Uninstall: code = Uninstall(session, start, silent, run); break;
     }
     // What the wizard's close does.
     const bool ran = start.kind == StartUpResult::Kind::Install || start.kind == StartUpResult::Kind::Uninstall;
-    session.End(ran);
+    session.End(ran && !command.preview);
     SetMsgBoxResponder(nullptr);
     return code;
 }

@@ -4,6 +4,7 @@
 // the message boxes of the layers below reach it too, through MsgBox's
 // responder. What a box would have said goes to the /LOG file and to the
 // standard error stream.
+#include <functional>
 #include <string>
 
 #include "app/RunView.h"
@@ -35,6 +36,9 @@ public:
     void ShowGauge(bool) override {}
     void SetGauge(int, const std::string&) override {}
     int Ask(const Question& question) override;
+    // Each question and its answer, told once more (a preview lists them
+    // among its changes).
+    void SetEcho(std::function<void(const std::string& line)> echo) { echo_ = std::move(echo); }
     std::string AskSharedFile(const std::string&) override { return kSilentSharedAnswer; }
     // The failure log goes to the log file once the run has returned.
     bool ShowDetails(const std::string&, const std::string&) override { return true; }
@@ -48,4 +52,5 @@ public:
 
 private:
     RunOptions options_;
+    std::function<void(const std::string& line)> echo_;
 };

@@ -3,13 +3,13 @@
 #include <windows.h>
 
 #include "platform/Handles.h"
-#include "platform/Win932.h"
+#include "app/SystemChanges.h"
 
 namespace {
 
 bool LastWriteTime(const std::string& path, ULARGE_INTEGER& time) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesEx932(path, &data)) return false;
+    if (!Changes().AttributesEx(path, data)) return false;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
     time.LowPart = data.ftLastWriteTime.dwLowDateTime;
     time.HighPart = data.ftLastWriteTime.dwHighDateTime;
@@ -21,9 +21,9 @@ bool LastWriteTime(const std::string& path, ULARGE_INTEGER& time) {
 
 bool FileSizeOf(const std::string& path, unsigned long long& size) {
     size = 0;
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFile932(path, &data));
-    if (!find) return false;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !Changes().AttributesEx(path, data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
     size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return true;
 }
@@ -36,11 +36,11 @@ int CompareFileTimes(const std::string& first, const std::string& second) {
 }
 
 unsigned long MakeFolder(const std::string& path) {
-    if (CreateDirectory932(path, nullptr)) return 0;
+    if (Changes().CreateFolder(path)) return 0;
     const DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS) {
         // A file of that name is no folder of ours.
-        const DWORD attributes = GetFileAttributes932(path);
+        const DWORD attributes = Changes().Attributes(path);
         return (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) ? 0 : error;
     }
     return error ? error : ERROR_GEN_FAILURE;

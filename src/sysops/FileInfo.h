@@ -3,8 +3,9 @@
 // operation it makes itself. Nothing here shows a message.
 #include <string>
 
-// The size of a file found by FindFirstFile (any attributes), in 64 bits;
-// false when it cannot be found.
+// The size of a file (any attributes), in 64 bits; false when there is no
+// file of the name (nothing, or a folder). One look at the name, no folder
+// opened.
 bool FileSizeOf(const std::string& path, unsigned long long& size);
 
 // Compares the last-write times of two files: 1 when first is later, 0 when

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/SetupState.h"
+#include "app/SystemChanges.h"
 #include "app/uIniFile.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -20,32 +21,18 @@ namespace {
 constexpr DWORD kRestartFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT;
 constexpr int kMaxTemporaryNames = 9999;
 
-bool PathExists(const std::string& path) { return GetFileAttributes932(path) != INVALID_FILE_ATTRIBUTES; }
+bool PathExists(const std::string& path) { return Changes().Attributes(path) != INVALID_FILE_ATTRIBUTES; }
 
 void ShowMoveFileExFailure() { MsgBox("MoveFileEx関数が失敗しました。", "内部エラー", 48); }
-
-unsigned long LzErrorToWin32(LONG lzError) {
-    switch (lzError) {
-        case LZERROR_BADINHANDLE:
-        case LZERROR_BADOUTHANDLE: return ERROR_INVALID_HANDLE;
-        case LZERROR_READ: return ERROR_READ_FAULT;
-        case LZERROR_WRITE: return ERROR_WRITE_FAULT;
-        case LZERROR_GLOBALLOC:
-        case LZERROR_GLOBLOCK: return ERROR_NOT_ENOUGH_MEMORY;
-        case LZERROR_BADVALUE: return ERROR_INVALID_PARAMETER;
-        default: return ERROR_INVALID_DATA;
-    }
-}
 
 // The expanded length recorded in an "SZDD" header, or -1 when the file has
 // no such header (then there is nothing to compare with).
 long long RecordedLength(const std::string& path) {
-    FileHandle file(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+    OpenedFilePtr file = Changes().Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
     if (!file) return -1;
     unsigned char header[14] = {};
     DWORD got = 0;
-    if (!ReadFile(file.get(), header, sizeof header, &got, nullptr) || got != sizeof header) return -1;
+    if (!file->Read(header, sizeof header, got) || got != sizeof header) return -1;
     static const unsigned char kMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
     if (!std::equal(kMagic, kMagic + 8, header)) return -1;
     return static_cast<long long>(header[10]) | static_cast<long long>(header[11]) << 8 |
@@ -54,24 +41,13 @@ long long RecordedLength(const std::string& path) {
 
 long long FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesEx932(path, &data)) return -1;
+    if (!Changes().AttributesEx(path, data)) return -1;
     return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
 // Expands source into target; 0 or a Win32 error code.
 unsigned long LzExpand(const std::string& source, const std::string& target) {
-    OFSTRUCT sourceInfo = {};
-    OFSTRUCT targetInfo = {};
-    const INT in = LZOpenFile932(source, &sourceInfo, OF_READ | OF_SHARE_EXCLUSIVE);
-    if (in < 0) return sourceInfo.nErrCode ? sourceInfo.nErrCode : LzErrorToWin32(in);
-    LzFile input(in);
-    const INT out = LZOpenFile932(target, &targetInfo, OF_CREATE);
-    if (out < 0) return targetInfo.nErrCode ? targetInfo.nErrCode : LzErrorToWin32(out);
-    LzFile output(out);
-    const LONG copied = syslib::LZCopy(input.get(), output.get());
-    input.reset();
-    output.reset();
-    if (copied < 0) return LzErrorToWin32(copied);
+    if (const unsigned long error = Changes().Expand(source, target)) return error;
     // A truncated or damaged compressed file can expand "successfully" into
     // fewer bytes than its header promises.
     const long long expected = RecordedLength(source);
@@ -102,24 +78,24 @@ std::string FreeTemporaryName(const std::string& folder) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    FileHandle file(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    OpenedFilePtr file = Changes().Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
     if (!file) return false;
     bytes.clear();
     char buffer[8192];
     DWORD got = 0;
     for (;;) {
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return false;
+        if (!file->Read(buffer, sizeof buffer, got)) return false;
         if (got == 0) return true;
         bytes.append(buffer, got);
     }
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    FileHandle file(CreateFile932(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    OpenedFilePtr file = Changes().Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
     if (!file) return false;
     DWORD written = 0;
-    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size() && FlushFileBuffers(file.get());
+    return file->Write(bytes.data(), static_cast<DWORD>(bytes.size()), written) && written == bytes.size() &&
+           file->Flush();
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -165,33 +141,42 @@ std::vector<std::string> PlaceRenameLine(const std::vector<std::string>& lines, 
 
 // Puts newContent in place of file without a moment in which a failure
 // could leave the file cut short: written beside it first, then swapped.
+// The names are found through the system's door, not made by the system
+// (GetTempFileName creates its file), so that a preview makes none.
+std::string FreeName(const std::string& folder) {
+    for (int n = 1; n <= kMaxTemporaryNames; ++n) {
+        const std::string candidate = folder + "RVW" + std::to_string(n) + ".TMP";
+        if (!PathExists(candidate)) return candidate;
+    }
+    return {};
+}
+
 bool ReplaceFileContents(const std::string& file, const std::string& newContent) {
     const std::string folder = ExtractFilePath(file);
-    const std::string written = GetTempFileName932(folder, "RVW", 0);
+    const std::string written = FreeName(folder);
     if (written.empty()) return false;
     if (!WriteWholeFile(written, newContent)) {
-        DeleteFile932(written);
+        Changes().DeleteFile(written);
         return false;
     }
     if (!PathExists(file)) {
-        if (MoveFile932(written, file)) return true;
-        DeleteFile932(written);
+        if (Changes().Move(written, file, 0)) return true;
+        Changes().DeleteFile(written);
         return false;
     }
     // MoveFileEx does not exist on Windows 95/98/Me: keep the old file under
     // a spare name until the new one is in place.
-    const std::string spare = GetTempFileName932(folder, "RVW", 0);
-    if (spare.empty() || !DeleteFile932(spare) ||
-        !MoveFile932(file, spare)) {
-        DeleteFile932(written);
+    const std::string spare = FreeName(folder);
+    if (spare.empty() || !Changes().Move(file, spare, 0)) {
+        Changes().DeleteFile(written);
         return false;
     }
-    if (!MoveFile932(written, file)) {
-        MoveFile932(spare, file);
-        DeleteFile932(written);
+    if (!Changes().Move(written, file, 0)) {
+        Changes().Move(spare, file, 0);
+        Changes().DeleteFile(written);
         return false;
     }
-    DeleteFile932(spare);
+    Changes().DeleteFile(spare);
     return true;
 }
 
@@ -206,7 +191,7 @@ std::string ExpandToTemp(const std::string& source, const std::string& destinati
     const std::string temporary = State().TempFolder + "EXPAND.RVS";
     if (PathExists(temporary)) DeletePath(temporary);
     error = LzExpand(source, temporary);
-    if (error != 0) DeleteFile932(temporary);
+    if (error != 0) Changes().DeleteFile(temporary);
     return temporary + "," + target;
 }
 
@@ -245,21 +230,21 @@ bool ReplaceOnRestart(const std::string& source, const std::string& destination)
     const std::string temporary = FreeTemporaryName(folder);
     if (temporary.empty()) return false;
     if (CopyFileReset(source, temporary) != 0) {
-        DeleteFile932(temporary);
+        Changes().DeleteFile(temporary);
         return false;
     }
 
     if (state.OSKind == "NT") {
-        if (MoveFileEx932(temporary, destination, kRestartFlags)) return true;
+        if (Changes().Move(temporary, destination, kRestartFlags)) return true;
         ShowMoveFileExFailure();
-        DeleteFile932(temporary);
+        Changes().DeleteFile(temporary);
         return false;
     }
     const std::string shortTemporary = ShortPath(temporary);
     const std::string shortDestination = ShortPath(destination);
     if (shortTemporary.empty() || shortDestination.empty() ||
         !IniWrite("Rename", shortDestination, shortTemporary, state.WindowsFolder + "WININIT.INI")) {
-        DeleteFile932(temporary);
+        Changes().DeleteFile(temporary);
         return false;
     }
     return true;
@@ -268,13 +253,13 @@ bool ReplaceOnRestart(const std::string& source, const std::string& destination)
 bool DeleteOnRestart(const std::string& path) {
     const SetupState& state = State();
     if (state.OSKind == "NT") {
-        if (MoveFileEx932(path, "", kRestartFlags)) return true;
+        if (Changes().Move(path, "", kRestartFlags)) return true;
         ShowMoveFileExFailure();
         return false;
     }
     const std::string shortPath = ShortPath(path);
     if (shortPath.empty()) return false;
-    const DWORD attrs = GetFileAttributes932(path);
+    const DWORD attrs = Changes().Attributes(path);
     const bool folder = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
     const std::string newLine = (folder ? "DirNul=" : "Nul=") + shortPath;
 

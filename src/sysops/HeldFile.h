@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/Handles.h"
+#include "app/SystemChanges.h"
 
 class HeldFile {
 public:
@@ -23,5 +23,5 @@ public:
 
 private:
     std::string path_;
-    FileHandle file_;
+    OpenedFilePtr file_;
 };

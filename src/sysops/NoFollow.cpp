@@ -4,131 +4,38 @@
 #include "app/SetupState.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
-#include "platform/Win932.h"
+#include "app/SystemChanges.h"
 
 namespace {
-
-// ---- The native calls for setting a file's fate through its handle (NT
-// family only; looked up, since they are not part of the Win32 interface).
-
-struct IoStatus {
-    LONG status;
-    ULONG_PTR information;
-};
-struct DispositionInformation {
-    BOOLEAN deleteFile;
-};
-struct BasicInformation {
-    LARGE_INTEGER creation, lastAccess, lastWrite, change;
-    ULONG attributes;
-};
-struct DirectoryInformation {
-    ULONG nextEntryOffset, fileIndex;
-    LARGE_INTEGER creation, lastAccess, lastWrite, change, endOfFile, allocation;
-    ULONG attributes, nameLength;
-    WCHAR name[1];
-};
-constexpr int kFileDirectoryInformation = 1;
-constexpr int kFileBasicInformation = 4;
-constexpr int kFileDispositionInformation = 13;
-constexpr LONG kStatusCannotDelete = static_cast<LONG>(0xC0000121);
-
-using SetInformationFunction = LONG(NTAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
-using QueryDirectoryFunction = LONG(NTAPI*)(HANDLE, HANDLE, void*, void*, IoStatus*, void*, ULONG, int, BOOLEAN,
-                                            void*, BOOLEAN);
-using StatusToErrorFunction = ULONG(NTAPI*)(LONG);
-
-FARPROC Native(const char* name) { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name); }
-
-LONG SetInformation(HANDLE file, void* information, ULONG size, int kind) {
-    static const auto set = reinterpret_cast<SetInformationFunction>(
-        reinterpret_cast<void*>(Native("NtSetInformationFile")));
-    if (!set) return static_cast<LONG>(0xC0000002);  // not implemented
-    IoStatus io = {};
-    return set(file, &io, information, size, kind);
-}
-
-unsigned long ErrorOf(LONG status) {
-    static const auto convert = reinterpret_cast<StatusToErrorFunction>(
-        reinterpret_cast<void*>(Native("RtlNtStatusToDosError")));
-    if (status == 0) return 0;
-    const unsigned long code = convert ? convert(status) : ERROR_GEN_FAILURE;
-    return code ? code : ERROR_GEN_FAILURE;
-}
 
 bool Handles() { return State().OSKind != "notNT"; }
 
 constexpr DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr DWORD kAsItself = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
 
-FileHandle OpenItself(const std::string& path, DWORD access, DWORD share) {
-    return FileHandle(CreateFile932(path, access | SYNCHRONIZE, share, nullptr, OPEN_EXISTING, kAsItself, nullptr));
+OpenedFilePtr OpenItself(const std::string& path, DWORD access, DWORD share) {
+    return Changes().Open(path, access | SYNCHRONIZE, share, OPEN_EXISTING, kAsItself);
 }
 
 // The name or the object opened under it is a link. Both are asked: Windows
 // shows a link on its handle, Wine only on its name (its handles follow).
-bool IsLink(const std::string& path, HANDLE opened) {
+bool IsLink(const std::string& path, OpenedFile* opened) {
     if (IsLinkName(path)) return true;
-    BY_HANDLE_FILE_INFORMATION info = {};
-    return opened && GetFileInformationByHandle(opened, &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    DWORD attributes = 0;
+    return opened && opened->Attributes(attributes) == 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// Marks the opened name for deletion at its close; a read-only file loses
-// the attribute first (through the same handle).
-unsigned long MarkForDeletion(HANDLE file) {
-    DispositionInformation disposition = {TRUE};
-    LONG status = SetInformation(file, &disposition, sizeof disposition, kFileDispositionInformation);
-    if (status == kStatusCannotDelete) {
-        BasicInformation basic = {};
-        basic.attributes = FILE_ATTRIBUTE_NORMAL;
-        if (SetInformation(file, &basic, sizeof basic, kFileBasicInformation) == 0)
-            status = SetInformation(file, &disposition, sizeof disposition, kFileDispositionInformation);
-    }
-    return ErrorOf(status);
-}
-
-struct Found {
-    std::string name;
-    DWORD attributes;
-};
-
-// Everything in the folder, listed through the handle that holds it (a
-// second open to list it would need the delete sharing the holder denies).
-// A name without a code page 932 form cannot be named here: left out.
-std::vector<Found> ListHeld(HANDLE folder) {
-    static const auto query = reinterpret_cast<QueryDirectoryFunction>(
-        reinterpret_cast<void*>(Native("NtQueryDirectoryFile")));
-    std::vector<Found> found;
-    if (!query) return found;
-    std::vector<ULONGLONG> buffer(8192);  // 64 KB, aligned for the records
-    for (BOOLEAN restart = TRUE;; restart = FALSE) {
-        IoStatus io = {};
-        const LONG status = query(folder, nullptr, nullptr, nullptr, &io, buffer.data(),
-                                  static_cast<ULONG>(buffer.size() * sizeof buffer[0]), kFileDirectoryInformation,
-                                  FALSE, nullptr, restart);
-        if (status != 0) return found;  // no more files, or the listing failed
-        for (auto* entry = reinterpret_cast<const BYTE*>(buffer.data());;) {
-            const auto* info = reinterpret_cast<const DirectoryInformation*>(entry);
-            const std::wstring_view wide(info->name, info->nameLength / sizeof(WCHAR));
-            std::string name;
-            if (wide != L"." && wide != L".." && win932::Narrow(wide, name)) found.push_back({name, info->attributes});
-            if (!info->nextEntryOffset) break;
-            entry += info->nextEntryOffset;
-        }
-    }
-}
+using Found = FolderEntry;
 
 // Everything in the folder by its name (Windows 95/98/Me).
 std::vector<Found> ListNamed(const std::string& folder) {
     std::vector<Found> found;
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFile932(folder + "*", &data));
-    if (!find) return found;
-    do {
+    std::vector<WIN32_FIND_DATAA> all;
+    if (!Changes().Find(folder + "*", all)) return found;
+    for (const WIN32_FIND_DATAA& data : all) {
         const std::string name = data.cFileName;
         if (name != "." && name != "..") found.push_back({name, data.dwFileAttributes});
-    } while (FindNextFile932(find.get(), &data));
+    }
     return found;
 }
 
@@ -196,12 +103,12 @@ unsigned long DeleteFound(const std::string& folder, const Found& found, const W
 }
 
 // held: the folder's holding handle (none on Windows 95/98/Me).
-unsigned long WalkPatterns(HANDLE held, const std::string& folder, const std::vector<std::string>& patterns,
+unsigned long WalkPatterns(OpenedFile* held, const std::string& folder, const std::vector<std::string>& patterns,
                            const WalkRules& rules) {
     unsigned long first = 0;
     for (const std::string& pattern : patterns) {
         if (pattern.empty()) continue;  // never the folder itself
-        for (const Found& found : held ? ListHeld(held) : ListNamed(folder)) {
+        for (const Found& found : held ? held->List() : ListNamed(folder)) {
             if (!Matches(pattern, found.name)) continue;
             const unsigned long code = DeleteFound(folder, found, rules);
             if (first == 0) first = code;
@@ -217,7 +124,7 @@ unsigned long RemoveTree(const std::string& folder, const WalkRules& rules) {
 }  // namespace
 
 bool IsLinkName(const std::string& path) {
-    const DWORD attributes = GetFileAttributes932(RemovePathDelimiter(path, "B"));
+    const DWORD attributes = Changes().Attributes(RemovePathDelimiter(path, "B"));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
@@ -226,9 +133,9 @@ HeldFolders::HeldFolders(const std::string& base, const std::string& folder) {
     const std::string target = AddPathDelimiter(folder, "B");
     for (;;) {
         const std::string name = RemovePathDelimiter(current, "B");
-        FileHandle held;
+        OpenedFilePtr held;
         if (Handles()) held = OpenItself(name, FILE_READ_ATTRIBUTES, kShareAllButDelete);
-        if (IsLink(name, held ? held.get() : nullptr)) {
+        if (IsLink(name, held.get())) {
             linked_ = true;
             link_ = current;
             return;
@@ -242,29 +149,46 @@ HeldFolders::HeldFolders(const std::string& base, const std::string& folder) {
     }
 }
 
-unsigned long DeleteFileItself(const std::string& path) {
+unsigned long DeleteFileItself(const std::string& path, bool* gone) {
+    if (gone) *gone = false;
     if (!Handles()) {
         if (IsLinkName(path)) return kLinkLeft;
-        const DWORD attributes = GetFileAttributes932(path);
+        SystemChanges& changes = Changes();
+        const DWORD attributes = changes.Attributes(path);
         if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_FILE_NOT_FOUND;
-        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributes932(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-        return DeleteFile932(path) ? 0 : GetLastError();
+        if (attributes & FILE_ATTRIBUTE_READONLY) changes.SetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+        return changes.DeleteFile(path) ? 0 : GetLastError();
     }
-    const FileHandle file = OpenItself(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    if (!file) return GetLastError();
-    if (IsLink(path, file.get())) return kLinkLeft;
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!GetFileInformationByHandle(file.get(), &info)) return GetLastError();
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_FILE_NOT_FOUND;
-    return MarkForDeletion(file.get());
+    constexpr DWORD kAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+    // First without any sharing: when that open succeeds nobody else has the
+    // file open, so it is gone once this handle closes and needs no second
+    // look (under Wine a look for a name that is not there reads the whole
+    // folder). A file others have open is opened as they allow, and its
+    // fate is left to the caller's look.
+    OpenedFilePtr file = OpenItself(path, kAccess, 0);
+    const bool alone = static_cast<bool>(file);
+    if (!file) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION) return error;
+        file = OpenItself(path, kAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        if (!file) return GetLastError();
+    }
+    if (IsLinkName(path)) return kLinkLeft;
+    DWORD attributes = 0;
+    if (const unsigned long error = file->Attributes(attributes)) return error;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return kLinkLeft;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_FILE_NOT_FOUND;
+    const unsigned long code = file->MarkForDeletion();
+    file.reset();
+    if (gone) *gone = alone && code == 0;
+    return code;
 }
 
 unsigned long DeleteMatches(const std::string& folder, const std::string& pattern, const WalkRules& rules) {
     const std::string base = AddPathDelimiter(folder, "B");
     // Held for the walk: the folder stays the one that was checked.
-    FileHandle held;
+    OpenedFilePtr held;
     if (Handles()) {
         held = OpenItself(RemovePathDelimiter(base, "B"), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
                           kShareAllButDelete);
@@ -273,11 +197,11 @@ unsigned long DeleteMatches(const std::string& folder, const std::string& patter
             return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;  // nothing to match
         }
     }
-    if (IsLink(base, held ? held.get() : nullptr)) {
+    if (IsLink(base, held.get())) {
         if (rules.linkLeft) rules.linkLeft(base);
         return kLinkLeft;
     }
-    return WalkPatterns(held ? held.get() : nullptr, base, {pattern}, rules);
+    return WalkPatterns(held.get(), base, {pattern}, rules);
 }
 
 unsigned long RemoveFolderWith(const std::string& folder, const std::vector<std::string>& patterns,
@@ -290,10 +214,11 @@ unsigned long RemoveFolderWith(const std::string& folder, const std::vector<std:
             return kLinkLeft;
         }
         WalkPatterns(nullptr, base, patterns, rules);
-        return RemoveDirectory932(name) ? 0 : GetLastError();
+        return Changes().RemoveFolder(name) ? 0 : GetLastError();
     }
-    const FileHandle held = OpenItself(name, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAllButDelete);
-    if (IsLink(name, held ? held.get() : nullptr)) {
+    const OpenedFilePtr held =
+        OpenItself(name, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAllButDelete);
+    if (IsLink(name, held.get())) {
         if (rules.linkLeft) rules.linkLeft(base);
         return kLinkLeft;
     }
@@ -306,8 +231,7 @@ unsigned long RemoveFolderWith(const std::string& folder, const std::vector<std:
         return error;
     }
     WalkPatterns(held.get(), base, patterns, rules);
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!GetFileInformationByHandle(held.get(), &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return ERROR_DIRECTORY;
-    return MarkForDeletion(held.get());
+    DWORD attributes = 0;
+    if (held->Attributes(attributes) != 0 || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
+    return held->MarkForDeletion();
 }

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Handles.h"
+#include "app/SystemChanges.h"
 
 // A name that is a link, seen from the name (the link's own attributes).
 bool IsLinkName(const std::string& path);
@@ -44,15 +44,17 @@ public:
     const std::string& link() const { return link_; }
 
 private:
-    std::vector<FileHandle> held_;
+    std::vector<OpenedFilePtr> held_;
     bool linked_ = false;
     std::string link_;
 };
 
 // Deletes one file through a handle to the name itself; a read-only file
 // loses the attribute first. A folder gives ERROR_FILE_NOT_FOUND, a link
-// kLinkLeft (neither is touched).
-unsigned long DeleteFileItself(const std::string& path);
+// kLinkLeft (neither is touched). gone, when given, is set when the file is
+// certainly gone (nobody else had it open); when it is not set, a 0 may
+// still leave the name in place until another program lets the file go.
+unsigned long DeleteFileItself(const std::string& path, bool* gone = nullptr);
 
 // Deletes every match of the pattern (a bare name with "*" or "?") in the
 // folder under the rules: files, and unless filesOnly folders with all they

@@ -1,5 +1,7 @@
 #include "sysops/PathNames.h"
 
+#include "app/SystemChanges.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -63,17 +65,39 @@ std::string CanonicalPath(const std::string& path) {
     return result;
 }
 
+std::string CanonicalPaths::Of(const std::string& path) {
+    const std::string full = path.empty() ? path : FullPath(path);
+    size_t last = 0;
+    for (size_t i = 0; i < full.size(); ++i)
+        if (IsPathDelimiterAt(full, static_cast<int>(i + 1))) last = i;
+    // A folder form, a root, or a name with a wildcard: resolved as a whole.
+    if (full.empty() || last + 1 >= full.size() || last < RootLength(full) ||
+        full.find_first_of("*?", last + 1) != std::string::npos)
+        return CanonicalPath(path);
+    const std::string folder = full.substr(0, last + 1), name = full.substr(last + 1);
+    auto known = folders_.find(folder);
+    if (known == folders_.end()) known = folders_.emplace(folder, CanonicalPath(folder)).first;
+    if (known->second.empty()) return CanonicalPath(path);
+    // The file's own long name, as the system's resolution finds it; a name
+    // that is not there stays as written.
+    std::vector<WIN32_FIND_DATAA> found;
+    if (!Changes().Find(known->second + name, found) || found.empty()) return known->second + name;
+    const std::string longName = found.front().cFileName;
+    // A long name without a code page 932 form: the whole resolution decides.
+    if (longName.find('?') != std::string::npos) return CanonicalPath(path);
+    return known->second + longName;
+}
+
 bool SetCurrentFolder(const std::string& folder) { return SetCurrentDirectory932(folder) != FALSE; }
 
 std::vector<std::string> FolderContents(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFile932(AddPathDelimiter(folder, "B") + "*", &data));
-    if (!find) return names;
-    do {
+    std::vector<WIN32_FIND_DATAA> found;
+    if (!Changes().Find(AddPathDelimiter(folder, "B") + "*", found)) return names;
+    for (const WIN32_FIND_DATAA& data : found) {
         const std::string name = data.cFileName;
         if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFile932(find.get(), &data));
+    }
     return names;
 }
 

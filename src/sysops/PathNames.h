@@ -2,6 +2,7 @@
 // What the system makes of a path name, and the process's current folder.
 // Queries only, apart from SetCurrentFolder; nothing here shows anything.
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // "X:\..." or "\\server\share\..."; never a relative path, a path on the
@@ -19,6 +20,20 @@ bool HasWildcard(const std::string& path);
 // kept. Parts that do not exist stay as written. Empty when the system
 // cannot resolve the path at all.
 std::string CanonicalPath(const std::string& path);
+
+// CanonicalPath for many files of few folders: each folder's form is
+// resolved once and kept (resolving looks up every level of a path), and a
+// file's own name is looked up alone. Gives what CanonicalPath gives as long
+// as no folder is made, renamed or removed while the object is used;
+// Forget() starts afresh after such a change.
+class CanonicalPaths {
+public:
+    std::string Of(const std::string& path);
+    void Forget() { folders_.clear(); }
+
+private:
+    std::unordered_map<std::string, std::string> folders_;  // full form -> canonical form
+};
 
 // Makes the folder the process's current folder; true on success.
 bool SetCurrentFolder(const std::string& folder);

@@ -2,30 +2,34 @@
 
 #include <vector>
 
-#include "platform/Handles.h"
-#include "platform/Win932.h"
+#include "app/SystemChanges.h"
+#include "app/uUtils.h"
 #include "sysops/Shell.h"
 
 namespace {
 
-RegKey OpenForWriting(HKEY hive, const std::string& subkey) {
-    RegKey key;
-    const LONG created =
-        RegCreateKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
-    if (created != ERROR_SUCCESS) throw RegistryWriteError("ｷｰ " + subkey + " の作成に失敗しました", created);
-    return key;
-}
+bool classesChanged = false;
 
 void SetValue(HKEY hive, const std::string& subkey, const std::string& name, DWORD type, const BYTE* data,
               DWORD size) {
-    RegKey key = OpenForWriting(hive, subkey);
-    const LONG written = RegSetValueEx932(key.get(), name, type, data, size);
-    if (written != ERROR_SUCCESS) throw RegistryWriteError("'" + name + "' の設定に失敗しました", written);
+    NoteRegistryChange(hive, subkey);
+    SystemChanges& changes = Changes();
+    const LONG written =
+        changes.SetValue(hive, subkey, name, type, std::string(reinterpret_cast<const char*>(data), size));
+    if (written == ERROR_SUCCESS) return;
+    // The key could not be made, or the value not be set in it.
+    if (changes.KeyState(hive, subkey) == ERROR_FILE_NOT_FOUND)
+        throw RegistryWriteError("ｷｰ " + subkey + " の作成に失敗しました", written);
+    throw RegistryWriteError("'" + name + "' の設定に失敗しました", written);
 }
 
 }  // namespace
 
-void CreateRegistryKey(HKEY hive, const std::string& subkey) { OpenForWriting(hive, subkey); }
+void CreateRegistryKey(HKEY hive, const std::string& subkey) {
+    NoteRegistryChange(hive, subkey);
+    const LONG created = Changes().CreateKey(hive, subkey);
+    if (created != ERROR_SUCCESS) throw RegistryWriteError("ｷｰ " + subkey + " の作成に失敗しました", created);
+}
 
 void WriteRegistryString(HKEY hive, const std::string& subkey, const std::string& name, const std::string& value,
                          bool expand) {
@@ -44,11 +48,9 @@ void WriteRegistryBinary(HKEY hive, const std::string& subkey, const std::string
 
 bool ReadRegistryString(HKEY hive, const std::string& subkey, const std::string& name, std::string& value) {
     value.clear();
-    RegKey key;
-    if (RegOpenKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
     DWORD type = 0;
     std::string data;
-    if (RegQueryValueEx932(key.get(), name, &type, data) != ERROR_SUCCESS) return false;
+    if (Changes().QueryValue(hive, subkey, name, type, data) != ERROR_SUCCESS) return false;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
     while (!data.empty() && data.back() == '\0') data.pop_back();
     value = data;
@@ -56,25 +58,33 @@ bool ReadRegistryString(HKEY hive, const std::string& subkey, const std::string&
 }
 
 bool RegistryKeyExists(HKEY hive, const std::string& subkey) {
-    RegKey key;
-    const LONG opened = RegOpenKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE, key.put());
+    const LONG opened = Changes().KeyState(hive, subkey);
     // A key that may not be read is still there.
     return opened != ERROR_FILE_NOT_FOUND && opened != ERROR_PATH_NOT_FOUND;
 }
 
 bool RegistryKeyEmpty(HKEY hive, const std::string& subkey) {
-    RegKey key;
-    if (RegOpenKeyEx932(hive, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
     DWORD subkeys = 0;
     DWORD values = 0;
-    if (RegQueryInfoKey932(key.get(), &subkeys, &values) != ERROR_SUCCESS) return false;
+    if (Changes().KeyCounts(hive, subkey, subkeys, values) != ERROR_SUCCESS) return false;
     return subkeys == 0 && values == 0;
 }
 
 bool DeleteRegistryValue(HKEY hive, const std::string& subkey, const std::string& name) {
-    RegKey key;
-    if (RegOpenKeyEx932(hive, subkey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
-        return !RegistryKeyExists(hive, subkey);
-    const LONG deleted = RegDeleteValue932(key.get(), name);
+    NoteRegistryChange(hive, subkey);
+    const LONG deleted = Changes().DeleteValue(hive, subkey, name);
+    if (deleted == ERROR_FILE_NOT_FOUND && !RegistryKeyExists(hive, subkey)) return true;
     return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
 }
+
+bool ClassesMayHaveChanged() { return classesChanged; }
+
+bool IsClassesKey(HKEY hive, const std::string& subkey) {
+    return hive == HKEY_CLASSES_ROOT || IPos("Classes", subkey) > 0 || IPos("FileExts", subkey) > 0;
+}
+
+void NoteRegistryChange(HKEY hive, const std::string& subkey) {
+    if (IsClassesKey(hive, subkey)) classesChanged = true;
+}
+
+void NoteClassesChanged() { classesChanged = true; }

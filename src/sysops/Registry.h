@@ -28,3 +28,19 @@ bool RegistryKeyExists(HKEY hive, const std::string& subkey);
 bool RegistryKeyEmpty(HKEY hive, const std::string& subkey);
 // Removes one value; true when it is gone afterwards.
 bool DeleteRegistryValue(HKEY hive, const std::string& subkey, const std::string& name);
+
+// Whether this process may have changed a file type or class registration:
+// it wrote or deleted something under HKEY_CLASSES_ROOT, under a key path
+// naming "Classes" (the machine's and the users' own class keys) or
+// Explorer's "FileExts", or it loaded a library to register or unregister
+// it. Only then is the shell told that associations changed (under Wine
+// that notice starts a process of its own). Generous on purpose: a false
+// alarm costs a notice, a missed one stale icons.
+bool ClassesMayHaveChanged();
+// The key is one of those (no case, never inside a double-byte character).
+bool IsClassesKey(HKEY hive, const std::string& subkey);
+// Notes a change of hive\subkey for the above; the writes and deletions of
+// this module and of DeleteRegistryKey note theirs themselves.
+void NoteRegistryChange(HKEY hive, const std::string& subkey);
+// Notes a library's registration or unregistration.
+void NoteClassesChanged();

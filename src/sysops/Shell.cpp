@@ -8,11 +8,13 @@
 #include <cstddef>
 
 #include "app/SetupState.h"
+#include "app/SystemChanges.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "platform/Handles.h"
 #include "platform/SystemLibraries.h"
 #include "platform/Win932.h"
+#include "sysops/Registry.h"
 
 namespace {
 
@@ -105,6 +107,7 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
         return;
     }
 
+    NeedComApartment();
     ComPtr<IUnknown> object;
     const HRESULT hr = syslib::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                         IID_IUnknown, object.put_void());
@@ -131,7 +134,9 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
         if (!arguments.empty()) link->SetArguments(arguments.c_str());
     }
     // A link that was not saved must not be recorded for removal.
-    if (FAILED(file->Save(win932::Wide(linkPath).c_str(), FALSE))) return;
+    const std::string what = "リンク " + linkPath + " -> " + target + (arguments.empty() ? "" : " " + arguments);
+    if (!Changes().Outside(what, linkPath, [&] { return SUCCEEDED(file->Save(win932::Wide(linkPath).c_str(), FALSE)); }))
+        return;
 
     if (!FileExists(linkPath)) {
         // Windows 95/98/Me saves links to MS-DOS programs as ".pif" files.
@@ -144,12 +149,17 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
 
 bool IsRegistrable(const std::string& path) { return IPos(".OCX", path) > 0 || IPos(".DLL", path) > 0; }
 
-bool RegisterServer(const std::string& path, bool doRegister) {
+namespace {
+
+bool CallRegistration(const std::string& path, bool doRegister) {
     // Only by its full path: a bare or relative name would be looked for
     // beside the program first, where anything may lie. The altered search
     // path takes the library's own dependencies from its folder.
     const bool full = path.size() > 2 && ((path[1] == ':' && path[2] == '\\') || (path[0] == '\\' && path[1] == '\\'));
+    // As a registering tool calls them: with COM started.
+    if (full) NeedComApartment();
     Library library(full ? LoadLibraryEx932(path, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr);
+    if (library) NoteClassesChanged();
     if (!library) {
         // Unregistering is silent whatever happens (it also runs inside
         // every deletion of a library).
@@ -177,7 +187,17 @@ bool RegisterServer(const std::string& path, bool doRegister) {
     return false;
 }
 
-long RunAndWait(const std::string& path, const std::string& parameters) {
+}  // namespace
+
+bool RegisterServer(const std::string& path, bool doRegister) {
+    const std::string what = (doRegister ? "登録 " : "登録解除 ") + path;
+    const bool registered = Changes().Outside(what, {}, [&] { return CallRegistration(path, doRegister); });
+    return doRegister && registered;
+}
+
+namespace {
+
+long StartAndWait(const std::string& path, const std::string& parameters) {
     const std::string folder = ExtractFilePath(path);
     SHELLEXECUTEINFOA info = {};  // CP932 texts, widened on the way
     info.cbSize = sizeof info;
@@ -191,6 +211,7 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = SW_SHOWNORMAL;
+    NeedComApartment();  // the shell may hand the start to its extensions
     if (!ShellExecuteEx932(&info)) {
         DWORD error = GetLastError();
         // The shell's own error dialog may overwrite the last error (Wine's
@@ -228,15 +249,51 @@ long RunAndWait(const std::string& path, const std::string& parameters) {
     return -1;
 }
 
+long ShellStart(const std::string& path, const std::string& parameters, const std::string& folder);
+long ProcessStart(const std::string& path, const std::string& parameters, const std::string& folder);
+
+}  // namespace
+
+long RunAndWait(const std::string& path, const std::string& parameters) {
+    // Ended as started when it is not run (-1).
+    long result = -1;
+    Changes().Outside("実行 " + path + (parameters.empty() ? "" : " " + parameters), {}, [&] {
+        result = StartAndWait(path, parameters);
+        return result == -1;
+    });
+    return result;
+}
+
 long ShellRun(const std::string& path, const std::string& parameters, const std::string& folder) {
+    long result = 0;
+    Changes().Outside("実行 " + path + (parameters.empty() ? "" : " " + parameters), {}, [&] {
+        result = ShellStart(path, parameters, folder);
+        return true;
+    });
+    return result;
+}
+
+long ProcessRun(const std::string& path, const std::string& parameters, const std::string& folder) {
+    long result = 0;
+    Changes().Outside("実行 " + path + (parameters.empty() ? "" : " " + parameters), {}, [&] {
+        result = ProcessStart(path, parameters, folder);
+        return result == 0;
+    });
+    return result;
+}
+
+namespace {
+
+long ShellStart(const std::string& path, const std::string& parameters, const std::string& folder) {
     const std::string runFolder = RunFolder(folder);
+    NeedComApartment();
     const auto started = reinterpret_cast<INT_PTR>(
         ShellExecute932(GetDesktopWindow(), "open", path, parameters, runFolder, SW_SHOWNORMAL));
     if (started <= 32) ShowLaunchWarning(path, parameters, static_cast<unsigned long>(started));
     return 0;
 }
 
-long ProcessRun(const std::string& path, const std::string& parameters, const std::string& folder) {
+long ProcessStart(const std::string& path, const std::string& parameters, const std::string& folder) {
     const std::string runFolder = RunFolder(folder);
     std::string commandLine = parameters.empty() ? std::string() : " " + parameters;
 
@@ -262,6 +319,8 @@ long ProcessRun(const std::string& path, const std::string& parameters, const st
     return 0;
 }
 
+}  // namespace
+
 bool TWinReboot::EnablePrivilege(const std::string& name, bool enable) {
     KernelObject token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) return false;
@@ -277,11 +336,13 @@ bool TWinReboot::EnablePrivilege(const std::string& name, bool enable) {
 }
 
 bool TWinReboot::RebootWindows(UINT flags) {
-    EnablePrivilege("SeShutdownPrivilege", true);
-    const ExitWindowsFunction& seam = ExitWindowsSeam();
-    const bool restarted = (seam ? seam(flags, 0) : ExitWindowsEx(flags, 0)) != FALSE;
-    EnablePrivilege("SeShutdownPrivilege", false);
-    return restarted;
+    return Changes().Outside("Windows の再起動", {}, [&] {
+        EnablePrivilege("SeShutdownPrivilege", true);
+        const ExitWindowsFunction& seam = ExitWindowsSeam();
+        const bool restarted = (seam ? seam(flags, 0) : ExitWindowsEx(flags, 0)) != FALSE;
+        EnablePrivilege("SeShutdownPrivilege", false);
+        return restarted;
+    });
 }
 
 void TWinReboot::SetExitWindowsFunction(ExitWindowsFunction function) { ExitWindowsSeam() = std::move(function); }

@@ -3,10 +3,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "app/MBUtils.h"
 #include "app/SetupState.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "platform/Win932.h"
 #include "sysops/PathNames.h"
 
 namespace {
@@ -52,7 +55,7 @@ size_t LastSeparator(const std::string& path) {
 
 }  // namespace
 
-RecordPath ReadRecordPath(const std::string& text) {
+RecordPath ReadRecordPath(const std::string& text, CanonicalPaths* forms) {
     RecordPath read;
     // "/" is never part of a double-byte character in code page 932.
     std::string path = text;
@@ -69,7 +72,7 @@ RecordPath ReadRecordPath(const std::string& text) {
         if (!read.folder.empty()) read.path = read.folder + read.name;
         return read;
     }
-    read.path = CanonicalPath(path);
+    read.path = forms ? forms->Of(path) : CanonicalPath(path);
     if (!read.path.empty()) read.folder = read.path.substr(0, LastSeparator(read.path) + 1);
     return read;
 }
@@ -85,10 +88,18 @@ bool IsBareNamePattern(const std::string& pattern) {
 }
 
 ProtectedFolders::ProtectedFolders(const std::vector<std::string>& folders) {
+    std::vector<std::string> seen;  // as given, upper case: the same text resolves the same
+    // Most of them share their parent folders, each resolved once.
+    CanonicalPaths forms;
     for (const std::string& folder : folders) {
         if (folder.empty() || !IsFullyQualified(folder)) continue;
-        const std::string canonical = Canonical(folder);
-        if (!canonical.empty()) folders_.push_back(Upper(canonical));
+        const std::string asFolder = AddPathDelimiter(folder, "B");
+        const std::string given = Upper(asFolder);
+        if (std::find(seen.begin(), seen.end(), given) != seen.end()) continue;
+        seen.push_back(given);
+        // A root is resolved whole ("C:" alone would be drive C's current folder).
+        const std::string resolved = IsRoot(given) ? Canonical(folder) : forms.Of(RemovePathDelimiter(asFolder, "B"));
+        if (!resolved.empty()) folders_.push_back(Upper(AddPathDelimiter(resolved, "B")));
     }
 }
 
@@ -106,7 +117,13 @@ ProtectedFolders ProtectedFolders::ForThisMachine(const SetupState& s) {
                       CSIDL_FONTS, CSIDL_FAVORITES, CSIDL_TEMPLATES, CSIDL_COMMON_TEMPLATES, CSIDL_PERSONAL,
                       CSIDL_MYPICTURES, CSIDL_MYMUSIC, CSIDL_MYVIDEO, CSIDL_RECENT, CSIDL_NETHOOD, CSIDL_PRINTHOOD,
                       CSIDL_COOKIES, CSIDL_INTERNET_CACHE, CSIDL_HISTORY, CSIDL_ADMINTOOLS}) {
-        folders.push_back(GetSpecialFolder(csidl));
+        // The path as the shell keeps it: every name is made canonical
+        // below, so the item-list route (a walk of the shell's namespace,
+        // a few dozen system calls a folder) is taken only where the shell
+        // has no such call or gives nothing.
+        std::string folder = SHGetFolderPath932(csidl);
+        if (folder.empty()) folder = GetSpecialFolder(csidl);
+        folders.push_back(folder);
     }
     return ProtectedFolders(folders);
 }
@@ -120,6 +137,11 @@ bool ProtectedFolders::IsInside(const std::string& folder, const std::string& ba
     if (!IsFullyQualified(folder) || !IsFullyQualified(base)) return false;
     const std::string f = Upper(Canonical(folder)), b = Upper(Canonical(base));
     return !f.empty() && !b.empty() && StartsWith(f, b);
+}
+
+bool ProtectedFolders::IsInsideCanonical(const std::string& folder, const std::string& upperBase) {
+    if (!IsFullyQualified(folder) || upperBase.empty()) return false;
+    return StartsWith(Upper(AddPathDelimiter(folder, "B")), upperBase);
 }
 
 bool ProtectedFolders::IsProtected(const std::string& folder) const {

@@ -15,7 +15,8 @@ struct SetupState;
 // read as "\", then resolved (CanonicalPath: full, ".." gone, short names
 // expanded). A pattern's folder part is resolved and its name kept as
 // written. Empty path: the text names no file the run may act on (not
-// fully qualified, a stream name, or not resolvable).
+// fully qualified, a stream name, or not resolvable). forms, when given,
+// resolves a file's path through the folders it has resolved before.
 struct RecordPath {
     std::string path;    // folder + name
     std::string folder;  // ends with "\"
@@ -23,7 +24,7 @@ struct RecordPath {
     bool pattern = false;           // "*" or "?" in the name
     bool wildcardInFolder = false;  // "*" or "?" before the name (never resolved)
 };
-RecordPath ReadRecordPath(const std::string& text);
+RecordPath ReadRecordPath(const std::string& text, CanonicalPaths* forms = nullptr);
 
 // The same file or folder: the canonical forms equal, without regard to case.
 bool SamePath(const std::string& a, const std::string& b);
@@ -53,6 +54,9 @@ public:
     static std::string Canonical(const std::string& folder);
     // True when the folder is the base or lies below it (canonical forms).
     static bool IsInside(const std::string& folder, const std::string& base);
+    // IsInside for a folder already in canonical form (as ReadRecordPath
+    // gives it) and the base's Canonical() form in upper case.
+    static bool IsInsideCanonical(const std::string& folder, const std::string& upperBase);
 
 private:
     std::vector<std::string> folders_;  // canonical, upper case, ending with "\"

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/RunView.h"
+#include "app/SystemChanges.h"
 #include "app/SetupState.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
@@ -41,13 +42,15 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
     std::string flagText = flags;
     const std::string& countName = form.countName.empty() ? path : form.countName;
     const long count = SharedDllCount(countName);
-    auto keep = [&] {
+    auto keep = [&](const std::string& why) {
         flagText += "/L";
         outcome.code = 0;
+        Changes().Note("残す " + path + " (" + why + ")");
     };
     auto remove = [&] { outcome.code = DeletePath(path, form.rules, form.unregister); };
     // The file stays with its count as it was; the run lists why.
-    auto heldBack = [](unsigned long code) {
+    auto heldBack = [&](unsigned long code) {
+        Changes().Note("残す " + path + " (共有カウントを減らせない)");
         FileOutcome held;
         held.code = code;
         held.kept = held.countFailed = true;
@@ -68,38 +71,44 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
     }
     if (decremented || (count != 0 && Has(flagText, "/S"))) {
         if (lowered != 0) {
-            keep();  // other programs still count on it
+            keep("共有カウント " + std::to_string(lowered) + ": ほかのプログラムも使う");  // other programs still count on it
         } else {
             const std::string answer = AskShared(path);
             if (answer == "Delete" || answer == "Yes")
                 remove();
             else
-                keep();
+                keep("共有ファイル: 残すと答えた");
         }
     } else if (count != 0) {
-        keep();  // another installer counted it, this one did not
+        keep("共有カウント " + std::to_string(count) + ": ほかのインストーラが数えた");  // another installer counted it, this one did not
     } else if (Has(flagText, "/C")) {
         if (AskYesNo(path + "\r\n\r\n" + "このファイルを削除してもよろしいですか？" + "\r\n\r\n" + "<<　注意　>>" +
                      "\r\n" + "DLL/OCXなどは他のプログラムでも使用される可能性があります。" + "\r\n" +
                      "確実に使用されないことがわかっている場合のみ削除してください。"))
             remove();
         else
-            keep();
+            keep("/C: 残すと答えた");
     } else if (Has(flagText, "/L")) {
         outcome.code = 0;
+        Changes().Note("残す " + path + " (/L: 意図して残す)");
     } else if (IsSystemLibrary(path)) {
         if (AskYesNo(path + "\r\n\r\n" + "このDLL/OCXファイルは、共有登録されていませんが、" + "\r\n" +
                      "今後、他のプログラムで使われる可能性があります。" + "\r\n" +
                      "このファイルを削除してもよろしいですか？"))
             remove();
         else
-            keep();
+            keep("システムフォルダのライブラリ: 残すと答えた");
     } else {
         remove();
     }
 
     outcome.kept = Has(flagText, "/L");
-    if (!outcome.kept && FileExists(path)) {
+    // A deletion that gave 0 left nothing, and 2 or 3 found nothing: only
+    // another code needs the look (a look for a name that is not there
+    // reads the whole folder).
+    const bool nothingThere =
+        outcome.code == 0 || outcome.code == ERROR_FILE_NOT_FOUND || outcome.code == ERROR_PATH_NOT_FOUND;
+    if (!outcome.kept && !nothingThere && FileExists(path)) {
         if (outcome.code == 0) outcome.code = ERROR_ACCESS_DENIED;
         // A link is never handed to the restart either.
         if (Has(flagText, "/F") && outcome.code != kLinkLeft && DeleteOnRestart(path)) {

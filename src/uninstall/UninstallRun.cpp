@@ -10,6 +10,7 @@
 #include "app/PathMacros.h"
 #include "app/RunLog.h"
 #include "app/RunView.h"
+#include "app/SystemChanges.h"
 #include "app/ScriptKeys.h"
 #include "app/SetupState.h"
 #include "app/uIniFile.h"
@@ -163,7 +164,10 @@ public:
           policy_(view),
           progress_(State().RecordFile),
           resumed_(progress_.Exists()),
-          userSid_(CurrentUserSid()) {
+          userSid_(CurrentUserSid()),
+          recordUpper_(s_.RecordFile.empty() ? std::string() : Upper(CanonicalPath(s_.RecordFile))),
+          installUpper_(IsFullyQualified(installFolder_) ? Upper(ProtectedFolders::Canonical(installFolder_))
+                                                          : std::string()) {
         // What no entry and no pattern may take: the uninstaller every
         // package shares, the program-ID list, this run's record (it goes
         // last, DeleteRecord), its working copy and its progress file.
@@ -200,10 +204,16 @@ private:
 
     unsigned long RemoveFolder(const std::string& folder, const std::string& patterns);
     bool IsOwnFile(const std::string& canonical) const;
+    // The folder (canonical, as ReadRecordPath gives it) is the install
+    // folder or lies below it.
+    bool InInstallFolder(const std::string& folder) const {
+        return ProtectedFolders::IsInsideCanonical(folder, installUpper_);
+    }
     // Walks that never take the run's own files and log each link they leave.
     WalkRules Rules(bool filesOnly) const;
-    // For an entry in folder: the folders from the install folder down to it
-    // held (held), or the text of the refusal when one of them is a link.
+    // For an entry in folder (canonical): the folders from the install folder
+    // down to it held (held), or the text of the refusal when one of them is
+    // a link.
     std::string ThroughLink(const std::string& folder, std::optional<HeldFolders>& held) const;
     void BeginStage(const std::string& line);
     void Log(const std::string& tag, const std::string& subject, const std::string& lines,
@@ -221,7 +231,14 @@ private:
     UninstallProgress progress_;
     const bool resumed_;  // an earlier run on this record was cut short
     const std::string userSid_;
+    const std::string recordUpper_;   // the record's canonical path, upper case
+    const std::string installUpper_;  // the install folder's canonical form, upper case; empty: none
     std::vector<std::string> ownFiles_;  // canonical, upper case
+    // The file stage: the forms of the folders its entries name, and the
+    // hold of the last entry's folders, kept while the entries stay in it.
+    CanonicalPaths forms_;
+    std::optional<HeldFolders> held_;
+    std::string heldFolder_;  // upper case
     std::vector<std::string> lowered_;   // files whose count this run lowered, upper case
     bool recordListed_ = false;
 
@@ -383,6 +400,9 @@ void TUninstallRun::DeleteFiles() {
     for (size_t n = 0; n < extra.size(); ++n)
         DeleteFileEntry(extra[n], false,
                         std::string(Script::AddDeleteFile::kSection) + Script::AddDeleteFile::kFilePrefix + std::to_string(n + 1));
+    held_.reset();  // the folders may go now
+    heldFolder_.clear();
+    forms_.Forget();
 }
 
 // listed: a [DeleteFile] entry (a file the install run copied); otherwise an
@@ -394,17 +414,17 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const
     const std::string flags = GetField(value, ',', 2);
     const std::string tag = "<File> ";
     if (!IsFullyQualified(written)) return Log(tag, written, kNotQualified);
-    const RecordPath read = ReadRecordPath(written);
+    const RecordPath read = ReadRecordPath(written, &forms_);
     if (listed && (read.pattern || read.wildcardInFolder)) return Log(tag, written, kWildcardEntry);
     if (read.wildcardInFolder) return Log(tag, written, kWildcardInFolderPart);
     if (read.path.empty()) return Log(tag, written, kUnusablePath);
     const std::string& path = read.path;
-    if (!read.pattern && SamePath(path, s_.RecordFile)) {
+    if (!read.pattern && !recordUpper_.empty() && Upper(path) == recordUpper_) {
         recordListed_ = true;  // goes at the end (DeleteRecord)
         return;
     }
     if (!read.pattern && IsOwnFile(path)) return Log(tag, written, kOwnFile);
-    const bool inside = installFolderDeletable_ && ProtectedFolders::IsInside(read.folder, installFolder_);
+    const bool inside = installFolderDeletable_ && InInstallFolder(read.folder);
     if (read.pattern) {
         if (protected_.IsProtected(read.folder)) return Log(tag, written, kWildcardInProtected);
         // Outside the folder the record was found in, a pattern such as
@@ -412,9 +432,16 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const
         // stem of their own ("RVSAMPLE.*") reach there, and only files.
         if (StartsWithWildcard(read.name) && !inside) return Log(tag, written, kWildcardOutside);
     }
-    std::optional<HeldFolders> held;
-    const std::string link = ThroughLink(read.folder, held);
-    if (!link.empty()) return Log(tag, written, link);
+    // The hold of the last entry's folders serves the next entry in the same
+    // folder (held since, none of them can have become a link). A pattern,
+    // which may take folders, is walked under a hold of its own.
+    if (read.pattern || heldFolder_.empty() || heldFolder_ != Upper(read.folder)) {
+        held_.reset();
+        heldFolder_.clear();
+        const std::string link = ThroughLink(read.folder, held_);
+        if (!link.empty()) return Log(tag, written, link);
+        if (held_ && !read.pattern) heldFolder_ = Upper(read.folder);
+    }
     // One count per file and run, however often and however spelt the
     // record lists it.
     const bool shared = !read.pattern && IPos("/S", flags) > 0;
@@ -426,15 +453,22 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const
     EntryForm form;
     // The count the install made is under the record's spelling; another
     // spelling of a counted file finds it under its long form.
-    form.countName = !read.pattern && SharedDllCount(written) == 0 ? path : written;
+    // (The same spelling needs no second look: the registry's names ignore case.)
+    form.countName =
+        !read.pattern && (Upper(written) == Upper(path) || SharedDllCount(written) == 0) ? path : written;
     form.rules = Rules(!inside);
     if (resumed_)
         guard.alreadyDone = [&](long countNow) { return progress_.AlreadyDecremented(entry, path, countNow); };
     guard.before = [&](long countBefore) { return progress_.NoteDecrement(entry, path, countBefore); };
     form.unregister = [&](const HeldFile& library) { return MayUnregister(library, flags); };
     const FileOutcome outcome = policy_.Decide(path, flags, guard, form);
-    // A digest kept for a file that is gone vouches for nothing any more.
-    if (!read.pattern && !FileExists(path)) ForgetFileDigest(path);
+    // The folders' forms are looked up anew after a pattern.
+    if (read.pattern) forms_.Forget();
+    // A digest kept for a file that is gone vouches for nothing any more. A
+    // deletion that reported 0 left nothing (no second look for a name that
+    // is not there, which costs a read of the whole folder).
+    const bool gone = (outcome.code == 0 && !outcome.kept) || IsGone(outcome.code);
+    if (!read.pattern && (gone || !FileExists(path))) ForgetCanonicalFileDigest(path);
     if (outcome.scheduled) restart_ = true;
     if (outcome.kept && !read.pattern) keptFiles_.push_back(Upper(path));
     LogItem("削除", "", path,
@@ -488,7 +522,10 @@ void TUninstallRun::DeleteShortcuts() {
         held.reset();  // its folder may go now
         // Its menu folder goes when nothing else is left in it; a shell
         // folder never goes.
-        if (!protected_.IsProtected(read.folder)) DeleteFolderPatterns(read.folder, "", Rules(true));
+        if (protected_.IsProtected(read.folder))
+            Changes().Note("そのまま " + read.folder + " (シェルのフォルダ)");
+        else if (DeleteFolderPatterns(read.folder, "", Rules(true)) == ERROR_DIR_NOT_EMPTY)
+            Changes().Note("そのまま " + read.folder + " (ほかのファイルが残っている)");
     }
 }
 
@@ -515,7 +552,7 @@ void TUninstallRun::DeleteFolders() {
         // The install folder itself goes last, with the same patterns, once
         // the record and the progress file are gone.
         if (installFolderDeletable_ && SamePath(folder, installFolder_)) continue;
-        const bool inside = installFolderDeletable_ && ProtectedFolders::IsInside(folder, installFolder_);
+        const bool inside = installFolderDeletable_ && InInstallFolder(folder);
         std::optional<HeldFolders> held;
         const std::string link = ThroughLink(ParentOf(folder), held);
         if (!link.empty()) {
@@ -700,7 +737,7 @@ WalkRules TUninstallRun::Rules(bool filesOnly) const {
 }
 
 std::string TUninstallRun::ThroughLink(const std::string& folder, std::optional<HeldFolders>& held) const {
-    if (!IsFullyQualified(installFolder_) || !ProtectedFolders::IsInside(folder, installFolder_)) return {};
+    if (!IsFullyQualified(installFolder_) || !InInstallFolder(folder)) return {};
     held.emplace(installFolder_, folder);
     return held->linked() ? kThroughLink + held->link() + kCrLf : std::string();
 }
@@ -716,6 +753,9 @@ void TUninstallRun::BeginStage(const std::string& line) {
 void TUninstallRun::Log(const std::string& tag, const std::string& subject, const std::string& lines,
                         const char* result) {
     log_ += tag + subject + kCrLf + lines + kCrLf;
+    // Why it stays (refused by a guard, a protected folder, not found, ...).
+    const size_t end = lines.find_first_of("\r\n");
+    Changes().Note("そのまま " + tag + subject + " : " + lines.substr(0, end));
     LogLine("失敗", tag + subject + " " + lines);
     ++failures_;
     s_.StepResult = result;
@@ -762,6 +802,10 @@ enum class RecordVerdict { Refused, Trusted, NotTrusted };
 
 RecordVerdict CheckRecord(RunView& view, const SetupState& s) {
     const RecordCheck check = CheckRecordDigest(s.RecordFile, s.ScriptFile);
+    Changes().Note("記録の確認: " + s.RecordFile +
+                   (check == RecordCheck::Matches   ? " はインストール時のまま"
+                    : check == RecordCheck::Changed ? " はインストール時の確認用の値と一致しない"
+                                                    : " の確認用の値が保存されていない"));
     if (check == RecordCheck::Matches) return RecordVerdict::Trusted;
     const std::string& u = s.UnSetupString;
     LogLine("警告", s.RecordFile + (check == RecordCheck::Changed

@@ -46,6 +46,40 @@ TEST(CopyFileReset, ReportsTheWin32Error) {
     EXPECT_NE(0u, CopyFileReset(dir / "src.dat", dir / "no\\such\\folder\\x.dat"));
 }
 
+// The overwrite rule compares the copy's date with the package's: the copy
+// keeps the source's time of last write, and a file of several pieces
+// arrives whole.
+TEST(CopyFileReset, KeepsTheTimeOfLastWriteAndEveryByte) {
+    ScratchFolder dir;
+    std::string big(3 * 1024 * 1024 + 7, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 131) ^ (i >> 13));
+    dir.Write("big.dat", big);
+    FILETIME old = {};
+    old.dwHighDateTime = 0x01C00000;  // 1997
+    {
+        FileHandle source(CreateFileA((dir / "big.dat").c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(source);
+        ASSERT_TRUE(SetFileTime(source.get(), nullptr, nullptr, &old));
+    }
+    unsigned long long copied = 0;
+    EXPECT_EQ(0u, CopyFileReset(dir / "big.dat", dir / "copy.dat", false, &copied));
+    EXPECT_EQ(big.size(), copied);
+    EXPECT_TRUE(dir.Read("copy.dat") == big) << "the copy differs";
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(GetFileAttributesExA((dir / "copy.dat").c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(old.dwHighDateTime, data.ftLastWriteTime.dwHighDateTime);
+    EXPECT_EQ(old.dwLowDateTime, data.ftLastWriteTime.dwLowDateTime);
+}
+
+// A destination that is the source under another name is never emptied.
+TEST(CopyFileReset, OntoItselfIsRefusedAndLeavesTheFile) {
+    ScratchFolder dir;
+    dir.Write("same.dat", "contents");
+    EXPECT_EQ(static_cast<unsigned long>(ERROR_SHARING_VIOLATION), CopyFileReset(dir / "same.dat", dir / "SAME.DAT"));
+    EXPECT_EQ("contents", dir.Read("same.dat"));
+}
+
 TEST(CopyFileReset, DoubleByteNames) {
     ScratchFolder dir;
     dir.Write("表示.txt", "ソ");

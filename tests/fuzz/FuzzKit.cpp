@@ -31,7 +31,7 @@ uint32_t Random::Next() {
     return state_;
 }
 
-RunResult RunBounded(std::string commandLine, DWORD timeoutMs) {
+RunResult RunBounded(std::string commandLine, DWORD timeoutMs, const std::string& output) {
     RunResult result;
     // What the program says on its standard streams is in its log too; the
     // thousands of runs of a campaign would drown the findings in it.
@@ -42,6 +42,11 @@ RunResult RunBounded(std::string commandLine, DWORD timeoutMs) {
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = si.hStdOutput = si.hStdError = nul.get();
+    FileHandle out;
+    if (!output.empty()) {
+        out.reset(CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+        if (out) si.hStdOutput = out.get();
+    }
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
         return result;

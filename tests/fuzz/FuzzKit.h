@@ -40,8 +40,8 @@ struct RunResult {
 };
 
 // Starts the command line without a window of its own and waits at most
-// timeoutMs for its end.
-RunResult RunBounded(std::string commandLine, DWORD timeoutMs);
+// timeoutMs for its end; its standard output goes to output when named.
+RunResult RunBounded(std::string commandLine, DWORD timeoutMs, const std::string& output = {});
 
 // The exit codes of the unattended mode (0, 1, 3010, 2, 3, 4, 1618, 87).
 bool IsDocumentedExitCode(DWORD code);

@@ -1,5 +1,7 @@
 #include "KillCountdown.h"
 
+#include "app/DryChanges.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -237,5 +239,8 @@ void StartKillCountdown() {
     const char* thrown = std::getenv("RV_KILL_THROW");
     throwing = thrown && *thrown;
     PatchImports();
+    // A preview's changes, each as the call it stands for, in their place
+    // among the program's own.
+    SetDryTraceHook([](const char* call, const std::string& detail) { Step(call, detail); });
     std::atexit(Report);
 }

@@ -19,6 +19,9 @@
 
 constexpr unsigned kKilledExitCode = 0xDEAD;
 
+// A preview's dry changes are counted and traced as the calls they stand
+// for, so that its trace can be set beside a real run's.
+//
 // Counted from then on: every call of the program's own code that creates,
 // writes, moves or deletes a file or folder, writes a profile file, or
 // creates, sets or deletes a registry key or value (the shell's deletion

@@ -175,6 +175,21 @@ protected:
         return lines;
     }
 
+    // A preview of the run Install() or Uninstall() makes, traced as the
+    // calls its changes stand for; out gets what it prints.
+    std::vector<std::string> Previewed(bool install, const std::string& out, DWORD code = 0) {
+        const std::string trace = logs_.path() + "preview-trace.txt", log = logs_.path() + "preview.log";
+        const ScopedVariable traced("RV_KILL_TRACE", trace);
+        const std::string command = install ? fuzz::Quoted(dist_.exe()) + " /PREVIEW"
+                                            : quiet_.substr(0, quiet_.rfind(" /S")) + " /PREVIEW";
+        const std::string last = install ? " " + fuzz::Quoted("/D=" + app_) : "";
+        const fuzz::RunResult result =
+            fuzz::RunBounded(command + " " + fuzz::Quoted("/LOG=" + log) + last, kRunBoundMs, out);
+        EXPECT_FALSE(result.hung);
+        EXPECT_EQ(code, result.code) << Tail(ReadFileBytes(log));
+        return TraceLines(trace);
+    }
+
     std::string QuietCommand() const {
         RegKey key;
         char data[1024] = {};
@@ -260,6 +275,35 @@ std::string Points(const std::vector<long>& ks) {
 
 }  // namespace
 
+// The calls of a trace up to the removal of the working folders (which a
+// preview, whose changes to them were dry, has fewer of), without their
+// numbers.
+std::vector<std::string> CallsOf(const std::vector<std::string>& trace) {
+    std::vector<std::string> calls;
+    for (long i = 0; i < ChangesBeforeCleanUp(trace); ++i) calls.push_back(trace[i].substr(trace[i].find(' ') + 1));
+    return calls;
+}
+
+// Where two lists of calls part, for the failure message.
+std::string Parting(const std::vector<std::string>& run, const std::vector<std::string>& preview) {
+    size_t i = 0;
+    while (i < run.size() && i < preview.size() && run[i] == preview[i]) ++i;
+    std::string text = "from call " + std::to_string(i + 1) + ":\n";
+    for (size_t j = i; j < i + 4; ++j)
+        text += "  run:     " + (j < run.size() ? ToUtf8(run[j]) : "-") + "\n  preview: " +
+                (j < preview.size() ? ToUtf8(preview[j]) : "-") + "\n";
+    return text;
+}
+
+// The record a preview prints: the lines after its heading, up to the exit
+// code's.
+std::string RecordPrinted(const std::string& output) {
+    const size_t heading = output.find("【書き込まれる ");
+    if (heading == std::string::npos) return {};
+    const size_t start = output.find("\r\n", heading) + 2;
+    return output.substr(start, output.find("【終了コード】", start) - start);
+}
+
 // Killed after k changes, then installed again whole and removed by the
 // entry's quiet command: the prefix as before, and the library's count one
 // higher when the killed install had raised it.
@@ -298,6 +342,93 @@ TEST_F(KilledRuns, AnInstallKilledAnywhereIsMadeWholeByTheNextAndRemovedWithoutT
         EXPECT_FALSE(EntryExists());
         ExpectAsBefore(before, countAfterKill, 0);
     }
+}
+
+// A preview makes none of the changes of the run it shows, and lists each
+// of them as that run's own call (the link the shell saves and what the
+// library's registration does are no calls of the program, in either);
+// the record it prints is the one that run writes.
+TEST_F(KilledRuns, APreviewListsEveryChangeOfTheRunItShowsAndMakesNone) {
+    if (UnixPathOf("C:\\").empty()) GTEST_SKIP() << "the snapshot is taken with Wine's Unix side";
+    SetSharedCount(dll_, 0);
+    const std::string before = PrefixSnapshot(), out = logs_.path() + "preview.txt";
+    const std::vector<std::string> install = Previewed(true, out);
+    ASSERT_GT(install.size(), 20u) << "the preview's trace lists its changes";
+    const std::string printed = ReadFileBytes(out);
+    std::string after = PrefixSnapshot();
+    EXPECT_TRUE(before == after) << "made:\n" << Missing(after, before) << "\nremoved:\n" << Missing(before, after);
+    const std::vector<std::string> run = CallsOf(Traced(true)), shown = CallsOf(install);
+    EXPECT_TRUE(run == shown) << Parting(run, shown);
+    EXPECT_EQ(ReadFileBytes(record_), RecordPrinted(printed)) << Tail(printed);
+
+    // Over the installed sample (files left as they are, the earlier record
+    // merged and replaced, the count raised again), then its uninstall (the
+    // library kept, still counted).
+    std::string installed = PrefixSnapshot();
+    const std::vector<std::string> again = Previewed(true, out);
+    const std::string printedAgain = ReadFileBytes(out);
+    after = PrefixSnapshot();
+    EXPECT_TRUE(installed == after) << "made:\n" << Missing(after, installed) << "\nremoved:\n" << Missing(installed, after);
+    const std::vector<std::string> runAgain = CallsOf(Traced(true)), shownAgain = CallsOf(again);
+    EXPECT_TRUE(runAgain == shownAgain) << Parting(runAgain, shownAgain);
+    EXPECT_EQ(ReadFileBytes(record_), RecordPrinted(printedAgain)) << Tail(printedAgain);
+    EXPECT_TRUE(Has(printedAgain, "そのまま(コピー先が同じか新しい) " + app_ + "SAMPLE.EXE")) << Tail(printedAgain);
+    installed = PrefixSnapshot();
+    const std::vector<std::string> uninstall = Previewed(false, out);
+    const std::string printedRemoval = ReadFileBytes(out);
+    EXPECT_TRUE(Has(printedRemoval, "記録の確認: " + record_ + " はインストール時のまま")) << Tail(printedRemoval);
+    EXPECT_TRUE(Has(printedRemoval, "残す " + dll_ + " (共有カウント 1: ほかのプログラムも使う)")) << Tail(printedRemoval);
+    after = PrefixSnapshot();
+    EXPECT_TRUE(installed == after) << "made:\n" << Missing(after, installed) << "\nremoved:\n" << Missing(installed, after);
+    const std::vector<std::string> removal = CallsOf(Traced(false)), shownRemoval = CallsOf(uninstall);
+    EXPECT_TRUE(removal == shownRemoval) << Parting(removal, shownRemoval);
+    ExpectAsBefore(before, 1, 0);
+}
+
+// Another script: a file expanded under the name its header holds, a "/W"
+// copy over a newer file, an INI entry into a file that is there, a
+// wildcard to delete, and an association over one another program made
+// (restored by the uninstall). Its preview lists its run's calls as well.
+TEST_F(KilledRuns, APreviewOfAnotherScriptListsItsRunsChangesToo) {
+    std::string packed = ReadFileBytes(BinFolder() + "lzdata\\sample.txt_");
+    ASSERT_GT(packed.size(), 10u);
+    packed[9] = 't';  // the header's missing last letter
+    dist_.Write("SAMPLE.TX_", packed);
+    dist_.Write("PLAIN.TXT", "plain");
+    dist_.WriteScript("[Title]\r\nSetup=プレビューのテスト\r\nUnSetupKey=RavelinSample\r\n"
+                      "[MakeFolder]\r\nFolder1=(App)\\LOG\r\n"
+                      "[CopyFile]\r\nFile1=(App)\\SAMPLE.TX_\r\nFile2=(App)\\PLAIN.TXT,/W\r\n"
+                      "[IniFile]\r\nData1=Opts,Path,(App),(App)APP.INI\r\n"
+                      "[AddDeleteFile]\r\nFile1=(App)LOG\\*.LOG\r\nFile2=(App)APP.INI\r\n"
+                      "[Relate]\r\nName1=rvprev,プレビュー文書\r\nFile1=open,(App)PLAIN.TXT,,\"%1\",0\r\n");
+    const std::string app = app_;
+    CreateDirectoryA(app.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(app + "PLAIN.TXT", "newer"));
+    ASSERT_TRUE(WriteFileBytes(app + "APP.INI", "[Other]\r\nKey=1\r\n"));
+    {
+        RegKey type;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, ".rvprev", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                                 type.put(), nullptr));
+        RegSetValueExA(type.get(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>("rvprev_other"), 13);
+    }
+    const std::string out = logs_.path() + "preview.txt";
+    const std::vector<std::string> install = Previewed(true, out);
+    ASSERT_GT(install.size(), 10u);
+    const std::vector<std::string> run = CallsOf(Traced(true)), shown = CallsOf(install);
+    EXPECT_TRUE(run == shown) << Parting(run, shown);
+    EXPECT_EQ(ReadFileBytes(record_), RecordPrinted(ReadFileBytes(out)));
+    WriteFileBytes(app + "LOG\\RUN.LOG", "log");
+    // A record changed since the install: the verdict, and nothing done.
+    const std::string record = ReadFileBytes(record_);
+    ASSERT_TRUE(WriteFileBytes(record_, record + "[DeleteFile]\r\nFile99=C:\\x\r\n"));
+    EXPECT_TRUE(CallsOf(Previewed(false, out, 4)).size() <= 8u) << "no more than the working folder's";
+    EXPECT_TRUE(Has(ReadFileBytes(out), "記録の確認: " + record_ + " はインストール時の確認用の値と一致しない"));
+    ASSERT_TRUE(WriteFileBytes(record_, record));
+    const std::vector<std::string> uninstall = Previewed(false, out);
+    const std::vector<std::string> removal = CallsOf(Traced(false)), shownRemoval = CallsOf(uninstall);
+    EXPECT_TRUE(removal == shownRemoval) << Parting(removal, shownRemoval);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, ".rvprev");
+    RemoveTree(app);
 }
 
 // Killed after k changes, then started again the same way: the second run

@@ -74,8 +74,12 @@ TEST(Build, FillsTheDisksInTheScriptsOrderAndTheResultChecksClean) {
     project.Write("LICENSE.TXT", "licence");
     project.Write("README.TXT", Text(3000));  // shown by the wizard and installed: never compressed
     project.Write("A.TXT", Text(30000));
-    project.Write("N1.BIN", Noise(1200 * 1024, 1));  // no smaller compressed: stays as it is
-    project.Write("N2.BIN", Noise(1200 * 1024, 2));
+    // A disk holds the program with room to spare, and one of the two
+    // noise files but never both, whatever the program's size.
+    const std::uint64_t disk = SizeOf(TestBinFolder() + "SETUP.EXE") + 40 * 1024;
+    const size_t noise = static_cast<size_t>(disk * 3 / 5);
+    project.Write("N1.BIN", Noise(noise, 1));  // no smaller compressed: stays as it is
+    project.Write("N2.BIN", Noise(noise, 2));
     project.Write("C.TXT", Text(5000));
     project.Write("docs\\D.TXT", Text(4000));
     project.Write("SETUP.INI",
@@ -84,7 +88,6 @@ TEST(Build, FillsTheDisksInTheScriptsOrderAndTheResultChecksClean) {
                   "[CopyFile]\r\nFile1=(App)\\README.TXT\r\nFile2=(App)\\A.TXT\r\nFile3=(App)\\N1.BIN,/S\r\n"
                   "File4=(Dch)(App)\\N2.BIN\r\nFile5=(App)\\C.TXT\r\nFile6=(App)\\docs\\D.TXT|(From)\\docs\\D.TXT\r\n"
                   "File7=(App)\\A.TXT|A.COPY\r\n");
-    const std::uint64_t disk = SizeOf(TestBinFolder() + "SETUP.EXE") + 40 * 1024;
     const BuildReport report = Build(project, out / "dist", true, disk);
     ASSERT_TRUE(report.errors.empty()) << Errors(report);
     EXPECT_EQ(3, report.disks);

@@ -2,12 +2,19 @@
 // record argument, and the exit code of a run's outcome.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "app/RunOutcome.h"
 #include "session/CommandLine.h"
 
 namespace {
 
 using Args = std::vector<std::string>;
+
+bool IPosAscii(std::string text, const std::string& word) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text.find(word) != std::string::npos;
+}
 
 TEST(SplitArguments, ProgramNameDroppedQuotesGroupBackslashesStayLiteral) {
     EXPECT_EQ(Args{}, SplitArguments("SETUP.EXE"));
@@ -102,6 +109,11 @@ TEST(ParseCommandLine, EveryFormOfTheLine) {
         {"SETUP.EXE /", false, false, true, nullptr, "", ""},
         {"SETUP.EXE /D C:\\App", false, false, true, nullptr, "", ""},
         {"UNRAVEL.EXE C:\\App\\UNSETUP.INI /S /D=C:\\Other", false, true, true, "C:\\Other", "", ""},
+        // A preview: with /LOG= and /D= as /S takes them, never with /S.
+        {"SETUP.EXE /preview /LOG=p.log /D=C:\\App", true, false, true, "C:\\App", "p.log", ""},
+        {"UNRAVEL.EXE \"C:\\App\\UNSETUP.INI\" /PREVIEW", true, false, true, nullptr, "", "C:\\App\\UNSETUP.INI"},
+        {"SETUP.EXE /PREVIEW /S", false, true, true, nullptr, "", ""},
+        {"UNRAVEL.EXE C:\\App\\UNSETUP.INI /PREVIEW /D=C:\\Other", false, false, true, "C:\\Other", "", ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.line);
@@ -109,6 +121,7 @@ TEST(ParseCommandLine, EveryFormOfTheLine) {
         EXPECT_EQ(row.valid, c.valid) << c.error;
         EXPECT_EQ(row.valid, c.error.empty()) << c.error;
         EXPECT_EQ(row.silent, c.silent);
+        EXPECT_EQ(IPosAscii(row.line, "/PREVIEW"), c.preview);
         EXPECT_EQ(row.switches, c.hasSwitches);
         if (!row.valid) continue;
         EXPECT_EQ(row.folder != nullptr, c.hasFolder);

@@ -33,15 +33,20 @@ TEST(DeletePath, AFolderWithoutWildcardIsNeverDeleted) {
     EXPECT_TRUE(dir.Exists("Sub\\keep.txt"));
 }
 
-TEST(DeletePath, DeletesAFileEvenWhenReadOnly) {
+TEST(DeletePath, DeletesAFileEvenWhenReadOnlyOrHidden) {
     ScratchFolder dir;
     dir.Write("a.txt", "x");
     dir.Write("b.txt", "y");
+    dir.Write("c.txt", "z");
     ASSERT_TRUE(SetFileAttributesA((dir / "b.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesA((dir / "c.txt").c_str(),
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(0u, DeletePath(dir / "a.txt"));
     EXPECT_FALSE(dir.Exists("a.txt"));
     EXPECT_EQ(0u, DeletePath(dir / "b.txt"));
     EXPECT_FALSE(dir.Exists("b.txt"));
+    EXPECT_EQ(0u, DeletePath(dir / "c.txt"));
+    EXPECT_FALSE(dir.Exists("c.txt"));
 }
 
 TEST(DeletePath, AWildcardRemovesMatchingFilesAndFoldersOnly) {
@@ -77,11 +82,27 @@ TEST(DeletePath, AFileInUseIsReportedNotClaimedDeleted) {
     dir.Write("busy.txt", "in use");
     FileLocker locker(dir / "busy.txt");
     ASSERT_TRUE(locker.ok());
-    EXPECT_NE(0u, DeletePath(dir / "busy.txt"));
+    EXPECT_EQ(static_cast<unsigned long>(ERROR_SHARING_VIOLATION), DeletePath(dir / "busy.txt"));
     EXPECT_TRUE(dir.Exists("busy.txt"));
     ASSERT_TRUE(locker.Release());
     EXPECT_EQ(0u, DeletePath(dir / "busy.txt"));
     EXPECT_FALSE(dir.Exists("busy.txt"));
+}
+
+// Open elsewhere with delete sharing, the file can be marked but stays
+// until that handle closes: never reported as gone while it is there.
+TEST(DeletePath, AFileOpenWithDeleteSharingIsNotClaimedDeletedWhileItStays) {
+    ScratchFolder dir;
+    dir.Write("shared.txt", "open");
+    FileHandle open(CreateFileA((dir / "shared.txt").c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+    ASSERT_TRUE(open);
+    const unsigned long code = DeletePath(dir / "shared.txt");
+    ASSERT_TRUE(dir.Exists("shared.txt")) << "the name stays while the file is open";
+    EXPECT_EQ(static_cast<unsigned long>(ERROR_ACCESS_DENIED), code);
+    open.reset();
+    EXPECT_FALSE(dir.Exists("shared.txt"));
 }
 
 TEST(DeletePath, ALibraryIsUnregisteredBeforeItIsDeleted) {

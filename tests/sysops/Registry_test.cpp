@@ -46,3 +46,16 @@ TEST(ReadRegistryString, AMissingKeyIsNeverCreatedByReading) {
     RegKey key;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, missing.c_str(), 0, KEY_READ, key.put()));
 }
+
+// The shell hears that associations changed only after a change to one of
+// these keys: a key missed here leaves stale icons behind.
+TEST(ClassesKeys, EveryRootOfFileTypesAndClassesCountsAndNothingElse) {
+    EXPECT_TRUE(IsClassesKey(HKEY_CLASSES_ROOT, ".txt"));
+    EXPECT_TRUE(IsClassesKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID\\{0}"));
+    EXPECT_TRUE(IsClassesKey(HKEY_CURRENT_USER, "software\\classes\\.rvt"));
+    EXPECT_TRUE(IsClassesKey(HKEY_USERS, "S-1-5-21-1-2-3-1000_Classes\\.rvt"));
+    EXPECT_TRUE(IsClassesKey(HKEY_CURRENT_USER,
+                             "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.rvt"));
+    EXPECT_FALSE(IsClassesKey(HKEY_CURRENT_USER, "Software\\Vendor\\App"));
+    EXPECT_FALSE(IsClassesKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App"));
+}
