@@ -415,6 +415,11 @@ void SetupProcess::Press(int id, HWND window) {
         ADD_FAILURE() << "no control " << id << " to press";
         return;
     }
+    // A person presses what they can see: a page is filled before the wizard
+    // is shown again, and on a loaded machine a page's texts can be there
+    // while its buttons are still hidden.
+    const DWORD start = GetTickCount();
+    while ((!IsWindowEnabled(button) || !IsWindowVisible(button)) && GetTickCount() - start < 5000) Sleep(20);
     if (!IsWindowEnabled(button) || !IsWindowVisible(button)) {
         ADD_FAILURE() << "button " << id << " ('" << ToUtf8(SentText(button)) << "') cannot be pressed: "
                       << (IsWindowEnabled(button) ? "hidden" : "disabled");

@@ -100,7 +100,8 @@ public:
     void SetText(int id, const std::string& text, HWND window = nullptr) const;
 
     // Presses an enabled, visible button as a click would, without waiting
-    // for the handler (it may show a modal box). Fails the test otherwise.
+    // for the handler (it may show a modal box). A button not yet shown or
+    // enabled is waited for a few seconds; then the test fails.
     void Press(int id, HWND window = nullptr);
 
     // The open message box of this process, if any.
