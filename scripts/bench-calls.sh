@@ -51,6 +51,10 @@ wineserver -f -p -d1 2>"$TRACE/server.txt" &
 rv_session_pids+=($!)
 sleep 0.5
 wine wineboot </dev/null >/dev/null 2>&1 || true
+# The desktop kept up as in bench.sh, so that no program's count holds the
+# start of Wine's desktop process.
+wine notepad.exe </dev/null >/dev/null 2>&1 &
+rv_session_pids+=($!)
 sleep 2
 
 # label command...: the program's slice of the server trace and its

@@ -119,7 +119,10 @@ def sample(folder, name, medium, sources):
     reg = "Software\\NSIS Bench Sample"
     nkey = "NsisBenchSample"
     sm = "$SMPROGRAMS\\NSIS サンプル"
-    nsi = nsis_head(name, nkey)
+    # The file type is announced to the shell once made and once removed, as
+    # Windows asks of whoever changes one (NSIS's own RefreshShellIcons; ours
+    # sends the same notice when a run changed a type or class).
+    nsi = ["!include FileFunc.nsh"] + nsis_head(name, nkey)
     nsi += ["Section", "SetOutPath $INSTDIR",
             'CreateDirectory "$INSTDIR\\データ\\ログ"', 'CreateDirectory "$INSTDIR\\docs"',
             'File "%s"' % m("SAMPLE.EXE"), 'File "%s"' % m("README.TXT"),
@@ -145,7 +148,8 @@ def sample(folder, name, medium, sources):
             'WriteINIStr "$WINDIR\\NSISSAMPLE.INI" "Settings" "Language" "日本語"',
             'WriteRegStr HKCR ".nsissample" "" "nsissample"',
             'WriteRegStr HKCR "nsissample" "" "NSIS サンプル文書"',
-            'WriteRegStr HKCR "nsissample\\shell\\open\\command" "" \'"$INSTDIR\\SAMPLE.EXE" "%1"\'']
+            'WriteRegStr HKCR "nsissample\\shell\\open\\command" "" \'"$INSTDIR\\SAMPLE.EXE" "%1"\'',
+            "${RefreshShellIcons}"]
     nsi += nsis_entry(name, nkey, [("Publisher", "The Ravelin Setup Project"), ("DisplayVersion", "1.0"),
                                    ("HelpLink", "https://example.invalid/ravelin/help"),
                                    ("Comments", "NSIS サンプル")])
@@ -159,7 +163,7 @@ def sample(folder, name, medium, sources):
     nsi += ['Delete "%s\\NSIS サンプル.lnk"' % sm, 'Delete "%s\\お読みください.lnk"' % sm, 'RMDir "%s"' % sm,
             'Delete "$DESKTOP\\NSIS サンプル.lnk"',
             'Delete "$WINDIR\\NSISSAMPLE.INI"',
-            'DeleteRegKey HKCR ".nsissample"', 'DeleteRegKey HKCR "nsissample"',
+            'DeleteRegKey HKCR ".nsissample"', 'DeleteRegKey HKCR "nsissample"', "${un.RefreshShellIcons}",
             'DeleteRegKey HKCU "%s"' % reg,
             'DeleteRegKey HKLM "%s\\%s"' % (UNINSTALL, nkey),
             'RMDir "$INSTDIR\\データ\\ログ"', 'RMDir "$INSTDIR\\データ"', 'RMDir "$INSTDIR\\docs"',
