@@ -7,12 +7,14 @@
 # record's write and read times. Prints medians and the ratios to NSIS. Not a
 # test: nothing here fails because something is slow.
 #
-#   bash scripts/bench.sh [scale] [runs]
+#   bash scripts/bench.sh [scale] [runs] [payloads]
 #
 # scale (default 1) multiplies the number of files of each generated payload
 # (1,000 x 4 KiB; 20 x 8 MiB; 10,000 x 1 KiB), so 0.1 gives a quick run; the
 # empty package and the sample package are the same at every scale. runs
-# (default 5) is how many times each is timed. The payloads and a prefix of
+# (default 5) is how many times each is timed; payloads (default all) names
+# the ones to run, e.g. "empty sample", and then leaves out the record,
+# wizard and package tool figures. The payloads and a prefix of
 # their own, made fresh each run (a virtual desktop, as in the demo), live
 # under build/benchprefix. Installs Debian's nsis package when makensis is
 # missing.
@@ -20,6 +22,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 SCALE="${1:-1}"
 RUNS="${2:-5}"
+ONLY="${3:-}"
 BUILD="${BUILD_DIR:-build}"
 if ! command -v makensis >/dev/null; then
     SUDO=""
@@ -88,6 +91,7 @@ for payload in "empty generated 0 0" "small4k generated $(scaled 1000) 4096" \
                "sample sample"; do
     set -- $payload
     name=$1 kind=$2 count=${3:-8} size=${4:-0}
+    [ -z "$ONLY" ] || [[ " $ONLY " == *" $name "* ]] || continue
     make_payload "$name" "$kind" "$count" "$size"
     src="C:\\rvbench\\src-$name"
     app="C:\\rvbench\\app-$name"
@@ -147,6 +151,7 @@ for payload in "empty generated 0 0" "small4k generated $(scaled 1000) 4096" \
 done
 echo "(medians of $RUNS at scale $SCALE, each time the whole process under Wine; ratio: ours / NSIS;"
 echo " MiB/s: the install's own rate; peak: largest working set of the install, KiB)"
+[ -z "$ONLY" ] || exit 0
 
 # The record: written with 10,000 entries, then read back key by key.
 "$W" "$BUILD/bin/test_record.exe" --gtest_color=no --gtest_also_run_disabled_tests \

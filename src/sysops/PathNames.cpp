@@ -37,6 +37,11 @@ size_t RootLength(const std::string& full) {
 // folder).
 std::string LongForm(const std::string& full) {
     std::string head = RemovePathDelimiter(full, "B");
+    // Every short name the system makes for a long one holds a "~" (a tail
+    // like "~1"); a path without one is its own long form but for the case
+    // of its letters, which no comparison of paths looks at. Under Wine each
+    // name looked up costs a read of its folder.
+    if (head.find('~') == std::string::npos) return head;
     const size_t root = RootLength(head);
     std::string tail;
     while (head.size() > root) {
@@ -67,6 +72,8 @@ std::string CanonicalPath(const std::string& path) {
 
 std::string CanonicalPaths::Of(const std::string& path) {
     const std::string full = path.empty() ? path : FullPath(path);
+    // Nothing to look up (see LongForm).
+    if (full.find('~') == std::string::npos) return CanonicalPath(path);
     size_t last = 0;
     for (size_t i = 0; i < full.size(); ++i)
         if (IsPathDelimiterAt(full, static_cast<int>(i + 1))) last = i;

@@ -163,6 +163,67 @@ TEST(GetSpecialFolder, RealAndBogusNumbers) {
     EXPECT_EQ("", GetSpecialFolder(-1));
 }
 
+// The path the shell's item list gives, as start-up took every folder.
+std::string ByItemList(int csidl) {
+    LPITEMIDLIST items = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || !items) return {};
+    char path[MAX_PATH] = {};
+    const BOOL found = SHGetPathFromIDListA(items, path);
+    CoTaskMemFree(items);
+    // Wine's item list ends the documents folder with "\"; start-up adds
+    // one to every folder anyway.
+    std::string text = found ? path : "";
+    if (text.size() > 3 && text.back() == '\\') text.pop_back();
+    return text;
+}
+
+TEST(GetSpecialFolder, GivesWhatTheItemListGivesForAFolderThereMissingOrRegisteredShort) {
+    const int ids[] = {CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_PROGRAM_FILES, CSIDL_PERSONAL, CSIDL_STARTMENU,
+                       CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTUP, CSIDL_SENDTO, CSIDL_COMMON_STARTMENU,
+                       CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_STARTUP,
+                       CSIDL_COMMON_DOCUMENTS};
+    for (int id : ids) EXPECT_EQ(ByItemList(id), GetSpecialFolder(id)) << "CSIDL " << id;
+
+    // The user's send-to folder registered by its short name, then gone.
+    const std::string sendTo = ByItemList(CSIDL_SENDTO);
+    ASSERT_FALSE(sendTo.empty());
+    const std::string moved = sendTo + " (a)";
+    ASSERT_TRUE(MoveFileA(sendTo.c_str(), moved.c_str()));
+    ASSERT_TRUE(CreateDirectoryA(sendTo.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((sendTo + "\\A Long Folder Name").c_str(), nullptr));
+    char shortForm[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameA((sendTo + "\\A Long Folder Name").c_str(), shortForm, MAX_PATH));
+    ASSERT_NE(nullptr, strchr(shortForm, '~')) << shortForm;
+    const char* key = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    std::string kept;
+    {
+        HKEY k = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ | KEY_SET_VALUE, &k));
+        char value[MAX_PATH] = {};
+        DWORD size = sizeof value, type = 0;
+        if (RegQueryValueExA(k, "SendTo", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS)
+            kept = value;
+        RegSetValueExA(k, "SendTo", 0, REG_SZ, reinterpret_cast<const BYTE*>(shortForm), lstrlenA(shortForm) + 1);
+        RegCloseKey(k);
+    }
+    EXPECT_EQ(sendTo + "\\A Long Folder Name", GetSpecialFolder(CSIDL_SENDTO));
+    EXPECT_EQ(ByItemList(CSIDL_SENDTO), GetSpecialFolder(CSIDL_SENDTO));
+    RemoveDirectoryA((sendTo + "\\A Long Folder Name").c_str());
+    EXPECT_EQ(ByItemList(CSIDL_SENDTO), GetSpecialFolder(CSIDL_SENDTO));
+
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &k) == ERROR_SUCCESS) {
+        if (kept.empty())
+            RegDeleteValueA(k, "SendTo");
+        else
+            RegSetValueExA(k, "SendTo", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(kept.c_str()),
+                           static_cast<DWORD>(kept.size() + 1));
+        RegCloseKey(k);
+    }
+    RemoveDirectoryA(sendTo.c_str());
+    MoveFileA(moved.c_str(), sendTo.c_str());
+}
+
 TEST(SysErrorText, FullWidthSystemTextEndingWithCrLf) {
     EXPECT_EQ("", SysErrorText(0));
     const std::string text = SysErrorText(ERROR_FILE_NOT_FOUND);
