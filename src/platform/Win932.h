@@ -205,6 +205,12 @@ bool RegisterClass932(const WindowClass932& windowClass);
 HWND CreateWindowEx932(DWORD exStyle, const std::string& className, const std::string& title, DWORD style, int x,
                        int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance);
 HWND CreateDialogParam932(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc, LPARAM param);
+// Makes, on a thread of its own, the process's first window and lets it go:
+// what that costs (under Wine the display driver and a round trip to the
+// desktop process, some 50 ms) is then paid beside the caller's own work,
+// not by the COM apartment it starts later. Nothing waits for it; a system
+// without message-only windows (95, 98, NT 4.0) makes none.
+void PrepareDisplayAhead();
 LRESULT DefWindowProc932(HWND window, UINT message, WPARAM wp, LPARAM lp);
 LRESULT CallWindowProc932(WNDPROC procedure, HWND window, UINT message, WPARAM wp, LPARAM lp);
 HICON LoadIcon932(HINSTANCE instance, int id);

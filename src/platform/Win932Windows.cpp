@@ -65,6 +65,18 @@ HWND CreateWindowEx932(DWORD exStyle, const std::string& className, const std::s
                            instance, nullptr);
 }
 
+namespace {
+
+DWORD WINAPI MakeAndDropAWindow(void*) {
+    HWND window = CreateWindowEx932(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr);
+    if (window) DestroyWindow(window);
+    return 0;
+}
+
+}  // namespace
+
+void PrepareDisplayAhead() { KernelObject thread(CreateThread(nullptr, 0, MakeAndDropAWindow, nullptr, 0, nullptr)); }
+
 HWND CreateDialogParam932(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc, LPARAM param) {
     const auto id = static_cast<UINT_PTR>(templateId);
     return WideSystem() ? CreateDialogParamW(instance, ResourceW(id), owner, proc, param)

@@ -7,7 +7,9 @@
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "install/ScriptEntries.h"
+#include "platform/Win932.h"
 #include "session/CommandLine.h"
+#include "session/DisplayAhead.h"
 #include "session/Session.h"
 #include "session/SessionStart.h"
 #include "silent/SilentView.h"
@@ -70,8 +72,12 @@ int RunSilentSession(const LaunchCommand& command, const SilentRun& run) {
     TSilentView silent;
     SetMsgBoxResponder([&silent](const Question& question) { return silent.Ask(question); });
 
+    // A run that will start COM has the display brought up beside its start
+    // rather than in the middle of its work.
+    const std::string program = ModulePath();
+    if (!command.preview && RunMayStartCom(program, command.recordArgument)) PrepareDisplayAhead();
     Session session(State());
-    const StartUpResult start = session.Start(ModulePath(), command.recordArgument, !command.preview);
+    const StartUpResult start = session.Start(program, command.recordArgument, !command.preview);
     int code = start.exitCode;
     switch (start.kind) {
     case StartUpResult::Kind::Fatal: WriteStandardError(start.fatal); break;
