@@ -104,7 +104,10 @@ unsigned long CopyFileReset(const std::string& source, const std::string& destin
         const bool replaced = destinationMayExist && changes.Attributes(destination) != INVALID_FILE_ATTRIBUTES;
         return std::string(replaced ? "コピー(置換) " : "コピー(新規) ") + source + " -> " + destination;
     });
-    OpenedFilePtr out = changes.Open(destination, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS,
+    // Where the caller saw no destination, one that came meanwhile is never
+    // overwritten unasked.
+    OpenedFilePtr out = changes.Open(destination, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     destinationMayExist ? CREATE_ALWAYS : CREATE_NEW,
                                      FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN);
     if (!out) return LastErrorOr(ERROR_GEN_FAILURE);
     unsigned long error = CopyContents(*in, *out, size);

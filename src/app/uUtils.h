@@ -31,9 +31,10 @@ void SetMsgBoxResponder(MsgBoxResponder responder);
 // source's time of last write. 0 on success, else the Win32 error code of
 // the copy (32: destination in use, or the source itself). A copy that fails
 // leaves no cut file behind.
-// destinationMayExist false says the caller has just seen that there is no
-// destination, which spares a lookup. copied, when given, gets the size of
-// the file copied.
+// destinationMayExist false makes a new destination only: a file already
+// there is left alone and the result is ERROR_FILE_EXISTS (80), which spares
+// the caller a look for a name that is not there. copied, when given, gets
+// the size of the file copied.
 unsigned long CopyFileReset(const std::string& source, const std::string& destination,
                             bool destinationMayExist = true, unsigned long long* copied = nullptr);
 

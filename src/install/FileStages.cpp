@@ -125,16 +125,25 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
     run.ShowItem();
     if (run.Aborted()) return false;
 
-    const bool exists = FileExists(entry.destination);
-    bool copy = DecideOverwrite(run, entry.source, entry.destination, exists);
-    if (IPos("/S", entry.flags)) AdjustSharedDllCount(entry.destination, true);
-    if (IPos("/W", entry.flags)) copy = true;
-    if (!copy)
-        Changes().Note(std::string(run.options.overWrite ? "そのまま(コピー先が同じか新しい) " : "そのまま(上書きしない) ") +
-                       entry.destination);
-
+    // A destination that is not there is made in one step, and only a name
+    // that is taken is looked at first: under Wine every look for a name
+    // that is not there reads the whole folder, and a look and a create
+    // read it twice. A shared library's count asks whether the file was
+    // there before the copy, so it looks first.
+    const bool shared = IPos("/S", entry.flags) > 0;
     unsigned long long copied = 0;
-    const unsigned long result = copy ? CopyFileReset(entry.source, entry.destination, exists, &copied) : 0;
+    unsigned long result = shared ? ERROR_FILE_EXISTS : CopyFileReset(entry.source, entry.destination, false, &copied);
+    bool copy = true;
+    if (result == ERROR_FILE_EXISTS) {
+        const bool exists = FileExists(entry.destination);
+        copy = DecideOverwrite(run, entry.source, entry.destination, exists);
+        if (shared) AdjustSharedDllCount(entry.destination, true);
+        if (IPos("/W", entry.flags)) copy = true;
+        if (!copy)
+            Changes().Note(std::string(run.options.overWrite ? "そのまま(コピー先が同じか新しい) " : "そのまま(上書きしない) ") +
+                           entry.destination);
+        result = copy ? CopyFileReset(entry.source, entry.destination, exists, &copied) : 0;
+    }
     ++run.processed;
     if (copy && result == 0 && !compressed) {
         sourceSize = copied;

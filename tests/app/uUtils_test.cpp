@@ -150,6 +150,18 @@ TEST(ForceFolders, NeverSplitsADoubleByteCharacter) {
     EXPECT_TRUE(FolderExists(dir / "表"));
 }
 
+TEST(CopyFileReset, ANewOnlyCopyLeavesAFileThatIsThereAlone) {
+    ScratchFolder dir;
+    dir.Write("src.dat", "new contents");
+    dir.Write("there.dat", "kept");
+    EXPECT_EQ(static_cast<unsigned long>(ERROR_FILE_EXISTS), CopyFileReset(dir / "src.dat", dir / "there.dat", false));
+    EXPECT_EQ("kept", dir.Read("there.dat"));
+    unsigned long long copied = 0;
+    EXPECT_EQ(0u, CopyFileReset(dir / "src.dat", dir / "new.dat", false, &copied));
+    EXPECT_EQ("new contents", dir.Read("new.dat"));
+    EXPECT_EQ(12u, copied);
+}
+
 TEST(GetSpecialFolder, RealAndBogusNumbers) {
     char windows[MAX_PATH] = {};
     ASSERT_NE(0u, GetWindowsDirectoryA(windows, MAX_PATH));
