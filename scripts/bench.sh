@@ -93,6 +93,9 @@ for payload in "empty generated 0 0" "small4k generated $(scaled 1000) 4096" \
     name=$1 kind=$2 count=${3:-8} size=${4:-0}
     [ -z "$ONLY" ] || [[ " $ONLY " == *" $name "* ]] || continue
     make_payload "$name" "$kind" "$count" "$size"
+    # The payload just written is still going to the disk: whoever ran first
+    # would pay for that (160 MiB of the large payload).
+    sync
     src="C:\\rvbench\\src-$name"
     app="C:\\rvbench\\app-$name"
     nsis="C:\\rvbench\\nsis-$name"

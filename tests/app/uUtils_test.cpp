@@ -189,51 +189,32 @@ std::string ByItemList(int csidl) {
     return text;
 }
 
-TEST(GetSpecialFolder, GivesWhatTheItemListGivesForAFolderThereMissingOrRegisteredShort) {
-    const int ids[] = {CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_PROGRAM_FILES, CSIDL_PERSONAL, CSIDL_STARTMENU,
-                       CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTUP, CSIDL_SENDTO, CSIDL_COMMON_STARTMENU,
-                       CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_STARTUP,
-                       CSIDL_COMMON_DOCUMENTS};
-    for (int id : ids) EXPECT_EQ(ByItemList(id), GetSpecialFolder(id)) << "CSIDL " << id;
+TEST(GetSpecialFolder, GivesWhatTheItemListGivesAlsoForAFolderRegisteredByItsShortName) {
+    for (int id : {CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_PROGRAM_FILES, CSIDL_PERSONAL, CSIDL_STARTMENU, CSIDL_PROGRAMS,
+                   CSIDL_DESKTOPDIRECTORY, CSIDL_STARTUP, CSIDL_SENDTO, CSIDL_COMMON_STARTMENU, CSIDL_COMMON_PROGRAMS,
+                   CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_STARTUP, CSIDL_COMMON_DOCUMENTS})
+        EXPECT_EQ(ByItemList(id), GetSpecialFolder(id)) << "CSIDL " << id;
 
-    // The user's send-to folder registered by its short name, then gone.
-    const std::string sendTo = ByItemList(CSIDL_SENDTO);
-    ASSERT_FALSE(sendTo.empty());
-    const std::string moved = sendTo + " (a)";
-    ASSERT_TRUE(MoveFileA(sendTo.c_str(), moved.c_str()));
-    ASSERT_TRUE(CreateDirectoryA(sendTo.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA((sendTo + "\\A Long Folder Name").c_str(), nullptr));
+    ScratchFolder dir;
+    const std::string folder = dir / "A Long Folder Name";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     char shortForm[MAX_PATH] = {};
-    ASSERT_NE(0u, GetShortPathNameA((sendTo + "\\A Long Folder Name").c_str(), shortForm, MAX_PATH));
+    ASSERT_NE(0u, GetShortPathNameA(folder.c_str(), shortForm, MAX_PATH));
     ASSERT_NE(nullptr, strchr(shortForm, '~')) << shortForm;
-    const char* key = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    std::string kept;
-    {
-        HKEY k = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ | KEY_SET_VALUE, &k));
-        char value[MAX_PATH] = {};
-        DWORD size = sizeof value, type = 0;
-        if (RegQueryValueExA(k, "SendTo", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS)
-            kept = value;
-        RegSetValueExA(k, "SendTo", 0, REG_SZ, reinterpret_cast<const BYTE*>(shortForm), lstrlenA(shortForm) + 1);
-        RegCloseKey(k);
-    }
-    EXPECT_EQ(sendTo + "\\A Long Folder Name", GetSpecialFolder(CSIDL_SENDTO));
+    RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER,
+                                           "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
+                                           KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()));
+    char kept[MAX_PATH] = {};
+    DWORD size = sizeof kept, type = REG_EXPAND_SZ;
+    const bool had = RegQueryValueExA(key.get(), "SendTo", nullptr, &type, reinterpret_cast<BYTE*>(kept), &size) == 0;
+    RegSetValueExA(key.get(), "SendTo", 0, REG_SZ, reinterpret_cast<const BYTE*>(shortForm), lstrlenA(shortForm) + 1);
+    EXPECT_EQ(folder, GetSpecialFolder(CSIDL_SENDTO));
     EXPECT_EQ(ByItemList(CSIDL_SENDTO), GetSpecialFolder(CSIDL_SENDTO));
-    RemoveDirectoryA((sendTo + "\\A Long Folder Name").c_str());
-    EXPECT_EQ(ByItemList(CSIDL_SENDTO), GetSpecialFolder(CSIDL_SENDTO));
-
-    HKEY k = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &k) == ERROR_SUCCESS) {
-        if (kept.empty())
-            RegDeleteValueA(k, "SendTo");
-        else
-            RegSetValueExA(k, "SendTo", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(kept.c_str()),
-                           static_cast<DWORD>(kept.size() + 1));
-        RegCloseKey(k);
-    }
-    RemoveDirectoryA(sendTo.c_str());
-    MoveFileA(moved.c_str(), sendTo.c_str());
+    if (had)
+        RegSetValueExA(key.get(), "SendTo", 0, type, reinterpret_cast<const BYTE*>(kept), size);
+    else
+        RegDeleteValueA(key.get(), "SendTo");
 }
 
 TEST(SysErrorText, FullWidthSystemTextEndingWithCrLf) {
