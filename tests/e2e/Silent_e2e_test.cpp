@@ -518,6 +518,12 @@ TEST_F(SilentPackage, OnAFullDriveWhatDidNotFitIsAFailureAndWhatFitIsUninstalled
         << ToUtf8(run.log);
     EXPECT_FALSE(Has(run.log, "「フォルダ作成」")) << "asked before the folder";
     EXPECT_FALSE(FolderExistsAt(app));
+    // Its preview answers the same and shows the same end.
+    run = RunCommandLine(Quoted(dist_.exe()) + " /PREVIEW /LOG=" + Quoted(log_) + " " + Quoted("/D=" + app), log_);
+    EXPECT_EQ(2u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "「空き容量チェックエラー」")) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "続行しますか？ → 回答: いいえ")) << ToUtf8(run.log);
+    EXPECT_FALSE(FolderExistsAt(app));
 
     // A first file of one byte, then files of three pages and a byte: a cut
     // file of three pages comes before the empty ones.

@@ -58,6 +58,15 @@ TEST(PathForms, CanonicalPathResolvesDotsAndShortNamesAndKeepsTheEnding) {
     // Parts that do not exist stay as written behind the resolved ones.
     EXPECT_TRUE(lstrcmpiA((longFolder + "new\\x.txt").c_str(), CanonicalPath(shortFolder + "new\\x.txt").c_str()) ==
                 0);
+    // The kept forms give what CanonicalPath gives, a short file name too.
+    dir.Write("Long Folder Name\\A Long File Name.text", "y");
+    CanonicalPaths forms;
+    for (const std::string& path : {shortFolder + "file.txt", ShortForm(longFolder + "A Long File Name.text"),
+                                    longFolder + "A Long File Name.text", shortFolder + "missing.txt",
+                                    shortFolder + "*.LOG"})
+        EXPECT_TRUE(lstrcmpiA(CanonicalPath(path).c_str(), forms.Of(path).c_str()) == 0) << path << " " << forms.Of(path);
+    EXPECT_TRUE(lstrcmpiA((longFolder + "A Long File Name.text").c_str(),
+                          forms.Of(ShortForm(longFolder + "A Long File Name.text")).c_str()) == 0);
     EXPECT_EQ("C:\\", CanonicalPath("C:\\Windows\\..\\"));
     EXPECT_EQ("C:\\", CanonicalPath("C:\\Windows\\..\\..\\..")) << "a root keeps its \\";
 }
