@@ -136,8 +136,9 @@ public:
         put = size;
         return true;
     }
-    bool Rewind() override {
-        position_ = 0;
+    bool Rewind() override { return SeekTo(0); }
+    bool SeekTo(unsigned long long offset) override {
+        position_ = offset;
         source_.reset();
         return true;
     }

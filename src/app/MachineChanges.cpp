@@ -133,6 +133,13 @@ public:
         return WriteFile(file_.get(), data, size, &put, nullptr) != FALSE;
     }
     bool Rewind() override { return SetFilePointer(file_.get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER; }
+    bool SeekTo(unsigned long long offset) override {
+        LONG high = static_cast<LONG>(offset >> 32);
+        SetLastError(NO_ERROR);
+        return SetFilePointer(file_.get(), static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN) !=
+                   INVALID_SET_FILE_POINTER ||
+               GetLastError() == NO_ERROR;
+    }
     bool SetEnd() override { return SetEndOfFile(file_.get()) != FALSE; }
     bool Flush() override { return FlushFileBuffers(file_.get()) != FALSE; }
     bool Size(unsigned long long& size) override {

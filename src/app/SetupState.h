@@ -1,7 +1,10 @@
 #pragma once
 // The one process-wide state record: filled by start-up, updated by the
 // wizard and the runs. Texts are CP932 byte strings; every folder ends in "\".
+#include <memory>
 #include <string>
+
+class OpenedFile;
 
 struct SetupState {
     // Folders (path macros).
@@ -27,6 +30,10 @@ struct SetupState {
     std::string CommonDocumentsFolder;    // (C_Myd)
 
     std::string WorkFolder;               // TempFolder + "RVTMP" + n + "\"
+    // The program's own file, held from start-up (read sharing only) once
+    // it was found to be the image that runs; the uninstaller is written
+    // from it. Null before start-up, or when it could not be held.
+    std::shared_ptr<OpenedFile> ProgramImage;
     std::string ScriptFile;               // the script copy in WorkFolder
     std::string RecordFile;               // uninstall mode: the record the command line names
     std::string UnSetupOption;            // [UnSetupOption] CheckBox (uninstall mode)

@@ -31,6 +31,7 @@ public:
     virtual bool Read(void* buffer, DWORD size, DWORD& got) = 0;
     virtual bool Write(const void* data, DWORD size, DWORD& put) = 0;
     virtual bool Rewind() = 0;  // back to the first byte
+    virtual bool SeekTo(unsigned long long offset) = 0;  // to that byte from the start
     virtual bool SetEnd() = 0;  // the file ends where it was last written
     virtual bool Flush() = 0;
     virtual bool Size(unsigned long long& size) = 0;

@@ -53,7 +53,15 @@ bool SameVersion(const FileVersion& a, const FileVersion& b) {
     return a.sizeLow == b.sizeLow && a.sizeHigh == b.sizeHigh && Ticks(a.written) == Ticks(b.written);
 }
 
+// Kept by IniKeep: never read again, never pushed out.
+struct PinnedProfile {
+    std::string raw;
+    std::shared_ptr<const KeptProfile> profile;
+};
+std::unordered_map<std::string, PinnedProfile> pinned;
+
 void Forget(const std::string& path) {
+    pinned.erase(path);
     for (auto it = kept.begin(); it != kept.end(); ++it)
         if ((*it)->path == path) {
             kept.erase(it);
@@ -75,6 +83,7 @@ bool ReadAll(OpenedFile& file, std::string& bytes) {
 // The file's profile, read now or kept from before; null when the file
 // cannot be read (missing, a folder, locked).
 std::shared_ptr<const KeptProfile> Load(const std::string& path) {
+    if (const auto found = pinned.find(path); found != pinned.end()) return found->second.profile;
     // A kept copy whose file still shows its size and time of last write is
     // taken on one look at the file's attributes, without opening it: a
     // script is read a key at a time, a hundred times in a run.
@@ -187,6 +196,22 @@ bool Edit(const std::string& name, Absent absent, const std::function<bool(Profi
 }
 
 }  // namespace
+
+void IniKeep(const std::string& file, const std::string& bytes) {
+    const std::string path = ProfilePath(file);
+    auto profile = std::make_shared<KeptProfile>();
+    profile->path = path;
+    profile->trusted = true;
+    profile->text = ProfileText(ProfileBytesFromFile(bytes, profile->unicode));
+    pinned[path] = {bytes, std::move(profile)};
+}
+
+bool IniKeptBytes(const std::string& file, std::string& bytes) {
+    const auto found = pinned.find(ProfilePath(file));
+    if (found == pinned.end()) return false;
+    bytes = found->second.raw;
+    return true;
+}
 
 std::string IniRead(const std::string& section, const std::string& key, const std::string& defaultValue,
                     const std::string& name) {

@@ -18,6 +18,15 @@
 #include <string>
 #include <vector>
 
+// Keeps bytes (the whole file as read) as the one content of the file for
+// every later read through these functions, whatever the file on the disk
+// holds or comes to hold: the script and the record are read once, through
+// a handle nobody could write while it read, and the run uses those bytes
+// and nothing else. A write by these functions to the file drops them.
+void IniKeep(const std::string& file, const std::string& bytes);
+// The bytes kept for the file by IniKeep; false when none are.
+bool IniKeptBytes(const std::string& file, std::string& bytes);
+
 // The value, or the default (without its trailing blanks) when file,
 // section, key or value is missing. No length limit on value or default.
 std::string IniRead(const std::string& section, const std::string& key,

@@ -76,15 +76,21 @@ unsigned long CopyContents(OpenedFile& in, OpenedFile& out, unsigned long long s
 }  // namespace
 
 unsigned long CopyFileReset(const std::string& source, const std::string& destination, bool destinationMayExist,
-                            unsigned long long* copied) {
+                            unsigned long long* copied, OpenedFile* from) {
     if (copied) *copied = 0;
     SystemChanges& changes = Changes();
     // Nobody may write the source while it is read; and a destination that
     // is the source itself (another name of it) cannot then be opened for
     // writing: 32, as the system's copy gives, never an emptied file.
-    OpenedFilePtr in = changes.Open(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN);
-    if (!in) return LastErrorOr(ERROR_GEN_FAILURE);
+    OpenedFilePtr opened;
+    if (!from) {
+        opened = changes.Open(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN);
+        if (!opened) return LastErrorOr(ERROR_GEN_FAILURE);
+    } else if (!from->Rewind()) {
+        return LastErrorOr(ERROR_READ_FAULT);
+    }
+    OpenedFile* const in = from ? from : opened.get();
     unsigned long long size = 0;
     if (!in->Size(size)) return GetLastError();
     FILETIME written = {};
@@ -124,6 +130,48 @@ unsigned long CopyFileReset(const std::string& source, const std::string& destin
     }
     if (copied) *copied = size;
     return 0;
+}
+
+bool ReadHeldFile(const std::string& path, std::string& bytes, unsigned long long maxBytes) {
+    bytes.clear();
+    OpenedFilePtr file = Changes().Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!file) return false;
+    unsigned long long size = 0;
+    if (!file->Size(size)) return false;
+    if (size > maxBytes) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(size));
+    size_t have = 0;
+    for (;;) {
+        // One more byte asked than expected: a file that grew is read whole.
+        if (have == bytes.size()) bytes.resize(have + 4096);
+        DWORD got = 0;
+        if (!file->Read(&bytes[have], static_cast<DWORD>(bytes.size() - have), got)) return false;
+        if (got == 0) break;
+        have += got;
+        if (have > maxBytes) {
+            SetLastError(ERROR_FILE_TOO_LARGE);
+            return false;
+        }
+    }
+    bytes.resize(have);
+    return true;
+}
+
+unsigned long WriteNewFile(const std::string& path, const std::string& bytes) {
+    SystemChanges& changes = Changes();
+    OpenedFilePtr file = changes.Open(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE);
+    if (!file) return LastErrorOr(ERROR_GEN_FAILURE);
+    DWORD put = 0;
+    const bool written = bytes.empty() || (file->Write(bytes.data(), static_cast<DWORD>(bytes.size()), put) && put == bytes.size());
+    unsigned long error = written ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+    if (!file->Close() && error == 0) error = LastErrorOr(ERROR_WRITE_FAULT);
+    if (error == 0) return 0;
+    file.reset();
+    changes.DeleteFile(path);
+    return error;
 }
 
 bool FileExists(const std::string& path) {

@@ -9,6 +9,8 @@
 
 #include "app/Question.h"
 
+class OpenedFile;
+
 // MBPos after upper-casing both texts through MapString; the position is valid
 // in the unmapped haystack because upper-casing keeps CP932 byte lengths.
 int IPos(const std::string& needle, const std::string& haystack);
@@ -34,9 +36,20 @@ void SetMsgBoxResponder(MsgBoxResponder responder);
 // destinationMayExist false makes a new destination only: a file already
 // there is left alone and the result is ERROR_FILE_EXISTS (80), which spares
 // the caller a look for a name that is not there. copied, when given, gets
-// the size of the file copied.
+// the size of the file copied. from, when given, is the source already held
+// open (read from its first byte; source then only names it).
 unsigned long CopyFileReset(const std::string& source, const std::string& destination,
-                            bool destinationMayExist = true, unsigned long long* copied = nullptr);
+                            bool destinationMayExist = true, unsigned long long* copied = nullptr,
+                            OpenedFile* from = nullptr);
+
+// The whole file, read through a handle that lets nobody write, rename or
+// delete it while it is read: what the caller checks is what it was. False
+// (last error set) when it cannot be opened or read, or is larger than
+// maxBytes.
+bool ReadHeldFile(const std::string& path, std::string& bytes, unsigned long long maxBytes = 64ull << 20);
+// Makes a new file holding the bytes (never one that is there: 80 then);
+// 0 or the code, and no file left behind on failure.
+unsigned long WriteNewFile(const std::string& path, const std::string& bytes);
 
 // True when a file (not a folder) exists at the path.
 bool FileExists(const std::string& path);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "app/PathMacros.h"
 #include "app/SystemChanges.h"
@@ -93,6 +94,8 @@ bool RegisterLibrary(const std::string& path) {
     const HeldFile library(path);
     const bool registered = RegisterServer(path, true);
     StoreFileDigest(library);
+    // What it loads from its own folder is loaded again with it later.
+    StoreImportDigests(library);
     return registered;
 }
 
@@ -103,6 +106,7 @@ bool RegisterLibrary(const std::string& path) {
 bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSize, bool& measured) {
     SetupState& s = run.s;
     TemporaryFile temporary;
+    std::optional<HeldFile> expansion;  // released before the temporary file goes
     measured = false;
     const bool compressed = IsCompressedName(entry.source);
     if (compressed) {
@@ -119,6 +123,9 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
         temporary.path = GetField(expanded, ',', 1);
         entry.source = temporary.path;
         entry.destination = GetField(expanded, ',', 2);
+        // Installed through the hold taken right after the expansion: nobody
+        // can change it between the two.
+        expansion.emplace(temporary.path);
     }
 
     s.ItemText = "【コピー元】" + ExtractFileName(entry.source) + "\r\n【コピー先】" + entry.destination + "\r\n";
@@ -132,7 +139,15 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
     // there before the copy, so it looks first.
     const bool shared = IPos("/S", entry.flags) > 0;
     unsigned long long copied = 0;
-    unsigned long result = shared ? ERROR_FILE_EXISTS : CopyFileReset(entry.source, entry.destination, false, &copied);
+    OpenedFile* const from = expansion ? expansion->file() : nullptr;
+    if (expansion && !from) {
+        ++run.processed;
+        run.AddFailure("<File> ", entry.destination, SysErrorText(ERROR_ACCESS_DENIED));
+        s.StepResult = kPartlyFailed;
+        return true;
+    }
+    unsigned long result =
+        shared ? ERROR_FILE_EXISTS : CopyFileReset(entry.source, entry.destination, false, &copied, from);
     bool copy = true;
     if (result == ERROR_FILE_EXISTS) {
         const bool exists = FileExists(entry.destination);
@@ -142,7 +157,7 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
         if (!copy)
             Changes().Note(std::string(run.options.overWrite ? "そのまま(コピー先が同じか新しい) " : "そのまま(上書きしない) ") +
                            entry.destination);
-        result = copy ? CopyFileReset(entry.source, entry.destination, exists, &copied) : 0;
+        result = copy ? CopyFileReset(entry.source, entry.destination, exists, &copied, from) : 0;
     }
     ++run.processed;
     if (copy && result == 0 && !compressed) {

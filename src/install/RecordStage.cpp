@@ -66,7 +66,7 @@ void SignBeforeProgram(const SetupState& s, const std::string& value) {
 // for a package that leaves no record.
 void PlaceUninstaller(InstallContext& run, bool setupOnly) {
     SetupState& s = run.s;
-    const unsigned long copied = CopyUninstaller(s.WorkFolder, s.WindowsFolder, setupOnly);
+    const unsigned long copied = CopyUninstaller(s.ProgramImage.get(), s.WindowsFolder, setupOnly);
     if (copied != 0) run.AddFailure("<SetupFile> ", s.WindowsFolder + "UNRAVEL.EXE", SysErrorText(copied));
     const std::string programID = ReadScript(Script::ProgramID::kSection, Script::ProgramID::kID, s.ScriptFile);
     WriteProgramID(programID, s.InstallFolder, s.WindowsFolder);

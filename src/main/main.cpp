@@ -164,6 +164,9 @@ int RunGuarded(HINSTANCE instance, const LaunchCommand& command) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // Before anything loads a library on the program's behalf: never from
+    // the folder it was started from (a download folder), where it can.
+    RestrictLibrarySearch();
     // Where no catch applies (an error thrown through a destructor): the
     // same end, without the runtime's box.
     std::set_terminate([] {

@@ -160,6 +160,16 @@ LONG RegQueryValueEx932(HKEY key, const std::string& name, DWORD* type, std::str
 // A library the process has loaded, or null.
 HMODULE GetModuleHandle932(const std::string& name);
 HMODULE LoadLibraryEx932(const std::string& name, DWORD flags);
+// A package's library by its full path, the libraries it imports taken
+// from its own folder and the system folder only (never the program's
+// folder nor the search path): the search flags where the system knows them
+// (AddDllDirectory is there), else the altered search path.
+HMODULE LoadLibraryFromItsFolder932(const std::string& path);
+// Where the system can (SetDefaultDllDirectories), every library loaded
+// later by its bare name, by the shell or a system library on the program's
+// behalf, comes from the system folder only, never from the folder the
+// program was started from. Nothing elsewhere.
+void RestrictLibrarySearch();
 HANDLE CreateMutex932(SECURITY_ATTRIBUTES* security, BOOL initialOwner, const std::string& name);
 HANDLE OpenMutex932(DWORD access, BOOL inherit, const std::string& name);
 BOOL LookupPrivilegeValue932(const std::string& name, LUID* luid);

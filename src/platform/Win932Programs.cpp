@@ -20,6 +20,31 @@ HMODULE LoadLibraryEx932(const std::string& name, DWORD flags) {
                         : LoadLibraryExA(name.c_str(), nullptr, flags);
 }
 
+namespace {
+
+// The search flags of KB2533623 (Windows 8, and 7 and Vista with that
+// update): no header of this build names them, and they cannot be asked
+// for; the presence of AddDllDirectory tells that the system knows them.
+constexpr DWORD kSearchDllLoadDir = 0x00000100;
+constexpr DWORD kSearchSystem32 = 0x00000800;
+
+bool SearchFlagsKnown() {
+    static const FARPROC add = syslib::LoadedLibraryEntry("KERNEL32.DLL", "AddDllDirectory");
+    return add && !syslib::NewerEntriesHidden();
+}
+
+}  // namespace
+
+HMODULE LoadLibraryFromItsFolder932(const std::string& path) {
+    return LoadLibraryEx932(path, SearchFlagsKnown() ? kSearchDllLoadDir | kSearchSystem32 : LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void RestrictLibrarySearch() {
+    using SetDefaultFunction = BOOL(WINAPI*)(DWORD);
+    static const auto set = syslib::LoadedEntry<SetDefaultFunction>("KERNEL32.DLL", "SetDefaultDllDirectories");
+    if (set && !syslib::NewerEntriesHidden()) set(kSearchSystem32);
+}
+
 HANDLE CreateMutex932(SECURITY_ATTRIBUTES* security, BOOL initialOwner, const std::string& name) {
     return WideSystem() ? CreateMutexW(security, initialOwner, Wide(name).c_str())
                         : CreateMutexA(security, initialOwner, name.c_str());

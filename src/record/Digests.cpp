@@ -10,6 +10,7 @@
 #include "app/uUtils.h"
 #include "platform/Win932.h"
 #include "sysops/HeldFile.h"
+#include "sysops/PeImports.h"
 #include "sysops/PathNames.h"
 #include "sysops/Registry.h"
 #include "sysops/Sha256.h"
@@ -100,16 +101,27 @@ void KeepOnlyRecordDigest(const std::string& recordFile, const std::string& text
 
 void DropRecordDigest(const std::string& recordFile) { DropValue(kRecordDigestsKey, CanonicalPath(recordFile)); }
 
-RecordCheck CheckRecordDigest(const std::string& recordFile, const std::string& copy) {
+RecordCheck CheckRecordDigestOf(const std::string& recordFile, const std::string& bytes) {
     const std::string name = CanonicalPath(recordFile);
     std::string kept;
     if (name.empty() || !ReadRegistryString(HKEY_LOCAL_MACHINE, kRecordDigestsKey, name, kept) ||
         Split(kept).empty())
         return RecordCheck::NoDigest;
-    const std::string digest = HeldFile(copy).Digest();
+    const std::string digest = Sha256Hex(bytes);
     for (const std::string& item : Split(kept))
-        if (!digest.empty() && item == digest) return RecordCheck::Matches;
+        if (item == digest) return RecordCheck::Matches;
     return RecordCheck::Changed;
+}
+
+RecordCheck CheckRecordDigest(const std::string& recordFile, const std::string& file) {
+    std::string bytes;
+    if (!ReadHeldFile(file, bytes)) {
+        // Unreadable now: no bytes can match, but a missing digest stays the
+        // stronger verdict.
+        return CheckRecordDigestOf(recordFile, bytes) == RecordCheck::NoDigest ? RecordCheck::NoDigest
+                                                                               : RecordCheck::Changed;
+    }
+    return CheckRecordDigestOf(recordFile, bytes);
 }
 
 bool StoreFileDigest(const HeldFile& file) {
@@ -135,6 +147,42 @@ bool FileDigestMatches(const HeldFile& file) {
 void ForgetFileDigest(const std::string& path) { DropValue(kFileDigestsKey, CanonicalPath(path)); }
 
 void ForgetCanonicalFileDigest(const std::string& canonicalPath) { DropValue(kFileDigestsKey, canonicalPath); }
+
+std::vector<std::unique_ptr<HeldFile>> HoldImportsBeside(const HeldFile& library) {
+    constexpr size_t kMostHeld = 64;
+    std::vector<std::unique_ptr<HeldFile>> held;
+    const std::string folder = ExtractFilePath(library.path());
+    std::vector<std::string> seen = {MapString(library.path(), LCMAP_UPPERCASE)};
+    std::vector<const HeldFile*> pending = {&library};
+    while (!pending.empty() && held.size() < kMostHeld) {
+        const HeldFile* next = pending.back();
+        pending.pop_back();
+        if (!next->file()) continue;
+        for (const std::string& name : ImportedLibraries(*next->file())) {
+            // A name with a folder in it is no neighbour.
+            if (name.find_first_of("\\/:") != std::string::npos || name == "." || name == "..") continue;
+            const std::string path = folder + name;
+            const std::string key = MapString(path, LCMAP_UPPERCASE);
+            if (std::find(seen.begin(), seen.end(), key) != seen.end() || !FileExists(path)) continue;
+            seen.push_back(key);
+            held.push_back(std::make_unique<HeldFile>(path));
+            pending.push_back(held.back().get());
+            if (held.size() >= kMostHeld) break;
+        }
+    }
+    return held;
+}
+
+void StoreImportDigests(const HeldFile& library) {
+    for (const auto& import : HoldImportsBeside(library))
+        if (import->ok()) StoreFileDigest(*import);
+}
+
+const HeldFile* ChangedImport(const std::vector<std::unique_ptr<HeldFile>>& imports) {
+    for (const auto& import : imports)
+        if (!FileDigestMatches(*import)) return import.get();
+    return nullptr;
+}
 
 BeforeProgram BeforeUninstallProgram(const std::string& installFolder, const std::string& value) {
     BeforeProgram before;

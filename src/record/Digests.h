@@ -7,7 +7,9 @@
 // uninstall follows a record, runs a program or loads a library only when
 // the bytes it uses still match. On 95/98/Me anyone may write anywhere: the
 // digests there only catch accidental changes.
+#include <memory>
 #include <string>
+#include <vector>
 
 class HeldFile;
 
@@ -35,9 +37,11 @@ enum class RecordCheck {
     Changed,   // a digest is kept for the record, but not this one
     NoDigest,  // nothing kept: the record was not written by this installer
 };
-// Checks the bytes of copy (the copy that is actually read) against the
-// digests kept for recordFile.
-RecordCheck CheckRecordDigest(const std::string& recordFile, const std::string& copy);
+// Checks bytes (the record as the run read it, and nothing read again by
+// name) against the digests kept for recordFile.
+RecordCheck CheckRecordDigestOf(const std::string& recordFile, const std::string& bytes);
+// The same for the file as it is now, read once through a held handle.
+RecordCheck CheckRecordDigest(const std::string& recordFile, const std::string& file);
 
 // ---- Files the uninstall runs or loads ----
 
@@ -51,6 +55,17 @@ void ForgetFileDigest(const std::string& path);
 // The same for a path already in its canonical form (resolving it again
 // would look for a file that may be gone).
 void ForgetCanonicalFileDigest(const std::string& canonicalPath);
+
+// The libraries the held library imports that lie in its own folder (the
+// load takes them from there), and those they import in turn, each held
+// (read sharing only) while the result lives. One that is there but cannot
+// be held is in the list all the same, not held (it matches no digest).
+std::vector<std::unique_ptr<HeldFile>> HoldImportsBeside(const HeldFile& library);
+// Keeps the digest of each of them, as StoreFileDigest does.
+void StoreImportDigests(const HeldFile& library);
+// The first of the held imports whose bytes do not match a kept digest;
+// null when all do (or there are none).
+const HeldFile* ChangedImport(const std::vector<std::unique_ptr<HeldFile>>& imports);
 
 // The record's [BeforeUnInstall] File value: split at its first comma into
 // the program (relative to the install folder, a leading "\" dropped) and

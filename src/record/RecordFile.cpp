@@ -100,16 +100,16 @@ bool MergePreviousRecord(const std::string& installFolder, const std::string& wo
                          RestoreTable& table) {
     const std::string record = AddPathDelimiter(installFolder, "B") + RecordFiles::kRecord;
     const std::string copy = AddPathDelimiter(workFolder, "B") + RecordFiles::kMergeCopy;
-    if (!FileExists(record)) return true;
-    // Read only a copy made now: a copy left from before must never count.
-    // Without a copy the restore values still come from the record itself,
-    // held so that what is read is what was checked.
-    const bool copied = CopyFileReset(record, copy) == 0;
-    const std::string& source = copied ? copy : record;
-    const HeldFile held(source);
-    if (!held.ok()) return true;
+    // Read once, through a handle nobody could write meanwhile: what is
+    // checked is what is merged, whatever the file holds afterwards.
+    std::string bytes;
+    if (!ReadHeldFile(record, bytes)) return true;
     // Entries not checked would be signed anew as this install's own.
-    if (CheckRecordDigest(record, source) != RecordCheck::Matches) return false;
+    if (CheckRecordDigestOf(record, bytes) != RecordCheck::Matches) return false;
+    DeletePath(copy);
+    WriteNewFile(copy, bytes);
+    IniKeep(copy, bytes);
+    const std::string& source = copy;
 
     for (int i = 1; i <= Script::RestoreRelate::kCount; ++i) {
         const std::string value =
@@ -121,7 +121,6 @@ bool MergePreviousRecord(const std::string& installFolder, const std::string& wo
         if (RestoreTableHas(table, GetField(value, ',', 1))) continue;
         RestoreTableAdd(table, value);
     }
-    if (!copied) return true;
     ReadNumbered(copy, Script::DeleteFolder::kSection, Script::DeleteFolder::kFolderPrefix, previous.folders);
     ReadNumbered(copy, Script::DeleteFiles::kSection, Script::DeleteFiles::kFilePrefix, previous.files);
     ReadNumbered(copy, Script::DeleteShortCut::kSection, Script::DeleteShortCut::kFilePrefix, previous.shortcuts);

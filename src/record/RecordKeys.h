@@ -8,7 +8,10 @@ inline constexpr const char* kRecord = "UNSETUP.INI";
 inline constexpr const char* kMergeCopy = "UNSETUPB.INI";  // in the working folder
 inline constexpr const char* kFallbackStem = "UNTMP";      // UNTMP<n>.INI
 inline constexpr const char* kFallbackExt = ".INI";
-inline constexpr const char* kProgramCopy = "SETUPB.EXE";   // in the working folder
+// The program copy earlier versions made in the working folder (a leftover
+// of theirs is still recognised as ours).
+inline constexpr const char* kProgramCopy = "SETUPB.EXE";
+inline constexpr const char* kExpansion = "EXPAND.RVS";     // in the working folder
 inline constexpr const char* kUninstaller = "UNRAVEL.EXE";  // in the Windows folder
 inline constexpr const char* kRecordTemporary = "UNSETUP.TMP";  // the save's first step
 // Beside the record while an uninstall runs (uninstall/UninstallProgress.h).

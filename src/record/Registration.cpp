@@ -47,19 +47,17 @@ std::string UninstallCommand(const std::string& windowsFolder, const std::string
 
 }  // namespace
 
-unsigned long CopyUninstaller(const std::string& workFolder, const std::string& windowsFolder, bool setupOnly) {
-    const std::string source = AddPathDelimiter(workFolder, "B") + RecordFiles::kProgramCopy;
+unsigned long CopyUninstaller(OpenedFile* image, const std::string& windowsFolder, bool setupOnly) {
     const std::string target = AddPathDelimiter(windowsFolder, "B") + RecordFiles::kUninstaller;
     const bool installed = FileExists(target);
     // A package that leaves no record needs no uninstaller of its own; one
     // that is there already is still brought up to date.
     if (setupOnly && !installed) return 0;
-    if (!FileExists(source)) return ERROR_FILE_NOT_FOUND;
+    if (!image) return ERROR_FILE_NOT_FOUND;
     FILETIME ours = {}, theirs = {};
-    if (installed && LastWriteTime(source, ours) && LastWriteTime(target, theirs) &&
-        CompareFileTime(&ours, &theirs) <= 0)
+    if (installed && image->Time(ours) && LastWriteTime(target, theirs) && CompareFileTime(&ours, &theirs) <= 0)
         return 0;
-    return CopyFileReset(source, target);
+    return CopyFileReset("(このプログラム自身)", target, true, nullptr, image);
 }
 
 void WriteProgramID(const std::string& id, const std::string& installFolder, const std::string& windowsFolder) {

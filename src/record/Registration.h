@@ -4,11 +4,15 @@
 // Add/Remove Programs key.
 #include <string>
 
-// Copies workFolder + "SETUPB.EXE" to windowsFolder + "UNRAVEL.EXE" when the
-// installed one is missing or older (real file times; an unknown time
-// copies). With a setup-only title a missing uninstaller is not created.
-// 0, or the Win32 code of the failed copy (2 when SETUPB.EXE is missing).
-unsigned long CopyUninstaller(const std::string& workFolder, const std::string& windowsFolder, bool setupOnly);
+class OpenedFile;
+
+// Writes the running program's own file, held since start-up (image), to
+// windowsFolder + "UNRAVEL.EXE" when the installed one is missing or older
+// (real file times; an unknown time copies): never from a copy in a folder
+// others may write. With a setup-only title a missing uninstaller is not
+// created. 0, or the Win32 code of the failed copy (2 when the program's
+// file is not held).
+unsigned long CopyUninstaller(OpenedFile* image, const std::string& windowsFolder, bool setupOnly);
 
 // [<id>] Folder=<install folder> in windowsFolder + "RVSET98.INI" when id is
 // not empty; failures are not reported.

@@ -19,7 +19,9 @@
 StartUpResult Session::Start(const std::string& programPath, const std::string& firstArgument, bool finishCutShort) {
     using Kind = StartUpResult::Kind;
     StartUpResult result;
-    result.fatal = StartSession(s_, programPath, firstArgument);
+    // Before anything else: the uninstaller is written from this file.
+    result.fatal = HoldProgramImage(s_);
+    result.fatal += StartSession(s_, programPath, firstArgument);
     const bool uninstall = s_.Mode == "UNSETUP";
     if (!result.fatal.empty()) {
         // The record is gone because an uninstall deleted it and was cut
@@ -67,8 +69,8 @@ int Session::Run(RunView& view, const std::string& who) {
     return ExitCodeFor(outcome);
 }
 
-void Session::End(bool changed) {
-    if (!s_.TempFolder.empty()) RemoveWorkFolders(s_.TempFolder, s_.WorkFolder);
+void Session::End(bool changed, bool onlyOwnFolder) {
+    if (!s_.TempFolder.empty()) RemoveWorkFolders(s_.TempFolder, s_.WorkFolder, onlyOwnFolder);
     if (!changed) return;
     if (ClassesMayHaveChanged()) syslib::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
     syslib::SHChangeNotify(SHCNE_UPDATEITEM, 0, nullptr, nullptr);

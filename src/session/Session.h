@@ -67,8 +67,9 @@ public:
 
     // The end of the start: the shell hears of the changes when a run made
     // some (changed), of changed associations only when a file type or class
-    // may have changed (ClassesMayHaveChanged), and the working folders go.
-    void End(bool changed);
+    // may have changed (ClassesMayHaveChanged), and the working folders go
+    // (onlyOwnFolder: this start's alone, a preview's).
+    void End(bool changed, bool onlyOwnFolder = false);
 
 private:
     SetupState& s_;

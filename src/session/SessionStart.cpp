@@ -7,10 +7,13 @@
 #include "app/SetupState.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "app/SystemChanges.h"
+#include "platform/ImageHeaders.h"
 #include "platform/OSVersion.h"
 #include "platform/Win932.h"
 #include "record/RecordKeys.h"
-#include "sysops/Deletion.h"
+#include "app/uIniFile.h"
+#include "session/WorkFolders.h"
 #include "sysops/Registry.h"
 
 namespace {
@@ -26,14 +29,6 @@ std::string AsFolder(const std::string& path) { return AddPathDelimiter(path, "B
 
 // "C:\" from "C:\WINDOWS\" and the like: the first two characters and "\".
 std::string DriveRoot(const std::string& folder) { return StrLeft(folder, 2) + "\\"; }
-
-// Removes a copy left by an earlier start, read-only or not; false when
-// something is still there under the name (a link, which is never deleted
-// nor written through, or a file that could not go).
-bool RemoveStaleCopy(const std::string& path) {
-    DeletePath(path);
-    return GetFileAttributes932(path) == INVALID_FILE_ATTRIBUTES;
-}
 
 // Runs a query of the system's folders, noting (as a line of the message
 // below) a folder it gave that has no CP932 form and no short name.
@@ -137,30 +132,22 @@ std::string ModeFromArgument(const std::string& firstArgument) {
     return ExtractFileName(firstArgument) == RecordFiles::kRecord ? "UNSETUP" : "SETUP";
 }
 
-std::string MakeWorkFolder(const std::string& tempFolder) {
-    std::string candidate;
-    for (int n = 1; n <= 99; ++n) {
-        candidate = tempFolder + "RVTMP" + std::to_string(n) + "\\";
-        if (!FolderExists(candidate)) {
-            ForceFolders(candidate);
-            return candidate;
-        }
-    }
-    return candidate;
+std::string HoldProgramImage(SetupState& state) {
+    state.ProgramImage.reset();
+    const std::string path = ModulePath();
+    OpenedFilePtr image =
+        path.empty() ? nullptr : Changes().Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
+    std::string start(64 * 1024, '\0');
+    DWORD got = 0;
+    if (!image || !image->Read(start.data(), static_cast<DWORD>(start.size()), got) || !image->Rewind())
+        return "【致命的エラー → プログラムファイルを読み込めません】\r\n";
+    start.resize(got);
+    if (!HeadersOfThisImage(start)) return "【致命的エラー → プログラムファイルが実行中のものと異なります】\r\n";
+    state.ProgramImage = std::move(image);
+    return {};
 }
 
-void CopyProgramAndScript(SetupState& state, const std::string& programPath, const std::string& firstArgument,
-                          std::string& fatal) {
-    // An old copy of the program left in a reused folder would later be
-    // installed as the uninstaller: it goes before the copy, whose result
-    // is not looked at. One that cannot go (a link planted there, or a file
-    // in use) is never copied over, and the start ends.
-    const std::string programCopy = state.WorkFolder + RecordFiles::kProgramCopy;
-    if (RemoveStaleCopy(programCopy))
-        CopyFileReset(programPath, programCopy);
-    else
-        fatal += "【致命的エラー → 作業フォルダの古いファイルを削除できません】\r\n";
-
+void CopyScript(SetupState& state, const std::string& firstArgument, std::string& fatal) {
     std::string source;
     if (state.Mode == "UNSETUP") {
         state.ScriptFile = state.WorkFolder + RecordFiles::kRecord;
@@ -171,13 +158,16 @@ void CopyProgramAndScript(SetupState& state, const std::string& programPath, con
         source = state.RecordFile;
     } else {
         state.ScriptFile = state.WorkFolder + Script::kFileName;
-        if (FileExists(state.SourceFolder + Script::kFileName)) source = state.SourceFolder + Script::kFileName;
+        source = state.SourceFolder + Script::kFileName;
     }
-    // RVTMP99 is reused as it stands: what an earlier start left there must
-    // never pass for this start's script.
-    const bool copied =
-        RemoveStaleCopy(state.ScriptFile) && !source.empty() && CopyFileReset(source, state.ScriptFile) == 0;
-    if (!copied || !FileExists(state.ScriptFile)) fatal += "【致命的エラー → iniファイル読み込み失敗】\r\n";
+    // Read once: the record's check and every later read see these bytes,
+    // whatever is written to the file, or to its copy, afterwards.
+    std::string bytes;
+    if (!ReadHeldFile(source, bytes) || state.WorkFolder.empty() || WriteNewFile(state.ScriptFile, bytes) != 0) {
+        fatal += "【致命的エラー → iniファイル読み込み失敗】\r\n";
+        return;
+    }
+    IniKeep(state.ScriptFile, bytes);
 }
 
 std::string StartSession(SetupState& state, const std::string& programPath, const std::string& firstArgument) {
@@ -196,7 +186,8 @@ std::string StartSession(SetupState& state, const std::string& programPath, cons
     StopOnUnusableFolders(unusable + facts.unusable, fatal);
     state.Mode = ModeFromArgument(firstArgument);
     state.WorkFolder = MakeWorkFolder(state.TempFolder);
-    CopyProgramAndScript(state, programPath, firstArgument, fatal);
+    if (state.WorkFolder.empty()) fatal += "【致命的エラー → 作業フォルダを作成できません】\r\n";
+    CopyScript(state, firstArgument, fatal);
     return fatal;
 }
 

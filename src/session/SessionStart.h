@@ -1,7 +1,7 @@
 #pragma once
 // The first steps of every start, up to the script copy: Windows
 // identification, the system folders, the mode, the working folder and the
-// copies of the program and the script, which alone are read from then on.
+// script, read once and kept for the whole run.
 // Nothing here throws; message boxes go through MsgBox.
 #include <string>
 
@@ -39,22 +39,21 @@ void ApplyFolderRules(const FolderFacts& facts, SetupState& state, std::string& 
 // (case-sensitive), else "SETUP".
 std::string ModeFromArgument(const std::string& firstArgument);
 
-// The first of tempFolder + "RVTMP1\" ... "RVTMP99\" that does not exist,
-// created; when all exist, RVTMP99 as it is.
-std::string MakeWorkFolder(const std::string& tempFolder);
+// Opens the running program's own file (ModulePath) so that nobody may
+// write, rename or delete it while the process runs, and keeps it in the
+// state when its headers are those of the image that runs. Empty, or the
+// fatal line when it cannot be held or is another file.
+std::string HoldProgramImage(SetupState& state);
 
-// Copies the program to WorkFolder + "SETUPB.EXE" and the script (the record
-// named by the argument in uninstall mode, else SourceFolder + "SETUP.INI")
-// to ScriptFile. A copy left there by an earlier start is deleted first
-// (through the deletion that never follows a link), so that a failed copy
-// never leaves a stale file to be taken for this start's. Appends the fatal
-// ini error when ScriptFile is missing afterwards, and a fatal line of its
-// own when an old program copy cannot be deleted (it would be installed as
-// the uninstaller).
-void CopyProgramAndScript(SetupState& state, const std::string& programPath,
-                          const std::string& firstArgument, std::string& fatal);
+// Reads the script (the record named by the argument in uninstall mode,
+// else SourceFolder + "SETUP.INI") once, through a handle nobody may write
+// while it is read, keeps those bytes as the script's one content for the
+// whole run (IniKeep), and writes them to ScriptFile in the working folder,
+// a new file there. Appends the fatal ini error when the script cannot be
+// read or its copy cannot be made.
+void CopyScript(SetupState& state, const std::string& firstArgument, std::string& fatal);
 
-// Steps up to the script copy: OS, folders, mode, working folder, copies.
+// Steps up to the script copy: OS, folders, mode, working folder, copy.
 // Returns the collected fatal error lines (empty: start-up may go on). A
 // folder the system gives that CP932 cannot hold and that has no short name
 // is fatal, and told in a message box.

@@ -6,7 +6,9 @@
 
 #include "app/ScriptKeys.h"
 #include "app/uStrOp.h"
+#include "app/uUtils.h"
 #include "platform/Handles.h"
+#include "platform/PrivateFolder.h"
 #include "platform/Win932.h"
 #include "record/RecordKeys.h"
 #include "sysops/Deletion.h"
@@ -37,24 +39,69 @@ bool HoldsOnlyOwnFiles(const std::string& folder) {
     return true;
 }
 
+// The hold on this start's working folder.
+FileHandle& Hold() {
+    static FileHandle hold;
+    return hold;
+}
+
+constexpr int kWorkFolders = 99;
+
 }  // namespace
+
+std::string MakeWorkFolder(const std::string& tempFolder) {
+    PrivateFolderSecurity security(!RunsElevated());
+    if (win932::WideSystem() && !security.get()) {
+        SetLastError(ERROR_INVALID_SECURITY_DESCR);
+        return {};
+    }
+    DWORD error = ERROR_ALREADY_EXISTS;
+    for (int n = 1; n <= kWorkFolders; ++n) {
+        const std::string folder = AddPathDelimiter(tempFolder, "B") + "RVTMP" + std::to_string(n);
+        if (!CreateDirectory932(folder, security.get())) {
+            error = GetLastError();
+            // A missing temporary folder is made once; anything else taken
+            // or refused here is never ours: the next number.
+            if (error == ERROR_PATH_NOT_FOUND && n == 1 && ForceFolders(tempFolder)) --n;
+            continue;
+        }
+        if (win932::WideSystem()) {
+            // Held as itself: a link put in its place would not be followed.
+            Hold().reset(CreateFile932(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            if (!Hold()) {
+                error = GetLastError();
+                RemoveDirectory932(folder);
+                continue;
+            }
+        }
+        return folder + "\\";
+    }
+    SetLastError(error);
+    return {};
+}
+
+void ReleaseWorkFolder() { Hold().reset(); }
 
 bool IsOwnWorkFile(const std::string& fileName) {
     const std::string upper = MapString(fileName, LCMAP_UPPERCASE);
     // Start-up's copies, and the merge copy of an earlier record that the
     // install run leaves (an interrupted install leaves it behind too).
     return upper == RecordFiles::kProgramCopy || upper == Script::kFileName || upper == RecordFiles::kRecord ||
-           upper == RecordFiles::kMergeCopy;
+           upper == RecordFiles::kMergeCopy || upper == RecordFiles::kExpansion;
 }
 
-void RemoveWorkFolders(const std::string& tempFolder, const std::string& currentWorkFolder) {
+void RemoveWorkFolders(const std::string& tempFolder, const std::string& currentWorkFolder, bool onlyCurrent) {
+    ReleaseWorkFolder();
     const std::string current = MapString(RemovePathDelimiter(currentWorkFolder, "B"), LCMAP_UPPERCASE);
-    for (int n = 1; n <= 99; ++n) {
+    for (int n = 1; n <= kWorkFolders; ++n) {
         const std::string folder = AddPathDelimiter(tempFolder, "B") + "RVTMP" + std::to_string(n);
         const DWORD attrs = GetFileAttributes932(folder);
         if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) continue;
         if (attrs & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         const bool isCurrent = !current.empty() && MapString(folder, LCMAP_UPPERCASE) == current;
+        if (onlyCurrent && !isCurrent) continue;
         // Everything in it goes but links, which are left with what they
         // point at (and so is the folder holding them).
         if (isCurrent || HoldsOnlyOwnFiles(folder)) DeleteFolderPatterns(folder, "*");

@@ -40,7 +40,14 @@ int Install(Session& session, const StartUpResult& start, const LaunchCommand& c
 
     if (session.InstallRefused(options.folderText)) return ExitCode::kStoppedUnchanged;
     const std::string checker = session.Checker();
-    if (!checker.empty() && !session.RunChecker(checker).allows) return ExitCode::kStoppedUnchanged;
+    // A preview starts nothing: the checker is named, and taken as passed.
+    if (!checker.empty() && command.preview) {
+        WriteStandard932(STD_OUTPUT_HANDLE, "事前チェックプログラムが実行されます(プレビューでは実行せず、続行を認めたものとして進みます): \"" +
+                                                checker + "\"\r\n");
+        LogLine("プレビュー", "事前チェックプログラムは実行しません: " + checker);
+    } else if (!checker.empty() && !session.RunChecker(checker).allows) {
+        return ExitCode::kStoppedUnchanged;
+    }
     const std::string licence = LicenceFile(State());
     if (!licence.empty()) LogQuestion("使用許諾契約書", licence, "同意する", kCaller);
     LogLine("状況", "インストール先: " + options.folderText);
@@ -87,7 +94,8 @@ int RunSilentSession(const LaunchCommand& command, const SilentRun& run) {
     }
     // What the wizard's close does.
     const bool ran = start.kind == StartUpResult::Kind::Install || start.kind == StartUpResult::Kind::Uninstall;
-    session.End(ran && !command.preview);
+    // A preview leaves every other start's working folder as it is.
+    session.End(ran && !command.preview, command.preview);
     SetMsgBoxResponder(nullptr);
     return code;
 }

@@ -77,19 +77,6 @@ std::string FreeTemporaryName(const std::string& folder) {
     return {};
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    OpenedFilePtr file = Changes().Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
-    if (!file) return false;
-    bytes.clear();
-    char buffer[8192];
-    DWORD got = 0;
-    for (;;) {
-        if (!file->Read(buffer, sizeof buffer, got)) return false;
-        if (got == 0) return true;
-        bytes.append(buffer, got);
-    }
-}
-
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     OpenedFilePtr file = Changes().Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
     if (!file) return false;
@@ -188,7 +175,10 @@ std::string ExpandToTemp(const std::string& source, const std::string& destinati
         const std::string recorded = MapString(ExtractFileName(GetExpandedName932(source)), LCMAP_UPPERCASE);
         if (!recorded.empty()) target = RemovePathDelimiter(ExtractFilePath(destination), "B") + "\\" + recorded;
     }
-    const std::string temporary = State().TempFolder + "EXPAND.RVS";
+    // In the run's private working folder: in the temporary folder others
+    // may write, the expansion could be swapped before it is installed.
+    const SetupState& state = State();
+    const std::string temporary = (state.WorkFolder.empty() ? state.TempFolder : state.WorkFolder) + "EXPAND.RVS";
     if (PathExists(temporary)) DeletePath(temporary);
     error = LzExpand(source, temporary);
     if (error != 0) Changes().DeleteFile(temporary);
@@ -265,7 +255,7 @@ bool DeleteOnRestart(const std::string& path) {
 
     const std::string file = state.WindowsFolder + "WININIT.INI";
     std::string content = "[Rename]";
-    if (PathExists(file) && !ReadWholeFile(file, content)) return false;
+    if (PathExists(file) && !ReadHeldFile(file, content)) return false;
     std::string rewritten;
     for (const std::string& line : PlaceRenameLine(SplitLines(content), newLine)) rewritten += line + "\r\n";
     return ReplaceFileContents(file, rewritten);

@@ -6,7 +6,8 @@
 #include <string>
 
 // Expands an LZ-compressed source (an uncompressed one is copied unchanged)
-// into TempFolder + "EXPAND.RVS". A destination whose file name is exactly
+// into WorkFolder + "EXPAND.RVS" (TempFolder's when there is no working
+// folder). A destination whose file name is exactly
 // "AUTO.EXT" takes the upper-cased name recorded in the compressed file.
 // Returns "<temporary path>,<destination>". error is 0 when the temporary
 // file holds the whole expanded file; otherwise it is a Win32 code, the

@@ -20,6 +20,9 @@ public:
     // lower-case hexadecimal digits; empty when it is not held or cannot
     // be read.
     std::string Digest() const;
+    // The handle it is held through, for a read of the same bytes (null
+    // when it is not held).
+    OpenedFile* file() const { return file_.get(); }
 
 private:
     std::string path_;

@@ -153,12 +153,12 @@ namespace {
 
 bool CallRegistration(const std::string& path, bool doRegister) {
     // Only by its full path: a bare or relative name would be looked for
-    // beside the program first, where anything may lie. The altered search
-    // path takes the library's own dependencies from its folder.
+    // beside the program first, where anything may lie. Its own imports
+    // come from its folder and the system folder, nowhere else.
     const bool full = path.size() > 2 && ((path[1] == ':' && path[2] == '\\') || (path[0] == '\\' && path[1] == '\\'));
     // As a registering tool calls them: with COM started.
     if (full) NeedComApartment();
-    Library library(full ? LoadLibraryEx932(path, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr);
+    Library library(full ? LoadLibraryFromItsFolder932(path) : nullptr);
     if (library) NoteClassesChanged();
     if (!library) {
         // Unregistering is silent whatever happens (it also runs inside
@@ -198,33 +198,24 @@ bool RegisterServer(const std::string& path, bool doRegister) {
 namespace {
 
 long StartAndWait(const std::string& path, const std::string& parameters) {
+    // By its full path, never through the shell: the shell picks the
+    // program that opens a file by its class, which every user may name in
+    // HKEY_CURRENT_USER. It runs in its own folder, where programs expect
+    // to find their files.
     const std::string folder = ExtractFilePath(path);
-    SHELLEXECUTEINFOA info = {};  // CP932 texts, widened on the way
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    // Without a window to own a box (the unattended mode) the shell must not
-    // show its own error box either.
-    if (!OwnerWindow()) info.fMask |= SEE_MASK_FLAG_NO_UI;
-    info.hwnd = OwnerWindow();
-    info.lpVerb = "open";
-    info.lpFile = path.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    NeedComApartment();  // the shell may hand the start to its extensions
-    if (!ShellExecuteEx932(&info)) {
-        DWORD error = GetLastError();
-        // The shell's own error dialog may overwrite the last error (Wine's
-        // does); its codes for a missing file or folder, denied access and
-        // lack of memory are the Win32 codes themselves.
-        const auto shellCode = reinterpret_cast<INT_PTR>(info.hInstApp);
-        if (shellCode == SE_ERR_FNF || shellCode == SE_ERR_PNF || shellCode == SE_ERR_ACCESSDENIED ||
-            shellCode == SE_ERR_OOM)
-            error = static_cast<DWORD>(shellCode);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    const std::string commandLine = "\"" + path + "\"" + (parameters.empty() ? std::string() : " " + parameters);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcess932(path, commandLine, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, folder, &startup,
+                          &info)) {
+        const DWORD error = GetLastError();
         return error ? static_cast<long>(error) : ERROR_GEN_FAILURE;
     }
+    KernelObject thread(info.hThread);
     KernelObject process(info.hProcess);
-    if (!process) return -1;
 
     // Sleep until the program ends or a message arrives, so the wizard keeps
     // painting without the wait costing processor time.

@@ -52,8 +52,9 @@ bool IsRegistrable(const std::string& path);
 // only that call; the library is released on every path.
 bool RegisterServer(const std::string& path, bool doRegister);
 
-// Starts the program through the shell and waits for it to end while the
-// window messages of this thread are handled. -1 when it was started and has
+// Starts the program (a full path; never through the shell's choice of
+// handler) in its own folder and waits for it to end while the window
+// messages of this thread are handled. -1 when it was started and has
 // ended; otherwise the Win32 error code of the start, or of the wait when
 // waiting failed (the program may then still be running).
 long RunAndWait(const std::string& path, const std::string& parameters);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -240,6 +241,9 @@ private:
     std::optional<HeldFolders> held_;
     std::string heldFolder_;  // upper case
     std::vector<std::string> lowered_;   // files whose count this run lowered, upper case
+    // The libraries the library being unregistered loads from its folder,
+    // held until the entry is done.
+    std::vector<std::unique_ptr<HeldFile>> heldImports_;
     bool recordListed_ = false;
 
     std::string patterns_;  // the extra-delete list, "*.INI|*.GID|..."
@@ -369,14 +373,22 @@ void TUninstallRun::RunBeforeProgram() {
 // that registration ("/R") and the library is still what it registered.
 bool TUninstallRun::MayUnregister(const HeldFile& library, const std::string& flags) {
     if (IPos("/R", flags) == 0) return false;
-    if (FileDigestMatches(library) ||
-        GoOnWithChangedFile(library.path(),
-                            "登録を解除するために読み込むと、その中のプログラムが" + s_.UnSetupString +
-                                "と同じ権限で実行されます。",
-                            "読み込まずに続行"))
-        return true;
-    Log("<File> ", library.path(), kNotUnregistered);
-    return false;
+    const std::string consequence =
+        "登録を解除するために読み込むと、その中のプログラムが" + s_.UnSetupString + "と同じ権限で実行されます。";
+    if (!FileDigestMatches(library) && !GoOnWithChangedFile(library.path(), consequence, "読み込まずに続行")) {
+        Log("<File> ", library.path(), kNotUnregistered);
+        return false;
+    }
+    // The libraries it takes from its own folder are loaded with it: held
+    // from their check until it has been unloaded (heldImports_).
+    heldImports_ = HoldImportsBeside(library);
+    const HeldFile* changed = ChangedImport(heldImports_);
+    if (changed && !GoOnWithChangedFile(changed->path(), consequence, "読み込まずに続行")) {
+        heldImports_.clear();
+        Log("<File> ", library.path(), kNotUnregistered + std::string("読み込まれるライブラリ：") + changed->path() + kCrLf);
+        return false;
+    }
+    return true;
 }
 
 bool TUninstallRun::GoOnWithChangedFile(const std::string& path, const std::string& consequence,
@@ -462,6 +474,7 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const
     guard.before = [&](long countBefore) { return progress_.NoteDecrement(entry, path, countBefore); };
     form.unregister = [&](const HeldFile& library) { return MayUnregister(library, flags); };
     const FileOutcome outcome = policy_.Decide(path, flags, guard, form);
+    heldImports_.clear();
     // The folders' forms are looked up anew after a pattern.
     if (read.pattern) forms_.Forget();
     // A digest kept for a file that is gone vouches for nothing any more. A
@@ -801,7 +814,11 @@ namespace {
 enum class RecordVerdict { Refused, Trusted, NotTrusted };
 
 RecordVerdict CheckRecord(RunView& view, const SetupState& s) {
-    const RecordCheck check = CheckRecordDigest(s.RecordFile, s.ScriptFile);
+    // The bytes start-up read once and the whole run parses: none read
+    // again (a run started without start-up reads its copy now).
+    std::string bytes;
+    if (!IniKeptBytes(s.ScriptFile, bytes)) ReadHeldFile(s.ScriptFile, bytes);
+    const RecordCheck check = CheckRecordDigestOf(s.RecordFile, bytes);
     Changes().Note("記録の確認: " + s.RecordFile +
                    (check == RecordCheck::Matches   ? " はインストール時のまま"
                     : check == RecordCheck::Changed ? " はインストール時の確認用の値と一致しない"

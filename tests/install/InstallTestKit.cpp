@@ -1,5 +1,7 @@
 #include "InstallTestKit.h"
 
+#include "app/SystemChanges.h"
+
 #include <gtest/gtest.h>
 
 #include "record/Digests.h"
@@ -99,7 +101,7 @@ InstallFixture::InstallFixture() : s(State()), saved_(State()) {
     // The uninstaller copied at the end of a run is this very program.
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof self);
-    CopyFileA(self, (s.WorkFolder + "SETUPB.EXE").c_str(), FALSE);
+    s.ProgramImage = MachineChanges().Open(self, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
 }
 
 InstallFixture::~InstallFixture() {

@@ -210,16 +210,16 @@ TEST_F(MergeTest, RestoreSlotsAreReadAllTwentyAndComparedByWholeExtension) {
     EXPECT_EQ("C:\\A|", previous.files);
 }
 
-// The values from before the first installation come from the record
-// itself: without them the uninstall could never restore an association.
-// Read from there, they are checked all the same.
-TEST_F(MergeTest, RestoreSlotsSurviveACopyThatCannotBeMadeWhenTheRecordIsSigned) {
+// The record is read once through a handle nobody can write meanwhile: what
+// was checked is merged whole, whether a copy can be made or not.
+TEST_F(MergeTest, TheRecordReadOnceIsMergedEvenWithoutACopy) {
     signer_.Write(install_ / "UNSETUP.INI", "[RestoreRelate]\r\nKey1=txt,txtfile\r\n[DeleteFile]\r\nFile1=C:\\A\r\n");
     RecordLists previous;
     RestoreTable table;
     EXPECT_TRUE(MergePreviousRecord(install_.path(), work_ / "missing\\", previous, table));
     EXPECT_EQ("txt,txtfile", table[0]);
-    EXPECT_EQ("", previous.files) << "the lists come from the copy only";
+    EXPECT_EQ("C:\\A|", previous.files);
+    previous = {};
 
     install_.Write("UNSETUP.INI", "[RestoreRelate]\r\nKey1=txt,planted\r\n");
     RestoreTable changed;

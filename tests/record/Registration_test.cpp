@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "app/uIniFile.h"
 #include "platform/Handles.h"
+#include "app/SystemChanges.h"
 #include "record/Registration.h"
 #include "sysops/Deletion.h"
 
@@ -46,6 +47,10 @@ protected:
         ASSERT_TRUE(SetWriteTime(uninstaller_, TimeOf(year, month, day)));
     }
     std::string InstalledBytes() const { return ReadFileBytes(uninstaller_); }
+    // The program's own file as start-up holds it (null when it is gone).
+    OpenedFilePtr Image() const {
+        return MachineChanges().Open(work_ / "SETUPB.EXE", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
+    }
 
     ScratchFolder work_;
     ScratchFolder windows_;
@@ -53,21 +58,21 @@ protected:
 };
 
 TEST_F(CopyUninstallerTest, AMissingUninstallerIsCreated) {
-    EXPECT_EQ(0u, CopyUninstaller(work_.path(), windows_.path(), false));
+    EXPECT_EQ(0u, CopyUninstaller(Image().get(), windows_.path(), false));
     EXPECT_EQ("this run's program", InstalledBytes());
 }
 
 TEST_F(CopyUninstallerTest, AnOlderOneIsReplacedAnEqualOrNewerOneKept) {
     Installed(2024, 4, 30);
-    EXPECT_EQ(0u, CopyUninstaller(work_.path(), windows_.path(), false));
+    EXPECT_EQ(0u, CopyUninstaller(Image().get(), windows_.path(), false));
     EXPECT_EQ("this run's program", InstalledBytes());
 
     Installed(2024, 5, 1);
-    EXPECT_EQ(0u, CopyUninstaller(work_.path(), windows_.path(), false));
+    EXPECT_EQ(0u, CopyUninstaller(Image().get(), windows_.path(), false));
     EXPECT_EQ("installed program", InstalledBytes());
 
     Installed(2024, 5, 2);
-    EXPECT_EQ(0u, CopyUninstaller(work_.path(), windows_.path(), false));
+    EXPECT_EQ(0u, CopyUninstaller(Image().get(), windows_.path(), false));
     EXPECT_EQ("installed program", InstalledBytes());
 }
 
@@ -75,31 +80,31 @@ TEST_F(CopyUninstallerTest, DatesFromTwoThousandFortyFourOnStillCompareAsLater) 
     // From 2044 on a packed date has its top bit set: read as a signed
     // number it would look older than any date before.
     Installed(2050, 1, 1);
-    EXPECT_EQ(0u, CopyUninstaller(work_.path(), windows_.path(), false));
+    EXPECT_EQ(0u, CopyUninstaller(Image().get(), windows_.path(), false));
     EXPECT_EQ("installed program", InstalledBytes());
 
     Installed(2024, 1, 1);
     ASSERT_TRUE(SetWriteTime(work_ / "SETUPB.EXE", TimeOf(2050, 1, 1)));
-    EXPECT_EQ(0u, CopyUninstaller(work_.path(), windows_.path(), false));
+    EXPECT_EQ(0u, CopyUninstaller(Image().get(), windows_.path(), false));
     EXPECT_EQ("this run's program", InstalledBytes());
 }
 
 TEST_F(CopyUninstallerTest, ASetupOnlyPackageCreatesNoneButUpdatesAnOldOne) {
-    EXPECT_EQ(0u, CopyUninstaller(work_.path(), windows_.path(), true));
+    EXPECT_EQ(0u, CopyUninstaller(Image().get(), windows_.path(), true));
     EXPECT_FALSE(FileExistsAt(uninstaller_));
 
     Installed(2020, 1, 1);
-    EXPECT_EQ(0u, CopyUninstaller(work_.path(), windows_.path(), true));
+    EXPECT_EQ(0u, CopyUninstaller(Image().get(), windows_.path(), true));
     EXPECT_EQ("this run's program", InstalledBytes());
 }
 
 TEST_F(CopyUninstallerTest, AMissingProgramCopyIsFileNotFound) {
     ASSERT_TRUE(DeleteFileA((work_ / "SETUPB.EXE").c_str()));
-    EXPECT_EQ(2u, CopyUninstaller(work_.path(), windows_.path(), false));
+    EXPECT_EQ(2u, CopyUninstaller(Image().get(), windows_.path(), false));
     EXPECT_FALSE(FileExistsAt(uninstaller_));
 
     Installed(2020, 1, 1);
-    EXPECT_EQ(2u, CopyUninstaller(work_.path(), windows_.path(), false));
+    EXPECT_EQ(2u, CopyUninstaller(Image().get(), windows_.path(), false));
     EXPECT_EQ("installed program", InstalledBytes());
 }
 

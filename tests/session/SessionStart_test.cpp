@@ -1,4 +1,6 @@
+#include "app/uIniFile.h"
 #include "session/SessionStart.h"
+#include "session/WorkFolders.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -247,25 +249,34 @@ TEST(StartupMode, OnlyTheExactRecordNameSelectsUninstall) {
     EXPECT_EQ("UNSETUP", ModeFromArgument("C:\\\x95\\\\UNSETUP.INI"));
 }
 
-TEST(StartupWorkFolder, TakesAndCreatesTheFirstFreeNumber) {
+TEST(StartupWorkFolder, MakesANewFolderNeverOneThatIsThere) {
     ScratchFolder temp;
     EXPECT_EQ(temp / "RVTMP1\\", MakeWorkFolder(temp.path()));
     EXPECT_TRUE(IsFolder(temp / "RVTMP1"));
-    CreateDirectoryA((temp / "RVTMP2").c_str(), nullptr);
-    EXPECT_EQ(temp / "RVTMP3\\", MakeWorkFolder(temp.path()));
-    EXPECT_TRUE(IsFolder(temp / "RVTMP3"));
-}
+    ReleaseWorkFolder();
+    // Planted by someone else, with what they want a run to take.
+    temp.Write("RVTMP2\\SETUP.INI", "[CopyFile]\r\nFile1=C:\\evil.dll,(Win)\r\n");
+    temp.Write("RVTMP3\\SETUPB.EXE", "planted");
+    EXPECT_EQ(temp / "RVTMP4\\", MakeWorkFolder(temp.path()));
+    ReleaseWorkFolder();
+    EXPECT_EQ("planted", temp.Read("RVTMP3\\SETUPB.EXE"));
 
-TEST(StartupWorkFolder, AllNinetyNineTakenReusesTheLast) {
-    ScratchFolder temp;
-    for (int n = 1; n <= 99; ++n) CreateDirectoryA((temp / ("RVTMP" + std::to_string(n))).c_str(), nullptr);
-    EXPECT_EQ(temp / "RVTMP99\\", MakeWorkFolder(temp.path()));
+    for (int n = 5; n <= 99; ++n) CreateDirectoryA((temp / ("RVTMP" + std::to_string(n))).c_str(), nullptr);
+    EXPECT_EQ("", MakeWorkFolder(temp.path())) << "99 folders taken: none is used";
     EXPECT_FALSE(temp.Exists("RVTMP100"));
 }
 
-TEST(StartupCopies, InstallModeCopiesProgramAndScriptLeavingThemWritable) {
+TEST(StartupWorkFolder, IsHeldSoThatItCannotBeSwappedForAnother) {
+    ScratchFolder temp;
+    const std::string folder = MakeWorkFolder(temp.path());
+    ASSERT_EQ(temp / "RVTMP1\\", folder);
+    EXPECT_FALSE(MoveFileA((temp / "RVTMP1").c_str(), (temp / "moved").c_str()));
+    ReleaseWorkFolder();
+    EXPECT_TRUE(MoveFileA((temp / "RVTMP1").c_str(), (temp / "moved").c_str()));
+}
+
+TEST(StartupCopies, TheScriptIsReadOnceAndThoseBytesAreTheRun) {
     ScratchFolder scratch;
-    scratch.Write("dist\\SETUP.EXE", "program bytes");
     scratch.Write("dist\\SETUP.INI", "[Title]\r\nSetup=テスト\r\n");
     SetFileAttributesA((scratch / "dist\\SETUP.INI").c_str(), FILE_ATTRIBUTE_READONLY);
     CreateDirectoryA((scratch / "work").c_str(), nullptr);
@@ -274,67 +285,38 @@ TEST(StartupCopies, InstallModeCopiesProgramAndScriptLeavingThemWritable) {
     state.SourceFolder = scratch / "dist\\";
     state.WorkFolder = scratch / "work\\";
     std::string fatal;
-    CopyProgramAndScript(state, scratch / "dist\\SETUP.EXE", "", fatal);
+    CopyScript(state, "", fatal);
     EXPECT_EQ("", fatal);
     EXPECT_EQ(scratch / "work\\SETUP.INI", state.ScriptFile);
-    EXPECT_EQ("program bytes", scratch.Read("work\\SETUPB.EXE"));
     EXPECT_EQ("[Title]\r\nSetup=テスト\r\n", scratch.Read("work\\SETUP.INI"));
     EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), GetFileAttributesA(state.ScriptFile.c_str()));
+    // Whatever the copy or the original hold afterwards, the run reads
+    // what was read at the start.
+    scratch.Write("work\\SETUP.INI", "[Title]\r\nSetup=Forged\r\n");
+    SetFileAttributesA((scratch / "dist\\SETUP.INI").c_str(), FILE_ATTRIBUTE_NORMAL);
+    scratch.Write("dist\\SETUP.INI", "[Title]\r\nSetup=Forged\r\n");
+    EXPECT_EQ("テスト", IniRead("Title", "Setup", "", state.ScriptFile));
 }
 
-TEST(StartupCopies, MissingScriptIsTheFatalIniError) {
+TEST(StartupCopies, AMissingScriptOrAFileAlreadyThereIsTheFatalIniError) {
     ScratchFolder scratch;
-    scratch.Write("dist\\SETUP.EXE", "program bytes");
     CreateDirectoryA((scratch / "work").c_str(), nullptr);
     SetupState state;
     state.Mode = "SETUP";
     state.SourceFolder = scratch / "dist\\";
     state.WorkFolder = scratch / "work\\";
     std::string fatal;
-    CopyProgramAndScript(state, scratch / "dist\\SETUP.EXE", "", fatal);
+    CopyScript(state, "", fatal);
     EXPECT_EQ(ToUtf8("【致命的エラー → iniファイル読み込み失敗】\r\n"), ToUtf8(fatal));
     EXPECT_EQ(ToUtf8("【致命的エラー → iniファイル読み込み失敗】\r\n\r\n処理は続行できません。"),
               ToUtf8(FatalMessage(fatal)));
-}
 
-TEST(StartupCopies, AStaleScriptInAReusedFolderIsNeverTakenForThisOne) {
-    ScratchFolder scratch;
-    scratch.Write("dist\\SETUP.EXE", "program bytes");
+    // A copy that is there already was not made by this start: never taken.
+    scratch.Write("dist\\SETUP.INI", "[Title]\r\nSetup=This\r\n");
     scratch.Write("work\\SETUP.INI", "[Title]\r\nSetup=Stale\r\n");
-    scratch.Write("work\\UNSETUP.INI", "[SetupFolder]\r\nFolder=C:\\Stale\r\n");
-    SetFileAttributesA((scratch / "work\\SETUP.INI").c_str(), FILE_ATTRIBUTE_READONLY);
-    SetupState state;
-    state.Mode = "SETUP";
-    state.SourceFolder = scratch / "dist\\";
-    state.WorkFolder = scratch / "work\\";
-    std::string fatal;
-    CopyProgramAndScript(state, scratch / "dist\\SETUP.EXE", "", fatal);
-    EXPECT_NE("", fatal);
-    EXPECT_FALSE(scratch.Exists("work\\SETUP.INI"));
-
-    state.Mode = "UNSETUP";
     fatal.clear();
-    CopyProgramAndScript(state, scratch / "dist\\SETUP.EXE", scratch / "gone\\UNSETUP.INI", fatal);
-    EXPECT_NE("", fatal);
-    EXPECT_FALSE(scratch.Exists("work\\UNSETUP.INI"));
-
-    // Nor may an old program copy pass for this start's uninstaller.
-    scratch.Write("work\\SETUPB.EXE", "an older uninstaller");
-    SetFileAttributesA((scratch / "work\\SETUPB.EXE").c_str(), FILE_ATTRIBUTE_READONLY);
-    CopyProgramAndScript(state, scratch / "dist\\MISSING.EXE", scratch / "gone\\UNSETUP.INI", fatal);
-    EXPECT_FALSE(scratch.Exists("work\\SETUPB.EXE"));
-
-    // One that cannot go (held open) ends the start, never left to be taken.
-    scratch.Write("work\\SETUPB.EXE", "an older uninstaller");
-    scratch.Write("dist\\SETUP.INI", "[Title]\r\n");
-    state.Mode = "SETUP";
-    fatal.clear();
-    {
-        FileLocker held(scratch / "work\\SETUPB.EXE");
-        ASSERT_TRUE(held.ok());
-        CopyProgramAndScript(state, scratch / "dist\\SETUP.EXE", "", fatal);
-    }
-    EXPECT_EQ(ToUtf8("【致命的エラー → 作業フォルダの古いファイルを削除できません】\r\n"), ToUtf8(fatal));
+    CopyScript(state, "", fatal);
+    EXPECT_EQ(ToUtf8("【致命的エラー → iniファイル読み込み失敗】\r\n"), ToUtf8(fatal));
 }
 
 TEST(StartupCopies, UninstallModeCopiesTheRecordNamedByTheArgument) {
@@ -348,7 +330,7 @@ TEST(StartupCopies, UninstallModeCopiesTheRecordNamedByTheArgument) {
     state.SourceFolder = scratch / "dist\\";
     state.WorkFolder = scratch / "work\\";
     std::string fatal;
-    CopyProgramAndScript(state, scratch / "dist\\SETUP.EXE", scratch / "app\\UNSETUP.INI", fatal);
+    CopyScript(state, scratch / "app\\UNSETUP.INI", fatal);
     EXPECT_EQ("", fatal);
     EXPECT_EQ(scratch / "work\\UNSETUP.INI", state.ScriptFile);
     EXPECT_EQ("[SetupFolder]\r\nFolder=C:\\App\r\n", scratch.Read("work\\UNSETUP.INI"));
@@ -359,7 +341,8 @@ TEST(StartupCopies, UninstallModeCopiesTheRecordNamedByTheArgument) {
     char previous[MAX_PATH];
     GetCurrentDirectoryA(sizeof previous, previous);
     ASSERT_TRUE(SetCurrentDirectoryA((scratch / "app").c_str()));
-    CopyProgramAndScript(state, scratch / "dist\\SETUP.EXE", "UNSETUP.INI", fatal);
+    DeleteFileA((scratch / "work\\UNSETUP.INI").c_str());
+    CopyScript(state, "UNSETUP.INI", fatal);
     SetCurrentDirectoryA(previous);
     EXPECT_EQ("", fatal);
     EXPECT_EQ(scratch / "app\\UNSETUP.INI", state.RecordFile);
@@ -383,7 +366,6 @@ TEST(StartupSession, RunsThroughToTheScriptCopyInTheTemporaryFolder) {
     EXPECT_EQ(temp.path(), state.TempFolder);
     EXPECT_EQ(temp / "RVTMP1\\", state.WorkFolder);
     EXPECT_EQ("SETUP", state.Mode);
-    EXPECT_TRUE(temp.Exists("RVTMP1\\SETUPB.EXE"));
     EXPECT_TRUE(temp.Exists("RVTMP1\\SETUP.INI"));
 }
 
