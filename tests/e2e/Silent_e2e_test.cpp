@@ -439,6 +439,60 @@ TEST_F(SilentPackage, AChangedRecordIsRefusedWithFourAndNothingDone) {
     EXPECT_FALSE(FolderExistsAt(app_));
 }
 
+// What a standard user may do while the elevated uninstall runs the
+// package's own program first: write the run's working copy of the record.
+// The run reads the record once, at its start: the forged entries are never
+// seen.
+TEST_F(SilentPackage, AWorkingCopyRewrittenWhileTheRunWaitsIsNeverRead) {
+    const std::string forged = logs_.path() + "forged.ini";
+    Script(std::string(kFiles) + "File3=(App)\\FORGE.EXE\r\n[BeforeUnInstall]\r\nFile=FORGE.EXE,forge " + forged + "\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    ASSERT_TRUE(CopyFileA((BinFolder() + "sysops_child.exe").c_str(), (dist_.path() + "FORGE.EXE").c_str(), FALSE));
+    ASSERT_EQ(0u, Install().code);
+    ScratchFolder victim;
+    victim.Write("VICTIM.TXT", "someone else's");
+    std::string record = ReadFileBytes(app_ + "UNSETUP.INI");
+    const size_t section = record.find("[DeleteFile]\r\n");
+    ASSERT_NE(std::string::npos, section) << ToUtf8(record);
+    record.insert(section + 14, "File1=" + victim.path() + "VICTIM.TXT\r\n");
+    ASSERT_TRUE(WriteFileBytes(forged, record));
+
+    const std::string unLog = logs_.path() + "un.log";
+    const SilentRun un = RunCommandLine(Quoted(WindowsFolder() + "UNRAVEL.EXE") + " " + Quoted(app_ + "UNSETUP.INI") +
+                                            " /S /LOG=" + Quoted(unLog),
+                                        unLog);
+    ASSERT_NE("0", ReadFileBytes(forged + ".done")) << "the copy was rewritten: " << ToUtf8(un.log);
+    EXPECT_EQ("someone else's", victim.Read("VICTIM.TXT")) << ToUtf8(un.log);
+    EXPECT_FALSE(FileExistsAt(app_ + "ONE.TXT"));
+}
+
+// A preview starts nothing and deletes nothing it did not make: not the
+// author's checker, not a result file that was there, not another start's
+// working folder.
+TEST_F(SilentPackage, APreviewStartsNoCheckerAndLeavesWhatItDidNotMake) {
+    Script(std::string(kFiles) + "[Extend]\r\nInstallChecker=check\\rvchecker.exe\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const std::string allow = "[CheckResult]\r\nResult=ContinueInstall\r\n";
+    AddChecker(&allow);
+    const std::string result = WindowsFolder() + "RVRESULT.INI", leftover = TempFolder() + "RVTMP77\\";
+    ASSERT_TRUE(WriteFileBytes(result, "[CheckResult]\r\nResult=Someone else's\r\n"));
+    CreateDirectoryA(leftover.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(leftover + "SETUP.INI", "[Title]\r\n"));
+    const SilentRun run =
+        RunCommandLine(Quoted(dist_.exe()) + " /PREVIEW /LOG=" + Quoted(log_) + " " + Quoted("/D=" + app_), log_);
+    EXPECT_EQ(0u, run.code) << ToUtf8(run.log);
+    EXPECT_FALSE(CheckerRan());
+    EXPECT_TRUE(Has(run.log, "事前チェックプログラムは実行しません: " + dist_.path() + "check\\rvchecker.exe")) << ToUtf8(run.log);
+    EXPECT_EQ("[CheckResult]\r\nResult=Someone else's\r\n", ReadFileBytes(result));
+    EXPECT_TRUE(FileExistsAt(leftover + "SETUP.INI"));
+    EXPECT_FALSE(FolderExistsAt(app_));
+    DeleteFileA(result.c_str());
+    DeleteFileA((leftover + "SETUP.INI").c_str());
+    RemoveDirectoryA(leftover.c_str());
+}
+
 // /LOG without /S: the wizard as before, and the log has the box the person
 // answered and the exit code.
 TEST_F(SilentPackage, TheWizardWritesTheLogToo) {
