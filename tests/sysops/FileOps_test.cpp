@@ -168,6 +168,24 @@ TEST(ExpandToTemp, ReplacesAnEarlierTemporaryFileAndCopiesPlainFilesUnchanged) {
     EXPECT_EQ("not compressed at all\r\n", dir.Read("EXPAND.RVS"));
 }
 
+// In the temporary folder every user may write, the expansion could be
+// swapped before it is installed: it is made in the run's own folder.
+TEST(ExpandToTemp, ExpandsIntoTheWorkingFolderNotTheSharedTemporaryOne) {
+    StateGuard guard;
+    ScratchFolder dir;
+    State().TempFolder = dir.path();
+    State().WorkFolder = dir / "RVTMP1\\";
+    CreateDirectoryA((dir / "RVTMP1").c_str(), nullptr);
+    dir.Write("EXPAND.RVS", "planted");
+    dir.Write("plain.txt", "the package's");
+    unsigned long error = 99;
+    const std::string result = ExpandToTemp(dir / "plain.txt", dir / "out.txt", error);
+    EXPECT_EQ(0u, error);
+    EXPECT_EQ(ToUtf8(dir / "RVTMP1\\EXPAND.RVS"), ToUtf8(GetField(result, ',', 1)));
+    EXPECT_EQ("the package's", dir.Read("RVTMP1\\EXPAND.RVS"));
+    EXPECT_EQ("planted", dir.Read("EXPAND.RVS"));
+}
+
 TEST(ExpandToTemp, AutoExtTakesTheNameRecordedInTheCompressedFile) {
     StateGuard guard;
     ScratchFolder dir;
