@@ -1,6 +1,7 @@
 // The compressor against the expanders its files must satisfy: the
-// system's LZ32 functions, which the install expands with, and the
-// expander of the mscompress tools.
+// system's LZ32 functions, which the install expands with, the program's
+// own decoder for where LZ32 cannot be used, and the expander of the
+// mscompress tools.
 #include <windows.h>
 #include <lzexpand.h>
 
@@ -85,6 +86,12 @@ TEST(Szdd, EveryEdgeExpandsToTheOriginalThroughLz32AndMsexpand) {
         EXPECT_EQ(0, CompareFileTime(&original, &kept));
 
         EXPECT_TRUE(ExpandWithLz32(compressed, folder / "lz32.out") == s.bytes) << "LZ32 expands it otherwise";
+        // The program's own decoder, for where LZ32 cannot be used, to the
+        // same file.
+        ASSERT_EQ(0u, szdd::ExpandFile(compressed, folder / "own.out"));
+        EXPECT_TRUE(ReadFileBytes(folder / "own.out") == s.bytes) << "the own decoder expands it otherwise";
+        const FILETIME lz32Time = WriteTime(folder / "lz32.out"), ownTime = WriteTime(folder / "own.out");
+        EXPECT_EQ(0, CompareFileTime(&lz32Time, &ownTime));
         char expanded[MAX_PATH] = {};
         GetExpandedNameA(const_cast<char*>(compressed.c_str()), expanded);
         EXPECT_EQ(folder / ("lz\\" + s.name), std::string(expanded)) << "the header names another file";
