@@ -81,36 +81,32 @@ TEST_F(DryChangesTest, AnExpansionLz32CannotNameIsDoneByTheProgramsOwnDecoder) {
     std::string compressed = ReadFileBytes(BinFolder() + "lzdata\\sample.txt_");
     ASSERT_GT(compressed.size(), 14u);
     compressed[9] = 'l';
-    dir_.Write("媒体\\設定.dl_", compressed);
-    dir_.Write("plain\\setup.dl_", compressed);
-    dir_.Write("展開先\\keep", "");
-    WriteTimeAgo(dir_ / "媒体\\設定.dl_", 86400 * 4);
-    WriteTimeAgo(dir_ / "plain\\setup.dl_", 86400 * 4);
-    std::string ansi;
-    EXPECT_EQ(GetACP() == 932, win932::AnsiPathForSystem(dir_ / "媒体\\設定.dl_", ansi));
-    const std::string original = ReadFileBytes(BinFolder() + "lzdata\\sample.txt");
-    ASSERT_FALSE(original.empty());
-    // From a folder LZ32 cannot name, into one, and from a path longer than
-    // its 127 bytes (on any system).
     std::string deep = "deep";
     while ((dir_ / deep).size() < 140) deep += "\\abcdefghij";
-    dir_.Write(deep + "\\setup.dl_", compressed);
-    WriteTimeAgo(dir_ / (deep + "\\setup.dl_"), 86400 * 4);
-    for (const auto& [source, target] : {std::pair<std::string, std::string>{"媒体\\設定.dl_", "out.dll"},
-                                         {"plain\\setup.dl_", "展開先\\設定.dll"},
-                                         {deep + "\\setup.dl_", "deep.dll"}}) {
+    const std::string japanese = "媒体\\設定.dl_", plain = "plain\\setup.dl_", tooLong = deep + "\\setup.dl_";
+    for (const std::string& name : {japanese, plain, tooLong}) {
+        dir_.Write(name, compressed);
+        WriteTimeAgo(dir_ / name, 86400 * 4);
+    }
+    dir_.Write("展開先\\keep", "");
+    std::string ansi;
+    EXPECT_EQ(GetACP() == 932, win932::AnsiPathForSystem(dir_ / japanese, ansi));
+    // From a folder LZ32 cannot name, into one, and from a path longer than
+    // its 127 bytes.
+    for (const auto& [source, target] : {std::pair<std::string, std::string>{japanese, "out.dll"},
+                                         {plain, "展開先\\設定.dll"}, {tooLong, "deep.dll"}}) {
         SCOPED_TRACE(ToUtf8(source));
         ASSERT_EQ(0u, MachineChanges().Expand(dir_ / source, dir_ / target));
-        EXPECT_TRUE(ReadFileBytes(dir_ / target) == original);
+        EXPECT_TRUE(ReadFileBytes(dir_ / target) == ReadFileBytes(BinFolder() + "lzdata\\sample.txt"));
         WIN32_FILE_ATTRIBUTE_DATA from{}, made{};
         ASSERT_TRUE(GetFileAttributesEx932(dir_ / source, &from) && GetFileAttributesEx932(dir_ / target, &made));
         EXPECT_EQ(0, CompareFileTime(&from.ftLastWriteTime, &made.ftLastWriteTime));
     }
-    ASSERT_EQ(0u, dry_.Expand(dir_ / "媒体\\設定.dl_", dir_ / "展開先\\dry.dll"));
-    EXPECT_TRUE(Told("展開 " + dir_ / "媒体\\設定.dl_" + " -> " + dir_ / "展開先\\dry.dll"));
+    ASSERT_EQ(0u, dry_.Expand(dir_ / japanese, dir_ / "展開先\\dry.dll"));
+    EXPECT_TRUE(Told("展開 " + dir_ / japanese + " -> " + dir_ / "展開先\\dry.dll"));
     EXPECT_FALSE(FileExistsAt(dir_ / "展開先\\dry.dll"));
     // An "AUTO.EXT" entry takes its name from the header all the same.
-    EXPECT_EQ(ToUtf8(dir_ / "媒体\\設定.dll"), ToUtf8(GetExpandedName932(dir_ / "媒体\\設定.dl_")));
+    EXPECT_EQ(ToUtf8(dir_ / "媒体\\設定.dll"), ToUtf8(GetExpandedName932(dir_ / japanese)));
 }
 
 TEST_F(DryChangesTest, AFileInUseIsRefusedAsTheMachineWouldRefuseIt) {
