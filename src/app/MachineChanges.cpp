@@ -8,8 +8,8 @@
 #include "app/SetupState.h"
 #include "app/SystemChanges.h"
 #include "platform/Handles.h"
-#include "platform/SzddExpand.h"
 #include "platform/SystemLibraries.h"
+#include "platform/SzddExpand.h"
 #include "platform/Win932.h"
 
 namespace {
