@@ -8,6 +8,7 @@
 #include "app/uStrOp.h"
 #include "platform/Handles.h"
 #include "platform/SystemLibraries.h"
+#include "platform/SzddExpand.h"
 #include "platform/Win932.h"
 
 namespace {
@@ -501,21 +502,29 @@ bool DryChanges::Move(const std::string& from, const std::string& to, DWORD flag
 unsigned long DryChanges::Expand(const std::string& source, const std::string& target) {
     OFSTRUCT info = {};
     const INT in = LZOpenFile932(source, &info, OF_READ | OF_SHARE_DENY_WRITE);
-    if (in < 0) return info.nErrCode ? info.nErrCode : ERROR_FILE_NOT_FOUND;
+    // Without a name LZ32 can read, the machine expands with the program's
+    // own decoder (see MachineChanges); so does the preview.
+    const bool ownDecoder = in < 0 && LzCannotName(info);
+    if (in < 0 && !ownDecoder) return info.nErrCode ? info.nErrCode : ERROR_FILE_NOT_FOUND;
     LzFile input(in);
     // The target is made by name first where names are wide (see
     // LZOpenFile932), then filled.
     if (win932::WideSystem()) Trace("CreateFile", target);
     const Item parent = Look(ParentOf(target));
     if (!parent.exists) return ERROR_PATH_NOT_FOUND;
-    Trace("LZCopy", "");
     std::string bytes;
-    char chunk[65536];
-    for (;;) {
-        const INT got = syslib::LZRead(input.get(), chunk, sizeof chunk);
-        if (got < 0) return ERROR_INVALID_DATA;
-        if (got == 0) break;
-        bytes.append(chunk, static_cast<size_t>(got));
+    if (ownDecoder) {
+        Trace("WriteFile", "");
+        if (const unsigned long error = szdd::ExpandBytes(source, bytes)) return error;
+    } else {
+        Trace("LZCopy", "");
+        char chunk[65536];
+        for (;;) {
+            const INT got = syslib::LZRead(input.get(), chunk, sizeof chunk);
+            if (got < 0) return ERROR_INVALID_DATA;
+            if (got == 0) break;
+            bytes.append(chunk, static_cast<size_t>(got));
+        }
     }
     Item& made = items_[ItemKey(target)];
     made = Item();

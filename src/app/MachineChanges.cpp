@@ -9,6 +9,7 @@
 #include "app/SystemChanges.h"
 #include "platform/Handles.h"
 #include "platform/SystemLibraries.h"
+#include "platform/SzddExpand.h"
 #include "platform/Win932.h"
 
 namespace {
@@ -280,12 +281,21 @@ public:
         return (flags ? MoveFileEx932(from, to, flags) : MoveFile932(from, to)) != FALSE;
     }
     unsigned long Expand(const std::string& source, const std::string& target) override {
+        // LZ32 wherever it can name both files; where one has no name in the
+        // system's code page (no short names on the volume) or a name longer
+        // than OpenFile takes, the program's own decoder, which gives the
+        // same file.
         OFSTRUCT sourceInfo = {};
         OFSTRUCT targetInfo = {};
         const INT in = LZOpenFile932(source, &sourceInfo, OF_READ | OF_SHARE_EXCLUSIVE);
+        if (in < 0 && LzCannotName(sourceInfo)) return szdd::ExpandFile(source, target);
         if (in < 0) return sourceInfo.nErrCode ? sourceInfo.nErrCode : LzErrorToWin32(in);
         LzFile input(in);
         const INT out = LZOpenFile932(target, &targetInfo, OF_CREATE);
+        if (out < 0 && LzCannotName(targetInfo)) {
+            input.reset();
+            return szdd::ExpandFile(source, target);
+        }
         if (out < 0) return targetInfo.nErrCode ? targetInfo.nErrCode : LzErrorToWin32(out);
         LzFile output(out);
         const LONG copied = syslib::LZCopy(input.get(), output.get());

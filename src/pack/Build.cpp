@@ -124,6 +124,7 @@ public:
 
 private:
     bool Prepare();
+    bool FromTheTree(const std::string& folder, const std::string& relative);
     bool PlanFiles();
     bool Stage();
     bool RewriteValues();
@@ -174,6 +175,21 @@ bool Builder::Prepare() {
     return true;
 }
 
+// The check refuses both already; the build never relies on having been
+// preceded by it.
+bool Builder::FromTheTree(const std::string& folder, const std::string& relative) {
+    if (!IsInsideFolder(folder + relative, folder)) {
+        Fail("「" + relative + "」は「" + folder + "」の外を指しています。");
+        return false;
+    }
+    const std::string link = LinkOnTheWay(folder, relative);
+    if (!link.empty()) {
+        Fail("「" + relative + "」は「" + folder + "」の中のリンク「" + link + "」を通ります。");
+        return false;
+    }
+    return true;
+}
+
 bool Builder::PlanFiles() {
     const MediumFolders medium(projectFolder_);
     const std::uint64_t setupSize = SizeOf(o_.setupExe);
@@ -185,11 +201,13 @@ bool Builder::PlanFiles() {
     for (const WizardFile& f : ReadWizardFiles(script_)) {
         if (plainNames.count(Upper(f.path))) continue;
         plainNames[Upper(f.path)] = true;
+        if (!FromTheTree(medium.ForDisk(1), f.path)) return false;
         const std::string from = medium.ForDisk(1) + f.path;
         plan_.fixed.emplace_back(from, f.path, SizeOf(from));
     }
     std::map<std::string, size_t> byPath;  // upper-case project path -> files index
     for (const CopyItem& copy : copies_) {
+        if (!FromTheTree(medium.ForDisk(copy.disk), copy.entry.source)) return false;
         const std::string from = medium.ForDisk(copy.disk) + copy.entry.source;
         const auto known = byPath.find(Upper(from));
         if (known != byPath.end()) {
@@ -325,6 +343,11 @@ std::string Builder::ScriptText() const {
 // last: the file's last place, which may take the staged file itself.
 bool Builder::Place(const MediumFile& file, const std::string& folder, bool last) {
     const std::string target = folder + file.relative;
+    // A name with ".." laid out as it is would write beside OUT.
+    if (!IsInsideFolder(target, outFolder_)) {
+        Fail("「" + file.from + "」の置き場所「" + target + "」は出力先「" + outFolder_ + "」の外になります。");
+        return false;
+    }
     if (!ForceFolders(ExtractFilePath(target))) {
         Fail("フォルダ「" + ExtractFilePath(target) + "」を作れません。");
         return false;

@@ -17,13 +17,6 @@
 
 namespace {
 
-std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
-
-bool Inside(const std::string& path, const std::string& folder) {
-    const std::string p = Upper(CanonicalPath(path)), f = Upper(CanonicalPath(folder));
-    return !p.empty() && !f.empty() && p.compare(0, f.size(), f) == 0;
-}
-
 std::string FirstBytes(const std::string& path, size_t count) {
     FileHandle file(CreateFile932(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     std::string bytes(count, '\0');
@@ -63,12 +56,26 @@ int DiskCount(const MediumFolders& medium) {
     return n;
 }
 
+// A source reached through a link would be packed from wherever the link
+// points, and the distribution would not hold the tree the author sees.
+bool ThroughLink(CheckContext& c, size_t line, const std::string& folder, const std::string& source) {
+    const std::string link = LinkOnTheWay(folder, source);
+    if (link.empty()) return false;
+    c.Error(line, "RV306", "「" + source + "」は媒体の中のリンク「" + link + "」を通ります。RVPACK はリンクの先を取り込みません。"
+                           "リンクの先のファイルを媒体にコピーしてください。");
+    return true;
+}
+
 void CheckSources(CheckContext& c) {
     const MediumFolders medium(c.folder);
     for (const WizardFile& f : ReadWizardFiles(c.script)) {
-        if (!FileExists(medium.ForDisk(1) + f.path))
-            c.Error(f.line, "RV303", "[" + std::string(f.section) + "] " + f.key + " の「" + f.path + "」が媒体(" +
-                                         medium.ForDisk(1) + ")にありません。");
+        const std::string named = "[" + std::string(f.section) + "] " + f.key + " の「" + f.path + "」";
+        if (!IsInsideFolder(medium.ForDisk(1) + f.path, medium.ForDisk(1)))
+            c.Error(f.line, "RV305", named + "は媒体のフォルダの外を指しています。");
+        else if (!FileExists(medium.ForDisk(1) + f.path))
+            c.Error(f.line, "RV303", named + "が媒体(" + medium.ForDisk(1) + ")にありません。");
+        else
+            ThroughLink(c, f.line, medium.ForDisk(1), f.path);
     }
     const int disks = DiskCount(medium);
     for (const CopyItem& copy : c.copies) {
@@ -78,11 +85,12 @@ void CheckSources(CheckContext& c) {
             c.Error(copy.item.line, "RV301", "コピー元のファイル名がありません。");
             continue;
         }
-        if (!Inside(folder + source, folder)) {
+        if (!IsInsideFolder(folder + source, folder)) {
             c.Error(copy.item.line, "RV305", "コピー元「" + source + "」は媒体のフォルダの外を指しています。");
             continue;
         }
         if (FileExists(folder + source)) {
+            if (ThroughLink(c, copy.item.line, folder, source)) continue;
             if (IsCompressedName(source)) CheckCompressed(c, copy, folder + source);
             continue;
         }

@@ -5,10 +5,12 @@
 #include "platform/Handles.h"
 #include "platform/Win932.h"
 
+#include "app/MBUtils.h"
 #include "app/PathMacros.h"
 #include "app/ScriptKeys.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "sysops/PathNames.h"
 
 namespace {
 
@@ -102,6 +104,25 @@ MediumFolders::MediumFolders(const std::string& scriptFolder) : root_(AddPathDel
 
 std::string MediumFolders::ForDisk(int disk) const {
     return split_ ? root_ + DiskFolderName(disk) + "\\" : root_;
+}
+
+bool IsInsideFolder(const std::string& path, const std::string& folder) {
+    const std::string p = MapString(CanonicalPath(path), LCMAP_UPPERCASE);
+    const std::string f = MapString(AddPathDelimiter(CanonicalPath(folder), "B"), LCMAP_UPPERCASE);
+    if (p.empty() || f.size() < 2) return false;
+    return p.compare(0, f.size(), f) == 0 || AddPathDelimiter(p, "B") == f;
+}
+
+std::string LinkOnTheWay(const std::string& folder, const std::string& relative) {
+    const std::string root = AddPathDelimiter(folder, "B");
+    for (size_t end = 0; end <= relative.size(); ++end) {
+        if (end < relative.size() && !IsPathDelimiterAt(relative, static_cast<int>(end + 1))) continue;
+        const std::string part = relative.substr(0, end);
+        if (part.empty() || IsPathDelimiterAt(part, static_cast<int>(part.size()))) continue;
+        const DWORD attributes = GetFileAttributes932(root + part);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return part;
+    }
+    return {};
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {

@@ -64,5 +64,15 @@ private:
 // The DISK<n> folder of a split medium.
 std::string DiskFolderName(int disk);
 
+// True when path names folder itself or something below it, by the full
+// long forms of both (".." resolved); the path need not exist.
+bool IsInsideFolder(const std::string& path, const std::string& folder);
+
+// The first name on the way from folder down to relative (relative's own
+// last name included) that is a link: a directory link, a junction or a
+// symbolic link, which would take the medium's files from elsewhere.
+// relative up to that name; empty when the way has none.
+std::string LinkOnTheWay(const std::string& folder, const std::string& relative);
+
 // The whole file's bytes; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);

@@ -14,14 +14,10 @@ namespace {
 
 std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
 
-bool IsFolder(const std::string& path) {
-    const DWORD attributes = GetFileAttributes932(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 struct Tree {
     std::vector<std::string> folders;  // relative, parents first
     std::vector<std::string> files;    // relative: the root's first, then each folder's
+    std::vector<std::string> links;    // relative: left out
 };
 
 std::vector<std::string> Sorted(std::vector<std::string> names) {
@@ -32,7 +28,14 @@ std::vector<std::string> Sorted(std::vector<std::string> names) {
 void Walk(const std::string& root, const std::string& relative, Tree& tree, std::vector<std::string>& subfolders) {
     for (const std::string& name : Sorted(FolderContents(root + relative))) {
         const std::string path = relative + name;
-        if (IsFolder(root + path)) {
+        const DWORD attributes = GetFileAttributes932(root + path);
+        const bool known = attributes != INVALID_FILE_ATTRIBUTES;
+        // What a link points at is not the tree's (the check refuses it).
+        if (known && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            tree.links.push_back(path);
+            continue;
+        }
+        if (known && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             subfolders.push_back(path);
             continue;
         }
@@ -76,6 +79,7 @@ StarterScript MakeStarterScript(const std::string& treeFolder) {
     StarterScript result;
     const std::string root = AddPathDelimiter(GetFullPathName932(treeFolder), "B");
     const Tree tree = ReadTree(root);
+    result.links = tree.links;
     std::string name = ExtractFileName(RemovePathDelimiter(root, "B"));
     if (name.empty() || MBPos(":", name)) name = "アプリケーション";
     std::string& t = result.text;

@@ -9,6 +9,7 @@
 struct StarterScript {
     std::string text;                  // CP932, CR LF
     std::vector<std::string> skipped;  // files an entry cannot name (a "," in the name)
+    std::vector<std::string> links;    // links in the tree, left out with what they point at
 };
 
 // The script for the tree (the files of the tree's own root are installed

@@ -13,8 +13,6 @@ namespace szdd {
 
 namespace {
 
-const unsigned char kMagic[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
-
 constexpr std::uint32_t kWindow = 4096;
 constexpr std::uint32_t kMinLength = 3, kMaxLength = 18;
 // A reference reaches back less than the whole window, so that every
@@ -35,16 +33,6 @@ constexpr std::uint32_t kSlideAfter = 1u << 20;
 constexpr size_t kFlushAfter = 64 * 1024;
 
 }  // namespace
-
-HeaderKind ReadHeader(std::string_view bytes, Header& header) {
-    if (bytes.size() < sizeof kMagic || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
-        return HeaderKind::Plain;
-    if (bytes.size() < kHeaderSize || bytes[8] != 'A') return HeaderKind::Broken;
-    header.lastChar = bytes[9];
-    header.length = 0;
-    for (int i = 3; i >= 0; --i) header.length = (header.length << 8) | static_cast<unsigned char>(bytes[10 + i]);
-    return HeaderKind::Valid;
-}
 
 std::string CompressedName(const std::string& name, char& lastChar) {
     size_t last = 0;

@@ -1,30 +1,15 @@
 #pragma once
-// The compressed files of a medium ("_" names) as the system's LZ32
-// functions expand them: a 14-byte header (the magic "SZDD" 88 F0 27 33,
-// mode 'A', the last character of the file's own name, the expanded length)
-// and then LZSS over a 4096-byte window that starts filled with blanks and
-// is written from position 4096 - 16: one flag byte before every eight
-// items, its bit set for a literal byte, clear for a reference of two bytes
-// (the window position's low 8 bits; then its high 4 bits in the upper
-// nibble and the length - 3, 3 to 18, in the lower).
+// The compressor of the medium's "_" files, in the format the system's LZ32
+// functions and the program's own decoder (platform/SzddExpand.h, where the
+// format is described) expand.
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "platform/SzddExpand.h"
+
 namespace szdd {
-
-inline constexpr size_t kHeaderSize = 14;
-
-enum class HeaderKind { Plain, Valid, Broken };
-struct Header {
-    char lastChar = 0;
-    std::uint32_t length = 0;
-};
-// Plain: the bytes do not start with the magic (LZ32 copies such a file as
-// it is); Broken: the magic with a short header or another mode.
-HeaderKind ReadHeader(std::string_view bytes, Header& header);
 
 // The medium's name for the compressed form of a file name: its last
 // character replaced by "_" (never cutting a double-byte character), and

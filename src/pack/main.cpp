@@ -76,6 +76,8 @@ int Init(const std::vector<std::string>& args) {
     const StarterScript starter = MakeStarterScript(args[1]);
     for (const std::string& skipped : starter.skipped)
         PrintLine(script + ": 「" + skipped + "」は名前に「,」があるため、[CopyFile] に入れませんでした。");
+    for (const std::string& link : starter.links)
+        PrintLine(script + ": 「" + link + "」はリンクのため、その先のファイルとともに入れませんでした。");
     FileHandle file(CreateFile932(script, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     const bool done = file &&

@@ -63,6 +63,15 @@ inline constexpr DWORD kNoCp932Form = ERROR_NO_UNICODE_TRANSLATION;
 // that is not plain ASCII goes by its short name; false when there is none or
 // it does not fit the system's code page either.
 bool AnsiPathForSystem(const std::string& path, std::string& out);
+// For tests: paths have no short names (as on a volume with 8.3 names off)
+// while the object lives.
+class NoShortNamesForTest {
+public:
+    NoShortNamesForTest();
+    ~NoShortNamesForTest();
+    NoShortNamesForTest(const NoShortNamesForTest&) = delete;
+    NoShortNamesForTest& operator=(const NoShortNamesForTest&) = delete;
+};
 
 // True when every byte of the text belongs to a character of code page 932
 // (no stray trail byte, no lead byte without its partner, no unassigned code).
@@ -106,10 +115,16 @@ BOOL GetDiskFreeSpace932(const std::string& root, DWORD* sectorsPerCluster, DWOR
 BOOL GetDiskFreeSpaceEx932(const std::string& root, ULARGE_INTEGER* available, ULARGE_INTEGER* total,
                            ULARGE_INTEGER* totalFree);
 // LZ32 has no wide functions: these go through AnsiPathForSystem. A path
-// without such a form fails with nErrCode kNoCp932Form. A target to be
-// created is created first, so that it has a short name.
+// without such a form fails with nErrCode kNoCp932Form, one whose form is
+// longer than OpenFile's record holds (127 bytes) with
+// ERROR_FILENAME_EXCED_RANGE. A target to be created is created first, so
+// that it has a short name.
 INT LZOpenFile932(const std::string& name, OFSTRUCT* info, WORD style);
-// The name the compressed file records for itself, or the name unchanged.
+// True when LZOpenFile932 failed because LZ32 cannot name the path at all:
+// the program's own decoder (platform/SzddExpand.h) can.
+bool LzCannotName(const OFSTRUCT& info);
+// The name the compressed file records for itself, or the name unchanged;
+// for a path LZ32 cannot name, read by the program itself.
 std::string GetExpandedName932(const std::string& name);
 
 // --- Folders and texts the system gives -------------------------------------

@@ -9,6 +9,7 @@
 
 #include "platform/Handles.h"
 #include "platform/SystemLibraries.h"
+#include "platform/SzddExpand.h"
 #include "platform/Win932Detail.h"
 
 using win932::WideSystem;
@@ -153,12 +154,21 @@ BOOL GetDiskFreeSpaceEx932(const std::string& root, ULARGE_INTEGER* available, U
 
 namespace win932 {
 
+namespace {
+int noShortNames = 0;
+}  // namespace
+
+NoShortNamesForTest::NoShortNamesForTest() { ++noShortNames; }
+NoShortNamesForTest::~NoShortNamesForTest() { --noShortNames; }
+
 bool AnsiPathForSystem(const std::string& path, std::string& out) {
     out = path;
     if (!WideSystem() || std::all_of(path.begin(), path.end(), [](char c) { return (c & 0x80) == 0; })) return true;
     const std::wstring wide = Wide(path);
+    // Where the volume makes no short names, the call gives the path back.
     const std::wstring shortPath =
-        Grown<wchar_t>([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(wide.c_str(), buffer, size); });
+        noShortNames ? wide
+                     : Grown<wchar_t>([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(wide.c_str(), buffer, size); });
     if (shortPath.empty()) return false;
     // The ANSI function reads its argument in the system's code page.
     return detail::ToCodePage(CP_ACP, shortPath, out);
@@ -172,17 +182,22 @@ INT LZOpenFile932(const std::string& name, OFSTRUCT* info, WORD style) {
         FileHandle created(CreateFile932(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
     std::string ansi;
-    if (!win932::AnsiPathForSystem(name, ansi)) {
+    const bool named = win932::AnsiPathForSystem(name, ansi);
+    if (!named || ansi.size() >= OFS_MAXPATHNAME) {
         *info = OFSTRUCT{};
-        info->nErrCode = static_cast<WORD>(win932::kNoCp932Form);
+        info->nErrCode = static_cast<WORD>(named ? ERROR_FILENAME_EXCED_RANGE : win932::kNoCp932Form);
         return LZERROR_BADINHANDLE;
     }
     return syslib::LZOpenFileA(ansi.data(), info, style);
 }
 
+bool LzCannotName(const OFSTRUCT& info) {
+    return info.nErrCode == win932::kNoCp932Form || info.nErrCode == ERROR_FILENAME_EXCED_RANGE;
+}
+
 std::string GetExpandedName932(const std::string& name) {
     std::string ansi;
-    if (!win932::AnsiPathForSystem(name, ansi)) return name;
+    if (!win932::AnsiPathForSystem(name, ansi) || ansi.size() >= OFS_MAXPATHNAME) return szdd::ExpandedName(name);
     std::string source = ansi;
     std::vector<char> expanded(std::max<size_t>(ansi.size() + 16, 256), '\0');
     if (syslib::GetExpandedNameA(source.data(), expanded.data()) < 0) return name;

@@ -104,6 +104,31 @@ TEST(PackE2E, ExitCodesAndFindingsInCp932WhenRedirected) {
     EXPECT_EQ("[Title]\r\nSetpu=x\r\n[DefaultFolder]\r\nFolder=(Prg)\\RvPackCli\r\n", ReadFileBytes(work / "warn\\SETUP.INI"));
 }
 
+TEST(PackE2E, NothingComesFromOrGoesToOutsideTheTree) {
+    ScratchFolder work;
+    std::string out;
+    work.Write("a\\sib.txt", "beside the project");
+    work.Write("a\\proj\\SETUP.INI", "[EULA]\r\nFile=..\\sib.txt\r\n[DefaultFolder]\r\nFolder=(Prg)\\RvPackOut\r\n");
+    EXPECT_EQ(2u, Pack("build a\\proj out", out, work.path())) << ToUtf8(out);
+    EXPECT_NE(std::string::npos, out.find("SETUP.INI(2): error RV305: ")) << ToUtf8(out);
+    EXPECT_FALSE(FileExistsAt(work / "sib.txt")) << "written beside OUT";
+
+    // A linked folder: init leaves it out, and an entry through it stops the build.
+    ScratchFolder elsewhere;
+    elsewhere.Write("SECRET.TXT", "not the tree's");
+    work.Write("tree\\TOOL.EXE", "MZ");
+    const PlantedLink linked(work / "tree\\linked", elsewhere.path());
+    ASSERT_TRUE(linked.ok());
+    EXPECT_EQ(0u, Pack("init tree", out, work.path()));
+    EXPECT_NE(std::string::npos, out.find("「linked」はリンクのため")) << ToUtf8(out);
+    EXPECT_EQ(std::string::npos, ReadFileBytes(work / "tree\\SETUP.INI").find("SECRET"));
+    work.Write("tree\\SETUP.INI", "[CopyFile]\r\nFile1=(App)\\SECRET.TXT|(From)\\linked\\SECRET.TXT\r\n"
+                                 "[DefaultFolder]\r\nFolder=(Prg)\\RvPackOut\r\n");
+    EXPECT_EQ(2u, Pack("build tree dist", out, work.path())) << ToUtf8(out);
+    EXPECT_NE(std::string::npos, out.find("SETUP.INI(2): error RV306: ")) << ToUtf8(out);
+    EXPECT_FALSE(FolderExistsAt(work / "dist"));
+}
+
 TEST(PackE2E, TreeToCompressedDisksInstalledFromOneFolderAndRemoved) {
     ScratchFolder work;
     const std::string tree = work / (std::string(kName) + "\\");

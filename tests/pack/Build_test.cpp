@@ -160,3 +160,29 @@ TEST(Build, RefusesWhatCannotBeLaidOut) {
     EXPECT_EQ(1u, report.errors.size()) << Errors(report);
     EXPECT_EQ("left from before", ReadFileBytes(out / "c\\old.txt"));
 }
+
+TEST(Build, WritesNothingOutsideOutAndTakesNothingThroughALink) {
+    // A source inside the project whose name climbs out of it and back in:
+    // laid out as named, it would land beside OUT.
+    ScratchFolder work;
+    work.Write("proj\\A.TXT", "a");
+    work.Write("proj\\SETUP.INI", "[CopyFile]\r\nFile1=(App)\\A.TXT|(From)\\..\\proj\\A.TXT\r\n");
+    BuildOptions options;
+    options.project = work / "proj";
+    options.out = work / "out\\dist";
+    options.setupExe = TestBinFolder() + "SETUP.EXE";
+    BuildReport report = BuildDistribution(options, [](const std::string&) {});
+    EXPECT_EQ(1u, report.errors.size()) << Errors(report);
+    EXPECT_FALSE(FileExistsAt(work / "out\\proj\\A.TXT"));
+
+    // Whether or not the check ran first.
+    ScratchFolder outside;
+    outside.Write("SECRET.TXT", "not the project's");
+    const PlantedLink linked(work / "proj\\linked", outside.path());
+    ASSERT_TRUE(linked.ok());
+    work.Write("proj\\SETUP.INI", "[Readme]\r\nFile=linked\\SECRET.TXT\r\n");
+    options.out = work / "out\\linked";
+    report = BuildDistribution(options, [](const std::string&) {});
+    EXPECT_EQ(1u, report.errors.size()) << Errors(report);
+    EXPECT_FALSE(FolderExistsAt(work / "out\\linked"));
+}

@@ -141,6 +141,26 @@ TEST(ScriptCheck, TheMediumAsTheInstallFindsIt) {
                                "File3=(Dch)(App)\\C.TXT\r\n"         // 4 on no disk
                                "[DefaultFolder]\r\nFolder=(Prg)\\RvCheckTest\r\n");
     EXPECT_EQ("3 E RV305\n4 E RV301\n", disks.codes) << disks.full;
+
+    // The wizard's files stay inside the medium too, and no source comes
+    // through a link in it (each file is there: only where it lies is wrong).
+    ScratchFolder outside;
+    outside.Write("A.TXT", "a");
+    ScratchFolder tree;
+    tree.Write("medium\\B.TXT", "b");
+    tree.Write("SIB.TXT", "beside the medium");
+    const PlantedLink linked(tree / "medium\\linked", outside.path());
+    ASSERT_TRUE(linked.ok());
+    const Seen walled = CheckIn(tree, "medium\\SETUP.INI",
+                                "[EULA]\r\n"                                  // 1
+                                "File=..\\SIB.TXT\r\n"                        // 2 beside the medium
+                                "[Readme]\r\n"                                // 3
+                                "File=linked\\A.TXT\r\n"                      // 4 through the link
+                                "[CopyFile]\r\n"                              // 5
+                                "File1=(App)\\B.TXT\r\n"                      // 6
+                                "File2=(App)\\A.TXT|(From)\\linked\\A.TXT\r\n"  // 7 through the link
+                                "[DefaultFolder]\r\nFolder=(Prg)\\RvCheckTest\r\n");
+    EXPECT_EQ("2 E RV305\n4 E RV306\n7 E RV306\n", walled.codes) << walled.full;
 }
 
 TEST(ScriptCheck, EntriesTheUninstallWillRefuse) {

@@ -1,6 +1,8 @@
 // The compressor against the expanders its files must satisfy: the
-// system's LZ32 functions, which the install expands with, and the
-// expander of the mscompress tools.
+// system's LZ32 functions, which the install expands with, the program's
+// own decoder for where LZ32 cannot be used, and the expander of the
+// mscompress tools; and that decoder against LZ32 on mscompress's files and
+// on damaged and hostile ones.
 #include <windows.h>
 #include <lzexpand.h>
 
@@ -85,6 +87,12 @@ TEST(Szdd, EveryEdgeExpandsToTheOriginalThroughLz32AndMsexpand) {
         EXPECT_EQ(0, CompareFileTime(&original, &kept));
 
         EXPECT_TRUE(ExpandWithLz32(compressed, folder / "lz32.out") == s.bytes) << "LZ32 expands it otherwise";
+        // The program's own decoder, for where LZ32 cannot be used, to the
+        // same file.
+        ASSERT_EQ(0u, szdd::ExpandFile(compressed, folder / "own.out"));
+        EXPECT_TRUE(ReadFileBytes(folder / "own.out") == s.bytes) << "the own decoder expands it otherwise";
+        const FILETIME lz32Time = WriteTime(folder / "lz32.out"), ownTime = WriteTime(folder / "own.out");
+        EXPECT_EQ(0, CompareFileTime(&lz32Time, &ownTime));
         char expanded[MAX_PATH] = {};
         GetExpandedNameA(const_cast<char*>(compressed.c_str()), expanded);
         EXPECT_EQ(folder / ("lz\\" + s.name), std::string(expanded)) << "the header names another file";
@@ -115,4 +123,68 @@ TEST(Szdd, TheHeaderIsReadAsTheInstallReadsIt) {
     EXPECT_EQ('T', last);
     EXPECT_EQ("デー_", szdd::CompressedName("データ", last));
     EXPECT_EQ(0, last);
+}
+
+TEST(Szdd, TheOwnDecoderGivesWhatLz32GivesForMscompressFilesAndTheirNames) {
+    ScratchFolder dir;
+    for (const char* name : {"sample.txt", "child.exe"}) {
+        SCOPED_TRACE(name);
+        dir.Write("in.bi_", ReadFileBytes(TestBinFolder() + "lzdata\\" + name + "_"));
+        WriteTimeAgo(dir / "in.bi_", 86400 * 5);
+        const std::string lz32 = ExpandWithLz32(dir / "in.bi_", dir / "lz32.out");
+        ASSERT_EQ(ReadFileBytes(TestBinFolder() + "lzdata\\" + name), lz32);
+        ASSERT_EQ(0u, szdd::ExpandFile(dir / "in.bi_", dir / "own.out"));
+        EXPECT_TRUE(ReadFileBytes(dir / "own.out") == lz32);
+        const FILETIME a = WriteTime(dir / "lz32.out"), b = WriteTime(dir / "own.out");
+        EXPECT_EQ(0, CompareFileTime(&a, &b));
+    }
+    // A file without the magic is copied as it is, as LZCopy copies it.
+    dir.Write("plain.tx_", "SZDD but not the magic");
+    ASSERT_EQ(0u, szdd::ExpandFile(dir / "plain.tx_", dir / "own.out"));
+    EXPECT_EQ("SZDD but not the magic", ReadFileBytes(dir / "own.out"));
+
+    // The name an "AUTO.EXT" entry takes from the header.
+    std::string named = ReadFileBytes(TestBinFolder() + "lzdata\\sample.txt_");
+    named[9] = 'l';  // as a packager keeps the name's last character
+    for (const char* name : {"setup.dl_", "SETUP.DL_", "noext_", "a.b.c_"}) {
+        dir.Write(name, named);
+        char expanded[MAX_PATH] = {};
+        std::string path = dir / name;
+        ASSERT_EQ(1, GetExpandedNameA(path.data(), expanded));
+        EXPECT_EQ(std::string(expanded), szdd::ExpandedName(path)) << name;
+    }
+    named[9] = '\0';  // nothing to take the character from: the name as it is
+    dir.Write("zero.tx_", named);
+    EXPECT_EQ(dir / "zero.tx_", szdd::ExpandedName(dir / "zero.tx_"));
+}
+
+TEST(Szdd, TheOwnDecoderRefusesCutDamagedAndHostileFilesAndNeverGivesMoreThanTheLength) {
+    ScratchFolder dir;
+    const std::string good = ReadFileBytes(TestBinFolder() + "lzdata\\sample.txt_");
+    ASSERT_GT(good.size(), 200u);
+    std::string longer = good, shorter = good, otherMode = good;
+    longer[10] = static_cast<char>(longer[10] + 1);
+    shorter[10] = static_cast<char>(shorter[10] - 1);
+    otherMode[8] = 'B';
+    for (const std::string& bad : {good.substr(0, good.size() / 2), good.substr(0, 12), good.substr(0, 14), longer,
+                                   shorter, otherMode}) {
+        dir.Write("bad.tx_", bad);
+        EXPECT_EQ(static_cast<unsigned long>(ERROR_INVALID_DATA), szdd::ExpandFile(dir / "bad.tx_", dir / "out"))
+            << bad.size() << " bytes";
+    }
+    // References only, each of 18 bytes: the output stops at the length.
+    szdd::Decoder decoder(10);
+    std::string out;
+    EXPECT_FALSE(decoder.Add(std::string(3000, '\0').data(), 3000, out));
+    EXPECT_EQ(std::string(10, ' '), out);
+    // Noise fed in odd pieces: never a crash, never more than promised.
+    for (unsigned round = 0, seed = 11; round < 200; ++round) {
+        const std::string noise = Noise(1 + round * 37 % 5000, seed += round);
+        const std::uint32_t length = seed % 20000;
+        szdd::Decoder d(length);
+        std::string expanded;
+        for (size_t at = 0; at < noise.size() && d.Add(noise.data() + at, std::min<size_t>(7, noise.size() - at), expanded);)
+            at += 7;
+        EXPECT_LE(expanded.size(), length);
+    }
 }

@@ -16,6 +16,7 @@
 #include "app/uIniFile.h"
 #include "app/uUtils.h"
 #include "platform/Handles.h"
+#include "platform/Win932.h"
 #include "sysops/Deletion.h"
 #include "sysops/FileInfo.h"
 #include "sysops/FileOps.h"
@@ -68,6 +69,44 @@ TEST_F(DryChangesTest, FilesAndFoldersAreSeenAsChangedAndNeverWritten) {
     EXPECT_FALSE(FolderExistsAt(dir_ / "new"));
     EXPECT_EQ("old", dir_.Read("dest\\A.TXT"));
     EXPECT_EQ("keep", dir_.Read("old\\KEEP.TXT"));
+}
+
+// A volume without short names on a system whose code page is not 932 (the
+// entry sysops_english runs this on the English prefix): LZ32 cannot name a
+// Japanese folder, and the machine and the preview expand through the
+// program's own decoder; on the Japanese prefix LZ32 can and does. A path
+// too long for LZ32 goes the same way everywhere.
+TEST_F(DryChangesTest, AnExpansionLz32CannotNameIsDoneByTheProgramsOwnDecoder) {
+    const win932::NoShortNamesForTest noShortNames;
+    std::string compressed = ReadFileBytes(BinFolder() + "lzdata\\sample.txt_");
+    ASSERT_GT(compressed.size(), 14u);
+    compressed[9] = 'l';
+    std::string deep = "deep";
+    while ((dir_ / deep).size() < 140) deep += "\\abcdefghij";
+    const std::string japanese = "媒体\\設定.dl_", plain = "plain\\setup.dl_", tooLong = deep + "\\setup.dl_";
+    for (const std::string& name : {japanese, plain, tooLong}) {
+        dir_.Write(name, compressed);
+        WriteTimeAgo(dir_ / name, 86400 * 4);
+    }
+    dir_.Write("展開先\\keep", "");
+    std::string ansi;
+    EXPECT_EQ(GetACP() == 932, win932::AnsiPathForSystem(dir_ / japanese, ansi));
+    // From a folder LZ32 cannot name, into one, and from a path longer than
+    // its 127 bytes.
+    for (const auto& [source, target] : {std::pair<std::string, std::string>{japanese, "out.dll"},
+                                         {plain, "展開先\\設定.dll"}, {tooLong, "deep.dll"}}) {
+        SCOPED_TRACE(ToUtf8(source));
+        ASSERT_EQ(0u, MachineChanges().Expand(dir_ / source, dir_ / target));
+        EXPECT_TRUE(ReadFileBytes(dir_ / target) == ReadFileBytes(BinFolder() + "lzdata\\sample.txt"));
+        WIN32_FILE_ATTRIBUTE_DATA from{}, made{};
+        ASSERT_TRUE(GetFileAttributesEx932(dir_ / source, &from) && GetFileAttributesEx932(dir_ / target, &made));
+        EXPECT_EQ(0, CompareFileTime(&from.ftLastWriteTime, &made.ftLastWriteTime));
+    }
+    ASSERT_EQ(0u, dry_.Expand(dir_ / japanese, dir_ / "展開先\\dry.dll"));
+    EXPECT_TRUE(Told("展開 " + dir_ / japanese + " -> " + dir_ / "展開先\\dry.dll"));
+    EXPECT_FALSE(FileExistsAt(dir_ / "展開先\\dry.dll"));
+    // An "AUTO.EXT" entry takes its name from the header all the same.
+    EXPECT_EQ(ToUtf8(dir_ / "媒体\\設定.dll"), ToUtf8(GetExpandedName932(dir_ / japanese)));
 }
 
 TEST_F(DryChangesTest, AFileInUseIsRefusedAsTheMachineWouldRefuseIt) {
