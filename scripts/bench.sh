@@ -18,8 +18,8 @@
 # (1,000 x 4 KiB; 20 x 8 MiB; 10,000 x 1 KiB), so 0.1 gives a quick run; the
 # empty package and the sample package are the same at every scale. runs
 # (default 5) is how many times each is timed; payloads (default all) names
-# the ones to run, e.g. "empty sample", and then leaves out the size map,
-# the record, wizard and package tool figures. The payloads and a prefix of
+# the ones to run, e.g. "empty sample", and then leaves out the record,
+# wizard and package tool figures. The payloads and a prefix of
 # their own, made fresh each run (a virtual desktop, as in the demo), live
 # under build/benchprefix. Installs Debian's nsis package when makensis is
 # missing.
@@ -210,9 +210,9 @@ done
 [ -f "$ROOT/src-empty/nsis-setup.exe" ] || make_payload empty generated 0 0
 echo
 bash scripts/size-map.sh --sizes "$BUILD" "$ROOT/src-empty/nsis-setup.exe"
-[ -z "$ONLY" ] || exit 0
 echo
 bash scripts/size-map.sh "$BUILD"
+[ -z "$ONLY" ] || exit 0
 
 # The record: written with 10,000 entries, then read back key by key.
 "$W" "$BUILD/bin/test_record.exe" --gtest_color=no --gtest_also_run_disabled_tests \

@@ -7,7 +7,11 @@
 # The size map reads the unstripped image and the linker's map the build
 # keeps beside it (BUILD/unstripped/) and prints the image's sections, the
 # bytes of each library and of the N largest archive members (default 25)
-# by output section, and the N largest symbols. --sizes prints the size of
+# by output section, and the N largest symbols. The program's own code is
+# optimised at link time into one object; its functions are given back to
+# the archive members that define them by name (what was inlined counts
+# where it was inlined; unwind tables and literals stay in one row).
+# --sizes prints the size of
 # SETUP.EXE and RVPACK.EXE as linked and as shipped, beside an NSIS
 # installer when one is named.
 set -euo pipefail
@@ -56,10 +60,19 @@ echo "sections (bytes):"
 done
 
 if [ -f "$MAP" ]; then
-    python3 - "$MAP" "$N" <<'PY'
+    # The program's own objects, by the symbols each defines: the linker
+    # sees the program as one object made at link time, so its functions
+    # are given back to the objects that define them (a function inlined
+    # everywhere it is called counts where it was inlined).
+    objects=$(mktemp)
+    for lib in "$BUILD"/librv_*.a "$BUILD"/CMakeFiles/setup.dir/src/main/*.obj; do
+        [ -f "$lib" ] && "$NM" -A --defined-only "$lib" 2>/dev/null
+    done >"$objects"
+    "$NM" -S --size-sort "$IMAGE" >"$objects.image"
+    python3 - "$MAP" "$N" "$objects" "$objects.image" <<'PY'
 import collections, os, re, sys
 
-path, top = sys.argv[1], int(sys.argv[2])
+path, top, definers, image = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
 # Output sections the image keeps; input sections are added to the one
 # they were placed in.
 kinds = [".text", ".rdata", ".eh_frame", ".data", ".bss"]
@@ -97,6 +110,8 @@ with open(path, errors="replace") as f:
 
 def library(member):
     # "/path/libfoo.a(bar.o)" -> "libfoo.a"; a loose object file stands for itself.
+    if member.startswith("("):
+        return member
     m = re.match(r"(.*)\((.*)\)$", member)
     return os.path.basename(m.group(1)) if m else os.path.basename(member)
 
@@ -112,6 +127,33 @@ def row(name, counts):
                                           counts[".eh_frame"], counts[".data"] + counts[".bss"])
 
 
+# Link-time optimised code comes out of one object made for the link;
+# its symbols go back to the archive members that define them.
+owner = {}
+with open(definers, errors="replace") as f:
+    for line in f:
+        # "LIBRARY.a:MEMBER:ADDRESS TYPE NAME" or "OBJECT:ADDRESS TYPE NAME"
+        parts = line.split()
+        if len(parts) != 3 or parts[1] not in "TtDdRrBb":
+            continue
+        where = parts[0].rsplit(":", 1)[0]
+        owner.setdefault(parts[2], where.replace(".a:", ".a(") + ")" if ".a:" in where else where)
+kind = {"t": ".text", "T": ".text", "r": ".rdata", "R": ".rdata", "d": ".data", "D": ".data", "b": ".bss", "B": ".bss"}
+for member in [m for m in members if ".ltrans" in m]:
+    blob = members.pop(member)
+    given = collections.Counter()
+    with open(image, errors="replace") as f:
+        for line in f:
+            parts = line.split()
+            if len(parts) != 4 or parts[2] not in kind or parts[3].startswith("."):
+                continue
+            name = parts[3].split(".")[0]
+            if name in owner:
+                members[owner[name]][kind[parts[2]]] += int(parts[1], 16)
+                given[kind[parts[2]]] += int(parts[1], 16)
+    rest = collections.Counter({k: max(0, blob[k] - given[k]) for k in blob})
+    members["(link-time code not given back)"].update(rest)
+
 head = "  %-48s %9s %9s %9s %9s %9s" % ("", "total", ".text", ".rdata", ".eh_frame", "data+bss")
 libraries = collections.defaultdict(collections.Counter)
 for member, counts in members.items():
@@ -126,6 +168,7 @@ print(head)
 for member, counts in sorted(members.items(), key=lambda kv: -sum(kv[1].values()))[:top]:
     print(row(short(member), counts))
 PY
+    rm -f "$objects" "$objects.image"
 else
     echo "(no linker map at $MAP: the by-library and by-member tables need it)"
 fi
