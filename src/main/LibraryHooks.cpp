@@ -21,8 +21,8 @@
 
 #include <bits/functexcept.h>
 #include <exception>
-#include <functional>
 #include <new>
+#include <typeinfo>
 
 namespace __gnu_cxx {
 
@@ -45,14 +45,24 @@ private:
 
 namespace std {
 
+// Every function of the library's object that holds them, so that object is
+// never needed (one left out would link it, and the link would then fail on
+// the functions defined twice).
 void __throw_bad_alloc() { throw bad_alloc(); }
 void __throw_bad_array_new_length() { throw bad_array_new_length(); }
-void __throw_bad_function_call() { throw bad_function_call(); }
-void __throw_length_error(const char* what) { throw LibraryError(what); }
+void __throw_bad_cast() { throw bad_cast(); }
+void __throw_bad_typeid() { throw bad_typeid(); }
+void __throw_bad_exception() { throw bad_exception(); }
 void __throw_logic_error(const char* what) { throw LibraryError(what); }
+void __throw_domain_error(const char* what) { throw LibraryError(what); }
 void __throw_invalid_argument(const char* what) { throw LibraryError(what); }
+void __throw_length_error(const char* what) { throw LibraryError(what); }
 void __throw_out_of_range(const char* what) { throw LibraryError(what); }
 // The text is a printf format; its placeholders stay as they are.
 void __throw_out_of_range_fmt(const char* format, ...) { throw LibraryError(format); }
+void __throw_runtime_error(const char* what) { throw LibraryError(what); }
+void __throw_range_error(const char* what) { throw LibraryError(what); }
+void __throw_overflow_error(const char* what) { throw LibraryError(what); }
+void __throw_underflow_error(const char* what) { throw LibraryError(what); }
 
 }  // namespace std
