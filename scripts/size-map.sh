@@ -27,6 +27,8 @@ linked() {
     if [ -f "$build/unstripped/$name" ]; then echo "$build/unstripped/$name"; else echo "$build/bin/$name"; fi
 }
 
+kib() { stat -c %s "$1" | awk '{printf "%.1f", $1 / 1024}'; }
+
 if [ "${1:-}" = --sizes ]; then
     BUILD=$2
     NSIS=${3:-}
@@ -38,12 +40,11 @@ if [ "${1:-}" = --sizes ]; then
         full=$(linked "$BUILD" "$1")
         # What stripping would leave, whether or not the build already did.
         "$STRIP" -o "$tmp/$1" "$BUILD/bin/$1"
-        printf '%-22s %12d %12d %12.1f   (target %d KiB)\n' "$1" "$(stat -c %s "$full")" \
-            "$(stat -c %s "$BUILD/bin/$1")" "$(echo "$(stat -c %s "$tmp/$1") / 1024" | bc -l)" "$2"
+        printf '%-22s %12d %12d %12s   (target %d KiB)\n' "$1" "$(stat -c %s "$full")" \
+            "$(stat -c %s "$BUILD/bin/$1")" "$(kib "$tmp/$1")" "$2"
     done
     [ -z "$NSIS" ] || [ ! -f "$NSIS" ] ||
-        printf '%-22s %12s %12d %12.1f\n' "NSIS empty installer" - "$(stat -c %s "$NSIS")" \
-            "$(echo "$(stat -c %s "$NSIS") / 1024" | bc -l)"
+        printf '%-22s %12s %12d %12s\n' "NSIS empty installer" - "$(stat -c %s "$NSIS")" "$(kib "$NSIS")"
     echo "(bytes; shipped: the image in bin/; KiB shipped: that image stripped)"
     exit 0
 fi
@@ -54,7 +55,7 @@ IMAGE=$(linked "$BUILD" SETUP.EXE)
 MAP="$BUILD/unstripped/SETUP.map"
 
 echo "size map of $IMAGE"
-echo "sections (bytes):"
+echo "sections of the image as linked (bytes; the shipped one keeps all but .debug_*):"
 "$OBJDUMP" -h "$IMAGE" | while read -r i name size _; do
     if [[ "$i" =~ ^[0-9]+$ ]]; then printf '  %-14s %9d\n' "$name" "$((16#$size))"; fi
 done
