@@ -2,9 +2,9 @@
 # Where the time of the unattended install and uninstall goes: counts, per
 # file, the requests each program makes to the Wine server and the Linux
 # system calls of its processes, for ours, the stored NSIS installer of
-# scripts/bench.sh and xcopy / rmdir, on two payloads of N and 2N files of
-# 4 KiB (the difference is what one more file costs; the rest is the fixed
-# cost of a run). Prints the totals, the per-file and fixed costs, the
+# scripts/bench.sh, the bench's floor (RVFLOOR.EXE) and xcopy / rmdir, on
+# two payloads of N and 2N files of 4 KiB (the difference is what one more
+# file costs; the rest is the fixed cost of a run). Prints the totals, the per-file and fixed costs, the
 # requests that make up a file's cost, and every request that names the
 # first file. Not a test: it only measures.
 #
@@ -26,7 +26,7 @@ if [ ${#need[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null 2>&1
-cmake --build "$BUILD" --target setup -j"$(nproc)" >/dev/null
+cmake --build "$BUILD" --target setup rvfloor -j"$(nproc)" >/dev/null
 export RV_WINEPREFIX="$(pwd)/$BUILD/callsprefix"
 source scripts/fresh-prefix.sh
 source scripts/wine-session.sh
@@ -76,6 +76,8 @@ for n in "$N" "$((2 * N))"; do
     traced "ours-uninstall-$n" 'C:\windows\UNRAVEL.EXE' "C:\\rvcalls\\app-$n\\UNSETUP.INI" /S
     traced "nsis-install-$n" "$src\\nsis-setup.exe" /S "/D=C:\\rvcalls\\nsis-$n"
     traced "nsis-uninstall-$n" "C:\\rvcalls\\nsis-$n\\uninst.exe" /S "_?=C:\\rvcalls\\nsis-$n"
+    traced "floor-install-$n" "$BUILD/bin/RVFLOOR.EXE" install "$src\\files" "C:\\rvcalls\\fl-$n"
+    traced "floor-uninstall-$n" "$BUILD/bin/RVFLOOR.EXE" uninstall "C:\\rvcalls\\fl-$n"
     traced "xcopy-$n" xcopy /E /I /Q "$src\\files" "C:\\rvcalls\\xc-$n"
     traced "rmdir-$n" cmd /c rmdir /S /Q "C:\\rvcalls\\xc-$n"
 done
@@ -111,7 +113,8 @@ def syscalls(label):
 
 rows = []
 details = {}
-for who in ("ours-install", "nsis-install", "xcopy", "ours-uninstall", "nsis-uninstall", "rmdir"):
+for who in ("ours-install", "nsis-install", "floor-install", "xcopy", "ours-uninstall", "nsis-uninstall",
+            "floor-uninstall", "rmdir"):
     r1, first = requests("%s-%d" % (who, n))
     r2, _ = requests("%s-%d" % (who, 2 * n))
     s1, s2 = syscalls("%s-%d" % (who, n)), syscalls("%s-%d" % (who, 2 * n))
@@ -124,7 +127,8 @@ print("Wine server requests and Linux system calls, %d and %d files of 4 KiB" % 
 print("%-15s | %9s %9s %9s | %9s %9s %9s" % ("", "requests", "per file", "fixed", "syscalls", "per file", "fixed"))
 for who, t1, pr, fr, u1, ps, fs in rows:
     print("%-15s | %9d %9.1f %9.0f | %9d %9.1f %9.0f" % (who, t1, pr, fr, u1, ps, fs))
-for who in ("ours-install", "nsis-install", "xcopy", "ours-uninstall", "nsis-uninstall", "rmdir"):
+for who in ("ours-install", "nsis-install", "floor-install", "xcopy", "ours-uninstall", "nsis-uninstall",
+            "floor-uninstall", "rmdir"):
     r1, r2, s1, s2, first = details[who]
     per = {k: (r2[k] - r1[k]) / n for k in set(r1) | set(r2)}
     top = sorted(((v, k) for k, v in per.items() if v >= 0.05), reverse=True)[:12]

@@ -2,10 +2,15 @@
 # Measures the unattended install and uninstall against a stored NSIS
 # installer built by makensis from the same payload (the same folders, files,
 # three shortcuts, registry values and Add/Remove Programs entry, no
-# compression) and against the floor that Wine itself sets (xcopy /E /I and
-# rmdir /S /Q on the same files), all in one run in the same prefix; then the
-# record's write and read times. Prints medians and the ratios to NSIS. Not a
-# test: nothing here fails because something is slow.
+# compression) and against the platform's floor (RVFLOOR.EXE, built from
+# tests/bench/floor.c: walk the source, make each folder, copy each file
+# through a temporary name and rename it, set its write time; delete depth
+# first), all in one run in the same prefix. Prints medians, the ratios to
+# NSIS and to the floor, the fixed cost of a run against a process that
+# returns at once, the peak working set, the sizes of the programs beside
+# NSIS's empty installer and where the program's bytes go
+# (scripts/size-map.sh); then the record's write and read times. Not a test:
+# nothing here fails because something is slow.
 #
 #   bash scripts/bench.sh [scale] [runs] [payloads]
 #
@@ -31,12 +36,13 @@ if ! command -v makensis >/dev/null; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends nsis >/dev/null
 fi
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null 2>&1
-cmake --build "$BUILD" --target setup sample_package test_record test_e2e -j"$(nproc)" >/dev/null
+cmake --build "$BUILD" --target setup rvpack rvfloor sample_package test_record test_e2e -j"$(nproc)" >/dev/null
 # A prefix of its own, so the figures never mix with what the tests leave.
 export RV_WINEPREFIX="$(pwd)/$BUILD/benchprefix"
 source scripts/fresh-prefix.sh
 source scripts/wine-session.sh
 W="$BUILD/wine-run.sh"
+FLOOR="$BUILD/bin/RVFLOOR.EXE"
 # Windows keeps its desktop up; Wine ends its desktop process a second after
 # the last program that used it, and the next program to open a window pays
 # for starting it again (150 ms and more): whichever ran after a pause, the
@@ -62,6 +68,13 @@ timed() {
     MS=$(( end - start ))
 }
 
+# The largest working set a run's log names, KiB (0 without one).
+peak_of() {
+    local p=""
+    [ -f "$ROOT/$1" ] && p=$(iconv -f cp932 -t utf-8 "$ROOT/$1" | sed -n 's/.*最大ワーキングセット \([0-9]*\) KiB.*/\1/p' | sort -n | tail -n1)
+    echo "${p:-0}"
+}
+
 median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : int((v[NR/2]+v[NR/2+1])/2)}'; }
 
 # name kind [count size]: a medium with SETUP.EXE, SETUP.INI and the files,
@@ -84,8 +97,9 @@ files_in() { find "$ROOT/${1#C:\\rvbench\\}" -type f 2>/dev/null | wc -l; }
 
 scaled() { python3 -c "import sys; print(max(1, int(round($1 * $SCALE))))"; }
 
-printf '%-8s %6s %6s | %8s %8s %8s %6s | %8s %8s %8s %6s | %7s %8s\n' payload files MiB \
-    install NSIS xcopy ratio uninst NSIS rmdir ratio "MiB/s" "peak KiB"
+printf '%-8s %6s %6s | %8s %8s %8s %6s %6s | %8s %8s %8s %6s %6s | %7s %8s %8s\n' payload files MiB \
+    install NSIS floor /NSIS /floor uninst NSIS floor /NSIS /floor "MiB/s" "peak ins" "peak uns"
+nothings=() peaks=()
 for payload in "empty generated 0 0" "small4k generated $(scaled 1000) 4096" \
                "large8m generated $(scaled 20) 8388608" "tiny1k generated $(scaled 10000) 1024" \
                "sample sample"; do
@@ -99,19 +113,29 @@ for payload in "empty generated 0 0" "small4k generated $(scaled 1000) 4096" \
     src="C:\\rvbench\\src-$name"
     app="C:\\rvbench\\app-$name"
     nsis="C:\\rvbench\\nsis-$name"
-    xc="C:\\rvbench\\xc-$name"
-    ins=() uns=() nis=() nus=() xcs=() rms=() peak=0 kept=0
+    fl="C:\\rvbench\\floor-$name"
+    # The floor copies what the program copies: the generated files, or the
+    # sample's medium as it was built (without the NSIS twin beside it).
+    flsrc="$src\\files"
+    if [ "$kind" = sample ]; then
+        rm -rf "$ROOT/floorsrc-$name"
+        cp -r "$BUILD/sample/." "$ROOT/floorsrc-$name/"
+        flsrc="C:\\rvbench\\floorsrc-$name"
+    fi
+    ins=() uns=() nis=() nus=() fis=() fus=() peak=0 upeak=0 kept=0
     [ "$kind" = sample ] && kept=1
     for _ in $(seq "$RUNS"); do
         timed "$W" "$src\\SETUP.EXE" /S "/LOG=C:\\rvbench\\$name.log" "/D=$app"
         ins+=("$MS")
         [ "$LAST_RC" = 0 ] || echo "install of $name ended with $LAST_RC" >&2
         installed=$(files_in "$app")
-        p=$(iconv -f cp932 -t utf-8 "$ROOT/$name.log" | sed -n 's/.*最大ワーキングセット \([0-9]*\) KiB.*/\1/p')
-        [ -n "$p" ] && [ "$p" -gt "$peak" ] && peak=$p
-        timed "$W" 'C:\windows\UNRAVEL.EXE' "$app\\UNSETUP.INI" /S
+        p=$(peak_of "$name.log")
+        [ "$p" -gt "$peak" ] && peak=$p
+        timed "$W" 'C:\windows\UNRAVEL.EXE' "$app\\UNSETUP.INI" /S "/LOG=C:\\rvbench\\$name-u.log"
         uns+=("$MS")
         [ "$LAST_RC" = 0 ] || echo "uninstall of $name ended with $LAST_RC" >&2
+        p=$(peak_of "$name-u.log")
+        [ "$p" -gt "$upeak" ] && upeak=$p
         # The sample's self-registered library is a shared file the silent
         # uninstall keeps.
         [ "$(files_in "$app")" -le "$kept" ] || echo "the uninstall of $name left files behind" >&2
@@ -131,29 +155,63 @@ for payload in "empty generated 0 0" "small4k generated $(scaled 1000) 4096" \
         [ "$(files_in "$nsis")" -le 1 ] || echo "the NSIS uninstall of $name left files behind" >&2
         rm -rf "$ROOT/nsis-$name"
 
-        if [ "$kind" = generated ] && [ "$count" -gt 0 ]; then
-            timed "$W" xcopy /E /I /Q "$src\\files" "$xc"
-            xcs+=("$MS")
-            timed "$W" cmd /c rmdir /S /Q "$xc"
-            rms+=("$MS")
-        fi
+        timed "$W" "$FLOOR" install "$flsrc" "$fl"
+        fis+=("$MS")
+        [ "$LAST_RC" = 0 ] || echo "floor install of $name ended with $LAST_RC" >&2
+        [ "$kind" = sample ] || [ "$(files_in "$fl")" = "$count" ] ||
+            echo "the floor copied $(files_in "$fl") files of $name, not $count" >&2
+        timed "$W" "$FLOOR" uninstall "$fl"
+        fus+=("$MS")
+        [ "$LAST_RC" = 0 ] || echo "floor uninstall of $name ended with $LAST_RC" >&2
+        [ ! -e "$ROOT/floor-$name" ] || echo "the floor uninstall of $name left files behind" >&2
+        rm -rf "$ROOT/floor-$name"
+
+        # What any process costs here: the same kind of image, returning at once.
+        timed "$W" "$FLOOR"
+        nothings+=("$MS")
     done
     mi=$(median "${ins[@]}") mu=$(median "${uns[@]}") ni=$(median "${nis[@]}") nu=$(median "${nus[@]}")
-    mx=- mr=-
-    [ ${#xcs[@]} -gt 0 ] && { mx=$(median "${xcs[@]}"); mr=$(median "${rms[@]}"); }
+    fi_=$(median "${fis[@]}") fu=$(median "${fus[@]}")
+    [ "$name" = empty ] && { empty_in=$mi empty_un=$mu empty_nsis=$ni; }
     if [ "$kind" = sample ]; then
         mib=$(du -sm --apparent-size "$ROOT/src-$name" | cut -f1)
         count=$installed
     else
         mib=$(python3 -c "print('%.1f' % ($count * $size / 1048576))")
     fi
-    awk -v n="$name" -v c="$count" -v m="$mib" -v i="$mi" -v ni="$ni" -v x="$mx" -v u="$mu" -v nu="$nu" \
-        -v r="$mr" -v p="$peak" 'BEGIN {
-        printf "%-8s %6d %6s | %5d ms %5d ms %5s ms %5.2fx | %5d ms %5d ms %5s ms %5.2fx | %7.1f %8d\n",
-            n, c, m, i, ni, x, i / ni, u, nu, r, u / nu, m / (i / 1000), p }'
+    peaks+=("$name $count $peak $upeak")
+    awk -v n="$name" -v c="$count" -v m="$mib" -v i="$mi" -v ni="$ni" -v fi="$fi_" -v u="$mu" -v nu="$nu" \
+        -v fu="$fu" -v p="$peak" -v up="$upeak" 'function r(a, b) { return b > 0 ? a / b : 0 } BEGIN {
+        printf "%-8s %6d %6s | %5d ms %5d ms %5d ms %5.2fx %5.2fx | %5d ms %5d ms %5d ms %5.2fx %5.2fx | %7.1f %8d %8d\n",
+            n, c, m, i, ni, fi, r(i, ni), r(i, fi), u, nu, fu, r(u, nu), r(u, fu), r(m, i / 1000), p, up }'
 done
-echo "(medians of $RUNS at scale $SCALE, each time the whole process under Wine; ratio: ours / NSIS;"
-echo " MiB/s: the install's own rate; peak: largest working set of the install, KiB)"
+echo "(medians of $RUNS at scale $SCALE, each time the whole process under Wine; /NSIS, /floor: ours / theirs;"
+echo " MiB/s: the install's own rate; peak: largest working set of the install and of the uninstall, KiB)"
+
+# The fixed cost: the empty package against a process that returns at once.
+if [ ${#nothings[@]} -gt 0 ]; then
+    nothing=$(median "${nothings[@]}")
+    echo
+    echo "a process that returns at once: $nothing ms (median of ${#nothings[@]})"
+    if [ -n "${empty_in:-}" ]; then
+        echo "fixed cost above it: install $((empty_in - nothing)) ms, uninstall $((empty_un - nothing)) ms;" \
+             "NSIS's empty installer $((empty_nsis - nothing)) ms"
+    fi
+fi
+# The peak working set against the number of files: flat when the program
+# holds no more per file than it must.
+for row in "${peaks[@]}"; do
+    set -- $row
+    printf 'peak working set of /S on %6d files (%s): install %6d KiB, uninstall %6d KiB\n' "$2" "$1" "$3" "$4"
+done
+
+# The sizes: the program as built, as shipped (stripped) and the package
+# tool, beside NSIS's empty installer (its uninstaller inside).
+[ -f "$ROOT/src-empty/nsis-setup.exe" ] || make_payload empty generated 0 0
+echo
+bash scripts/size-map.sh --sizes "$BUILD" "$ROOT/src-empty/nsis-setup.exe"
+echo
+bash scripts/size-map.sh "$BUILD"
 [ -z "$ONLY" ] || exit 0
 
 # The record: written with 10,000 entries, then read back key by key.

@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <string>
 
+#include "app/uStrOp.h"
 #include "platform/Handles.h"
 #include "platform/Win932.h"
 
@@ -55,9 +56,8 @@ void LogLine(const std::string& kind, const std::string& text) {
     if (!RunLogOpen()) return;
     SYSTEMTIME now;
     GetLocalTime(&now);
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%02u:%02u:%02u.%03u ", now.wHour, now.wMinute, now.wSecond,
-                  now.wMilliseconds);
+    const std::string stamp = ZeroPadded(now.wHour, 2) + ":" + ZeroPadded(now.wMinute, 2) + ":" +
+                              ZeroPadded(now.wSecond, 2) + "." + ZeroPadded(now.wMilliseconds, 3) + " ";
     Write(stamp + ("[" + kind + "] ") + OneLine(text) + "\r\n");
 }
 

@@ -102,3 +102,9 @@ std::string DrivePart(const std::string& folder) {
     }
     return {};
 }
+
+std::string ZeroPadded(unsigned long value, int width) {
+    std::string digits = std::to_string(value);
+    if (static_cast<int>(digits.size()) < width) digits.insert(0, width - digits.size(), '0');
+    return digits;
+}

@@ -30,6 +30,11 @@ std::string ExtractFilePath(const std::string& path);
 // replaced by ext (".pif"), or ext appended when the name has none.
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
 
+// value in decimal, with leading zeros up to width digits (never cut): the
+// fields of a date or a time. Formatting through the C library would link
+// its whole printf, floating point included, for these.
+std::string ZeroPadded(unsigned long value, int width);
+
 // The drive part of a folder text: "C:" for 'C:\Apps\', "\\server\share"
 // for a network path; empty when the text names neither.
 std::string DrivePart(const std::string& folder);

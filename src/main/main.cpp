@@ -24,7 +24,7 @@
 #include <windows.h>
 #include <psapi.h>
 
-#include <cstdio>
+#include <string>
 #include <exception>
 
 #ifdef RV_KILL_COUNTDOWN
@@ -36,9 +36,9 @@ namespace {
 void LogStart(const std::string& commandLine) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04u/%02u/%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-                  now.wMinute, now.wSecond);
+    const std::string stamp = ZeroPadded(now.wYear, 4) + "/" + ZeroPadded(now.wMonth, 2) + "/" + ZeroPadded(now.wDay, 2) +
+                              " " + ZeroPadded(now.wHour, 2) + ":" + ZeroPadded(now.wMinute, 2) + ":" +
+                              ZeroPadded(now.wSecond, 2);
     LogLine("開始", std::string(kProductName) + " " + stamp);
     LogLine("コマンドライン", commandLine);
 }
@@ -161,19 +161,23 @@ int RunGuarded(HINSTANCE instance, const LaunchCommand& command) {
     return ExitCode::kInternalError;
 }
 
+// Where no catch applies (an error thrown through a destructor): the same
+// end as RunGuarded's, without the runtime's box. A plain function, not a
+// lambda: the link-time optimiser of this compiler fails on a lambda's
+// conversion to a handler here.
+void EndOnUncaught() {
+    LogLine("エラー", "予期しないエラーが発生しました。");
+    CloseRunLog();
+    ExitProcess(ExitCode::kInternalError);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything loads a library on the program's behalf: never from
     // the folder it was started from (a download folder), where it can.
     RestrictLibrarySearch();
-    // Where no catch applies (an error thrown through a destructor): the
-    // same end, without the runtime's box.
-    std::set_terminate([] {
-        LogLine("エラー", "予期しないエラーが発生しました。");
-        CloseRunLog();
-        ExitProcess(ExitCode::kInternalError);
-    });
+    std::set_terminate(EndOnUncaught);
     std::string commandLine;
     const bool readable = GetCommandLine932(commandLine);
     LaunchCommand command = ParseCommandLine(commandLine);

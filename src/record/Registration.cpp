@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <string>
 
 #include "app/ScriptKeys.h"
 #include "app/SystemChanges.h"
@@ -92,9 +92,7 @@ void WriteUninstallKey(const std::string& keyPath, const std::string& displayNam
 }
 
 std::string InstallDateText(unsigned year, unsigned month, unsigned day) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04u%02u%02u", year % 10000, month % 100, day % 100);
-    return text;
+    return ZeroPadded(year % 10000, 4) + ZeroPadded(month % 100, 2) + ZeroPadded(day % 100, 2);
 }
 
 unsigned long EstimatedSizeKiB(unsigned long long bytes) {

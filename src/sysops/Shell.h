@@ -5,15 +5,28 @@
 // thread and reads Mode, OSKind and TempFolder from State().
 #include <windows.h>
 
+#include <exception>
 #include <functional>
-#include <stdexcept>
 #include <string>
+#include <utility>
+
+// What the runs raise, with its message. Not std::runtime_error: that one
+// keeps its text in the library's old reference-counted string, which would
+// link a second string implementation into the program for these two.
+class SystemOperationError : public std::exception {
+public:
+    explicit SystemOperationError(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
 
 // Raised when the shell link object itself cannot be created; the install
 // run does not catch it, the program's general error handler shows it.
-class ShellLinkError : public std::runtime_error {
+class ShellLinkError : public SystemOperationError {
 public:
-    ShellLinkError(const std::string& message, HRESULT hr) : std::runtime_error(message), hr_(hr) {}
+    ShellLinkError(const std::string& message, HRESULT hr) : SystemOperationError(message), hr_(hr) {}
     HRESULT hr() const noexcept { return hr_; }
 
 private:
@@ -22,9 +35,9 @@ private:
 
 // Raised when a shared-library count cannot be written; not caught by the
 // runs, like every other registry write failure.
-class RegistryWriteError : public std::runtime_error {
+class RegistryWriteError : public SystemOperationError {
 public:
-    RegistryWriteError(const std::string& message, LONG code) : std::runtime_error(message), code_(code) {}
+    RegistryWriteError(const std::string& message, LONG code) : SystemOperationError(message), code_(code) {}
     LONG code() const noexcept { return code_; }
 
 private:

@@ -6,7 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -83,9 +83,7 @@ LRESULT CALLBACK GaugeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 std::string GaugeText(int percent) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%d%%", Clamp(percent));
-    return buf;
+    return std::to_string(Clamp(percent)) + "%";
 }
 
 int GaugeBarWidth(int clientWidth, int percent) {

@@ -143,3 +143,13 @@ TEST(DrivePart, LetterOrServerAndShare) {
     // A share name whose double-byte character ends in 0x5C is not cut there.
     EXPECT_EQ("\\\\srv\\表", DrivePart("\\\\srv\\表\\x"));
 }
+
+TEST(ZeroPadded, FillsToTheWidthAndNeverCuts) {
+    EXPECT_EQ("07", ZeroPadded(7, 2));
+    EXPECT_EQ("000", ZeroPadded(0, 3));
+    EXPECT_EQ("2026", ZeroPadded(2026, 4));
+    // A value wider than its field keeps every digit, as the date and time
+    // fields of the log and the registration need.
+    EXPECT_EQ("12345", ZeroPadded(12345, 2));
+    EXPECT_EQ("4294967295", ZeroPadded(4294967295ul, 0));
+}

@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 #include "Driver.h"
 #include "TestSupport.h"
@@ -180,6 +181,67 @@ TEST(ImportTable, TheReaderSeesALibraryOfATestProgram) {
     EXPECT_TRUE(imports.libraries.count("SHELL32.DLL"));
     // and a function a test program imports that the program itself never may.
     EXPECT_TRUE(imports.functions.count("KERNEL32!GetTickCount64"));
+}
+
+// The section names of a program image (a name longer than eight
+// characters, as ".eh_frame" and every debug section's, is looked up in the
+// string table behind the symbol table, which a stripped image keeps for
+// those names alone) and its number of COFF symbols.
+struct ImageLayout {
+    std::vector<std::string> sections;
+    DWORD symbols = 0;
+};
+
+ImageLayout ReadLayout(const std::string& image) {
+    if (image.size() < sizeof(IMAGE_DOS_HEADER)) throw std::out_of_range("no DOS header");
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    if (dos->e_magic != IMAGE_DOS_SIGNATURE || static_cast<size_t>(dos->e_lfanew) > image.size() - sizeof(IMAGE_NT_HEADERS32))
+        throw std::runtime_error("no PE");
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos->e_lfanew);
+    if (nt->Signature != IMAGE_NT_SIGNATURE) throw std::runtime_error("no PE");
+    const size_t first = dos->e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + nt->FileHeader.SizeOfOptionalHeader;
+    const size_t count = nt->FileHeader.NumberOfSections;
+    if (first > image.size() || count * sizeof(IMAGE_SECTION_HEADER) > image.size() - first)
+        throw std::out_of_range("section table outside the image");
+    ImageLayout layout;
+    layout.symbols = nt->FileHeader.NumberOfSymbols;
+    const size_t strings = size_t{nt->FileHeader.PointerToSymbolTable} + size_t{layout.symbols} * IMAGE_SIZEOF_SYMBOL;
+    const auto* sections = reinterpret_cast<const IMAGE_SECTION_HEADER*>(image.data() + first);
+    for (size_t i = 0; i < count; ++i) {
+        const char* raw = reinterpret_cast<const char*>(sections[i].Name);
+        std::string name(raw, strnlen(raw, IMAGE_SIZEOF_SHORT_NAME));
+        if (name.size() > 1 && name[0] == '/') {
+            const size_t at = strings + std::stoul(name.substr(1));
+            if (!nt->FileHeader.PointerToSymbolTable || at >= image.size()) throw std::out_of_range("long name outside");
+            name.assign(image.data() + at, strnlen(image.data() + at, image.size() - at));
+        }
+        layout.sections.push_back(name);
+    }
+    return layout;
+}
+
+bool IsDebugSection(const std::string& name) { return name.rfind(".debug", 0) == 0; }
+
+TEST(ShippedImage, CarriesNoDebugSectionsAndNoSymbolTable) {
+    // Both go out on the first disk: whatever debug data or symbols they
+    // carried would be bytes every copy, download and digest pays for.
+    for (const char* program : {"SETUP.EXE", "RVPACK.EXE"}) {
+        SCOPED_TRACE(program);
+        ImageLayout layout;
+        ASSERT_NO_THROW(layout = ReadLayout(ReadFileBytes(BinFolder() + program)));
+        ASSERT_FALSE(layout.sections.empty());
+        EXPECT_EQ(1, std::count(layout.sections.begin(), layout.sections.end(), ".text"));
+        // A long name was read, so the debug sections' would be too.
+        EXPECT_EQ(1, std::count(layout.sections.begin(), layout.sections.end(), ".eh_frame"));
+        EXPECT_EQ(0u, layout.symbols) << "a symbol table is left in";
+        for (const std::string& name : layout.sections) EXPECT_FALSE(IsDebugSection(name)) << name;
+    }
+    // The same reader on a test program, which is not stripped, sees both,
+    // so a reader that saw nothing could not pass the case above.
+    ImageLayout unstripped;
+    ASSERT_NO_THROW(unstripped = ReadLayout(ReadFileBytes(BinFolder() + "test_e2e.exe")));
+    EXPECT_GT(unstripped.symbols, 0u);
+    EXPECT_TRUE(std::any_of(unstripped.sections.begin(), unstripped.sections.end(), IsDebugSection));
 }
 
 }  // namespace

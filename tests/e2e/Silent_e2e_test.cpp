@@ -708,6 +708,25 @@ TEST_F(SilentPackage, AFailedSelfRegistrationIsAFailure) {
     RemoveTree(app_);
 }
 
+// A registry key that cannot be made (a name longer than the system takes)
+// ends the run where it happened, through the exception the registry
+// writer raises and the run catches by its type: so the shipped program,
+// optimised as a whole and with the library's error hooks replaced, still
+// throws and catches as the test programs do. What was made stays.
+TEST_F(SilentPackage, ARegistryKeyThatCannotBeMadeEndsTheRunWithItsMessage) {
+    const std::string tooLong(300, 'k');
+    Script(std::string(kFiles) + "[Registry]\r\nKey1=(Cuser)Software\\" + tooLong + "\r\nName1=x\r\nValue1=(Str)y\r\n");
+    dist_.Write("ONE.TXT", "1");
+    dist_.Write("TWO.TXT", "2");
+    const SilentRun run = Install();
+    EXPECT_EQ(3u, run.code) << ToUtf8(run.log);
+    EXPECT_TRUE(Has(run.log, "[質問] 「Ravelin Setup」 ｷｰ Software\\" + tooLong + " の作成に失敗しました"))
+        << ToUtf8(run.log);
+    EXPECT_FALSE(Has(run.log, "予期しないエラー")) << ToUtf8(run.log);
+    EXPECT_TRUE(FileExistsAt(app_ + "ONE.TXT"));
+    RemoveTree(app_);
+}
+
 // A file in use whose deletion waits for the restart is the only work left:
 // 3010, and the restart does it.
 TEST_F(SilentPackage, AnUninstallWhoseOnlyOpenWorkWaitsForTheRestartGives3010) {
