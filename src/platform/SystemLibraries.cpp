@@ -162,14 +162,30 @@ HRESULT SHGetSpecialFolderLocation(HWND window, int csidl, PIDLIST_ABSOLUTE* ite
     static const auto entry = Entry<decltype(&::SHGetSpecialFolderLocation)>("SHELL32.DLL", "SHGetSpecialFolderLocation");
     return entry ? entry(window, csidl, items) : HRESULT_FROM_WIN32(GetLastError());
 }
+namespace {
+
+// SHELL32's own where it has one (shell 5.0: 2000, Me, or Internet Explorer
+// 5's shell), else SHFOLDER.DLL's, the library that brings the call to 95,
+// 98 and NT 4.0 (installed with Internet Explorer 4 and later, or by a
+// program's own setup): without it "(C_Myd)" and the common folders of an
+// old shell could not be found at all.
+template <typename Function>
+Function FolderPathEntry(const char* name) {
+    static_assert(sizeof(Function) == sizeof(FARPROC));
+    Function entry = NewerEntriesHidden() ? nullptr : Entry<Function>("SHELL32.DLL", name);
+    return entry ? entry : Entry<Function>("SHFOLDER.DLL", name);
+}
+
+}  // namespace
+
 HRESULT SHGetFolderPathA(HWND window, int csidl, HANDLE token, DWORD flags, LPSTR path) {
     using Function = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    static const auto entry = Entry<Function>("SHELL32.DLL", "SHGetFolderPathA");
+    const auto entry = FolderPathEntry<Function>("SHGetFolderPathA");
     return entry ? entry(window, csidl, token, flags, path) : E_NOTIMPL;
 }
 HRESULT SHGetFolderPathW(HWND window, int csidl, HANDLE token, DWORD flags, LPWSTR path) {
     using Function = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
-    static const auto entry = Entry<Function>("SHELL32.DLL", "SHGetFolderPathW");
+    const auto entry = FolderPathEntry<Function>("SHGetFolderPathW");
     return entry ? entry(window, csidl, token, flags, path) : E_NOTIMPL;
 }
 BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path) {

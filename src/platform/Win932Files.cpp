@@ -7,10 +7,24 @@
 using win932::WideSystem;
 using win932::Wide;
 
+namespace win932 {
+
+void FileFlagsFor95(DWORD& share, DWORD& flags) {
+    // 95/98/Me fail the whole open on FILE_SHARE_DELETE, and know neither
+    // directory handles nor reparse points. Without them the open means the
+    // same there: no file of 95/98/Me can be deleted while it is open, and
+    // no name on its file systems is a link.
+    share &= ~static_cast<DWORD>(FILE_SHARE_DELETE);
+    flags &= ~static_cast<DWORD>(FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_POSIX_SEMANTICS);
+}
+
+}  // namespace win932
+
 HANDLE CreateFile932(const std::string& name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
                      DWORD disposition, DWORD flags, HANDLE templateFile) {
     if (WideSystem())
         return CreateFileW(Wide(name).c_str(), access, share, security, disposition, flags, templateFile);
+    win932::FileFlagsFor95(share, flags);
     return CreateFileA(name.c_str(), access, share, security, disposition, flags, templateFile);
 }
 

@@ -1,4 +1,4 @@
-// Programs, libraries and the shell: processes, mutexes, privileges,
+// Programs, libraries and the shell: processes, mutexes,
 // ShellExecute and SHFileOperation.
 #include "platform/Win932.h"
 
@@ -27,11 +27,6 @@ HANDLE CreateMutex932(SECURITY_ATTRIBUTES* security, BOOL initialOwner, const st
 
 HANDLE OpenMutex932(DWORD access, BOOL inherit, const std::string& name) {
     return WideSystem() ? OpenMutexW(access, inherit, Wide(name).c_str()) : OpenMutexA(access, inherit, name.c_str());
-}
-
-BOOL LookupPrivilegeValue932(const std::string& name, LUID* luid) {
-    return WideSystem() ? LookupPrivilegeValueW(nullptr, Wide(name).c_str(), luid)
-                        : LookupPrivilegeValueA(nullptr, name.c_str(), luid);
 }
 
 void GetStartupInfo932(STARTUPINFOA* info) {
