@@ -67,6 +67,17 @@ inline constexpr DWORD kNoCp932Form = ERROR_NO_UNICODE_TRANSLATION;
 // it does not fit the system's code page either.
 bool AnsiPathForSystem(const std::string& path, std::string& out);
 
+// True on an NT system without the tables of code page 932 (a Western 2000
+// or XP without East Asian language support): there no text of ours can
+// cross into Windows, and the program must not start.
+bool CodePage932Missing();
+// Tells the person so, in UTF-16 written directly (English, then Japanese):
+// a message box, or with /S or /PREVIEW on the command line the standard
+// error stream; the /LOG= file, when one is named, gets the message and the
+// exit code. Uses nothing that converts a text. commandLine is the
+// process's own (GetCommandLineW).
+void TellCodePage932Missing(const std::wstring& commandLine, int exitCode);
+
 // True when every byte of the text belongs to a character of code page 932
 // (no stray trail byte, no lead byte without its partner, no unassigned code).
 bool IsValidText(std::string_view text);

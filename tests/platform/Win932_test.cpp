@@ -276,3 +276,17 @@ TEST(Win932OlderSystems, Utf8IsDecodedAsTheSystemDecodesItWithoutAskingTheSystem
         EXPECT_FALSE(valid);
     }
 }
+
+TEST(Win932OlderSystems, WithoutCodePage932AnUnattendedRunLogsWhyInWordsMadeWithoutTheSystem) {
+    // A Western 2000 or XP without East Asian support: nothing converts,
+    // so the log's name comes from the wide command line as it stands.
+    ScratchFolder dir;
+    const std::wstring log = WideOf(dir.path()) + L"\u30ed\u30b0 (1).txt";
+    win932::TellCodePage932Missing(L"\"C:\\x\\SETUP.EXE\" /s \"/LOG=" + log + L"\"", 4);
+    const std::string text = ReadFileBytes(dir.path() + "ログ (1).txt");
+    EXPECT_NE(std::string::npos, text.find("[エラー] This setup needs the Japanese code page (932)")) << ToUtf8(text);
+    EXPECT_NE(std::string::npos, text.find("東アジア言語のサポートをインストールしてから")) << ToUtf8(text);
+    EXPECT_NE(std::string::npos, text.find("[終了コード] 4\r\n")) << ToUtf8(text);
+    // Wine has the tables whatever the locale: the program starts here.
+    EXPECT_FALSE(win932::CodePage932Missing());
+}
