@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/Handles.h"
+
 namespace win932 {
 
 bool IsValidText(std::string_view text) {
@@ -86,6 +88,12 @@ UnattendedSwitches ReadSwitches(const std::wstring& line) {
         if (upper == L"/S" || upper == L"/PREVIEW") found.unattended = true;
         if (upper.rfind(L"/LOG=", 0) == 0) found.logFile = argument.substr(5);
     }
+    // Never a log over the script or a record (the one check the program
+    // can make here): either is named by its file name.
+    std::wstring name = found.logFile.substr(found.logFile.find_last_of(L"\\/:") + 1);
+    for (wchar_t& c : name)
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    if (name == L"SETUP.INI" || name == L"UNSETUP.INI") found.logFile.clear();
     return found;
 }
 
@@ -106,16 +114,15 @@ void TellCodePage932Missing(const std::wstring& commandLine, int exitCode) {
     for (const wchar_t* c = kNoCp932English; *c; ++c) english += static_cast<char>(*c);
     const std::string bytes = english + " / " + kNoCp932JapaneseBytes;
     if (!switches.logFile.empty()) {
-        const HANDLE log = CreateFileW(switches.logFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (log != INVALID_HANDLE_VALUE) {
+        const FileHandle log(CreateFileW(switches.logFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (log) {
             SYSTEMTIME now;
             GetLocalTime(&now);
             char stamp[32];
             std::snprintf(stamp, sizeof stamp, "%02u:%02u:%02u.%03u ", now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
-            WriteBytes(log, stamp + std::string("[エラー] ") + bytes + "\r\n" + stamp + "[終了コード] " +
-                                std::to_string(exitCode) + "\r\n");
-            CloseHandle(log);
+            WriteBytes(log.get(), stamp + std::string("[エラー] ") + bytes + "\r\n" + stamp + "[終了コード] " +
+                                      std::to_string(exitCode) + "\r\n");
         }
     }
     if (!switches.unattended) {

@@ -287,6 +287,9 @@ TEST(Win932OlderSystems, WithoutCodePage932AnUnattendedRunLogsWhyInWordsMadeWith
     EXPECT_NE(std::string::npos, text.find("[エラー] This setup needs the Japanese code page (932)")) << ToUtf8(text);
     EXPECT_NE(std::string::npos, text.find("東アジア言語のサポートをインストールしてから")) << ToUtf8(text);
     EXPECT_NE(std::string::npos, text.find("[終了コード] 4\r\n")) << ToUtf8(text);
+    // Never over the script or a record.
+    win932::TellCodePage932Missing(L"SETUP.EXE /PREVIEW /LOG=" + WideOf(dir.path()) + L"setup.ini", 4);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir.path() + "setup.ini").c_str()));
     // Wine has the tables whatever the locale: the program starts here.
     EXPECT_FALSE(win932::CodePage932Missing());
 }
