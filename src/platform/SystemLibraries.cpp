@@ -1,5 +1,6 @@
 #include "platform/SystemLibraries.h"
 
+#include "platform/StrictWindows.h"
 #include "platform/Win932.h"
 
 #include <commctrl.h>
@@ -18,7 +19,7 @@ template <typename Function>
 Function Entry(const char* library, const char* name) {
     HMODULE module = SystemLibrary(library);
     if (!module) return nullptr;
-    FARPROC entry = GetProcAddress(module, name);
+    FARPROC entry = strict::Lacks(library, name) ? nullptr : GetProcAddress(module, name);
     if (!entry) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
@@ -36,7 +37,7 @@ bool NewerEntriesHidden() { return hiddenForTest > 0; }
 
 FARPROC LoadedLibraryEntry(const char* library, const char* name) {
     HMODULE module = GetModuleHandle932(library);
-    return module ? GetProcAddress(module, name) : nullptr;
+    return module && !strict::Lacks(library, name) ? GetProcAddress(module, name) : nullptr;
 }
 
 HWND RootWindow(HWND window) {
@@ -160,6 +161,8 @@ HRESULT SHGetMalloc(IMalloc** malloc) {
 }
 HRESULT SHGetSpecialFolderLocation(HWND window, int csidl, PIDLIST_ABSOLUTE* items) {
     static const auto entry = Entry<decltype(&::SHGetSpecialFolderLocation)>("SHELL32.DLL", "SHGetSpecialFolderLocation");
+    // The numbers from CSIDL_COMMON_APPDATA on came with shell 5.0.
+    if (!strict::Allows("SHGetSpecialFolderLocation", csidl >= CSIDL_COMMON_APPDATA ? 1 : 0)) return E_INVALIDARG;
     return entry ? entry(window, csidl, items) : HRESULT_FROM_WIN32(GetLastError());
 }
 namespace {

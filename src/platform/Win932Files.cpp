@@ -1,6 +1,7 @@
 // Files and folders: each call wide on the NT family, ANSI on 95/98/Me.
 #include "platform/Win932.h"
 
+#include "platform/StrictWindows.h"
 #include "platform/SystemLibraries.h"
 #include "platform/Win932Detail.h"
 
@@ -22,9 +23,11 @@ void FileFlagsFor95(DWORD& share, DWORD& flags) {
 
 HANDLE CreateFile932(const std::string& name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
                      DWORD disposition, DWORD flags, HANDLE templateFile) {
+    if (!WideSystem()) win932::FileFlagsFor95(share, flags);
+    if (!strict::Allows("CreateFile.share", share) || !strict::Allows("CreateFile.flags", flags))
+        return INVALID_HANDLE_VALUE;
     if (WideSystem())
         return CreateFileW(Wide(name).c_str(), access, share, security, disposition, flags, templateFile);
-    win932::FileFlagsFor95(share, flags);
     return CreateFileA(name.c_str(), access, share, security, disposition, flags, templateFile);
 }
 
@@ -113,6 +116,7 @@ BOOL MoveFile932(const std::string& source, const std::string& target) {
 }
 
 BOOL MoveFileEx932(const std::string& source, const std::string& target, DWORD flags) {
+    if (!strict::Allows("MoveFileEx", flags)) return FALSE;
     if (WideSystem()) {
         const std::wstring wideTarget = Wide(target);
         return MoveFileExW(Wide(source).c_str(), target.empty() ? nullptr : wideTarget.c_str(), flags);

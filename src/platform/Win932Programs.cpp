@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "platform/StrictWindows.h"
 #include "platform/SystemLibraries.h"
 
 using win932::WideSystem;
@@ -16,6 +17,7 @@ HMODULE GetModuleHandle932(const std::string& name) {
 }
 
 HMODULE LoadLibraryEx932(const std::string& name, DWORD flags) {
+    if (!strict::Allows("LoadLibraryEx", flags)) return nullptr;
     return WideSystem() ? LoadLibraryExW(Wide(name).c_str(), nullptr, flags)
                         : LoadLibraryExA(name.c_str(), nullptr, flags);
 }

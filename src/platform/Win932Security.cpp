@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Handles.h"
+#include "platform/StrictWindows.h"
 #include "platform/SystemLibraries.h"
 
 using win932::WideSystem;
@@ -44,6 +45,7 @@ const SecurityEntries* Entries() {
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return nullptr;
     }
+    if (!strict::Allows("Security", 0)) return nullptr;
     static const SecurityEntries entries;
     return &entries;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Handles.h"
+#include "platform/StrictWindows.h"
 #include "platform/SystemLibraries.h"
 
 using win932::WideSystem;
@@ -81,7 +82,9 @@ bool PrepareDisplayAhead() {
     // one thread. (95 and 98 also make no thread without a place for its id.)
     if (!WideSystem()) return false;
     DWORD id = 0;
-    KernelObject thread(CreateThread(nullptr, 0, MakeAndDropAWindow, nullptr, 0, &id));
+    DWORD* const idPlace = &id;
+    if (!strict::Allows("CreateThread", idPlace ? 0 : 1)) return false;
+    KernelObject thread(CreateThread(nullptr, 0, MakeAndDropAWindow, nullptr, 0, idPlace));
     return static_cast<bool>(thread);
 }
 
