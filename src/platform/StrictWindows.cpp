@@ -109,5 +109,10 @@ bool Lacks(const char* library, const char* function) {
     return false;
 }
 
+bool Personality(const char* name) {
+    const char* chosen = std::getenv("RV_STRICT_PERSONALITY");
+    return chosen && std::string(chosen) == name;
+}
+
 }  // namespace strict
 #endif

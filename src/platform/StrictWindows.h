@@ -17,9 +17,13 @@ namespace strict {
 bool Allows(const char* call, unsigned long value);
 // True when the running Windows does not export this function.
 bool Lacks(const char* library, const char* function);
+// True when the test asked for this personality besides the version's
+// (RV_STRICT_PERSONALITY): "no932", a system without code page 932.
+bool Personality(const char* name);
 #else
 inline bool Allows(const char*, unsigned long) { return true; }
 inline bool Lacks(const char*, const char*) { return false; }
+inline bool Personality(const char*) { return false; }
 #endif
 
 }  // namespace strict

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/Handles.h"
+#include "platform/StrictWindows.h"
 
 namespace win932 {
 
@@ -106,7 +107,9 @@ void WriteBytes(HANDLE handle, const std::string& bytes) {
 
 namespace win932 {
 
-bool CodePage932Missing() { return WideSystem() && !IsValidCodePage(kCodePage); }
+bool CodePage932Missing() {
+    return WideSystem() && (!IsValidCodePage(kCodePage) || strict::Personality("no932"));
+}
 
 void TellCodePage932Missing(const std::wstring& commandLine, int exitCode) {
     const UnattendedSwitches switches = ReadSwitches(commandLine);
