@@ -4,7 +4,9 @@
 # value Version, set for SETUP.EXE and UNRAVEL.EXE). For each: the system's
 # name on the title page, a silent install of the sample over a file in use
 # (replaced at the next start through WININIT.INI on 95/98/Me, through the
-# pending renames on NT) and a silent uninstall. The test command runs four
+# pending renames on NT) and a silent uninstall, all by the strict test
+# build SETUP_STRICT.EXE, which refuses what each old Windows refuses
+# (tests/e2e/OldWindows.tsv). The test command runs four
 # of them; this runs all nine. The build must exist (scripts/test.sh or
 # cmake --build build).
 #   bash scripts/versions.sh [VERSION,...]     (default: all)

@@ -311,10 +311,7 @@ std::string ProfileBytesFromFile(const std::string& raw, bool& unicode) {
     unicode = true;
     std::wstring wide;
     if (raw.size() >= 3 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        const int size = static_cast<int>(raw.size() - 3);
-        const int n = MultiByteToWideChar(CP_UTF8, 0, raw.data() + 3, size, nullptr, 0);
-        wide.assign(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-        if (n > 0) MultiByteToWideChar(CP_UTF8, 0, raw.data() + 3, size, wide.data(), n);
+        wide = win932::FromUtf8(std::string_view(raw).substr(3));
     } else if (raw.size() >= 2 && (raw.compare(0, 2, "\xFF\xFE") == 0 || raw.compare(0, 2, "\xFE\xFF") == 0)) {
         const bool big = raw[0] == '\xFE';
         for (size_t i = 2; i + 1 < raw.size(); i += 2) {

@@ -178,6 +178,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // the folder it was started from (a download folder), where it can.
     RestrictLibrarySearch();
     std::set_terminate(EndOnUncaught);
+    // Without code page 932 every text would convert to nothing: said once,
+    // in words the system can show, and nothing else is done.
+    if (win932::CodePage932Missing()) {
+        win932::TellCodePage932Missing(GetCommandLineW(), ExitCode::kCannotStart);
+        return ExitCode::kCannotStart;
+    }
     std::string commandLine;
     const bool readable = GetCommandLine932(commandLine);
     LaunchCommand command = ParseCommandLine(commandLine);

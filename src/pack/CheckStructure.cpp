@@ -109,8 +109,8 @@ std::string Suggest(const std::string& nearest, const char* open = "", const cha
 void CheckText(CheckContext& c, const Line& line) {
     const bool zero = line.text.find('\0') != std::string::npos;
     if (!zero && win932::IsValidText(line.text)) return;
-    const bool utf8 = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.text.data(),
-                                          static_cast<int>(line.text.size()), nullptr, 0) > 0;
+    bool utf8 = false;
+    win932::FromUtf8(line.text, &utf8);
     if (zero)
         c.Error(line.number, "RV107", "0 のバイトがあります。ここから後は値にも名前にもなりません。");
     else if (utf8)

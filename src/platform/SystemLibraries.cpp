@@ -1,5 +1,6 @@
 #include "platform/SystemLibraries.h"
 
+#include "platform/StrictWindows.h"
 #include "platform/Win932.h"
 
 #include <commctrl.h>
@@ -18,7 +19,7 @@ template <typename Function>
 Function Entry(const char* library, const char* name) {
     HMODULE module = SystemLibrary(library);
     if (!module) return nullptr;
-    FARPROC entry = GetProcAddress(module, name);
+    FARPROC entry = strict::Lacks(library, name) ? nullptr : GetProcAddress(module, name);
     if (!entry) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
@@ -36,7 +37,7 @@ bool NewerEntriesHidden() { return hiddenForTest > 0; }
 
 FARPROC LoadedLibraryEntry(const char* library, const char* name) {
     HMODULE module = GetModuleHandle932(library);
-    return module ? GetProcAddress(module, name) : nullptr;
+    return module && !strict::Lacks(library, name) ? GetProcAddress(module, name) : nullptr;
 }
 
 HWND RootWindow(HWND window) {
@@ -160,16 +161,34 @@ HRESULT SHGetMalloc(IMalloc** malloc) {
 }
 HRESULT SHGetSpecialFolderLocation(HWND window, int csidl, PIDLIST_ABSOLUTE* items) {
     static const auto entry = Entry<decltype(&::SHGetSpecialFolderLocation)>("SHELL32.DLL", "SHGetSpecialFolderLocation");
+    // The numbers from CSIDL_COMMON_APPDATA on came with shell 5.0.
+    if (!strict::Allows("SHGetSpecialFolderLocation", csidl >= CSIDL_COMMON_APPDATA ? 1 : 0)) return E_INVALIDARG;
     return entry ? entry(window, csidl, items) : HRESULT_FROM_WIN32(GetLastError());
 }
+namespace {
+
+// SHELL32's own where it has one (shell 5.0: 2000, Me, or Internet Explorer
+// 5's shell), else SHFOLDER.DLL's, the library that brings the call to 95,
+// 98 and NT 4.0 (installed with Internet Explorer 4 and later, or by a
+// program's own setup): without it "(C_Myd)" and the common folders of an
+// old shell could not be found at all.
+template <typename Function>
+Function FolderPathEntry(const char* name) {
+    static_assert(sizeof(Function) == sizeof(FARPROC));
+    Function entry = NewerEntriesHidden() ? nullptr : Entry<Function>("SHELL32.DLL", name);
+    return entry ? entry : Entry<Function>("SHFOLDER.DLL", name);
+}
+
+}  // namespace
+
 HRESULT SHGetFolderPathA(HWND window, int csidl, HANDLE token, DWORD flags, LPSTR path) {
     using Function = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    static const auto entry = Entry<Function>("SHELL32.DLL", "SHGetFolderPathA");
+    const auto entry = FolderPathEntry<Function>("SHGetFolderPathA");
     return entry ? entry(window, csidl, token, flags, path) : E_NOTIMPL;
 }
 HRESULT SHGetFolderPathW(HWND window, int csidl, HANDLE token, DWORD flags, LPWSTR path) {
     using Function = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
-    static const auto entry = Entry<Function>("SHELL32.DLL", "SHGetFolderPathW");
+    const auto entry = FolderPathEntry<Function>("SHGetFolderPathW");
     return entry ? entry(window, csidl, token, flags, path) : E_NOTIMPL;
 }
 BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path) {

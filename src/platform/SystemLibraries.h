@@ -85,8 +85,9 @@ BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE items, LPWSTR path);
 void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2);
 HRESULT SHGetMalloc(IMalloc** malloc);
 HRESULT SHGetSpecialFolderLocation(HWND window, int csidl, PIDLIST_ABSOLUTE* items);
-// From shell32 5.0 (Windows 2000, Me, or an Internet Explorer 5 shell) on;
-// without it E_NOTIMPL.
+// From shell32 5.0 (Windows 2000, Me, or an Internet Explorer 5 shell) on,
+// else from SHFOLDER.DLL where an older system has it; without either
+// E_NOTIMPL. Hidden newer entries hide shell32's, not SHFOLDER's.
 HRESULT SHGetFolderPathA(HWND window, int csidl, HANDLE token, DWORD flags, LPSTR path);
 HRESULT SHGetFolderPathW(HWND window, int csidl, HANDLE token, DWORD flags, LPWSTR path);
 BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE items, LPSTR path);

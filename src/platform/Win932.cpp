@@ -70,6 +70,64 @@ bool ToCodePage(UINT codePage, std::wstring_view text, std::string& out) {
 
 bool Narrow(std::wstring_view text, std::string& out) { return detail::ToCodePage(kCodePage, text, out); }
 
+std::wstring FromUtf8(std::string_view text, bool* valid) {
+    // Each ill-formed piece (the longest start of a sequence that could
+    // still have been right) becomes one U+FFFD, as the NT family's own
+    // conversion gives it from Vista on.
+    std::wstring out;
+    out.reserve(text.size());
+    bool ok = true;
+    const size_t size = text.size();
+    for (size_t i = 0; i < size;) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            out += static_cast<wchar_t>(lead);
+            ++i;
+            continue;
+        }
+        size_t length = 0;
+        unsigned long code = 0;
+        unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            code = lead & 0x0F;
+            if (lead == 0xE0) low = 0xA0;   // no overlong form
+            if (lead == 0xED) high = 0x9F;  // no surrogate
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            code = lead & 0x07;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+        }
+        size_t used = 1;
+        for (; length && used < length && i + used < size; ++used) {
+            const auto next = static_cast<unsigned char>(text[i + used]);
+            const unsigned char from = used == 1 ? low : 0x80, to = used == 1 ? high : 0xBF;
+            if (next < from || next > to) break;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (!length || used < length) {
+            out += L'\xFFFD';
+            ok = false;
+            i += used;
+            continue;
+        }
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (code >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(code);
+        }
+        i += length;
+    }
+    if (valid) *valid = ok;
+    return out;
+}
+
 std::string NarrowForDisplay(std::wstring_view text) {
     std::string out;
     Narrow(text, out);

@@ -47,6 +47,9 @@ std::wstring Wide(std::string_view text);
 // system refuses WC_NO_BEST_FIT_CHARS (before 2000) the text is converted
 // back and must come out the same.
 bool Narrow(std::wstring_view text, std::string& out);
+// UTF-8 to UTF-16 by our own code: Windows 95 has no CP_UTF8. Ill-formed
+// bytes become U+FFFD; valid (if given) says whether there were none.
+std::wstring FromUtf8(std::string_view text, bool* valid = nullptr);
 // For texts that are only shown or logged: the unrepresentable become '?'.
 std::string NarrowForDisplay(std::wstring_view text);
 // A path Windows gave us: its CP932 form, else the CP932 form of its short
@@ -73,6 +76,17 @@ public:
     NoShortNamesForTest& operator=(const NoShortNamesForTest&) = delete;
 };
 
+// True on an NT system without the tables of code page 932 (a Western 2000
+// or XP without East Asian language support): there no text of ours can
+// cross into Windows, and the program must not start.
+bool CodePage932Missing();
+// Tells the person so, in UTF-16 written directly (English, then Japanese):
+// a message box, or with /S or /PREVIEW on the command line the standard
+// error stream; the /LOG= file, when one is named, gets the message and the
+// exit code. Uses nothing that converts a text. commandLine is the
+// process's own (GetCommandLineW).
+void TellCodePage932Missing(const std::wstring& commandLine, int exitCode);
+
 // True when every byte of the text belongs to a character of code page 932
 // (no stray trail byte, no lead byte without its partner, no unassigned code).
 bool IsValidText(std::string_view text);
@@ -80,6 +94,12 @@ bool IsValidText(std::string_view text);
 }  // namespace win932
 
 // --- Files and folders -------------------------------------------------------
+namespace win932 {
+// The share mode and flags CreateFile932 hands to 95/98/Me: without
+// FILE_SHARE_DELETE and the NT-only flags, which fail the open there.
+void FileFlagsFor95(DWORD& share, DWORD& flags);
+}  // namespace win932
+// On 95/98/Me through FileFlagsFor95.
 HANDLE CreateFile932(const std::string& name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
                      DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL DeleteFile932(const std::string& name);
@@ -136,8 +156,8 @@ std::string GetSystemDirectory932();
 std::string GetModuleFileName932(HMODULE module);
 std::string SHGetPathFromIDList932(PCIDLIST_ABSOLUTE items);
 // A special folder's path as the shell keeps it (SHGetFolderPath, no item
-// list, no window); empty when the folder is not there or the shell has no
-// such call (before shell32 5.0).
+// list, no window); empty when the folder is not there or the system has no
+// such call (neither shell32 5.0 nor SHFOLDER.DLL).
 std::string SHGetFolderPath932(int csidl);
 // The process's command line in CP932. False when an argument has no CP932
 // form and no short name; text then holds its display form.
@@ -187,7 +207,6 @@ HMODULE LoadLibraryFromItsFolder932(const std::string& path);
 void RestrictLibrarySearch();
 HANDLE CreateMutex932(SECURITY_ATTRIBUTES* security, BOOL initialOwner, const std::string& name);
 HANDLE OpenMutex932(DWORD access, BOOL inherit, const std::string& name);
-BOOL LookupPrivilegeValue932(const std::string& name, LUID* luid);
 // The window fields of the caller's start-up record; its texts are left
 // null (a started program then takes the defaults).
 void GetStartupInfo932(STARTUPINFOA* info);
@@ -205,6 +224,16 @@ HINSTANCE ShellExecute932(HWND window, const std::string& verb, const std::strin
 BOOL ShellExecuteEx932(SHELLEXECUTEINFOA* info);
 // pFrom and pTo are CP932 lists, each name ended by a null, the list by two.
 int SHFileOperation932(SHFILEOPSTRUCTA* operation);
+
+// --- The process's own account (Win932Security.cpp) ---------------------------
+// NT family only: on 95/98/Me, which have no accounts, each fails with
+// ERROR_CALL_NOT_IMPLEMENTED and calls nothing.
+// The string SID of the user the process runs as ("S-1-5-21-..."); empty on
+// any failure.
+std::string CurrentUserSid932();
+// Enables or disables one privilege of the process's token; the result of
+// AdjustTokenPrivileges, false when the privilege is unknown.
+bool EnableProcessPrivilege932(const std::string& name, bool enable);
 
 // --- Windows -------------------------------------------------------------------
 // Our windows are Unicode windows on the NT family and ANSI ones on 95/98/Me.
@@ -234,8 +263,9 @@ HWND CreateDialogParam932(HINSTANCE instance, int templateId, HWND owner, DLGPRO
 // what that costs (under Wine the display driver and a round trip to the
 // desktop process, some 50 ms) is then paid beside the caller's own work,
 // not by the COM apartment it starts later. Nothing waits for it; a system
-// without message-only windows (95, 98, NT 4.0) makes none.
-void PrepareDisplayAhead();
+// without message-only windows (NT 4.0) makes none. 95/98/Me get no thread
+// at all (false): there the process must keep to one.
+bool PrepareDisplayAhead();
 LRESULT DefWindowProc932(HWND window, UINT message, WPARAM wp, LPARAM lp);
 LRESULT CallWindowProc932(WNDPROC procedure, HWND window, UINT message, WPARAM wp, LPARAM lp);
 HICON LoadIcon932(HINSTANCE instance, int id);

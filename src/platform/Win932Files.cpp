@@ -1,14 +1,31 @@
 // Files and folders: each call wide on the NT family, ANSI on 95/98/Me.
 #include "platform/Win932.h"
 
+#include "platform/StrictWindows.h"
 #include "platform/SystemLibraries.h"
 #include "platform/Win932Detail.h"
 
 using win932::WideSystem;
 using win932::Wide;
 
+namespace win932 {
+
+void FileFlagsFor95(DWORD& share, DWORD& flags) {
+    // 95/98/Me fail the whole open on FILE_SHARE_DELETE, and know neither
+    // directory handles nor reparse points. Without them the open means the
+    // same there: no file of 95/98/Me can be deleted while it is open, and
+    // no name on its file systems is a link.
+    share &= ~static_cast<DWORD>(FILE_SHARE_DELETE);
+    flags &= ~static_cast<DWORD>(FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_POSIX_SEMANTICS);
+}
+
+}  // namespace win932
+
 HANDLE CreateFile932(const std::string& name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
                      DWORD disposition, DWORD flags, HANDLE templateFile) {
+    if (!WideSystem()) win932::FileFlagsFor95(share, flags);
+    if (!strict::Allows("CreateFile.share", share) || !strict::Allows("CreateFile.flags", flags))
+        return INVALID_HANDLE_VALUE;
     if (WideSystem())
         return CreateFileW(Wide(name).c_str(), access, share, security, disposition, flags, templateFile);
     return CreateFileA(name.c_str(), access, share, security, disposition, flags, templateFile);
@@ -99,6 +116,7 @@ BOOL MoveFile932(const std::string& source, const std::string& target) {
 }
 
 BOOL MoveFileEx932(const std::string& source, const std::string& target, DWORD flags) {
+    if (!strict::Allows("MoveFileEx", flags)) return FALSE;
     if (WideSystem()) {
         const std::wstring wideTarget = Wide(target);
         return MoveFileExW(Wide(source).c_str(), target.empty() ? nullptr : wideTarget.c_str(), flags);

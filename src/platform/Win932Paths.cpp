@@ -138,8 +138,7 @@ BOOL GetDiskFreeSpace932(const std::string& root, DWORD* sectorsPerCluster, DWOR
 BOOL GetDiskFreeSpaceEx932(const std::string& root, ULARGE_INTEGER* available, ULARGE_INTEGER* total,
                            ULARGE_INTEGER* totalFree) {
     const bool wide = WideSystem();
-    const HMODULE kernel = GetModuleHandle932("KERNEL32.DLL");
-    FARPROC entry = kernel ? GetProcAddress(kernel, wide ? "GetDiskFreeSpaceExW" : "GetDiskFreeSpaceExA") : nullptr;
+    FARPROC entry = syslib::LoadedLibraryEntry("KERNEL32.DLL", wide ? "GetDiskFreeSpaceExW" : "GetDiskFreeSpaceExA");
     if (!entry) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return FALSE;

@@ -1,4 +1,4 @@
-// Programs, libraries and the shell: processes, mutexes, privileges,
+// Programs, libraries and the shell: processes, mutexes,
 // ShellExecute and SHFileOperation.
 #include "platform/Win932.h"
 
@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "platform/StrictWindows.h"
 #include "platform/SystemLibraries.h"
 
 using win932::WideSystem;
@@ -16,6 +17,7 @@ HMODULE GetModuleHandle932(const std::string& name) {
 }
 
 HMODULE LoadLibraryEx932(const std::string& name, DWORD flags) {
+    if (!strict::Allows("LoadLibraryEx", flags)) return nullptr;
     return WideSystem() ? LoadLibraryExW(Wide(name).c_str(), nullptr, flags)
                         : LoadLibraryExA(name.c_str(), nullptr, flags);
 }
@@ -52,11 +54,6 @@ HANDLE CreateMutex932(SECURITY_ATTRIBUTES* security, BOOL initialOwner, const st
 
 HANDLE OpenMutex932(DWORD access, BOOL inherit, const std::string& name) {
     return WideSystem() ? OpenMutexW(access, inherit, Wide(name).c_str()) : OpenMutexA(access, inherit, name.c_str());
-}
-
-BOOL LookupPrivilegeValue932(const std::string& name, LUID* luid) {
-    return WideSystem() ? LookupPrivilegeValueW(nullptr, Wide(name).c_str(), luid)
-                        : LookupPrivilegeValueA(nullptr, name.c_str(), luid);
 }
 
 void GetStartupInfo932(STARTUPINFOA* info) {

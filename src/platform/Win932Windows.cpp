@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Handles.h"
+#include "platform/StrictWindows.h"
 #include "platform/SystemLibraries.h"
 
 using win932::WideSystem;
@@ -75,7 +76,17 @@ DWORD WINAPI MakeAndDropAWindow(void*) {
 
 }  // namespace
 
-void PrepareDisplayAhead() { KernelObject thread(CreateThread(nullptr, 0, MakeAndDropAWindow, nullptr, 0, nullptr)); }
+bool PrepareDisplayAhead() {
+    // Never on 95/98/Me: the runtime's locks (libgcc's) are made with
+    // CreateSemaphoreW, a stub there, and hold only while the process has
+    // one thread. (95 and 98 also make no thread without a place for its id.)
+    if (!WideSystem()) return false;
+    DWORD id = 0;
+    DWORD* const idPlace = &id;
+    if (!strict::Allows("CreateThread", idPlace ? 0 : 1)) return false;
+    KernelObject thread(CreateThread(nullptr, 0, MakeAndDropAWindow, nullptr, 0, idPlace));
+    return static_cast<bool>(thread);
+}
 
 HWND CreateDialogParam932(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc, LPARAM param) {
     const auto id = static_cast<UINT_PTR>(templateId);

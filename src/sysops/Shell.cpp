@@ -313,17 +313,7 @@ long ProcessStart(const std::string& path, const std::string& parameters, const 
 }  // namespace
 
 bool TWinReboot::EnablePrivilege(const std::string& name, bool enable) {
-    KernelObject token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) return false;
-    LUID luid;
-    if (!LookupPrivilegeValue932(name, &luid)) return false;
-    TOKEN_PRIVILEGES wanted = {};
-    wanted.PrivilegeCount = 1;
-    wanted.Privileges[0].Luid = luid;
-    wanted.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
-    TOKEN_PRIVILEGES previous = {};
-    DWORD previousSize = 0;
-    return AdjustTokenPrivileges(token.get(), FALSE, &wanted, sizeof previous, &previous, &previousSize) != FALSE;
+    return EnableProcessPrivilege932(name, enable);
 }
 
 bool TWinReboot::RebootWindows(UINT flags) {

@@ -89,7 +89,7 @@ public:
     using ExitWindowsFunction = std::function<BOOL(UINT flags, DWORD reason)>;
 
     // Enables or disables a privilege of this process's token; the result is
-    // that of AdjustTokenPrivileges.
+    // that of AdjustTokenPrivileges (false on 95/98/Me, which need none).
     bool EnablePrivilege(const std::string& name, bool enable);
     // Enables "SeShutdownPrivilege", calls ExitWindowsEx(flags, 0), disables
     // the privilege again; true when ExitWindowsEx succeeded. The restart is

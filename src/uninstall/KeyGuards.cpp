@@ -7,6 +7,7 @@
 #include "app/MBUtils.h"
 #include "app/uStrOp.h"
 #include "platform/Handles.h"
+#include "platform/Win932.h"
 
 namespace {
 
@@ -127,25 +128,7 @@ KeyRefusal RefuseRegistryKey(const std::string& rootMacro, const std::string& ke
     return softwareClasses ? RefuseClass(parts, 2, recordTrusted) : RefuseOther(parts, 0);
 }
 
-std::string CurrentUserSid() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-    const KernelObject owned(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size ? size : 1);
-    if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
-    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-    if (!IsValidSid(sid)) return {};
-    // Written out by hand: the conversion function is missing before 2000.
-    const SID_IDENTIFIER_AUTHORITY* authority = GetSidIdentifierAuthority(sid);
-    unsigned long long value = 0;
-    for (BYTE byte : authority->Value) value = (value << 8) | byte;
-    std::string text = "S-1-" + std::to_string(value);
-    const UCHAR count = *GetSidSubAuthorityCount(sid);
-    for (UCHAR i = 0; i < count; ++i) text += "-" + std::to_string(*GetSidSubAuthority(sid, i));
-    return text;
-}
+std::string CurrentUserSid() { return CurrentUserSid932(); }
 
 bool IsUninstallEntryKey(const std::string& keyPath) {
     const std::string path = Upper(TrimKeyPath(keyPath));

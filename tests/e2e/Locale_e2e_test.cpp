@@ -98,3 +98,31 @@ TEST(LocaleE2E, TheSampleLooksInstallsAndUninstallsAsOnAJapaneseSystem) {
     EXPECT_FALSE(WideExists(programs, L"Ravelin サンプル"));
     EXPECT_EQ(std::wstring(L"(no entry)"), UninstallDisplayName());
 }
+
+TEST(LocaleE2E, WithoutCodePage932TheProgramSaysSoInWordsTheSystemCanShowAndStops) {
+    // A Western 2000 or XP without East Asian support, as the strict test
+    // build plays it (Wine has the tables whatever the locale).
+    Distribution dist;
+    ASSERT_TRUE(CopyFileA((BinFolder() + "SETUP_STRICT.EXE").c_str(), dist.exe().c_str(), FALSE));
+    const SetupProcess::Environment no932 = {{"RV_STRICT_PERSONALITY", "no932"}};
+    {
+        SetupProcess setup(dist.exe(), "", no932);
+        const MessageBoxView box = setup.WaitForMessageBox("the missing code page");
+        // Read as UTF-16, as such a system shows it: English first.
+        std::wstring text(512, L'\0');
+        text.resize(static_cast<size_t>(GetDlgItemTextW(box.hwnd, 0xFFFF, text.data(), 512)));
+        EXPECT_EQ(0u, text.find(L"This setup needs the Japanese code page (932)")) << box.Describe();
+        EXPECT_NE(std::wstring::npos, text.find(L"\u6771\u30a2\u30b8\u30a2\u8a00\u8a9e")) << box.Describe();
+        setup.Answer(box, IDOK);
+        EXPECT_TRUE(setup.WaitForExit(kWaitMs));
+        EXPECT_EQ(4u, setup.ExitCode());
+    }
+    // Unattended: no box; the log says why.
+    ScratchFolder logs;
+    SetupProcess setup(dist.exe(), "/S \"/LOG=" + logs.path() + "setup.log\"", no932);
+    EXPECT_TRUE(setup.WaitForExit(kWaitMs));
+    EXPECT_EQ(4u, setup.ExitCode());
+    const std::string log = ReadFileBytes(logs.path() + "setup.log");
+    EXPECT_NE(std::string::npos, log.find("[エラー] This setup needs the Japanese code page (932)")) << ToUtf8(log);
+    EXPECT_NE(std::string::npos, log.find("[終了コード] 4")) << ToUtf8(log);
+}

@@ -3,8 +3,11 @@
 // system's name on the title page, then the sample installed without a
 // window over a file in use, which each family replaces at the next start
 // its own way (WININIT.INI on 95/98/Me, the pending renames on NT), and
-// uninstalled the same way. The test command runs RV_VERSIONS' default
-// slice; scripts/versions.sh runs all nine (RV_VERSIONS=all).
+// uninstalled the same way. The program is the strict test build
+// SETUP_STRICT.EXE, which refuses what each old Windows refuses
+// (OldWindows.tsv): any refusal fails the case. The test command runs
+// RV_VERSIONS' default slice; scripts/versions.sh runs all nine
+// (RV_VERSIONS=all).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -125,6 +128,30 @@ void SetOld(const std::string& path) {
     SetFileTime(file.get(), nullptr, nullptr, &ft);
 }
 
+// The strict test build in the distribution's place, its rules and its
+// refusal log named in the environment its processes inherit, while the
+// object lives.
+class StrictProgram {
+public:
+    explicit StrictProgram(const Distribution& dist) : log_(logFolder_.path() + "refused.log") {
+        EXPECT_TRUE(CopyFileA((BinFolder() + "SETUP_STRICT.EXE").c_str(), dist.exe().c_str(), FALSE));
+        SetEnvironmentVariableA("RV_STRICT_RULES", (BinFolder() + "OldWindows.tsv").c_str());
+        SetEnvironmentVariableA("RV_STRICT_LOG", log_.c_str());
+    }
+    // Every refusal fails the case, also one that stopped it early.
+    ~StrictProgram() {
+        EXPECT_EQ("", ReadFileBytes(log_)) << "what this Windows refuses";
+        SetEnvironmentVariableA("RV_STRICT_RULES", nullptr);
+        SetEnvironmentVariableA("RV_STRICT_LOG", nullptr);
+    }
+    StrictProgram(const StrictProgram&) = delete;
+    StrictProgram& operator=(const StrictProgram&) = delete;
+
+private:
+    ScratchFolder logFolder_;
+    std::string log_;
+};
+
 class VersionsE2E : public ::testing::TestWithParam<Version> {};
 
 TEST_P(VersionsE2E, TitleNamesTheSystemAndEachFamilyReplacesAFileInUseItsOwnWay) {
@@ -136,6 +163,8 @@ TEST_P(VersionsE2E, TitleNamesTheSystemAndEachFamilyReplacesAFileInUseItsOwnWay)
     WineVersionOverride setupVersion("SETUP.EXE", v.wine), unravelVersion("UNRAVEL.EXE", v.wine);
     Distribution dist;
     CopySample(dist);
+    // Refused as that Windows refuses, and every refusal a failure here.
+    StrictProgram strict(dist);
     {
         SetupProcess setup(dist.exe(), "");
         ASSERT_TRUE(setup.WaitForWizard());

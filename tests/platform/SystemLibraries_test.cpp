@@ -78,6 +78,23 @@ TEST(SystemLibraries, FunctionsWorkThroughTheLoadedEntryPoints) {
 
 // ---- Before 98, 2000 and common controls 6 ----
 
+TEST(SystemLibraries, FoldersByNumberComeFromShfolderWhereTheShellHasNoSuchCall) {
+    // NT 4.0 and 95/98 with an old shell: only SHFOLDER.DLL names the
+    // all-users documents ("(C_Myd)").
+    for (const int csidl : {CSIDL_COMMON_DOCUMENTS, CSIDL_COMMON_STARTMENU, CSIDL_PERSONAL}) {
+        SCOPED_TRACE(csidl);
+        char shell[MAX_PATH] = {}, shfolder[MAX_PATH] = {};
+        ASSERT_EQ(S_OK, syslib::SHGetFolderPathA(nullptr, csidl, nullptr, 0, shell));
+        syslib::HideNewerEntriesForTest hide;
+        ASSERT_EQ(S_OK, syslib::SHGetFolderPathA(nullptr, csidl, nullptr, 0, shfolder));
+        EXPECT_STREQ(shell, shfolder);
+    }
+    HMODULE shfolder = GetModuleHandleA("SHFOLDER.DLL");
+    ASSERT_NE(nullptr, shfolder) << "the shell answered, not SHFOLDER.DLL";
+    EXPECT_EQ(MapString(SystemFolder() + "SHFOLDER.DLL", LCMAP_UPPERCASE),
+              MapString(ModulePathOf(shfolder), LCMAP_UPPERCASE));
+}
+
 int g_seen = 0;
 LRESULT CALLBACK CountingSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
     if (m == WM_SETTEXT && id == 7 && data == 9) ++g_seen;

@@ -221,3 +221,75 @@ TEST(Win932OlderSystems, AttributesSizeAndTimesComeFromTheSearch) {
         EXPECT_EQ(0, CompareFileTime(&real.ftLastWriteTime, &fallback.ftLastWriteTime));
     }
 }
+
+TEST(Win932OlderSystems, Windows95GetsNoCallItRefuses) {
+    // FILE_SHARE_DELETE fails every open on 95/98/Me (a copy's source
+    // among them); the NT-only flags go too, the rest stays.
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_BACKUP_SEMANTICS |
+                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_WRITE_THROUGH;
+    win932::FileFlagsFor95(share, flags);
+    EXPECT_EQ(static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE), share);
+    EXPECT_EQ(static_cast<DWORD>(FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_WRITE_THROUGH), flags);
+
+    // The account functions are never called there (95 exports some of
+    // them not at all), and no second thread is ever made.
+    EXPECT_EQ(0u, CurrentUserSid932().find("S-1-")) << CurrentUserSid932();
+    win932::ForceAnsiForTest ansi;
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ("", CurrentUserSid932());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
+    EXPECT_FALSE(EnableProcessPrivilege932("SeShutdownPrivilege", true));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
+    EXPECT_FALSE(PrepareDisplayAhead());
+}
+
+TEST(Win932OlderSystems, Utf8IsDecodedAsTheSystemDecodesItWithoutAskingTheSystem) {
+    // 95 has no CP_UTF8: our own decoder, the same UTF-16 as the system's.
+    for (const std::string& text : {std::string("plain"), std::string("\xE8\xA1\xA8\xE3\x82\xBD\xC3\xA9"),
+                                   std::string("\xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF"), std::string("\xEF\xBB\xBF")}) {
+        bool valid = false;
+        const std::wstring ours = win932::FromUtf8(text, &valid);
+        std::wstring system(text.size(), L'\0');
+        system.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                                              static_cast<int>(text.size()), system.data(),
+                                                              static_cast<int>(system.size()))));
+        EXPECT_TRUE(valid);
+        EXPECT_TRUE(ours == system) << ToUtf8(win932::NarrowForDisplay(ours));
+    }
+    // Ill-formed: each broken piece one U+FFFD, never a character made of
+    // an overlong form ("/" as C0 AF), a surrogate or a cut sequence.
+    const struct {
+        std::string bytes;
+        std::wstring wide;
+    } broken[] = {
+        {"a\xC0\xAF" "b", L"a\xFFFD\xFFFD" L"b"},
+        {"\xED\xA0\x80", L"\xFFFD\xFFFD\xFFFD"},
+        {"\xE8\xA1" "x", L"\xFFFD" L"x"},
+        {"\xF4\x90\x80\x80", L"\xFFFD\xFFFD\xFFFD\xFFFD"},
+        {"\xE8", L"\xFFFD"},
+        {"\x80\xBF", L"\xFFFD\xFFFD"},
+    };
+    for (const auto& c : broken) {
+        bool valid = true;
+        EXPECT_TRUE(c.wide == win932::FromUtf8(c.bytes, &valid)) << c.bytes.size();
+        EXPECT_FALSE(valid);
+    }
+}
+
+TEST(Win932OlderSystems, WithoutCodePage932AnUnattendedRunLogsWhyInWordsMadeWithoutTheSystem) {
+    // A Western 2000 or XP without East Asian support: nothing converts,
+    // so the log's name comes from the wide command line as it stands.
+    ScratchFolder dir;
+    const std::wstring log = WideOf(dir.path()) + L"\u30ed\u30b0 (1).txt";
+    win932::TellCodePage932Missing(L"\"C:\\x\\SETUP.EXE\" /s \"/LOG=" + log + L"\"", 4);
+    const std::string text = ReadFileBytes(dir.path() + "ログ (1).txt");
+    EXPECT_NE(std::string::npos, text.find("[エラー] This setup needs the Japanese code page (932)")) << ToUtf8(text);
+    EXPECT_NE(std::string::npos, text.find("東アジア言語のサポートをインストールしてから")) << ToUtf8(text);
+    EXPECT_NE(std::string::npos, text.find("[終了コード] 4\r\n")) << ToUtf8(text);
+    // Never over the script or a record.
+    win932::TellCodePage932Missing(L"SETUP.EXE /PREVIEW /LOG=" + WideOf(dir.path()) + L"setup.ini", 4);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir.path() + "setup.ini").c_str()));
+    // Wine has the tables whatever the locale: the program starts here.
+    EXPECT_FALSE(win932::CodePage932Missing());
+}
