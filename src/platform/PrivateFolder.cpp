@@ -34,17 +34,7 @@ std::vector<BYTE> SidBytes(const void* sid, size_t room) {
     return std::vector<BYTE>(bytes, bytes + length);
 }
 
-// The token's information of one class; empty when it cannot be read.
-std::vector<BYTE> TokenInformation(TOKEN_INFORMATION_CLASS kind) {
-    KernelObject token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
-    DWORD size = 0;
-    GetTokenInformation(token.get(), kind, nullptr, 0, &size);
-    if (size == 0 || size > 64 * 1024) return {};
-    std::vector<BYTE> buffer(size);
-    if (!GetTokenInformation(token.get(), kind, buffer.data(), size, &size)) return {};
-    return buffer;
-}
+std::vector<BYTE> TokenInformation(TOKEN_INFORMATION_CLASS kind) { return TokenInformation932(kind); }
 
 std::vector<BYTE> UserSid() {
     const std::vector<BYTE> info = TokenInformation(TokenUser);

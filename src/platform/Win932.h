@@ -231,6 +231,9 @@ int SHFileOperation932(SHFILEOPSTRUCTA* operation);
 // The string SID of the user the process runs as ("S-1-5-21-..."); empty on
 // any failure.
 std::string CurrentUserSid932();
+// The token's information of one class as GetTokenInformation gives it;
+// empty on 95/98/Me and when it cannot be read.
+std::vector<BYTE> TokenInformation932(TOKEN_INFORMATION_CLASS kind);
 // Enables or disables one privilege of the process's token; the result of
 // AdjustTokenPrivileges, false when the privilege is unknown.
 bool EnableProcessPrivilege932(const std::string& name, bool enable);

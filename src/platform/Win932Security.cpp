@@ -75,6 +75,19 @@ std::string CurrentUserSid932() {
     return text;
 }
 
+std::vector<BYTE> TokenInformation932(TOKEN_INFORMATION_CLASS kind) {
+    const SecurityEntries* e = Entries();
+    if (!e || !e->openProcessToken || !e->getTokenInformation) return {};
+    KernelObject token;
+    if (!e->openProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+    DWORD size = 0;
+    e->getTokenInformation(token.get(), kind, nullptr, 0, &size);
+    if (size == 0 || size > 64 * 1024) return {};
+    std::vector<BYTE> buffer(size);
+    if (!e->getTokenInformation(token.get(), kind, buffer.data(), size, &size)) return {};
+    return buffer;
+}
+
 bool EnableProcessPrivilege932(const std::string& name, bool enable) {
     const SecurityEntries* e = Entries();
     if (!e) return false;

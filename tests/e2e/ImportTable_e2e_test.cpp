@@ -201,10 +201,11 @@ TEST_P(ImportTableOf, EveryNameItLooksUpIsInTheFloorFile) {
     std::set<std::string> listed;
     for (const auto& [function, floor] : lookups) listed.insert(function.substr(function.find('!') + 1));
     // Words of the program's own texts that some library exports too: log
-    // and record words, the package libraries' entry points, and the
-    // run-time's messages about its relocations.
-    const std::set<std::string> texts = {"WriteFile", "DllRegisterServer", "DllUnregisterServer", "VirtualQuery",
-                                         "VirtualProtect"};
+    // and record words, the package libraries' entry points and the caption
+    // that names the call that did not find one, and the run-time's
+    // messages about its relocations.
+    const std::set<std::string> texts = {"WriteFile", "DllRegisterServer", "DllUnregisterServer", "GetProcAddress",
+                                         "VirtualQuery", "VirtualProtect"};
     std::vector<HMODULE> libraries;
     for (const char* name : {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL", "NTDLL.DLL", "SHELL32.DLL",
                              "SHFOLDER.DLL", "LZ32.DLL", "VERSION.DLL", "OLE32.DLL", "COMCTL32.DLL", "PSAPI.DLL",
@@ -224,7 +225,8 @@ TEST_P(ImportTableOf, EveryNameItLooksUpIsInTheFloorFile) {
                 if (GetProcAddress(library, word.c_str())) found.insert(word);
         word.clear();
     }
-    EXPECT_GT(found.size(), 30u) << "the look-ups were not seen";
+    // (RVPACK, linked without what it never calls, looks up some twenty.)
+    EXPECT_GT(found.size(), 20u) << "the look-ups were not seen";
     for (const std::string& name : found) EXPECT_TRUE(listed.count(name)) << name << " is looked up, not in [lookups]";
 }
 
