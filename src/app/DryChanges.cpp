@@ -173,7 +173,25 @@ public:
         attributes = item.attributes;
         return 0;
     }
+    unsigned long Links(DWORD& links) override {
+        links = 1;
+        return real_ ? real_->Links(links) : 0;
+    }
+    unsigned long SetHeldAttributes(DWORD attributes) override {
+        const DryChanges::Item item = dry_.Look(path_);
+        if (!item.exists) return ERROR_FILE_NOT_FOUND;
+        DryChanges::Item& changed = dry_.Materialize(path_);
+        changed.attributes = (attributes ? attributes : FILE_ATTRIBUTE_NORMAL) | (item.folder ? FILE_ATTRIBUTE_DIRECTORY : 0);
+        dry_.Change("属性変更 " + RemovePathDelimiter(path_, "B"));
+        return 0;
+    }
     unsigned long MarkForDeletion() override {
+        if (real_) {
+            // As the machine would: a read-only file with other names stays.
+            DWORD links = 1;
+            if (real_->Links(links) == 0 && links > 1 && (dry_.Look(path_).attributes & FILE_ATTRIBUTE_READONLY))
+                return ERROR_ACCESS_DENIED;
+        }
         const DryChanges::Item item = dry_.Look(path_);
         if (!item.exists) return ERROR_FILE_NOT_FOUND;
         if (item.folder && !dry_.Empty(path_)) return ERROR_DIR_NOT_EMPTY;
@@ -487,6 +505,12 @@ bool DryChanges::Move(const std::string& from, const std::string& to, DWORD flag
     if (target.exists && !(flags & MOVEFILE_REPLACE_EXISTING)) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return false;
+    }
+    if (target.exists && Upper(target.origin) == Upper(target.path) && !target.hasBytes) {
+        // A file in use refuses to be replaced here as on the machine.
+        if (!MachineChanges().Open(to, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT))
+            return false;
     }
     Item moved = item;
     moved.path = RemovePathDelimiter(to, "B");

@@ -128,19 +128,28 @@ bool IsLinkName(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-HeldFolders::HeldFolders(const std::string& base, const std::string& folder) {
+HeldFolders::HeldFolders(const std::string& base, const std::string& folder, bool withBase) {
     std::string current = AddPathDelimiter(base, "B");
     const std::string target = AddPathDelimiter(folder, "B");
-    for (;;) {
+    for (bool first = true;; first = false) {
         const std::string name = RemovePathDelimiter(current, "B");
-        OpenedFilePtr held;
-        if (Handles()) held = OpenItself(name, FILE_READ_ATTRIBUTES, kShareAllButDelete);
-        if (IsLink(name, held.get())) {
-            linked_ = true;
-            link_ = current;
-            return;
+        if (!first || withBase) {
+            OpenedFilePtr held;
+            if (Handles()) held = OpenItself(name, FILE_READ_ATTRIBUTES, kShareAllButDelete);
+            const DWORD error = held ? 0 : GetLastError();
+            if (IsLink(name, held.get())) {
+                linked_ = true;
+                link_ = current;
+                return;
+            }
+            if (Handles() && !held) {
+                if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+                error_ = error ? error : ERROR_ACCESS_DENIED;
+                link_ = current;
+                return;
+            }
+            if (held) held_.push_back(std::move(held));
         }
-        if (held) held_.push_back(std::move(held));
         if (current.size() >= target.size()) return;
         // The next level: up to the next "\" of the target.
         size_t next = current.size();
