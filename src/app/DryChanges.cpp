@@ -506,12 +506,6 @@ bool DryChanges::Move(const std::string& from, const std::string& to, DWORD flag
         SetLastError(ERROR_ALREADY_EXISTS);
         return false;
     }
-    if (target.exists && Upper(target.origin) == Upper(target.path) && !target.hasBytes) {
-        // A file in use refuses to be replaced here as on the machine.
-        if (!MachineChanges().Open(to, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
-                                   FILE_FLAG_OPEN_REPARSE_POINT))
-            return false;
-    }
     Item moved = item;
     moved.path = RemovePathDelimiter(to, "B");
     items_[ItemKey(to)] = moved;

@@ -104,7 +104,8 @@ unsigned long CheckOwnFile(const std::string& path, OpenedFile& file) {
 // An existing destination made ready to be replaced: a plain file of one
 // name, read-only or hidden no more (through its own handle, so the
 // attribute of nobody else's file changes). 0, ERROR_FILE_NOT_FOUND when
-// nothing is there, or the code that refuses it.
+// nothing is there, ERROR_SHARING_VIOLATION when someone holds it so that
+// it cannot be replaced now, or the code that refuses it.
 unsigned long ReadyToReplace(const std::string& destination) {
     SystemChanges& changes = Changes();
     if (!NtFamily()) {
@@ -115,11 +116,15 @@ unsigned long ReadyToReplace(const std::string& destination) {
         if (attributes != FILE_ATTRIBUTE_ARCHIVE) changes.SetAttributes(destination, FILE_ATTRIBUTE_ARCHIVE);
         return 0;
     }
-    OpenedFilePtr file = changes.Open(destination, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, kAsItself);
+    // Asked for the deletion a rename over it takes: a file in use says so
+    // here (as the rename would), and so does a preview.
+    OpenedFilePtr file =
+        changes.Open(destination, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, kAsItself);
     if (!file) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ERROR_FILE_NOT_FOUND;
+        if (error == ERROR_SHARING_VIOLATION) return LinkedName(destination, nullptr) ? kLinkedTarget : error;
         // Not even its attributes may be touched: the rename will tell.
         return LinkedName(destination, nullptr) ? kLinkedTarget : 0;
     }
@@ -207,11 +212,14 @@ unsigned long CopyFileTo(const std::string& source, const std::string& destinati
     // Looking up a name that is not there costs a scan of the whole folder
     // on some file systems (Wine's, without regard to case): skipped when
     // the caller already knows; the rename then tells.
-    bool replacing = false;
+    bool replacing = false, inUse = false;
     if (request.destinationMayExist) {
         const unsigned long ready = ReadyToReplace(destination);
-        if (ready != 0 && ready != ERROR_FILE_NOT_FOUND) return ready;
-        replacing = ready == 0;
+        inUse = ready == ERROR_SHARING_VIOLATION;
+        if (ready != 0 && ready != ERROR_FILE_NOT_FOUND && !inUse) return ready;
+        // In use: the copy is still made, for the restart, when asked for.
+        if (inUse && !request.inUseTemporary) return ready;
+        replacing = ready == 0 || inUse;
     }
     const ChangeSaid said([&] {
         return std::string(replacing ? "コピー(置換) " : "コピー(新規) ") + source + " -> " + destination;
@@ -229,7 +237,7 @@ unsigned long CopyFileTo(const std::string& source, const std::string& destinati
     out.reset();
     if (error == 0) {
         if (replacing) {
-            error = PutInPlace(temporary, destination);
+            error = inUse ? ERROR_SHARING_VIOLATION : PutInPlace(temporary, destination);
             if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
                 // In use (or the source itself, held by the read above).
                 error = ERROR_SHARING_VIOLATION;
