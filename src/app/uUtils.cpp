@@ -1,5 +1,6 @@
 #include "app/uUtils.h"
 
+#include "app/SetupState.h"
 #include "app/SystemChanges.h"
 
 #include <windows.h>
@@ -75,7 +76,7 @@ unsigned long CopyContents(OpenedFile& in, OpenedFile& out, unsigned long long s
     }
 }
 
-bool NtFamily() { return !(GetVersion() & 0x80000000u); }
+bool NtFamily() { return State().OSKind != "notNT"; }
 
 constexpr DWORD kAsItself = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
 
