@@ -134,6 +134,11 @@ size_t StemLength(const std::string& name) {
 // A stem this long names a program's own files; "S*" takes anybody's.
 constexpr size_t kOutsideStem = 3;
 
+// The temporary names of copies a killed install left (or of a
+// replacement at the restart the uninstall makes moot), in the package's
+// own folders only.
+std::string CopyLeftovers() { return std::string("*") + kCopyTemporarySuffix + "|"; }
+
 // What a run cut short has already taken away.
 bool IsGone(unsigned long code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
 
@@ -582,7 +587,7 @@ void TUninstallRun::DeleteFolders() {
             Log(tag, written, link);
             continue;
         }
-        const unsigned long code = RemoveFolder(folder, inside ? patterns_ : "");
+        const unsigned long code = RemoveFolder(folder, inside ? patterns_ + CopyLeftovers() : "");
         LogItem("フォルダ削除", "", folder, code == 0 ? "完了" : "残る", code);
         if (code == kLinkLeft) {
             Log(tag, written, kIsLink);
@@ -677,7 +682,7 @@ void TUninstallRun::DeleteInstallFolder() {
     if (protected_.IsProtected(installFolder_)) return Log(tag, shown, kProtectedFolder);
     if (!installFolderDeletable_) return Log(tag, shown, kNotTheRecordsFolder);
 
-    const unsigned long code = RemoveFolder(installFolder_, deleteAll_ ? "*.*|" : patterns_);
+    const unsigned long code = RemoveFolder(installFolder_, deleteAll_ ? "*.*|" : patterns_ + CopyLeftovers());
     if (code == 0) return;
     if (code == kLinkLeft) return Log(tag, shown, kIsLink);
     if (code != ERROR_DIR_NOT_EMPTY && code != ERROR_ACCESS_DENIED) return Log(tag, shown, SysErrorText(code));

@@ -345,11 +345,14 @@ TEST_F(KilledRuns, AnInstallKilledAnywhereIsMadeWholeByTheNextAndRemovedWithoutT
     // Besides the spread: right after the count is raised, right after the
     // record's digest is added, right after the record's temporary file is
     // made and right after it became the record (the entry is written after
-    // them). A first install has no earlier digest to drop.
+    // them). A first install has no earlier digest to drop. And right after
+    // the first file and the uninstaller are created, before a byte is in
+    // them: a cut file dated now would win over the package's older one.
     const std::vector<long> ks = KillPointsOf(
         trace.size(), 20,
         {FirstChange(trace, {"RegSetValueEx", "RVSAMPLE.DLL"}), FirstChange(trace, {"RegSetValueEx", "\\UNSETUP.INI"}),
-         FirstChange(trace, {"CreateFile", "\\UNSETUP.TMP"}), FirstChange(trace, {"MoveFileEx", "\\UNSETUP.TMP"})});
+         FirstChange(trace, {"CreateFile", "\\UNSETUP.TMP"}), FirstChange(trace, {"MoveFileEx", "\\UNSETUP.TMP"}),
+         FirstChange(trace, {"CreateFile", "\\SAMPLE.EXE"}), FirstChange(trace, {"CreateFile", "\\UNRAVEL.EXE"})});
     const long cleanUp = ChangesBeforeCleanUp(trace);
     std::printf("install: %zu changes; killed after %s\n", trace.size(), Points(ks).c_str());
     for (long k : ks) std::printf("  %ld: %s\n", k, k > 0 ? ToUtf8(trace[k - 1]).c_str() : "(none)");
