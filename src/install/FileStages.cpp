@@ -225,6 +225,7 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
             Changes().Note(std::string(run.options.overWrite ? "そのまま(コピー先が同じか新しい) " : "そのまま(上書きしない) ") +
                            entry.destination);
         request.destinationMayExist = exists;
+        hash = Sha256();  // a first attempt that found the name taken heard the bytes already
         result = copy ? CopyFileTo(entry.source, entry.destination, request) : 0;
     }
     ++run.processed;

@@ -322,6 +322,22 @@ TEST(InstallRunSigning, OnlyBytesThisRunWroteOrThePackagesOwnAreRegisteredAndSig
     EXPECT_EQ("", ToUtf8(view.detailsText));
     ForgetFileDigest(app + "RVLIB.DLL");
     ForgetFileDigest(app + "BEFORE.EXE");
+
+    // A first install over an older file of the name: the copy found the
+    // name taken and was made again, and what is signed is still exactly
+    // the bytes written.
+    const std::string fresh = f.root / "fresh\\";
+    CreateDirectoryA(fresh.c_str(), nullptr);
+    WriteFileBytes(fresh + "RVLIB.DLL", library + "older");
+    SetWriteTime(fresh + "RVLIB.DLL", 1999);
+    f.Script("[CopyFile]\r\nFile1=(App)\\RVLIB.DLL,/R\r\n");
+    TestView first;
+    first.options.folderText = fresh;
+    RunInstall(first);
+    EXPECT_EQ(library, ReadFileBytes(fresh + "RVLIB.DLL"));
+    EXPECT_TRUE(FileDigestMatches(HeldFile(fresh + "RVLIB.DLL")));
+    EXPECT_EQ("", ToUtf8(first.detailsText));
+    ForgetFileDigest(fresh + "RVLIB.DLL");
     SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
 }
 
