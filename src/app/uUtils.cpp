@@ -84,9 +84,10 @@ constexpr DWORD kAsItself = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMA
 // on its name (its handles follow): both are asked.
 bool LinkedName(const std::string& path, OpenedFile* opened) {
     const DWORD named = Changes().Attributes(path);
-    if (named != INVALID_FILE_ATTRIBUTES && (named & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
     DWORD attributes = 0;
-    return opened && opened->Attributes(attributes) == 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    const bool reparse = (named != INVALID_FILE_ATTRIBUTES && (named & FILE_ATTRIBUTE_REPARSE_POINT)) ||
+                         (opened && opened->Attributes(attributes) == 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT));
+    return reparse && RedirectingReparsePoint(path);
 }
 
 // 0 when the opened object is a plain file that has only this name;
@@ -138,6 +139,17 @@ unsigned long ReadyToReplace(const std::string& destination) {
 }
 
 }  // namespace
+
+bool RedirectingReparsePoint(const std::string& path) {
+    // The tag is what a listing gives in dwReserved0 for a reparse point.
+    constexpr DWORD kNameSurrogate = 0x20000000;
+    std::vector<WIN32_FIND_DATAA> found;
+    std::string name = path;
+    while (name.size() > 3 && (name.back() == '\\' || name.back() == '/')) name.pop_back();
+    if (!Changes().Find(name, found) || found.size() != 1) return true;
+    const DWORD tag = found[0].dwReserved0;
+    return tag == 0 || (tag & kNameSurrogate) != 0;
+}
 
 std::string CopyTemporaryName(const std::string& destination) { return destination + kCopyTemporarySuffix; }
 

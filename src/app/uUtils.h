@@ -62,6 +62,12 @@ unsigned long CopyFileTo(const std::string& source, const std::string& destinati
 std::string CopyTemporaryName(const std::string& destination);
 inline constexpr const char* kCopyTemporarySuffix = ".RVNEW";
 
+// A reparse point at the path that sends its name elsewhere (junction,
+// symbolic link, mount point), as opposed to one that only keeps the file's
+// data elsewhere (a cloud placeholder, deduplication): asked of the name
+// itself; a tag that cannot be read counts as sending elsewhere.
+bool RedirectingReparsePoint(const std::string& path);
+
 // A target left alone because it is a link or shares its file with another
 // name (a hard link).
 inline constexpr unsigned long kLinkedTarget = ERROR_CANT_ACCESS_FILE;

@@ -22,7 +22,8 @@ OpenedFilePtr OpenItself(const std::string& path, DWORD access, DWORD share) {
 bool IsLink(const std::string& path, OpenedFile* opened) {
     if (IsLinkName(path)) return true;
     DWORD attributes = 0;
-    return opened && opened->Attributes(attributes) == 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    return opened && opened->Attributes(attributes) == 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           RedirectingReparsePoint(path);
 }
 
 using Found = FolderEntry;
@@ -124,8 +125,10 @@ unsigned long RemoveTree(const std::string& folder, const WalkRules& rules) {
 }  // namespace
 
 bool IsLinkName(const std::string& path) {
-    const DWORD attributes = Changes().Attributes(RemovePathDelimiter(path, "B"));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    const std::string name = RemovePathDelimiter(path, "B");
+    const DWORD attributes = Changes().Attributes(name);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           RedirectingReparsePoint(name);
 }
 
 HeldFolders::HeldFolders(const std::string& base, const std::string& folder, bool withBase) {

@@ -16,7 +16,8 @@
 
 #include "app/SystemChanges.h"
 
-// A name that is a link, seen from the name (the link's own attributes).
+// A name that is a link, seen from the name (the link's own attributes and
+// reparse tag: a cloud placeholder or a deduplicated file is no link).
 bool IsLinkName(const std::string& path);
 
 // What a walk must know beyond its folder and patterns.
