@@ -90,20 +90,13 @@ struct TemporaryFile {
     }
 };
 
-// What a file at the destination is to this run once the copy is done.
-enum class Vouch {
-    Ours,       // the bytes are those this run wrote, or the package's own
-    Foreign,    // something else lies there (kept, or changed since)
-    NotAsked,   // the entry needs no digest
-};
-
 // The upper-case canonical form, the key of InstallContext::vouched.
 std::string VouchKey(const std::string& path) { return MapString(CanonicalPath(path), LCMAP_UPPERCASE); }
 
 // Registered while held, so the digest kept for the uninstall, which loads
 // the library again to undo this, is that of the bytes loaded now; and only
 // when those are bytes this run vouches for: a library that someone put in
-// the folder before the run is neither loaded nor signed. 0 when it
+// the folder before the run is neither loaded nor signed. Empty when it
 // registered, else the failure's text.
 std::string RegisterLibrary(InstallContext& run, const std::string& path) {
     const HeldFile library(path);
@@ -200,9 +193,9 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
     // that is taken is looked at first: under Wine every look for a name
     // that is not there reads the whole folder, and a look and a create
     // read it twice. A shared library's count asks whether the file was
-    // there before the copy, so it looks first.
-    // A re-install looks first: most names are taken, and a copy made
-    // before the look would be made twice.
+    // there before the copy, so it looks first; so does a re-install, where
+    // most names are taken and a copy made before the look (to a temporary
+    // name) would be made twice.
     const bool shared = IPos("/S", entry.flags) > 0;
     const bool lookFirst = shared || !run.previous.files.empty();
     const bool digested = NeedsDigest(run, entry);
