@@ -96,7 +96,10 @@ TEST_F(UninstallRunTest, RemovesEverythingRecordedAndEndsOnTheCompletionPage) {
     SetString(HKEY_CURRENT_USER, HkcuKey("NoMacro"), "v", "1");
     SetString(HKEY_CURRENT_USER, HkcuKey("Kept"), "v", "1");
 
+    // The .RVNEW files: what a killed install's copies left; they go with
+    // the package's folders.
     for (const char* f : {"app\\prog.exe", "app\\data\\a.dat", "app\\data\\deep\\b.dat", "app\\logs\\1.tmp",
+                          "app\\prog.exe.RVNEW", "app\\data\\deep\\b.dat.RVNEW",
                           "app\\logs\\2.tmp", "app\\settings.cfg", "menu\\App\\Tool.lnk",
                           "menu\\App\\Help.lnk", "menu\\Other.lnk", "shared\\Common.dll"})
         dir_.Write(f, "x");
