@@ -77,7 +77,10 @@ void SignBeforeProgram(InstallContext& run, const std::string& value) {
 void PlaceUninstaller(InstallContext& run, bool setupOnly) {
     SetupState& s = run.s;
     const unsigned long copied = CopyUninstaller(s.WorkFolder, s.WindowsFolder, setupOnly);
-    if (copied != 0) run.AddFailure("<SetupFile> ", s.WindowsFolder + "UNRAVEL.EXE", SysErrorText(copied));
+    if (copied == ERROR_SUCCESS_REBOOT_REQUIRED)
+        s.LockedFileFound = true;  // the completion offers the restart
+    else if (copied != 0)
+        run.AddFailure("<SetupFile> ", s.WindowsFolder + "UNRAVEL.EXE", SysErrorText(copied));
     const std::string programID = ReadScript(Script::ProgramID::kSection, Script::ProgramID::kID, s.ScriptFile);
     WriteProgramID(programID, s.InstallFolder, s.WindowsFolder);
 }

@@ -10,6 +10,7 @@
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "record/RecordKeys.h"
+#include "sysops/FileOps.h"
 #include "sysops/Registry.h"
 
 namespace {
@@ -59,7 +60,18 @@ unsigned long CopyUninstaller(const std::string& workFolder, const std::string& 
     if (installed && LastWriteTime(source, ours) && LastWriteTime(target, theirs) &&
         CompareFileTime(&ours, &theirs) <= 0)
         return 0;
-    return CopyFileReset(source, target);
+    return PlaceUninstallerCopy(source, target);
+}
+
+unsigned long PlaceUninstallerCopy(const std::string& source, const std::string& target) {
+    // An uninstaller running now (another package's uninstall) is replaced
+    // at the restart by the whole copy beside it.
+    std::string waiting;
+    CopyRequest request;
+    request.inUseTemporary = &waiting;
+    const unsigned long copied = CopyFileTo(source, target, request);
+    if (copied != ERROR_SHARING_VIOLATION || waiting.empty()) return copied;
+    return ScheduleReplacement(waiting, target) ? ERROR_SUCCESS_REBOOT_REQUIRED : copied;
 }
 
 void WriteProgramID(const std::string& id, const std::string& installFolder, const std::string& windowsFolder) {

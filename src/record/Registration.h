@@ -7,8 +7,13 @@
 // Copies workFolder + "SETUPB.EXE" to windowsFolder + "UNRAVEL.EXE" when the
 // installed one is missing or older (real file times; an unknown time
 // copies). With a setup-only title a missing uninstaller is not created.
-// 0, or the Win32 code of the failed copy (2 when SETUPB.EXE is missing).
+// 0, ERROR_SUCCESS_REBOOT_REQUIRED when the uninstaller is in use and is
+// replaced at the next restart, or the Win32 code of the failed copy (2 when
+// SETUPB.EXE is missing).
 unsigned long CopyUninstaller(const std::string& workFolder, const std::string& windowsFolder, bool setupOnly);
+// The copy itself, whole or not at all, from whatever source the program
+// takes its uninstaller from; the same results.
+unsigned long PlaceUninstallerCopy(const std::string& source, const std::string& target);
 
 // [<id>] Folder=<install folder> in windowsFolder + "RVSET98.INI" when id is
 // not empty; failures are not reported.
