@@ -175,7 +175,25 @@ public:
         attributes = item.attributes;
         return 0;
     }
+    unsigned long Links(DWORD& links) override {
+        links = 1;
+        return real_ ? real_->Links(links) : 0;
+    }
+    unsigned long SetHeldAttributes(DWORD attributes) override {
+        const DryChanges::Item item = dry_.Look(path_);
+        if (!item.exists) return ERROR_FILE_NOT_FOUND;
+        DryChanges::Item& changed = dry_.Materialize(path_);
+        changed.attributes = (attributes ? attributes : FILE_ATTRIBUTE_NORMAL) | (item.folder ? FILE_ATTRIBUTE_DIRECTORY : 0);
+        dry_.Change("属性変更 " + RemovePathDelimiter(path_, "B"));
+        return 0;
+    }
     unsigned long MarkForDeletion() override {
+        if (real_) {
+            // As the machine would: a read-only file with other names stays.
+            DWORD links = 1;
+            if (real_->Links(links) == 0 && links > 1 && (dry_.Look(path_).attributes & FILE_ATTRIBUTE_READONLY))
+                return ERROR_ACCESS_DENIED;
+        }
         const DryChanges::Item item = dry_.Look(path_);
         if (!item.exists) return ERROR_FILE_NOT_FOUND;
         if (item.folder && !dry_.Empty(path_)) return ERROR_DIR_NOT_EMPTY;

@@ -35,8 +35,14 @@ struct DirectoryInformation {
     ULONG attributes, nameLength;
     WCHAR name[1];
 };
+struct StandardInformation {
+    LARGE_INTEGER allocation, endOfFile;
+    ULONG links;
+    BOOLEAN deletePending, directory;
+};
 constexpr int kFileDirectoryInformation = 1;
 constexpr int kFileBasicInformation = 4;
+constexpr int kFileStandardInformation = 5;
 constexpr int kFileDispositionInformation = 13;
 constexpr LONG kStatusCannotDelete = static_cast<LONG>(0xC0000121);
 
@@ -84,10 +90,38 @@ unsigned long AttributesOf(HANDLE file, DWORD& attributes) {
     return 0;
 }
 
+unsigned long LinksOf(HANDLE file, DWORD& links) {
+    static const auto query = reinterpret_cast<QueryInformationFunction>(
+        reinterpret_cast<void*>(Native("NtQueryInformationFile")));
+    if (query) {
+        StandardInformation standard = {};
+        IoStatus io = {};
+        const LONG status = query(file, &io, &standard, sizeof standard, kFileStandardInformation);
+        if (status != 0) return ErrorOf(status);
+        links = standard.links;
+        return 0;
+    }
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(file, &info)) return GetLastError();
+    links = info.nNumberOfLinks ? info.nNumberOfLinks : 1;
+    return 0;
+}
+
+unsigned long SetHeldAttributes(HANDLE file, DWORD attributes) {
+    if (State().OSKind == "notNT") return ERROR_CALL_NOT_IMPLEMENTED;
+    BasicInformation basic = {};  // times of 0 stay as they are
+    basic.attributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return ErrorOf(SetInformation(file, &basic, sizeof basic, kFileBasicInformation));
+}
+
 unsigned long MarkForDeletion(HANDLE file) {
     DispositionInformation disposition = {TRUE};
     LONG status = SetInformation(file, &disposition, sizeof disposition, kFileDispositionInformation);
     if (status == kStatusCannotDelete) {
+        // The read-only attribute belongs to the file, not to this name: one
+        // with other names (a hard link to someone's file) keeps it.
+        DWORD links = 0;
+        if (LinksOf(file, links) != 0 || links != 1) return ERROR_ACCESS_DENIED;
         BasicInformation basic = {};
         basic.attributes = FILE_ATTRIBUTE_NORMAL;
         if (SetInformation(file, &basic, sizeof basic, kFileBasicInformation) == 0)
@@ -157,6 +191,10 @@ public:
         return SetFileTime(file_.get(), nullptr, nullptr, &lastWrite) != FALSE;
     }
     unsigned long Attributes(DWORD& attributes) override { return AttributesOf(file_.get(), attributes); }
+    unsigned long Links(DWORD& links) override { return LinksOf(file_.get(), links); }
+    unsigned long SetHeldAttributes(DWORD attributes) override {
+        return ::SetHeldAttributes(file_.get(), attributes);
+    }
     unsigned long MarkForDeletion() override { return ::MarkForDeletion(file_.get()); }
     std::vector<FolderEntry> List() override { return ListHeld(file_.get()); }
     bool Close() override { return CloseHandle(file_.release()) != FALSE; }

@@ -39,8 +39,17 @@ public:
     virtual bool SetTime(const FILETIME& lastWrite) = 0;
     // Asked of the object opened (not of whatever its name names now).
     virtual unsigned long Attributes(DWORD& attributes) = 0;
+    // How many names the object has (hard links); 1 where the system
+    // keeps no count. 0 or the code.
+    virtual unsigned long Links(DWORD& links) = 0;
+    // Set on the object opened, never through a name that may have been
+    // pointed elsewhere meanwhile (NT family; elsewhere
+    // ERROR_CALL_NOT_IMPLEMENTED). 0 or the code.
+    virtual unsigned long SetHeldAttributes(DWORD attributes) = 0;
     // The name goes when the last handle closes; a read-only file loses the
-    // attribute first. 0 or the code.
+    // attribute first, unless it has other names (the attribute is the
+    // file's, which those names share): then ERROR_ACCESS_DENIED and
+    // nothing changes. 0 or the code.
     virtual unsigned long MarkForDeletion() = 0;
     // A held folder's entries (without "." and ".."), listed through it.
     virtual std::vector<FolderEntry> List() = 0;

@@ -9,6 +9,7 @@
 #include "app/MBUtils.h"
 #include "app/ProfileText.h"
 #include "app/SystemChanges.h"
+#include "app/uUtils.h"
 #include "platform/Handles.h"
 #include "platform/Win932.h"
 
@@ -162,14 +163,18 @@ bool Edit(const std::string& name, Absent absent, const std::function<bool(Profi
     const std::string path = ProfilePath(name);
     Forget(path);
     if (MappedBySystem(path)) return bySystem(path);
-    OpenedFilePtr file =
-        Changes().Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    // Written where it lies, so only through the file's one name: a link, or
+    // a hard link to someone else's file, is left as it is.
+    unsigned long error = 0;
+    OpenedFilePtr file = OpenOwnFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, error);
     std::string raw;
     if (file) {
         if (!ReadAll(*file, raw)) return false;
     } else {
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            SetLastError(error);
+            return false;
+        }
         if (absent == Absent::NothingToDo) return true;
         if (error == ERROR_PATH_NOT_FOUND) return false;
     }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/Question.h"
+#include "app/SystemChanges.h"
 
 class OpenedFile;
 
@@ -31,8 +32,14 @@ void SetMsgBoxResponder(MsgBoxResponder responder);
 // Copies over any existing destination and leaves the destination with the
 // archive attribute only (never read-only, even from a CD-ROM) and the
 // source's time of last write. 0 on success, else the Win32 error code of
-// the copy (32: destination in use, or the source itself). A copy that fails
-// leaves no cut file behind.
+// the copy (32: destination in use, or the source itself). The bytes go to
+// a temporary file beside the destination (CopyTemporaryName) that takes
+// the destination's name only once it is whole: a failure or a kill never
+// leaves a cut file under the real name, and nothing is ever written
+// through a name that another file shares. A destination that is a link,
+// or a file with more than one name, is left as it is: kLinkedTarget.
+// A temporary file a killed copy left is removed by the next copy to the
+// same destination.
 // destinationMayExist false makes a new destination only: a file already
 // there is left alone and the result is ERROR_FILE_EXISTS (80), which spares
 // the caller a look for a name that is not there. copied, when given, gets
@@ -50,6 +57,51 @@ bool ReadHeldFile(const std::string& path, std::string& bytes, unsigned long lon
 // Makes a new file holding the bytes (never one that is there: 80 then);
 // 0 or the code, and no file left behind on failure.
 unsigned long WriteNewFile(const std::string& path, const std::string& bytes);
+
+// What a copy may do beyond CopyFileReset's defaults.
+struct CopyRequest {
+    bool destinationMayExist = true;
+    unsigned long long* copied = nullptr;
+    // Hears every byte written, in order (a digest of exactly those bytes).
+    std::function<void(const char* bytes, unsigned long size)> sink;
+    // When given, a destination in use (its replacement refused with 5 or
+    // 32) leaves the whole temporary file there, named here, for a
+    // replacement at the restart; the result is then 32. Else it goes.
+    std::string* inUseTemporary = nullptr;
+    // When given, the source already held open (read from its first byte;
+    // source then only names it).
+    OpenedFile* from = nullptr;
+};
+unsigned long CopyFileTo(const std::string& source, const std::string& destination, const CopyRequest& request);
+
+// The name a copy to destination is written under until it is whole.
+std::string CopyTemporaryName(const std::string& destination);
+inline constexpr const char* kCopyTemporarySuffix = ".RVNEW";
+
+// A reparse point at the path that sends its name elsewhere (junction,
+// symbolic link, mount point), as opposed to one that only keeps the file's
+// data elsewhere (a cloud placeholder, deduplication): asked of the name
+// itself; a tag that cannot be read counts as sending elsewhere.
+bool RedirectingReparsePoint(const std::string& path);
+
+// A target left alone because it is a link or shares its file with another
+// name (a hard link).
+inline constexpr unsigned long kLinkedTarget = ERROR_CANT_ACCESS_FILE;
+
+// Opens an existing file to be changed where it lies (an INI entry, a line
+// of a list): as itself, never through a link, and only when it is the one
+// name of its file. Null with error set (kLinkedTarget for a link or a
+// file with other names, else the system's code).
+OpenedFilePtr OpenOwnFile(const std::string& path, DWORD access, DWORD share, unsigned long& error);
+
+// Makes a new file, never through what the name already is: a file there
+// (a leftover, or a hard link someone planted) loses the name first. Null
+// with error set.
+OpenedFilePtr CreateFreshFile(const std::string& path, DWORD share, DWORD flags, unsigned long& error);
+
+// Puts a whole temporary file in the target's place: a rename over it on
+// the NT family, delete then rename on 95/98/Me. 0 or the code.
+unsigned long PutInPlace(const std::string& temporary, const std::string& target);
 
 // True when a file (not a folder) exists at the path.
 bool FileExists(const std::string& path);

@@ -21,6 +21,9 @@
 #include "sysops/FileOps.h"
 #include "sysops/HeldFile.h"
 #include "sysops/SharedDlls.h"
+#include "sysops/NoFollow.h"
+#include "sysops/PathNames.h"
+#include "sysops/Sha256.h"
 #include "sysops/Shell.h"
 
 namespace {
@@ -87,16 +90,69 @@ struct TemporaryFile {
     }
 };
 
+// The upper-case canonical form, the key of InstallContext::vouched.
+std::string VouchKey(const std::string& path) { return MapString(CanonicalPath(path), LCMAP_UPPERCASE); }
+
 // Registered while held, so the digest kept for the uninstall, which loads
-// the library again to undo this, is that of the bytes loaded now. True
-// when it registered.
-bool RegisterLibrary(const std::string& path) {
+// the library again to undo this, is that of the bytes loaded now; and only
+// when those are bytes this run vouches for: a library that someone put in
+// the folder before the run is neither loaded nor signed. Empty when it
+// registered, else the failure's text.
+std::string RegisterLibrary(InstallContext& run, const std::string& path) {
     const HeldFile library(path);
-    const bool registered = RegisterServer(path, true);
+    const auto vouched = run.vouched.find(VouchKey(path));
+    if (!library.ok() || vouched == run.vouched.end() || library.Digest() != vouched->second)
+        return "ライブラリはこの" + run.s.SetupString +
+               "でコピーしたもの(またはパッケージのものと同じ内容)ではないため、登録(DllRegisterServer)しませんでした。\r\n";
+    if (!RegisterServer(path, true)) {
+        StoreFileDigest(library);
+        return "ライブラリの登録(DllRegisterServer)に失敗しました。\r\n";
+    }
     StoreFileDigest(library);
-    // What it loads from its own folder is loaded again with it later.
-    StoreImportDigests(library);
-    return registered;
+    // What it loads from its own folder is loaded again with it later: the
+    // ones this run vouches for are signed with it.
+    StoreImportDigests(library, [&run](const HeldFile& import) {
+        const auto found = run.vouched.find(VouchKey(import.path()));
+        return found != run.vouched.end() && import.Digest() == found->second;
+    });
+    return {};
+}
+
+// Whether the entry's file gets a digest: a library to register, or the
+// program run before uninstalling.
+bool NeedsDigest(const InstallContext& run, const CopyEntry& entry) {
+    if (IPos("/R", entry.flags)) return true;
+    if (run.beforeProgram.empty()) return false;
+    // By name first: a canonical form costs a look at each level.
+    return MapString(ExtractFileName(entry.destination), LCMAP_UPPERCASE) ==
+               MapString(ExtractFileName(run.beforeProgram), LCMAP_UPPERCASE) &&
+           VouchKey(entry.destination) == MapString(run.beforeProgram, LCMAP_UPPERCASE);
+}
+
+// A kept file is vouched for only when its bytes equal the package's, both
+// read through held handles.
+void VouchIfEqual(InstallContext& run, const std::string& source, const std::string& destination) {
+    const HeldFile kept(destination), package(source);
+    const std::string digest = kept.Digest();
+    if (kept.ok() && package.ok() && !digest.empty() && digest == package.Digest())
+        run.vouched[VouchKey(destination)] = digest;
+}
+
+// A destination folder inside the install folder that is a link (or lies
+// under one) is not written into; empty when the folder may be written.
+std::string LinkedFolder(InstallContext& run, const std::string& folder, std::optional<HeldFolders>& held) {
+    const std::string install = AddPathDelimiter(run.s.InstallFolder, "B");
+    const std::string wanted = AddPathDelimiter(folder, "B");
+    if (install.size() < 3 || wanted.size() <= install.size() ||
+        MapString(wanted.substr(0, install.size()), LCMAP_UPPERCASE) != MapString(install, LCMAP_UPPERCASE))
+        return {};
+    held.emplace(install, wanted, false);
+    if (held->linked())
+        return "リンク(ジャンクション・シンボリックリンク)のフォルダ(" + held->link() + ")の中のため、書き込みませんでした。\r\n";
+    if (held->failed())
+        return "フォルダ(" + held->unopened() + ")を開けず、リンクでないことを確かめられないため、書き込みませんでした。\r\n" +
+               SysErrorText(held->error());
+    return {};
 }
 
 // Copies one entry whose source is present; false when the run has ended.
@@ -132,22 +188,44 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
     run.ShowItem();
     if (run.Aborted()) return false;
 
+    // Held until the copy is in place and registered.
+    std::optional<HeldFolders> folderHeld;
+    if (const std::string linked = LinkedFolder(run, ExtractFilePath(entry.destination), folderHeld);
+        !linked.empty()) {
+        ++run.processed;
+        run.AddFailure("<File> ", entry.destination, linked);
+        LogItem("コピー", entry.source, entry.destination, "リンク", kLinkedTarget);
+        s.StepResult = kPartlyFailed;
+        return true;
+    }
+
     // A destination that is not there is made in one step, and only a name
     // that is taken is looked at first: under Wine every look for a name
     // that is not there reads the whole folder, and a look and a create
     // read it twice. A shared library's count asks whether the file was
-    // there before the copy, so it looks first.
+    // there before the copy, so it looks first; so does a re-install, where
+    // most names are taken and a copy made before the look (to a temporary
+    // name) would be made twice.
     const bool shared = IPos("/S", entry.flags) > 0;
+    const bool lookFirst = shared || !run.previous.files.empty();
+    const bool digested = NeedsDigest(run, entry);
+    Sha256 hash;
+    std::string inUse;
     unsigned long long copied = 0;
-    OpenedFile* const from = expansion ? expansion->file() : nullptr;
-    if (expansion && !from) {
+    CopyRequest request;
+    request.copied = &copied;
+    request.inUseTemporary = &inUse;
+    if (digested) request.sink = [&hash](const char* bytes, unsigned long size) { hash.Update(bytes, size); };
+    request.destinationMayExist = false;
+    // An expansion is installed through the hold taken right after it was made.
+    request.from = expansion ? expansion->file() : nullptr;
+    if (expansion && !request.from) {
         ++run.processed;
         run.AddFailure("<File> ", entry.destination, SysErrorText(ERROR_ACCESS_DENIED));
         s.StepResult = kPartlyFailed;
         return true;
     }
-    unsigned long result =
-        shared ? ERROR_FILE_EXISTS : CopyFileReset(entry.source, entry.destination, false, &copied, from);
+    unsigned long result = lookFirst ? ERROR_FILE_EXISTS : CopyFileTo(entry.source, entry.destination, request);
     bool copy = true;
     if (result == ERROR_FILE_EXISTS) {
         const bool exists = FileExists(entry.destination);
@@ -157,23 +235,33 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
         if (!copy)
             Changes().Note(std::string(run.options.overWrite ? "そのまま(コピー先が同じか新しい) " : "そのまま(上書きしない) ") +
                            entry.destination);
-        result = copy ? CopyFileReset(entry.source, entry.destination, exists, &copied, from) : 0;
+        request.destinationMayExist = exists;
+        hash = Sha256();  // a first attempt that found the name taken heard the bytes already
+        result = copy ? CopyFileTo(entry.source, entry.destination, request) : 0;
     }
     ++run.processed;
     if (copy && result == 0 && !compressed) {
         sourceSize = copied;
         measured = true;
     }
+    if (digested) {
+        if (copy && result == 0)
+            run.vouched[VouchKey(entry.destination)] = Sha256Hex(hash.Finish());
+        else if (result == 0)
+            VouchIfEqual(run, entry.source, entry.destination);
+    }
     // A library that did not register is installed but does not work.
-    const bool unregistered =
-        IPos("/R", entry.flags) && FileExists(entry.destination) && !RegisterLibrary(entry.destination);
+    std::string unregistered;
+    if (IPos("/R", entry.flags) && result == 0 && FileExists(entry.destination))
+        unregistered = RegisterLibrary(run, entry.destination);
 
     if (result == 0) {
         run.fresh.files += entry.destination + entry.flags + "|";
         unsigned long long size = copied;
         if (copy || FileSizeOf(entry.destination, size)) run.installedBytes += size;
         LogItem("コピー", entry.source, entry.destination, copy ? "完了" : "既存のファイルを残す", 0);
-    } else if (result == ERROR_SHARING_VIOLATION && ReplaceOnRestart(entry.source, entry.destination)) {
+    } else if (result == ERROR_SHARING_VIOLATION && !inUse.empty() && ScheduleReplacement(inUse, entry.destination)) {
+        // The whole copy waits beside the file in use for the restart.
         s.LockedFileFound = true;
         run.fresh.files += entry.destination + entry.flags + "|";
         LogItem("コピー", entry.source, entry.destination, "再起動時に置き換え", result);
@@ -181,11 +269,13 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
         LogItem("コピー", entry.source, entry.destination, "失敗", result);
         std::string reason = SysErrorText(result);
         if (result == ERROR_SHARING_VIOLATION) reason += "再起動時の置き換えを予約できませんでした。\r\n";
+        if (result == kLinkedTarget)
+            reason += "コピー先がリンク、またはほかの名前を持つファイル(ハードリンク)のため、書き込みませんでした。\r\n";
         run.AddFailure("<File> ", entry.destination, reason);
         s.StepResult = kPartlyFailed;
     }
-    if (unregistered) {
-        run.AddFailure("<File> ", entry.destination, "ライブラリの登録(DllRegisterServer)に失敗しました。\r\n");
+    if (!unregistered.empty()) {
+        run.AddFailure("<File> ", entry.destination, unregistered);
         s.StepResult = kPartlyFailed;
     }
     return true;
@@ -203,7 +293,11 @@ bool MakeFolders(InstallContext& run) {
         s.ItemText = "【作成中】 -> " + path;
         run.ShowItem();
         if (run.Aborted()) return false;
-        const unsigned long code = MakeFolder(path);
+        unsigned long code = MakeFolder(path);
+        // A folder inside the install folder that is a link (or lies under
+        // one) is not the package's: neither written into nor recorded.
+        std::optional<HeldFolders> held;
+        if (code == 0 && !LinkedFolder(run, path, held).empty()) code = kLinkedTarget;
         LogItem("フォルダ作成", "", path, code == 0 ? "完了" : "失敗", code);
         if (code == 0) {
             run.fresh.folders += path + "|";
@@ -222,6 +316,9 @@ bool CopyFiles(InstallContext& run) {
     run.view.ShowGauge(true);
     run.StepBegin("ファイルをコピーしています．．．");
     run.processed = 0;
+    const std::string before =
+        IniRead(Script::BeforeUnInstall::kSection, Script::BeforeUnInstall::kFile, "", s.ScriptFile);
+    if (!before.empty()) run.beforeProgram = BeforeUninstallProgram(s.InstallFolder, before).program;
     // One read of the list: a script of thousands of entries stays linear.
     const std::vector<std::string> values =
         IniReadList(Script::CopyFiles::kSection, Script::CopyFiles::kFilePrefix, s.ScriptFile);

@@ -2,6 +2,8 @@
 // The state of one install run and the conventions every stage follows:
 // status lines, step results, pacing, abort checks, the stop path and the
 // failure log. Shared by the stage files of the install run only.
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "app/RunView.h"
 #include "app/SetupState.h"
 #include "record/UninstallRecord.h"
+#include "sysops/NoFollow.h"
 
 // The result word of a step in which an item failed.
 inline constexpr const char* kPartlyFailed = "一部失敗";
@@ -42,6 +45,13 @@ public:
     bool restartNeeded = false;
     bool registered = false;       // the Add/Remove Programs entry names the saved record
     std::string registrationNote;  // why no entry was made, for the summary
+    // The install folder's chain, held from the check to the end of the
+    // run: none of its levels can become a link meanwhile.
+    std::optional<HeldFolders> installHeld;
+    // Files whose bytes this run vouches for (it wrote them, or they equal
+    // the package's own), by upper-case canonical path: the digest.
+    std::map<std::string, std::string> vouched;
+    std::string beforeProgram;  // canonical path of [BeforeUnInstall] File
     unsigned long long installedBytes = 0;  // sizes of the files copied (after expansion)  // set by the completion stage
 
     // The status label shows StatusText, or StatusText and the item line.

@@ -85,11 +85,36 @@ bool CheckFreeSpace(InstallContext& run) {
     return true;
 }
 
+// The install folder and every folder above it up to its drive, held as
+// themselves; false, after the person has been told, when one is a link
+// (the run would write wherever it points) or cannot be held.
+bool HoldInstallFolder(InstallContext& run) {
+    SetupState& s = run.s;
+    const std::string root = AddPathDelimiter(DrivePart(s.InstallFolder), "B");
+    run.installHeld.emplace(root, s.InstallFolder, false);
+    if (!run.installHeld->linked() && !run.installHeld->failed()) return true;
+    const std::string why =
+        run.installHeld->linked()
+            ? "リンク(ジャンクション・シンボリックリンク)です。\r\n" + run.installHeld->link()
+            : "確認できません(開けないフォルダがあります)。\r\n" + run.installHeld->unopened() + "\r\n" +
+                  SysErrorText(run.installHeld->error());
+    run.installHeld.reset();
+    run.view.Ask({s.InstallFolder + "\r\n\r\n" + s.SetupString + "フォルダ、またはその上のフォルダが" + why +
+                      "\r\n" + s.SetupString + "を中止します。",
+                  "致命的エラー", 16, IDOK});
+    s.StepResult = "リンク";
+    run.Stop();
+    return false;
+}
+
 bool CheckInstallFolder(InstallContext& run) {
     SetupState& s = run.s;
     run.StepBegin(s.SetupString + "フォルダをチェックしています．．．");
     if (run.Aborted()) return false;
     s.InstallFolder = run.installFolder;
+    // Checked before a missing level is made (it would be made through a
+    // link above it), and again once all are there.
+    if (!HoldInstallFolder(run)) return false;
     if (!FolderExists(s.InstallFolder)) {
         // Unattended, the folder asked for is the folder meant.
         s.LastAnswer = run.view.Ask(
@@ -105,6 +130,7 @@ bool CheckInstallFolder(InstallContext& run) {
             return false;
         }
     }
+    if (!HoldInstallFolder(run)) return false;
     s.InstallDrive = s.InstallFolder.substr(0, 2) + "\\";
     run.StepEnd();
     return true;

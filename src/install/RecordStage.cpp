@@ -55,11 +55,21 @@ void SignRecord(InstallContext& run, const std::string& recordFile, const std::s
 }
 
 // The program run before uninstalling is run only while it is what the
-// install left.
-void SignBeforeProgram(const SetupState& s, const std::string& value) {
+// install left: signed only when this run wrote it or found the package's
+// own bytes there. Anything else keeps the digest it had, or none.
+void SignBeforeProgram(InstallContext& run, const std::string& value) {
     if (value.empty()) return;
-    const BeforeProgram before = BeforeUninstallProgram(s.InstallFolder, value);
-    if (!before.program.empty()) StoreFileDigest(HeldFile(before.program));
+    const BeforeProgram before = BeforeUninstallProgram(run.s.InstallFolder, value);
+    if (before.program.empty()) return;
+    const auto vouched = run.vouched.find(MapString(before.program, LCMAP_UPPERCASE));
+    const HeldFile program(before.program);
+    if (vouched != run.vouched.end() && program.ok() && program.Digest() == vouched->second) {
+        StoreFileDigest(program);
+        return;
+    }
+    run.AddNote("<BeforeUnInstall> " + before.program + "\r\n" + run.s.UnSetupString +
+                "前に実行するプログラムは、この" + run.s.SetupString +
+                "でコピーしたもの(またはパッケージのものと同じ内容)ではないため、確認用の値を記録しませんでした。");
 }
 
 // The uninstaller in the Windows folder and the program-ID line: both also
@@ -67,7 +77,10 @@ void SignBeforeProgram(const SetupState& s, const std::string& value) {
 void PlaceUninstaller(InstallContext& run, bool setupOnly) {
     SetupState& s = run.s;
     const unsigned long copied = CopyUninstaller(s.ProgramImage.get(), s.WindowsFolder, setupOnly);
-    if (copied != 0) run.AddFailure("<SetupFile> ", s.WindowsFolder + "UNRAVEL.EXE", SysErrorText(copied));
+    if (copied == ERROR_SUCCESS_REBOOT_REQUIRED)
+        s.LockedFileFound = true;  // the completion offers the restart
+    else if (copied != 0)
+        run.AddFailure("<SetupFile> ", s.WindowsFolder + "UNRAVEL.EXE", SysErrorText(copied));
     const std::string programID = ReadScript(Script::ProgramID::kSection, Script::ProgramID::kID, s.ScriptFile);
     WriteProgramID(programID, s.InstallFolder, s.WindowsFolder);
 }
@@ -151,7 +164,7 @@ bool WriteUninstallRecord(InstallContext& run) {
     // one is dropped only once the new record and its entry are in place.
     const std::string recordFile = AddPathDelimiter(s.InstallFolder, "B") + RecordFiles::kRecord;
     SignRecord(run, recordFile, text);
-    SignBeforeProgram(s, content.beforeFile);
+    SignBeforeProgram(run, content.beforeFile);
 
     // Notes of an uninstall cut short name counts this install has raised
     // again: the new record starts without them.

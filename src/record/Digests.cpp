@@ -173,9 +173,9 @@ std::vector<std::unique_ptr<HeldFile>> HoldImportsBeside(const HeldFile& library
     return held;
 }
 
-void StoreImportDigests(const HeldFile& library) {
+void StoreImportDigests(const HeldFile& library, const std::function<bool(const HeldFile&)>& vouchedFor) {
     for (const auto& import : HoldImportsBeside(library))
-        if (import->ok()) StoreFileDigest(*import);
+        if (import->ok() && (!vouchedFor || vouchedFor(*import))) StoreFileDigest(*import);
 }
 
 const HeldFile* ChangedImport(const std::vector<std::unique_ptr<HeldFile>>& imports) {

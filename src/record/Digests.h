@@ -7,6 +7,7 @@
 // uninstall follows a record, runs a program or loads a library only when
 // the bytes it uses still match. On 95/98/Me anyone may write anywhere: the
 // digests there only catch accidental changes.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,8 +62,9 @@ void ForgetCanonicalFileDigest(const std::string& canonicalPath);
 // (read sharing only) while the result lives. One that is there but cannot
 // be held is in the list all the same, not held (it matches no digest).
 std::vector<std::unique_ptr<HeldFile>> HoldImportsBeside(const HeldFile& library);
-// Keeps the digest of each of them, as StoreFileDigest does.
-void StoreImportDigests(const HeldFile& library);
+// Keeps the digest of each of them that vouchedFor accepts (all when it is
+// empty), as StoreFileDigest does.
+void StoreImportDigests(const HeldFile& library, const std::function<bool(const HeldFile&)>& vouchedFor = {});
 // The first of the held imports whose bytes do not match a kept digest;
 // null when all do (or there are none).
 const HeldFile* ChangedImport(const std::vector<std::unique_ptr<HeldFile>>& imports);

@@ -42,8 +42,14 @@ void ReadNumbered(const std::string& file, const char* section, const char* pref
 unsigned long WriteWholeFile(const std::string& path, const std::string& text, DWORD disposition) {
     unsigned long error = 0;
     {
-        OpenedFilePtr file = Changes().Open(path, GENERIC_WRITE, 0, disposition, FILE_ATTRIBUTE_NORMAL);
-        if (!file) return LastErrorOr(ERROR_GEN_FAILURE);
+        // A name already there (left by a save cut short, or a hard link to
+        // someone's file planted in its place) is let go, never written
+        // through.
+        unsigned long opened = 0;
+        OpenedFilePtr file = disposition == CREATE_NEW
+                                 ? Changes().Open(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL)
+                                 : CreateFreshFile(path, 0, FILE_ATTRIBUTE_NORMAL, opened);
+        if (!file) return opened ? opened : LastErrorOr(ERROR_GEN_FAILURE);
         DWORD written = 0;
         if (!file->Write(text.data(), static_cast<DWORD>(text.size()), written))
             error = LastErrorOr(ERROR_WRITE_FAULT);
@@ -70,20 +76,10 @@ std::string WriteTemporary(const std::string& folder, const std::string& text, u
 // Puts the written temporary file in the record's place. A write-protected
 // record is left as it is on both families (DeletePath would clear the
 // attribute).
-unsigned long PutInPlace(const std::string& temporary, const std::string& record) {
+unsigned long PutRecordInPlace(const std::string& temporary, const std::string& record) {
     const DWORD attrs = Changes().Attributes(record);
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
-    if (State().OSKind == "notNT") {
-        // 95/98/Me have no MoveFileEx: delete, then rename.
-        if (attrs != INVALID_FILE_ATTRIBUTES) {
-            const unsigned long deleted = DeletePath(record);
-            if (deleted) return deleted;
-        }
-        return Changes().Move(temporary, record, 0) ? 0 : LastErrorOr(ERROR_GEN_FAILURE);
-    }
-    return Changes().Move(temporary, record, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? 0
-               : LastErrorOr(ERROR_GEN_FAILURE);
+    return PutInPlace(temporary, record);
 }
 
 // The first UNTMP<n>.INI of the folder that does not exist yet.
@@ -139,7 +135,7 @@ RecordSaveResult SaveRecord(const std::string& installFolder, const std::string&
     unsigned long error = 0;
     const std::string temporary = WriteTemporary(folder, text, error);
     if (!temporary.empty()) {
-        error = PutInPlace(temporary, record);
+        error = PutRecordInPlace(temporary, record);
         if (error == 0) {
             result.saved = true;
             return result;

@@ -10,6 +10,7 @@
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
 #include "record/RecordKeys.h"
+#include "sysops/FileOps.h"
 #include "sysops/Registry.h"
 
 namespace {
@@ -57,7 +58,19 @@ unsigned long CopyUninstaller(OpenedFile* image, const std::string& windowsFolde
     FILETIME ours = {}, theirs = {};
     if (installed && image->Time(ours) && LastWriteTime(target, theirs) && CompareFileTime(&ours, &theirs) <= 0)
         return 0;
-    return CopyFileReset("(このプログラム自身)", target, true, nullptr, image);
+    return PlaceUninstallerCopy(image, target);
+}
+
+unsigned long PlaceUninstallerCopy(OpenedFile* image, const std::string& target) {
+    // An uninstaller running now (another package's uninstall) is replaced
+    // at the restart by the whole copy beside it.
+    std::string waiting;
+    CopyRequest request;
+    request.inUseTemporary = &waiting;
+    request.from = image;
+    const unsigned long copied = CopyFileTo("(このプログラム自身)", target, request);
+    if (copied != ERROR_SHARING_VIOLATION || waiting.empty()) return copied;
+    return ScheduleReplacement(waiting, target) ? ERROR_SUCCESS_REBOOT_REQUIRED : copied;
 }
 
 void WriteProgramID(const std::string& id, const std::string& installFolder, const std::string& windowsFolder) {

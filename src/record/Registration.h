@@ -10,9 +10,13 @@ class OpenedFile;
 // windowsFolder + "UNRAVEL.EXE" when the installed one is missing or older
 // (real file times; an unknown time copies): never from a copy in a folder
 // others may write. With a setup-only title a missing uninstaller is not
-// created. 0, or the Win32 code of the failed copy (2 when the program's
-// file is not held).
+// created. 0, ERROR_SUCCESS_REBOOT_REQUIRED when the uninstaller is in use
+// and is replaced at the next restart, or the Win32 code of the failed copy
+// (2 when the program's file is not held).
 unsigned long CopyUninstaller(OpenedFile* image, const std::string& windowsFolder, bool setupOnly);
+// The copy itself, whole or not at all, from the held image; the same
+// results.
+unsigned long PlaceUninstallerCopy(OpenedFile* image, const std::string& target);
 
 // [<id>] Folder=<install folder> in windowsFolder + "RVSET98.INI" when id is
 // not empty; failures are not reported.

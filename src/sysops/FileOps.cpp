@@ -78,7 +78,8 @@ std::string FreeTemporaryName(const std::string& folder) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    OpenedFilePtr file = Changes().Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    unsigned long error = 0;
+    OpenedFilePtr file = CreateFreshFile(path, 0, FILE_ATTRIBUTE_NORMAL, error);
     if (!file) return false;
     DWORD written = 0;
     return file->Write(bytes.data(), static_cast<DWORD>(bytes.size()), written) && written == bytes.size() &&
@@ -223,7 +224,11 @@ bool ReplaceOnRestart(const std::string& source, const std::string& destination)
         Changes().DeleteFile(temporary);
         return false;
     }
+    return ScheduleReplacement(temporary, destination);
+}
 
+bool ScheduleReplacement(const std::string& temporary, const std::string& destination) {
+    const SetupState& state = State();
     if (state.OSKind == "NT") {
         if (Changes().Move(temporary, destination, kRestartFlags)) return true;
         ShowMoveFileExFailure();

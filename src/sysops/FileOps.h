@@ -37,6 +37,12 @@ std::string ShortPath(const std::string& path);
 // the temporary copy is then removed.
 bool ReplaceOnRestart(const std::string& source, const std::string& destination);
 
+// The same for a whole temporary file that is there already (a copy whose
+// rename over the destination was refused because the destination is in
+// use): it is scheduled as it lies, on the destination's own volume. false
+// when not scheduled; the temporary file is then removed.
+bool ScheduleReplacement(const std::string& temporary, const std::string& destination);
+
 // Schedules a file or folder for deletion at the next start. On "NT" through
 // MoveFileEx (a failure is shown as in ReplaceOnRestart); on "notNT" by a
 // "Nul=" / "DirNul=" line in the [Rename] section of WININIT.INI, which is

@@ -22,7 +22,8 @@ OpenedFilePtr OpenItself(const std::string& path, DWORD access, DWORD share) {
 bool IsLink(const std::string& path, OpenedFile* opened) {
     if (IsLinkName(path)) return true;
     DWORD attributes = 0;
-    return opened && opened->Attributes(attributes) == 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    return opened && opened->Attributes(attributes) == 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           RedirectingReparsePoint(path);
 }
 
 using Found = FolderEntry;
@@ -124,23 +125,34 @@ unsigned long RemoveTree(const std::string& folder, const WalkRules& rules) {
 }  // namespace
 
 bool IsLinkName(const std::string& path) {
-    const DWORD attributes = Changes().Attributes(RemovePathDelimiter(path, "B"));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    const std::string name = RemovePathDelimiter(path, "B");
+    const DWORD attributes = Changes().Attributes(name);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           RedirectingReparsePoint(name);
 }
 
-HeldFolders::HeldFolders(const std::string& base, const std::string& folder) {
+HeldFolders::HeldFolders(const std::string& base, const std::string& folder, bool withBase) {
     std::string current = AddPathDelimiter(base, "B");
     const std::string target = AddPathDelimiter(folder, "B");
-    for (;;) {
+    for (bool first = true;; first = false) {
         const std::string name = RemovePathDelimiter(current, "B");
-        OpenedFilePtr held;
-        if (Handles()) held = OpenItself(name, FILE_READ_ATTRIBUTES, kShareAllButDelete);
-        if (IsLink(name, held.get())) {
-            linked_ = true;
-            link_ = current;
-            return;
+        if (!first || withBase) {
+            OpenedFilePtr held;
+            if (Handles()) held = OpenItself(name, FILE_READ_ATTRIBUTES, kShareAllButDelete);
+            const DWORD error = held ? 0 : GetLastError();
+            if (IsLink(name, held.get())) {
+                linked_ = true;
+                link_ = current;
+                return;
+            }
+            if (Handles() && !held) {
+                if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+                error_ = error ? error : ERROR_ACCESS_DENIED;
+                link_ = current;
+                return;
+            }
+            if (held) held_.push_back(std::move(held));
         }
-        if (held) held_.push_back(std::move(held));
         if (current.size() >= target.size()) return;
         // The next level: up to the next "\" of the target.
         size_t next = current.size();

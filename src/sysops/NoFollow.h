@@ -16,7 +16,8 @@
 
 #include "app/SystemChanges.h"
 
-// A name that is a link, seen from the name (the link's own attributes).
+// A name that is a link, seen from the name (the link's own attributes and
+// reparse tag: a cloud placeholder or a deduplicated file is no link).
 bool IsLinkName(const std::string& path);
 
 // What a walk must know beyond its folder and patterns.
@@ -35,18 +36,26 @@ constexpr unsigned long kLinkLeft = ERROR_CANT_ACCESS_FILE;
 // base), each opened as itself and held without delete sharing while the
 // object lives, so that none of them can be renamed, removed or replaced by
 // a link meanwhile. linked(): one of them is a link (the holding stops
-// there); failed(): one could not be opened for another reason.
+// there); failed(): one could not be opened for another reason (what cannot
+// be held cannot be vouched for: a refusal, as a link is). A level that is
+// not there ends the holding without either: nothing below it can be
+// reached. withBase false leaves base itself to a holder of its own.
 class HeldFolders {
 public:
-    HeldFolders(const std::string& base, const std::string& folder);
+    HeldFolders(const std::string& base, const std::string& folder, bool withBase = true);
     bool linked() const { return linked_; }
     // The first folder that is a link, when linked().
     const std::string& link() const { return link_; }
+    bool failed() const { return error_ != 0; }
+    // The folder that could not be held and the system's code, when failed().
+    const std::string& unopened() const { return link_; }
+    unsigned long error() const { return error_; }
 
 private:
     std::vector<OpenedFilePtr> held_;
     bool linked_ = false;
     std::string link_;
+    unsigned long error_ = 0;
 };
 
 // Deletes one file through a handle to the name itself; a read-only file

@@ -133,6 +133,17 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
         link->SetWorkingDirectory(folder.c_str());
         if (!arguments.empty()) link->SetArguments(arguments.c_str());
     }
+    // The shell saves by name, through whatever the name is: a link there,
+    // or a hard link to someone else's file, is left alone (no shortcut,
+    // a failure of the entry), and a plain file there loses its name first
+    // so the save makes a file of its own.
+    if (win932::WideSystem() && Changes().Attributes(linkPath) != INVALID_FILE_ATTRIBUTES) {
+        unsigned long refused = 0;
+        if (!OpenOwnFile(linkPath, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         refused) ||
+            !Changes().DeleteFile(linkPath))
+            return;
+    }
     // A link that was not saved must not be recorded for removal.
     const std::string what = "リンク " + linkPath + " -> " + target + (arguments.empty() ? "" : " " + arguments);
     if (!Changes().Outside(what, linkPath, [&] { return SUCCEEDED(file->Save(win932::Wide(linkPath).c_str(), FALSE)); }))

@@ -153,3 +153,26 @@ bool ProtectedFolders::IsProtected(const std::string& folder) const {
     }
     return false;
 }
+
+std::string ProtectedFolders::NearestAbove(const std::string& folder) const {
+    if (!IsFullyQualified(folder)) return {};
+    const std::string canonical = Canonical(folder);
+    if (canonical.empty()) return {};
+    const std::string upper = Upper(canonical);
+    size_t longest = 0;
+    for (const std::string& listed : folders_)
+        if (listed.size() > longest && StartsWith(upper, listed)) longest = listed.size();
+    if (longest == 0) {
+        // The root: "X:\", or "\\server\share\".
+        size_t end = 0;
+        if (canonical.rfind("\\\\", 0) == 0) {
+            const size_t server = canonical.find('\\', 2);
+            end = server == std::string::npos ? std::string::npos : canonical.find('\\', server + 1);
+        } else {
+            end = canonical.find('\\');
+        }
+        if (end == std::string::npos) return {};
+        longest = end + 1;
+    }
+    return canonical.substr(0, longest);
+}

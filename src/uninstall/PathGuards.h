@@ -50,6 +50,11 @@ public:
     // share ("C$"), not fully qualified, cannot be resolved, or equals or
     // contains one of the folders.
     bool IsProtected(const std::string& folder) const;
+    // The deepest of the folders that folder lies in (or equals), else its
+    // drive or share root, in the spelling of folder's canonical form
+    // (ending with "\"); empty when folder cannot be resolved. Below it,
+    // every level is someone's to change.
+    std::string NearestAbove(const std::string& folder) const;
     // The canonical form used for the comparison; ends with "\".
     static std::string Canonical(const std::string& folder);
     // True when the folder is the base or lies below it (canonical forms).

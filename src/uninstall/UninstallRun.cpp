@@ -49,7 +49,8 @@ const char kWildcardInFolderPart[] = "フォルダ名の部分にワイルドカ
 const char kWildcardInProtected[] =
     "システムや他のプログラムのファイルがあるフォルダのため、ワイルドカード(*・?)による削除は行いませんでした。\r\n";
 const char kWildcardOutside[] =
-    "インストールフォルダの外のため、「*」「?」で始まるワイルドカードによる削除は行いませんでした。\r\n";
+    "インストールフォルダの外のため、ワイルドカードによる削除は行いませんでした"
+    "(インストールフォルダの外では、記録の[DeleteFolder]にあるフォルダの中で、「*」「?」の前に3文字以上ある名前だけを使います)。\r\n";
 const char kProtectedFolder[] =
     "ドライブやネットワーク共有のルート、またはシステムのフォルダ(Windows・Program Files・ユーザーのフォルダなど)か、"
     "それを含むフォルダのため、削除しませんでした。\r\n";
@@ -69,8 +70,10 @@ const char kOwnFile[] =
     "アンインストーラ(UNRAVEL.EXE)・プログラムIDの一覧(RVSET98.INI)・記録(UNSETUP.INI)・"
     "進行状況(UNSETUP.RUN)のいずれかのため、削除しませんでした。\r\n";
 const char kThroughLink[] =
-    "インストールフォルダの中のリンク(ジャンクション・シンボリックリンク)を通る場所のため、処理しませんでした。"
+    "リンク(ジャンクション・シンボリックリンク)を通る場所のため、処理しませんでした。"
     "リンク：";
+const char kUnheldFolder[] =
+    "途中のフォルダを開けず、リンクでないことを確かめられない場所のため、処理しませんでした。フォルダ：";
 const char kIsLink[] =
     "リンク(ジャンクション・シンボリックリンク)のため、リンク先を含めて削除しませんでした。\r\n";
 const char kCountNotLowered[] = "(追加情報)共有ファイルの参照カウントを減らせなかったため、このファイルは残しました。\r\n";
@@ -78,6 +81,8 @@ const char kRepeatedShared[] = "同じ共有ファイルの参照カウントは
 const char kUninstallEntryKey[] =
     "「プログラム(アプリケーション)の追加と削除」の登録は、この項目では削除しません"
     "(アンインストールを開始した「UNSETUP.INI」を指す登録だけが、登録の処理で削除されます)。\r\n";
+const char kOtherClassKey[] =
+    "記録の関連付けにない拡張子が使うクラス、またはURLプロトコルのクラスのため、削除しませんでした。\r\n";
 const char kOtherUsersKey[] = "他のユーザーの設定のため、削除しませんでした。\r\n";
 const char kWindowsClassKey[] = "Windowsが使うファイルの種類・クラスの登録のため、削除しませんでした。\r\n";
 const char kUntrustedClassKey[] =
@@ -117,7 +122,23 @@ void SplitKeyValue(const std::string& value, std::string& rootMacro, std::string
     }
 }
 
-bool StartsWithWildcard(const std::string& name) { return !name.empty() && (name[0] == '*' || name[0] == '?'); }
+// The bytes before the first "*" or "?" (CP932 aware: a trail byte may be
+// either character's code).
+size_t StemLength(const std::string& name) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '*' || name[i] == '?') return i;
+        if (IsDBCSLeadByteEx(932, static_cast<BYTE>(name[i])) && i + 1 < name.size()) ++i;
+    }
+    return name.size();
+}
+
+// A stem this long names a program's own files; "S*" takes anybody's.
+constexpr size_t kOutsideStem = 3;
+
+// The temporary names of copies a killed install left (or of a
+// replacement at the restart the uninstall makes moot), in the package's
+// own folders only.
+std::string CopyLeftovers() { return std::string("*") + kCopyTemporarySuffix + "|"; }
 
 // What a run cut short has already taken away.
 bool IsGone(unsigned long code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
@@ -130,6 +151,7 @@ const char* RefusalText(KeyRefusal refusal) {
     case KeyRefusal::OtherUser: return kOtherUsersKey;
     case KeyRefusal::WindowsClass: return kWindowsClassKey;
     case KeyRefusal::NotTrusted: return kUntrustedClassKey;
+    case KeyRefusal::OtherClass: return kOtherClassKey;
     default: return kSharedKey;
     }
 }
@@ -216,6 +238,11 @@ private:
     // down to it held (held), or the text of the refusal when one of them is
     // a link.
     std::string ThroughLink(const std::string& folder, std::optional<HeldFolders>& held) const;
+    // The folder is one the record's own [DeleteFolder] lists.
+    bool OwnFolder(const std::string& folder);
+    // The record's [RestoreRelate] extensions: the file types it made.
+    std::vector<std::string> RecordedExtensions() const;
+    std::optional<std::vector<std::string>> ownFolders_;  // canonical, upper case
     void BeginStage(const std::string& line);
     void Log(const std::string& tag, const std::string& subject, const std::string& lines,
              const char* result = kPartlyFailed);
@@ -442,7 +469,8 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const
         // Outside the folder the record was found in, a pattern such as
         // "*.LOG" could take another program's files: only names with a
         // stem of their own ("RVSAMPLE.*") reach there, and only files.
-        if (StartsWithWildcard(read.name) && !inside) return Log(tag, written, kWildcardOutside);
+        if (!inside && (StemLength(read.name) < kOutsideStem || !OwnFolder(read.folder)))
+            return Log(tag, written, kWildcardOutside);
     }
     // The hold of the last entry's folders serves the next entry in the same
     // folder (held since, none of them can have become a link). A pattern,
@@ -572,7 +600,7 @@ void TUninstallRun::DeleteFolders() {
             Log(tag, written, link);
             continue;
         }
-        const unsigned long code = RemoveFolder(folder, inside ? patterns_ : "");
+        const unsigned long code = RemoveFolder(folder, inside ? patterns_ + CopyLeftovers() : "");
         LogItem("フォルダ削除", "", folder, code == 0 ? "完了" : "残る", code);
         if (code == kLinkLeft) {
             Log(tag, written, kIsLink);
@@ -590,7 +618,8 @@ void TUninstallRun::DeleteKeys() {
          ReadNumbered(Script::DeleteRegistry::kSection, Script::DeleteRegistry::kKeyPrefix, record_)) {
         std::string rootMacro, keyPath;
         SplitKeyValue(value, rootMacro, keyPath);
-        const KeyRefusal refusal = RefuseRegistryKey(rootMacro, keyPath, options_.recordTrusted, userSid_);
+        const KeyRefusal refusal =
+            RefuseRegistryKey(rootMacro, keyPath, options_.recordTrusted, userSid_, RecordedExtensions());
         if (refusal != KeyRefusal::None) {
             Log("<Registry> ", value, RefusalText(refusal));
             continue;
@@ -666,7 +695,7 @@ void TUninstallRun::DeleteInstallFolder() {
     if (protected_.IsProtected(installFolder_)) return Log(tag, shown, kProtectedFolder);
     if (!installFolderDeletable_) return Log(tag, shown, kNotTheRecordsFolder);
 
-    const unsigned long code = RemoveFolder(installFolder_, deleteAll_ ? "*.*|" : patterns_);
+    const unsigned long code = RemoveFolder(installFolder_, deleteAll_ ? "*.*|" : patterns_ + CopyLeftovers());
     if (code == 0) return;
     if (code == kLinkLeft) return Log(tag, shown, kIsLink);
     if (code != ERROR_DIR_NOT_EMPTY && code != ERROR_ACCESS_DENIED) return Log(tag, shown, SysErrorText(code));
@@ -749,9 +778,43 @@ WalkRules TUninstallRun::Rules(bool filesOnly) const {
     return rules;
 }
 
+std::vector<std::string> TUninstallRun::RecordedExtensions() const {
+    std::vector<std::string> extensions;
+    for (int n = 1; n <= Script::RestoreRelate::kCount; ++n) {
+        const std::string value = IniRead(Script::RestoreRelate::kSection,
+                                          Script::NumberedKey(Script::RestoreRelate::kKeyPrefix, n), "", record_);
+        if (value.empty()) break;
+        const int comma = IPos(",", value);
+        extensions.push_back(comma > 0 ? StrLeft(value, comma - 1) : value);
+    }
+    return extensions;
+}
+
+bool TUninstallRun::OwnFolder(const std::string& folder) {
+    if (!ownFolders_) {
+        ownFolders_.emplace();
+        for (const std::string& written :
+             ReadNumbered(Script::DeleteFolder::kSection, Script::DeleteFolder::kFolderPrefix, record_)) {
+            const RecordPath read = ReadRecordPath(AddPathDelimiter(written, "B"));
+            if (!read.pattern && !read.wildcardInFolder && !read.folder.empty())
+                ownFolders_->push_back(Upper(AddPathDelimiter(read.folder, "B")));
+        }
+    }
+    const std::string wanted = Upper(AddPathDelimiter(folder, "B"));
+    return std::find(ownFolders_->begin(), ownFolders_->end(), wanted) != ownFolders_->end();
+}
+
 std::string TUninstallRun::ThroughLink(const std::string& folder, std::optional<HeldFolders>& held) const {
-    if (!IsFullyQualified(installFolder_) || !InInstallFolder(folder)) return {};
-    held.emplace(installFolder_, folder);
+    // Inside the install folder from the install folder down; elsewhere
+    // from below the nearest folder of the system's or the user's own (a
+    // menu folder, the desktop), which the user may not replace; that
+    // folder itself may be a link of the system's making.
+    const bool inside = IsFullyQualified(installFolder_) && InInstallFolder(folder);
+    const std::string base = inside ? installFolder_ : protected_.NearestAbove(folder);
+    if (base.empty()) return {};
+    held.emplace(base, folder, inside);
+    if (held->failed())
+        return kUnheldFolder + held->unopened() + kCrLf + SysErrorText(held->error());
     return held->linked() ? kThroughLink + held->link() + kCrLf : std::string();
 }
 

@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "app/MBUtils.h"
+#include "app/uIniFile.h"
 #include "app/uUtils.h"
 #include "platform/Handles.h"
 
@@ -160,6 +161,56 @@ TEST(CopyFileReset, ANewOnlyCopyLeavesAFileThatIsThereAlone) {
     EXPECT_EQ(0u, CopyFileReset(dir / "src.dat", dir / "new.dat", false, &copied));
     EXPECT_EQ("new contents", dir.Read("new.dat"));
     EXPECT_EQ(12u, copied);
+}
+
+// A name planted as a hard link to someone else's file: neither a copy nor
+// an INI edit writes through it, and the other file keeps its bytes and its
+// attribute. A temporary name a killed copy left (even a hard link) is
+// taken over by the next copy and does not stay.
+TEST(CopyFileReset, NeverWritesThroughAnotherNameOfAFileAndTakesOverALeftover) {
+    ScratchFolder dir;
+    dir.Write("src.dat", "package");
+    const std::string victimText = "[Victim]\r\nKey=1\r\n";
+    dir.Write("win.ini", victimText);
+    ASSERT_TRUE(SetFileAttributesA((dir / "win.ini").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CreateHardLinkA((dir / "README.TXT").c_str(), (dir / "win.ini").c_str(), nullptr));
+    EXPECT_EQ(kLinkedTarget, CopyFileReset(dir / "src.dat", dir / "README.TXT"));
+    EXPECT_FALSE(IniWrite("Victim", "Key", "2", dir / "README.TXT"));
+    EXPECT_EQ(victimText, dir.Read("win.ini"));
+    EXPECT_TRUE(FILE_ATTRIBUTE_READONLY & Attributes(dir / "win.ini")) << "the other name's attribute";
+    EXPECT_FALSE(dir.Exists("README.TXT.RVNEW"));
+    SetFileAttributesA((dir / "win.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    dir.Write("victim.dat", "theirs");
+    ASSERT_TRUE(CreateHardLinkA((dir / "new.dat.RVNEW").c_str(), (dir / "victim.dat").c_str(), nullptr));
+    EXPECT_EQ(0u, CopyFileReset(dir / "src.dat", dir / "new.dat", false));
+    EXPECT_EQ("package", dir.Read("new.dat"));
+    EXPECT_EQ("theirs", dir.Read("victim.dat"));
+    EXPECT_FALSE(dir.Exists("new.dat.RVNEW"));
+}
+
+// Over a file in use the copy still arrives whole, beside it, when the
+// caller will schedule it for the restart; the sink hears exactly the bytes
+// written. Without that wish nothing is left.
+TEST(CopyFileReset, OverAFileInUseTheWholeCopyWaitsBesideItWhenAsked) {
+    ScratchFolder dir;
+    dir.Write("src.dat", "new bytes");
+    dir.Write("held.dat", "old");
+    FileHandle held(CreateFileA((dir / "held.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_EQ(static_cast<unsigned long>(ERROR_SHARING_VIOLATION), CopyFileReset(dir / "src.dat", dir / "held.dat"));
+    EXPECT_FALSE(dir.Exists("held.dat.RVNEW"));
+
+    std::string heard, waiting;
+    CopyRequest request;
+    request.sink = [&heard](const char* bytes, unsigned long size) { heard.append(bytes, size); };
+    request.inUseTemporary = &waiting;
+    EXPECT_EQ(static_cast<unsigned long>(ERROR_SHARING_VIOLATION), CopyFileTo(dir / "src.dat", dir / "held.dat", request));
+    EXPECT_EQ(dir / "held.dat.RVNEW", waiting);
+    EXPECT_EQ("new bytes", dir.Read("held.dat.RVNEW"));
+    EXPECT_EQ("new bytes", heard);
+    EXPECT_EQ("old", dir.Read("held.dat"));
 }
 
 TEST(GetSpecialFolder, RealAndBogusNumbers) {

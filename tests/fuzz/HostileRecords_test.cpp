@@ -95,6 +95,8 @@ public:
             {HKEY_CURRENT_USER, "RvCanaryTop", "V", "top"},
             {HKEY_CURRENT_USER, "Software\\RvCanary", "V", "user"},
             {HKEY_LOCAL_MACHINE, "Software\\RvCanary", "V", "machine"},
+            {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\RvCanary", "V", "microsoft"},
+            {HKEY_CLASSES_ROOT, "rvcanaryurl", "URL Protocol", ""},
             {HKEY_CLASSES_ROOT, ".rvcanary", "", "rvcanary_file"},
             {HKEY_CLASSES_ROOT, "rvcanary_file\\shell\\open\\command", "", "canary.exe \"%1\""},
             {HKEY_USERS, ".DEFAULT\\Software\\RvCanary", "V", "users"},
@@ -123,6 +125,8 @@ public:
         RegDeleteTreeA(HKEY_CURRENT_USER, "RvCanaryTop");
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\RvCanary");
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\RvCanary");
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\RvCanary");
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, "rvcanaryurl");
         RegDeleteTreeA(HKEY_CLASSES_ROOT, ".rvcanary");
         RegDeleteTreeA(HKEY_CLASSES_ROOT, "rvcanary_file");
         RegDeleteTreeA(HKEY_USERS, ".DEFAULT\\Software\\RvCanary");
@@ -412,6 +416,7 @@ struct Escape {
     std::string checkBox = "0,0,0,0", box3 = {}, box4 = {};
     bool link = false;  // <app>link planted, pointing at the other program's data folder
     std::string setupFolder = {}, registration = {};
+    std::string linkAt = {};  // the link planted elsewhere than <app>link
 };
 
 std::string EscapeRecord(const Escape& e, const Places& p) {
@@ -449,6 +454,18 @@ TEST_F(HostileRecords, KnownEscapesTouchNoCanary) {
          Section("DeleteRegistry", "Key",
                  {uninstall + kOtherProgram, "(Class)rvcanary_file\\shell", "(Local)SOFTWARE\\Classes\\rvcanary_file\\shell",
                   "(Users).DEFAULT\\Software\\RvCanary", uninstall + "RvCanaryRavelin"})},
+        {"keys of a vendor, of Microsoft, and classes of another file type or a URL scheme",
+         Section("DeleteRegistry", "Key",
+                 {"(Local)SOFTWARE\\RvCanary", "(Local)SOFTWARE\\Microsoft\\RvCanary", "(Class)rvcanary_file",
+                  "(Local)SOFTWARE\\Classes\\rvcanary_file", "(Class)rvcanaryurl"})},
+        {"short stems, and stems in a folder the record does not list, outside the install folder",
+         extra({p.other + "R*", data + "RV*", p.other + "RVCANARY.*", data + "RVC?NARY.TXT"})},
+        {"a menu folder replaced by a link to another program's folder",
+         Section("DeleteShortCut", "File", {Folder(CSIDL_PROGRAMS) + "RvLinked\\RvCanary.lnk"}) +
+             files({Folder(CSIDL_PROGRAMS) + "RvLinked\\RVCANARY.TXT"}) +
+             extra({Folder(CSIDL_PROGRAMS) + "RvLinked\\RVCANARY.*"}) +
+             Section("DeleteFolder", "Folder", {Folder(CSIDL_PROGRAMS) + "RvLinked\\"}),
+         "0,0,0,0", "", "", true, {}, {}, Folder(CSIDL_PROGRAMS) + "RvLinked"},
         {"another folder's entry through [SetupFolder]", "", "0,0,0,0", "", "", false, p.other,
          std::string(kUninstallList) + "\\RvCanaryRavelin"},
         {"the files every package shares",
@@ -470,7 +487,8 @@ TEST_F(HostileRecords, KnownEscapesTouchNoCanary) {
         SetCount(log, 3);
         std::unique_ptr<PlantedLink> planted;
         const std::vector<std::string> faults = RunCase(EscapeRecord(escape, p), [&] {
-            if (escape.link) planted = std::make_unique<PlantedLink>(p.app + "link", data);
+            if (escape.link)
+                planted = std::make_unique<PlantedLink>(escape.linkAt.empty() ? p.app + "link" : escape.linkAt, data);
         });
         EXPECT_TRUE(!escape.link || (planted && planted->ok())) << "no link planted for: " << escape.what;
         std::vector<std::string> all = faults;

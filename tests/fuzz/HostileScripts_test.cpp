@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <shlobj.h>
 
 #include "Driver.h"
 #include "FuzzKit.h"
@@ -426,6 +427,63 @@ TEST_F(HostileScripts, MutatedSampleScriptsEndWithADocumentedCodeAndUninstallCle
     Summary("mutated scripts", cases);
     EXPECT_EQ(0, crashes_);
     EXPECT_EQ(0, hangs_);
+}
+
+// Names planted between an install and the next run as hard links to files
+// of someone else's (win.ini, a document): the installed README, the record,
+// its temporary file, the desktop shortcut, a copy's temporary name and the
+// uninstall's progress file. The re-install and the uninstall replace or
+// delete names only, never write through them: every other file keeps its
+// bytes and its read-only attribute.
+TEST_F(HostileScripts, HardLinksPlantedBeforeAReinstallAndAnUninstallWriteNothingOfOthers) {
+    ScratchFolder victims;
+    const auto install = [&] {
+        const RunResult run = RunBounded(Quoted(dist_.exe()) + " /S " + Quoted("/D=" + app_), kRunBoundMs);
+        EXPECT_FALSE(run.hung);
+        EXPECT_TRUE(IsDocumentedExitCode(run.code)) << run.code;
+    };
+    install();
+    const std::string record = app_ + "UNSETUP.INI";
+    ASSERT_TRUE(FileExistsAt(record));
+    std::string desktopLink;
+    for (const std::string& link : NumberedValues(record, "DeleteShortCut", "File"))
+        if (link.rfind(ShellFolder(CSIDL_DESKTOPDIRECTORY), 0) == 0) desktopLink = link;
+    ASSERT_FALSE(desktopLink.empty()) << "the sample makes a desktop shortcut";
+
+    std::map<std::string, std::string> planted;  // name -> victim
+    const auto plant = [&](const std::string& name, const std::string& victim, bool readOnly) {
+        const std::string path = victims.path() + victim;
+        ASSERT_TRUE(WriteFileBytes(path, "victim " + victim));
+        if (readOnly) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        DeleteFileA(name.c_str());
+        ASSERT_TRUE(CreateHardLinkA(name.c_str(), path.c_str(), nullptr)) << ToUtf8(name);
+        planted[name] = path;
+    };
+    plant(app_ + "README.TXT", "win.ini", true);
+    plant(app_ + "UNSETUP.TMP", "system.ini", false);
+    plant(app_ + "SAMPLE.EXE.RVNEW", "notes.txt", false);
+    plant(desktopLink, "letter.doc", false);
+    install();
+    plant(app_ + "UNSETUP.RUN", "diary.txt", false);
+    const std::string uninstaller = WindowsFolder() + "UNRAVEL.EXE";
+    const RunResult remove = RunBounded(Quoted(uninstaller) + " " + Quoted(record) + " /S", kRunBoundMs);
+    EXPECT_FALSE(remove.hung);
+    EXPECT_TRUE(IsDocumentedExitCode(remove.code)) << remove.code;
+
+    int touched = 0;
+    for (const auto& [name, victim] : planted) {
+        const std::string file = victim.substr(victim.rfind('\\') + 1);
+        const bool same = ReadFileBytes(victim) == "victim " + file;
+        const bool readOnly = (GetFileAttributesA(victim.c_str()) & FILE_ATTRIBUTE_READONLY) != 0;
+        if (!same || (file == "win.ini" && !readOnly)) {
+            ++touched;
+            ADD_FAILURE() << "written through " << ToUtf8(name) << ": " << ToUtf8(victim);
+        }
+        SetFileAttributesA(victim.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(name.c_str());
+    }
+    std::printf("[fuzz] planted hard links: %zu names, %d other files touched\n", planted.size(), touched);
+    std::fflush(stdout);
 }
 
 }  // namespace

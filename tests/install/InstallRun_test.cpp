@@ -9,8 +9,10 @@
 
 #include "InstallTestKit.h"
 #include "app/uIniFile.h"
+#include "platform/Handles.h"
 #include "record/Digests.h"
 #include "sysops/Deletion.h"
+#include "sysops/HeldFile.h"
 #include "sysops/PathNames.h"
 #include "sysops/Registry.h"
 #include "sysops/SharedDlls.h"
@@ -251,6 +253,175 @@ TEST(InstallRunFiles, FolderFailuresAndCompressedFilesWithTheirHeaderName) {
     EXPECT_EQ(f.App() + "X\\", RecordValue(f.App(), "DeleteFolder", "Folder1"));
     EXPECT_TRUE(HasLine(view.Status(), "フォルダを作成しています．．．一部失敗"));
     EXPECT_FALSE(FileExistsAt(f.s.TempFolder + "EXPAND.RVS")) << "the expansion's temporary file is removed";
+}
+
+// ---- What the run writes through, loads and signs ----
+
+// The upper-cased PendingFileRenameOperations, every entry.
+std::string PendingRenames() {
+    RegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
+                      key.put()) != ERROR_SUCCESS)
+        return {};
+    std::string data(65536, '\0');
+    DWORD size = static_cast<DWORD>(data.size());
+    if (RegQueryValueExA(key.get(), "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
+                         &size) != ERROR_SUCCESS)
+        return {};
+    data.resize(size);
+    CharUpperBuffA(data.data(), static_cast<DWORD>(data.size()));
+    return data;
+}
+
+// Only bytes this run wrote, or the package's own, are loaded to register
+// and signed for the uninstall: a newer library and a newer program to run
+// before uninstalling, planted in the folder before a re-install, are kept
+// by the newer-wins rule but neither registered nor signed; a repair over
+// equal dates registers and signs the package's bytes.
+TEST(InstallRunSigning, OnlyBytesThisRunWroteOrThePackagesOwnAreRegisteredAndSigned) {
+    InstallFixture f;
+    TestRegKey reg;
+    SetEnvironmentVariableA("RV_SELFREG_KEY", reg.subkey().c_str());
+    const std::string library = ReadFileBytes(Bin("sysops_selfreg_ok.dll"));
+    ASSERT_FALSE(library.empty());
+    f.Source("RVLIB.DLL", library);
+    f.Source("BEFORE.EXE", "the package's program");
+    f.Script("[CopyFile]\r\nFile1=(App)\\RVLIB.DLL,/R\r\nFile2=(App)\\BEFORE.EXE\r\n"
+             "[BeforeUnInstall]\r\nFile=BEFORE.EXE\r\n");
+    const std::string app = f.App();
+    CreateDirectoryA(app.c_str(), nullptr);
+    WriteFileBytes(app + "RVLIB.DLL", library + "planted");  // loads as well as the package's
+    WriteFileBytes(app + "BEFORE.EXE", "planted program");
+    SetWriteTime(app + "RVLIB.DLL", 2050);
+    SetWriteTime(app + "BEFORE.EXE", 2050);
+    std::string value;
+    {
+        TestView view;
+        view.options.folderText = app;
+        view.Expect("警告", "詳細を表示しますか？", IDYES);
+        RunInstall(view);
+        EXPECT_EQ(library + "planted", ReadFileBytes(app + "RVLIB.DLL")) << "newer wins";
+        EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Registered", value)) << "never loaded";
+        EXPECT_FALSE(FileDigestMatches(HeldFile(app + "RVLIB.DLL")));
+        EXPECT_FALSE(FileDigestMatches(HeldFile(app + "BEFORE.EXE")));
+        EXPECT_NE(std::string::npos, view.detailsText.find("<File> " + app + "RVLIB.DLL\r\n")) << ToUtf8(view.detailsText);
+    }
+    // A repair: the package's own bytes, dated as the package.
+    WriteFileBytes(app + "RVLIB.DLL", library);
+    WriteFileBytes(app + "BEFORE.EXE", "the package's program");
+    for (const char* name : {"RVLIB.DLL", "BEFORE.EXE"}) {
+        SetWriteTime(f.s.SourceFolder + name, 2001);
+        SetWriteTime(app + name, 2001);
+    }
+    TestView view;
+    view.options.folderText = app;
+    RunInstall(view);
+    EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, reg.subkey(), "Registered", value)) << "registered";
+    EXPECT_TRUE(FileDigestMatches(HeldFile(app + "RVLIB.DLL")));
+    EXPECT_TRUE(FileDigestMatches(HeldFile(app + "BEFORE.EXE")));
+    EXPECT_EQ("", ToUtf8(view.detailsText));
+    ForgetFileDigest(app + "RVLIB.DLL");
+    ForgetFileDigest(app + "BEFORE.EXE");
+
+    // A first install over an older file of the name: the copy found the
+    // name taken and was made again, and what is signed is still exactly
+    // the bytes written.
+    const std::string fresh = f.root / "fresh\\";
+    CreateDirectoryA(fresh.c_str(), nullptr);
+    WriteFileBytes(fresh + "RVLIB.DLL", library + "older");
+    SetWriteTime(fresh + "RVLIB.DLL", 1999);
+    f.Script("[CopyFile]\r\nFile1=(App)\\RVLIB.DLL,/R\r\n");
+    TestView first;
+    first.options.folderText = fresh;
+    RunInstall(first);
+    EXPECT_EQ(library, ReadFileBytes(fresh + "RVLIB.DLL"));
+    EXPECT_TRUE(FileDigestMatches(HeldFile(fresh + "RVLIB.DLL")));
+    EXPECT_EQ("", ToUtf8(first.detailsText));
+    ForgetFileDigest(fresh + "RVLIB.DLL");
+    SetEnvironmentVariableA("RV_SELFREG_KEY", nullptr);
+}
+
+// An install folder that is a link, or lies under one, stops the run before
+// anything is made; a sub-folder of the package's that is a link is written
+// into by nothing and recorded by nothing.
+TEST(InstallRunLinks, ALinkedInstallFolderStopsTheRunAndALinkedSubFolderIsAFailure) {
+    InstallFixture f;
+    if (UnixPathOf("C:\\").empty()) GTEST_SKIP() << "links are planted from Wine's Unix side";
+    f.Source("A.TXT", "a");
+    f.Source("B.TXT", "b");
+    f.Script("[MakeFolder]\r\nFolder1=(App)\\DATA\r\n[CopyFile]\r\nFile1=(App)\\A.TXT\r\nFile2=(App)\\DATA\\B.TXT\r\n");
+    const std::string elsewhere = f.root / "elsewhere\\";
+    CreateDirectoryA(elsewhere.c_str(), nullptr);
+    {
+        PlantedLink link(f.App().substr(0, f.App().size() - 1), elsewhere);
+        ASSERT_TRUE(link.ok());
+        TestView view;
+        view.options.folderText = f.App();
+        view.Expect("致命的エラー", "リンク", IDOK).Expect(kS + "中止", kS + "を続行できませんでした。", IDOK);
+        RunInstall(view);
+        EXPECT_EQ(1, view.endRuns);
+        EXPECT_FALSE(FileExistsAt(elsewhere + "A.TXT")) << "nothing written through the link";
+        EXPECT_FALSE(FileExistsAt(elsewhere + "UNSETUP.INI"));
+        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, f.KeyPath()));
+    }
+    {
+        // Under a link: the folder below it does not exist yet, and would be
+        // made through it.
+        PlantedLink link(f.root / "linked", elsewhere);
+        ASSERT_TRUE(link.ok());
+        TestView view;
+        view.options.folderText = f.root / "linked\\App\\";
+        view.Expect("致命的エラー", "リンク", IDOK).Expect(kS + "中止", kS + "を続行できませんでした。", IDOK);
+        RunInstall(view);
+        EXPECT_FALSE(FolderExistsAt(elsewhere + "App"));
+    }
+    CreateDirectoryA(f.App().c_str(), nullptr);
+    PlantedLink data(f.App() + "DATA", elsewhere);
+    ASSERT_TRUE(data.ok());
+    TestView view;
+    view.options.folderText = f.App();
+    view.Expect("警告", "詳細を表示しますか？", IDYES);
+    RunInstall(view);
+    EXPECT_EQ("a", ReadFileBytes(f.App() + "A.TXT"));
+    EXPECT_FALSE(FileExistsAt(elsewhere + "B.TXT"));
+    EXPECT_NE(std::string::npos, view.detailsText.find("<Folder> " + f.App() + "DATA\\\r\n")) << ToUtf8(view.detailsText);
+    EXPECT_NE(std::string::npos, view.detailsText.find("<File> " + f.App() + "DATA\\B.TXT\r\n")) << ToUtf8(view.detailsText);
+    EXPECT_EQ("<none>", RecordValue(f.App(), "DeleteFolder", "Folder1"));
+    EXPECT_EQ(f.App() + "A.TXT", RecordValue(f.App(), "DeleteFile", "File1"));
+    EXPECT_EQ(f.App() + "UNSETUP.INI", RecordValue(f.App(), "DeleteFile", "File2"));
+}
+
+// A file in use is replaced at the restart by the whole copy made beside
+// it: no second copy in the Windows folder, and the real name keeps the old
+// bytes until then.
+TEST(InstallRunFiles, AFileInUseIsReplacedAtTheRestartByTheCopyBesideIt) {
+    InstallFixture f;
+    f.Source("TOOL.EXE", "new tool");
+    f.Script("[CopyFile]\r\nFile1=(App)\\TOOL.EXE\r\n");
+    CreateDirectoryA(f.App().c_str(), nullptr);
+    WriteFileBytes(f.App() + "TOOL.EXE", "old tool");
+    SetWriteTime(f.App() + "TOOL.EXE", 1999);
+    int restarts = 0;
+    TWinReboot::SetExitWindowsFunction([&](UINT, DWORD) {
+        ++restarts;
+        return TRUE;
+    });
+    {
+        FileHandle running(CreateFileA((f.App() + "TOOL.EXE").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(running);
+        TestView view;
+        view.options.folderText = f.App();
+        RunInstall(view);
+        EXPECT_TRUE(HasLine(view.Status(), "ファイルをコピーしています．．．ロックファイルあり")) << ToUtf8(view.Status());
+    }
+    EXPECT_EQ("old tool", ReadFileBytes(f.App() + "TOOL.EXE"));
+    EXPECT_EQ("new tool", ReadFileBytes(f.App() + "TOOL.EXE.RVNEW"));
+    std::string upper = f.App() + "TOOL.EXE.RVNEW";
+    CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+    EXPECT_NE(std::string::npos, PendingRenames().find(upper.substr(2))) << "scheduled from beside the file";
+    EXPECT_EQ(f.App() + "TOOL.EXE", RecordValue(f.App(), "DeleteFile", "File1"));
+    TWinReboot::SetExitWindowsFunction({});
 }
 
 // ---- Stops and aborts ----

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "app/SetupState.h"
 #include "app/uIniFile.h"
 #include "platform/Handles.h"
 #include "app/SystemChanges.h"
@@ -96,6 +97,25 @@ TEST_F(CopyUninstallerTest, ASetupOnlyPackageCreatesNoneButUpdatesAnOldOne) {
     Installed(2020, 1, 1);
     EXPECT_EQ(0u, CopyUninstaller(Image().get(), windows_.path(), true));
     EXPECT_EQ("this run's program", InstalledBytes());
+}
+
+// An uninstaller running now is never cut or written through: the whole
+// new one waits beside it and replaces it at the restart.
+TEST_F(CopyUninstallerTest, OneInUseIsReplacedAtTheRestartByTheWholeCopyBesideIt) {
+    const SetupState saved = State();
+    State().OSKind = "NT";
+    State().WindowsFolder = windows_.path();
+    Installed(2020, 1, 1);
+    {
+        FileHandle running(CreateFileA(uninstaller_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                       nullptr));
+        ASSERT_TRUE(running);
+        EXPECT_EQ(static_cast<unsigned long>(ERROR_SUCCESS_REBOOT_REQUIRED),
+                  CopyUninstaller(work_.path(), windows_.path(), false));
+    }
+    EXPECT_EQ("installed program", InstalledBytes());
+    EXPECT_EQ("this run's program", ReadFileBytes(uninstaller_ + ".RVNEW"));
+    State() = saved;
 }
 
 TEST_F(CopyUninstallerTest, AMissingProgramCopyIsFileNotFound) {

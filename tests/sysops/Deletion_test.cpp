@@ -49,6 +49,24 @@ TEST(DeletePath, DeletesAFileEvenWhenReadOnlyOrHidden) {
     EXPECT_FALSE(dir.Exists("c.txt"));
 }
 
+// The read-only attribute belongs to the file, which another name may
+// share (a hard link to win.ini planted in the install folder): such a name
+// is not deleted at the price of the other's attribute.
+TEST(DeletePath, AReadOnlyFileWithAnotherNameKeepsItsAttributeAndStays) {
+    ScratchFolder dir;
+    dir.Write("win.ini", "theirs");
+    ASSERT_TRUE(SetFileAttributesA((dir / "win.ini").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CreateHardLinkA((dir / "App.ini").c_str(), (dir / "win.ini").c_str(), nullptr));
+    EXPECT_NE(0u, DeletePath(dir / "App.ini"));
+    EXPECT_TRUE(FILE_ATTRIBUTE_READONLY & GetFileAttributesA((dir / "win.ini").c_str())) << "the other name's attribute";
+    EXPECT_EQ("theirs", dir.Read("win.ini"));
+    // A writable one loses only its own name.
+    SetFileAttributesA((dir / "win.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(0u, DeletePath(dir / "App.ini"));
+    EXPECT_FALSE(dir.Exists("App.ini"));
+    EXPECT_EQ("theirs", dir.Read("win.ini"));
+}
+
 TEST(DeletePath, AWildcardRemovesMatchingFilesAndFoldersOnly) {
     ScratchFolder dir;
     dir.Write("App\\one.tmp", "1");

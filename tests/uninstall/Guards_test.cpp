@@ -142,7 +142,12 @@ TEST(KeyGuards, OnlyAPackagesOwnKeysGoAndItsClassesOnlyFromATrustedRecord) {
         {"(Users)", me + "\\Software", R::Shared, R::Shared},
         {"(Users)", me + "_Classes\\MyApp.Document", R::None, R::NotTrusted},
         {"(Local)", "SOFTWARE\\Vendor\\App", R::None, R::None},
-        {"(Local)", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\RvApp.exe", R::None, R::None},
+        {"(Local)", "SOFTWARE\\Vendor", R::Shared, R::Shared},
+        {"(Local)", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\RvApp.exe", R::Shared, R::Shared},
+        {"(Local)", "SOFTWARE\\Microsoft\\SystemCertificates", R::Shared, R::Shared},
+        {"(Local)", "SOFTWARE\\Microsoft\\Cryptography", R::Shared, R::Shared},
+        {"(Cuser)", "Software\\Microsoft\\Office\\Addins\\Rv", R::Shared, R::Shared},
+        {"(Users)", me + "\\Software\\Microsoft\\Notepad", R::Shared, R::Shared},
         {"(Cuser)", "Software\\Vendor", R::None, R::None},
         {"(XXXXX)", "Software\\Vendor", R::None, R::None},
         {"(Cuser)", "Software\\\\Vendor", R::Shared, R::Shared},
@@ -154,6 +159,32 @@ TEST(KeyGuards, OnlyAPackagesOwnKeysGoAndItsClassesOnlyFromATrustedRecord) {
     EXPECT_EQ(R::OtherUser, RefuseRegistryKey("(Users)", me + "\\Software\\Vendor", true, ""))
         << "no user known: no user's key is ours";
     EXPECT_EQ(0u, CurrentUserSid().find("S-1-")) << CurrentUserSid();
+}
+
+TEST(KeyGuards, AClassAnotherFileTypeNamesOrAUrlProtocolStaysEvenFromATrustedRecord) {
+    const std::string me = "S-1-5-21-7-8-9-1000";
+    using R = KeyRefusal;
+    const auto set = [](const char* key, const char* name, const char* value) {
+        HKEY made = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &made,
+                                                 nullptr));
+        RegSetValueExA(made, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), static_cast<DWORD>(strlen(value) + 1));
+        RegCloseKey(made);
+    };
+    set(".rvguard", "", "rvguard_file");
+    set("rvguard_file", "", "Guard");
+    set("rvguardurl", "URL Protocol", "");
+    set("rvguard_own", "", "Own");
+
+    EXPECT_EQ(R::OtherClass, RefuseRegistryKey("(Class)", "rvguard_file", true, me)) << "txtfile's case";
+    EXPECT_EQ(R::OtherClass, RefuseRegistryKey("(Local)", "SOFTWARE\\Classes\\RVGUARD_FILE", true, me));
+    EXPECT_EQ(R::None, RefuseRegistryKey("(Class)", "rvguard_file", true, me, {"RVGUARD"}))
+        << "the record made that file type";
+    EXPECT_EQ(R::OtherClass, RefuseRegistryKey("(Class)", "rvguardurl", true, me)) << "http's case";
+    EXPECT_EQ(R::OtherClass, RefuseRegistryKey("(Class)", "rvguardurl", true, me, {"rvguard"}));
+    EXPECT_EQ(R::None, RefuseRegistryKey("(Class)", "rvguard_own", true, me)) << "named by nobody";
+    EXPECT_EQ(R::NotTrusted, RefuseRegistryKey("(Class)", "rvguard_file", false, me));
+    for (const char* key : {".rvguard", "rvguard_file", "rvguardurl", "rvguard_own"}) RegDeleteKeyA(HKEY_CLASSES_ROOT, key);
 }
 
 TEST(KeyGuards, OnlyANamedEntryBelowTheUninstallListIsARegistration) {

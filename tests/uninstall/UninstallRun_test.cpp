@@ -96,7 +96,10 @@ TEST_F(UninstallRunTest, RemovesEverythingRecordedAndEndsOnTheCompletionPage) {
     SetString(HKEY_CURRENT_USER, HkcuKey("NoMacro"), "v", "1");
     SetString(HKEY_CURRENT_USER, HkcuKey("Kept"), "v", "1");
 
+    // The .RVNEW files: what a killed install's copies left; they go with
+    // the package's folders.
     for (const char* f : {"app\\prog.exe", "app\\data\\a.dat", "app\\data\\deep\\b.dat", "app\\logs\\1.tmp",
+                          "app\\prog.exe.RVNEW", "app\\data\\deep\\b.dat.RVNEW",
                           "app\\logs\\2.tmp", "app\\settings.cfg", "menu\\App\\Tool.lnk",
                           "menu\\App\\Help.lnk", "menu\\Other.lnk", "shared\\Common.dll"})
         dir_.Write(f, "x");
@@ -532,21 +535,28 @@ TEST_F(UninstallRunTest, DeleteAllAndPatternsStayOutOfAFolderTheRecordWasNotFoun
     }
 }
 
-TEST_F(UninstallRunTest, PatternsStartingWithAWildcardApplyOnlyInsideTheRecordsFolder) {
-    for (const char* f : {"other\\data\\theirs.log", "other\\RVOURS.INI", "app\\logs\\1.log"}) dir_.Write(f, "x");
-    WriteRecord(Section("AddDeleteFile", "File",
-                        {dir_ / "other\\data\\*.log", dir_ / "other\\data\\..\\?*.*", dir_ / "other\\RVOURS.*",
-                         app_ + "logs\\*.log", app_ + "UNSETUP.INI"}));
+TEST_F(UninstallRunTest, OutsideTheInstallFolderAPatternNeedsAFolderOfTheRecordsOwnAndAStemOfThree) {
+    for (const char* f : {"other\\data\\theirs.log", "other\\RVOURS.INI", "other\\SERVER.EXE", "other\\RVX.DAT",
+                          "third\\RVOURS.INI", "app\\logs\\1.log"})
+        dir_.Write(f, "x");
+    const std::vector<std::string> refused = {dir_ / "other\\data\\*.log", dir_ / "other\\data\\..\\?*.*",
+                                              dir_ / "other\\S*", dir_ / "other\\RV?.DAT", dir_ / "third\\RVOURS.*"};
+    std::vector<std::string> patterns = refused;
+    patterns.insert(patterns.end(), {dir_ / "other\\RVOURS.*", app_ + "logs\\*.log", app_ + "UNSETUP.INI"});
+    WriteRecord(Section("DeleteFolder", "Folder", {dir_ / "other\\"}) + Section("AddDeleteFile", "File", patterns));
     view_.ExpectAsk("情報", kDetailsQuestion, 52, IDYES);
     Run();
 
-    EXPECT_TRUE(dir_.Exists("other\\data\\theirs.log"));
-    EXPECT_FALSE(dir_.Exists("other\\RVOURS.INI")) << "a name with a stem of its own still goes";
+    EXPECT_TRUE(dir_.Exists("other\\data\\theirs.log")) << "a folder the record does not list";
+    EXPECT_TRUE(dir_.Exists("other\\SERVER.EXE")) << "a one-letter stem";
+    EXPECT_TRUE(dir_.Exists("other\\RVX.DAT")) << "a two-letter stem";
+    EXPECT_TRUE(dir_.Exists("third\\RVOURS.INI")) << "a stem of its own, but not in a folder of the record's";
+    EXPECT_FALSE(dir_.Exists("other\\RVOURS.INI")) << "a stem of its own in a folder of the record's still goes";
     EXPECT_FALSE(dir_.Exists("app\\logs\\1.log"));
-    for (const std::string& refused : {dir_ / "other\\data\\*.log", dir_ / "other\\data\\..\\?*.*"})
-        EXPECT_NE(std::string::npos, view_.detailsText.find("<File> " + refused +
-                                                            "\r\nインストールフォルダの外のため、「*」「?」で始まる"))
-            << ToUtf8(view_.detailsText);
+    for (const std::string& each : refused)
+        EXPECT_NE(std::string::npos,
+                  view_.detailsText.find("<File> " + each + "\r\nインストールフォルダの外のため、ワイルドカードによる削除"))
+            << each << ToUtf8(view_.detailsText);
 }
 
 TEST_F(UninstallRunTest, AnotherProgramsEntryNamedByTheRecordIsKept) {
