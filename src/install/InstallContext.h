@@ -42,6 +42,7 @@ public:
     bool restartNeeded = false;
     bool registered = false;       // the Add/Remove Programs entry names the saved record
     std::string registrationNote;  // why no entry was made, for the summary
+    bool packageDamaged = false;   // a one-file's files did not extract whole
     unsigned long long installedBytes = 0;  // sizes of the files copied (after expansion)  // set by the completion stage
 
     // The status label shows StatusText, or StatusText and the item line.

@@ -146,3 +146,46 @@ TEST(PackE2E, TreeToCompressedDisksInstalledFromOneFolderAndRemoved) {
     EXPECT_FALSE(FolderExistsAt(menu));
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, entry.put()));
 }
+
+// The one-file: a tree to one program, installed unattended from an
+// otherwise empty folder, the tree back byte for byte, the uninstaller the
+// plain program, and the uninstall as clean as from a medium. A copy cut
+// short ends with its own code and nothing written.
+TEST(PackE2E, TreeToOneFileInstalledFromItselfAndRemoved) {
+    ScratchFolder work;
+    const std::string name = std::string(kName) + "One";
+    const std::string tree = work / (name + "\\");
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"TOOL.EXE", "MZ" + Noise(5000)},          {"LICENSE.TXT", "使用許諾\r\n"},
+        {"EMPTY.DAT", ""},                        {"NOISE.BIN", Noise(300 * 1024)},
+        {"データ\\表示設定.INI", Text(3000)},       {"データ\\深い\\LOG.TXT", Text(40 * 1024)},
+    };
+    for (const auto& [file, bytes] : files) work.Write(name + "\\" + file, bytes);
+    const std::string pack = BinFolder() + "RVPACK.EXE";
+    ASSERT_EQ(0u, RunToEnd(pack, "init " + Quoted(tree)));
+    EXPECT_EQ(87u, RunToEnd(pack, "build " + Quoted(tree) + " " + Quoted(work / "x") + " /ONEFILE /DISK=1400K"));
+    EXPECT_EQ(87u, RunToEnd(pack, "build " + Quoted(tree) + " " + Quoted(work / "x") + " /ONEFILE /LZ"));
+    ASSERT_EQ(0u, RunToEnd(pack, "build " + Quoted(tree) + " " + Quoted(work / "dist") + " /ONEFILE=ONE.EXE"));
+    CreateDirectoryA((work / "download").c_str(), nullptr);
+    const std::string one = work / "download\\ONE.EXE";
+    ASSERT_TRUE(CopyFileA((work / "dist\\ONE.EXE").c_str(), one.c_str(), FALSE));
+
+    const std::string cut = work / "download\\CUT.EXE";
+    const std::string whole = ReadFileBytes(one);
+    ASSERT_TRUE(WriteFileBytes(cut, whole.substr(0, whole.size() - 4096)));
+    const std::string app = work / "インストール先\\";
+    EXPECT_EQ(1620u, RunToEnd(cut, "/S " + Quoted("/D=" + app)));
+    EXPECT_FALSE(FolderExistsAt(app));
+
+    ASSERT_EQ(0u, RunToEnd(one, "/S " + Quoted("/D=" + app)));
+    for (const auto& [file, bytes] : files)
+        EXPECT_TRUE(ReadFileBytes(app + file) == bytes) << ToUtf8(file) << " did not come back as it was";
+    EXPECT_TRUE(ReadFileBytes(WindowsFolder() + "UNRAVEL.EXE") == ReadFileBytes(BinFolder() + "SETUP.EXE"))
+        << "the uninstaller is the plain program, never the one-file";
+    EXPECT_EQ(0u, RunToEnd(WindowsFolder() + "UNRAVEL.EXE", Quoted(app + "UNSETUP.INI") + " /S"));
+    EXPECT_FALSE(FolderExistsAt(app));
+    const std::string key = std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + name;
+    RegKey entry;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, entry.put()));
+    EXPECT_FALSE(FolderExistsAt(TempFolder() + "RVTMP1\\MEDIUM")) << "the working folder goes at the end";
+}
