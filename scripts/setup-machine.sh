@@ -10,7 +10,8 @@ if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 # draws the title-bar buttons.
 pkgs=(g++-mingw-w64-i686-win32 wine wine32:i386 wine64 xvfb xauth
       fonts-ipafont-gothic fonts-ipafont-mincho locales googletest
-      fonts-wine mscompress liblnk-utils imagemagick x11-utils xdotool cmake make)
+      fonts-wine mscompress liblnk-utils imagemagick x11-utils xdotool cmake make
+      libz-mingw-w64-dev osslsigncode openssl)
 
 missing=()
 for p in "${pkgs[@]}"; do

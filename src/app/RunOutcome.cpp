@@ -4,6 +4,7 @@ int ExitCodeFor(const RunOutcome& outcome) {
     switch (outcome.end) {
     case RunOutcome::End::StoppedUnchanged: return ExitCode::kStoppedUnchanged;
     case RunOutcome::End::RecordRefused: return ExitCode::kCannotStart;
+    case RunOutcome::End::PackageDamaged: return ExitCode::kPackageDamaged;
     case RunOutcome::End::StoppedChanged:
     case RunOutcome::End::Aborted: return ExitCode::kStoppedChanged;
     case RunOutcome::End::Completed: break;

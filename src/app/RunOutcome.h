@@ -11,6 +11,7 @@ struct RunOutcome {
         StoppedChanged,    // stopped after changes; what was made stays
         Aborted,           // the person aborted (wizard only)
         RecordRefused,     // the uninstall record is not as the install wrote it: nothing was done
+        PackageDamaged,    // a one-file's files did not extract whole: nothing was done
     };
     End end = End::Completed;
     int failures = 0;          // entries of the failure log
@@ -41,5 +42,6 @@ constexpr int kBadCommandLine = 87;     // ERROR_INVALID_PARAMETER
 constexpr int kLogNotWritable = 1622;   // ERROR_INSTALL_LOG_FAILURE
 constexpr int kInternalError = 1603;    // ERROR_INSTALL_FAILURE: an unexpected error ended the program
 constexpr int kAnotherSetup = 1618;     // ERROR_INSTALL_ALREADY_RUNNING
+constexpr int kPackageDamaged = 1620;   // ERROR_INSTALL_PACKAGE_INVALID: a one-file cut short or damaged
 constexpr int kRestartNeeded = 3010;    // ERROR_SUCCESS_REBOOT_REQUIRED
 }  // namespace ExitCode

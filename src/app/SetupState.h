@@ -5,6 +5,7 @@
 #include <string>
 
 class OpenedFile;
+class Payload;
 
 struct SetupState {
     // Folders (path macros).
@@ -34,6 +35,10 @@ struct SetupState {
     // it was found to be the image that runs; the uninstaller is written
     // from it. Null before start-up, or when it could not be held.
     std::shared_ptr<OpenedFile> ProgramImage;
+    // A one-file download's payload (sysops/Payload.h): its script and texts
+    // are in SourceFolder, a folder in WorkFolder, from start-up on; its
+    // other files once the install run has extracted them. Null otherwise.
+    std::shared_ptr<Payload> OneFile;
     std::string ScriptFile;               // the script copy in WorkFolder
     std::string RecordFile;               // uninstall mode: the record the command line names
     std::string UnSetupOption;            // [UnSetupOption] CheckBox (uninstall mode)

@@ -52,6 +52,7 @@ public:
     // the package's own), by upper-case canonical path: the digest.
     std::map<std::string, std::string> vouched;
     std::string beforeProgram;  // canonical path of [BeforeUnInstall] File
+    bool packageDamaged = false;   // a one-file's files did not extract whole
     unsigned long long installedBytes = 0;  // sizes of the files copied (after expansion)  // set by the completion stage
 
     // The status label shows StatusText, or StatusText and the item line.

@@ -80,7 +80,8 @@ RunOutcome RunInstall(RunView& view) {
     outcome.failureLog = run.failureLog;
     outcome.restartNeeded = run.restartNeeded;
     if (!completed) {
-        if (view.Aborted()) outcome.end = RunOutcome::End::Aborted;
+        if (run.packageDamaged) outcome.end = RunOutcome::End::PackageDamaged;
+        else if (view.Aborted()) outcome.end = RunOutcome::End::Aborted;
         else outcome.end = changed ? RunOutcome::End::StoppedChanged : RunOutcome::End::StoppedUnchanged;
     }
     return outcome;

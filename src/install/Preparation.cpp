@@ -11,8 +11,20 @@
 #include "install/ScriptEntries.h"
 #include "sysops/FileInfo.h"
 #include "sysops/FileOps.h"
+#include "sysops/Payload.h"
 
 namespace {
+
+// The size of a source a one-file holds but has not extracted yet.
+bool PackedSizeOf(const SetupState& s, const std::string& source, unsigned long long& size) {
+    if (!s.OneFile || source.size() <= s.SourceFolder.size() ||
+        MapString(source.substr(0, s.SourceFolder.size()), LCMAP_UPPERCASE) != MapString(s.SourceFolder, LCMAP_UPPERCASE))
+        return false;
+    const onefile::Entry* entry = s.OneFile->Lookup(source.substr(s.SourceFolder.size()));
+    if (!entry) return false;
+    size = entry->size;
+    return true;
+}
 
 void ReadAssociations(InstallContext& run) {
     SetupState& s = run.s;
@@ -44,8 +56,9 @@ bool MeasureRequirement(InstallContext& run) {
         const std::string source = ParseCopyEntry(ExpandPathMacros(value), s.SourceFolder).source;
         unsigned long long size = 0;
         // A source on a later disk cannot be measured: the gauge then
-        // counts entries, and the free-space check is left out.
-        if (!FileSizeOf(source, size)) {
+        // counts entries, and the free-space check is left out. A one-file's
+        // are not extracted yet: its index knows them.
+        if (!FileSizeOf(source, size) && !PackedSizeOf(s, source, size)) {
             run.byteProgress = false;
             continue;
         }
@@ -59,10 +72,22 @@ bool CheckFreeSpace(InstallContext& run) {
     SetupState& s = run.s;
     if (!run.byteProgress) return true;
     run.StepBegin("ディスクの空き容量をチェックしています．．．");
+    // A one-file's files are extracted into the working folder first: its
+    // drive needs room for them too (twice the files when it is the same).
+    const unsigned long long extracted = s.OneFile ? s.OneFile->PartBytes(2) : 0;
+    bool known = true, enough = true;
+    const auto check = [&](const std::string& drive, unsigned long long needed) {
+        long long freeBytes = -1;
+        const bool here = DiskFreeBytesEx(drive, freeBytes) || DiskFreeBytes(drive, freeBytes);
+        known = known && here && freeBytes >= 0;
+        enough = enough && here && freeBytes >= 0 && static_cast<unsigned long long>(freeBytes) > needed;
+    };
     const std::string drive = DrivePart(run.installFolder);
-    long long freeBytes = -1;
-    const bool known = DiskFreeBytesEx(drive, freeBytes) || DiskFreeBytes(drive, freeBytes);
-    if (!known || freeBytes < 0 || static_cast<unsigned long long>(freeBytes) <= run.requiredBytes) {
+    const std::string workDrive = extracted ? DrivePart(s.WorkFolder) : std::string();
+    const bool sameDrive = !workDrive.empty() && MapString(workDrive, LCMAP_UPPERCASE) == MapString(drive, LCMAP_UPPERCASE);
+    check(drive, run.requiredBytes + (sameDrive ? extracted : 0));
+    if (!workDrive.empty() && !sameDrive) check(workDrive, extracted);
+    if (!known || !enough) {
         if (known) {
             s.ItemText = "ディスクの空き容量が不足しているため、エラーになる可能性があります。\r\nこのまま" +
                          s.SetupString + "を続行しますか？";
@@ -104,6 +129,37 @@ bool HoldInstallFolder(InstallContext& run) {
                   "致命的エラー", 16, IDOK});
     s.StepResult = "リンク";
     run.Stop();
+    return false;
+}
+
+// A one-file's files, into the folder its script and texts came out to, now
+// that their space was checked: the install goes on from there as from a
+// medium. Nothing of them is used unless the whole part matched its digest.
+bool ExtractPackedFiles(InstallContext& run) {
+    SetupState& s = run.s;
+    if (!s.OneFile) return true;
+    run.StepBegin("ファイルを展開しています．．．");
+    run.view.ShowGauge(true);
+    const unsigned long code = s.OneFile->Extract(2, s.SourceFolder, [&](unsigned long long done, unsigned long long total) {
+        const int percent = total ? static_cast<int>(done * 100 / total) : 100;
+        run.view.SetGauge(percent, std::to_string(percent) + "%");
+        run.view.ProcessMessages();
+        return !run.Aborted();
+    });
+    run.view.ShowGauge(false);
+    if (code == 0) {
+        run.StepEnd();
+        return true;
+    }
+    if (run.Aborted()) return false;
+    s.StepResult = "失敗";
+    run.packageDamaged = code == ERROR_INVALID_DATA;
+    const std::string text = run.packageDamaged
+                                 ? "このプログラムのファイルが壊れているか、途中までしかないため、" + s.SetupString +
+                                       "するファイルを取り出せませんでした。\r\nもう一度ダウンロードしてください。"
+                                 : s.SetupString + "するファイルを作業フォルダに取り出せませんでした。\r\n\r\n" + SysErrorText(code);
+    run.view.Ask({text, "致命的エラー", 16, IDOK});
+    run.view.EndRun();
     return false;
 }
 
@@ -153,5 +209,5 @@ bool PrepareInstall(InstallContext& run) {
     s.StatusText.clear();
 
     ReadAssociations(run);
-    return MeasureRequirement(run) && CheckFreeSpace(run) && CheckInstallFolder(run);
+    return MeasureRequirement(run) && CheckFreeSpace(run) && ExtractPackedFiles(run) && CheckInstallFolder(run);
 }

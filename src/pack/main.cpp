@@ -11,6 +11,7 @@
 #include "app/uUtils.h"
 #include "pack/Build.h"
 #include "pack/Console.h"
+#include "pack/OneFile.h"
 #include "pack/ScriptCheck.h"
 #include "pack/Starter.h"
 #include "platform/Handles.h"
@@ -28,9 +29,10 @@ const char kUsage[] =
     "使い方:\r\n"
     "  RVPACK check [フォルダ\\SETUP.INI]               スクリプトを検査します(既定: 今のフォルダの SETUP.INI)\r\n"
     "  RVPACK init フォルダ                            フォルダの中身を入れる SETUP.INI の雛形を作ります\r\n"
-    "  RVPACK build プロジェクト 出力先 [/LZ] [/DISK=大きさ]  配布用のフォルダを作ります\r\n"
+    "  RVPACK build プロジェクト 出力先 [/LZ] [/DISK=大きさ] [/ONEFILE[=名前.EXE]]  配布用のフォルダを作ります\r\n"
     "      /LZ       ファイルを圧縮します(「_」の名前)\r\n"
     "      /DISK=n   n バイト(末尾に K か M も可)ごとのディスク DISK1, DISK2, ... に分けます\r\n"
+    "      /ONEFILE  全部を一つのプログラムにまとめます(/LZ・/DISK= とは一緒に使えません)\r\n"
     "終了コード: 0 問題なし、1 警告だけ、2 エラー、4 スクリプトがない、87 コマンドラインの誤り";
 
 int BadCommandLine(const std::string& why) {
@@ -98,9 +100,39 @@ std::string Ratio(std::uint64_t after, std::uint64_t before) {
     return text;
 }
 
+// build /ONEFILE: the findings that matter for a one-file only, then the
+// program.
+int BuildOne(const BuildOptions& options, const std::string& script, std::string name, int checked) {
+    const std::vector<Finding> findings = OneFileFindings(script);
+    for (const Finding& f : findings) PrintLine(FormatFinding(script, f));
+    if (!findings.empty() && checked == Code::kClean) checked = Code::kWarnings;
+    if (name.empty()) name = DefaultOneFileName(script);
+    if (!FolderExists(options.out) && !ForceFolders(options.out)) {
+        PrintErrorLine("エラー: 出力先「" + options.out + "」を作れません。");
+        return Code::kErrors;
+    }
+    if (FileExists(AddPathDelimiter(options.out, "B") + name)) {
+        PrintErrorLine("エラー: 「" + AddPathDelimiter(options.out, "B") + name + "」がすでにあります。");
+        return Code::kErrors;
+    }
+    OneFileReport report;
+    {
+        ProgressLine progress;
+        report = BuildOneFile(options, name, [&](const std::string& text) { progress.Show(text); });
+    }
+    for (const std::string& error : report.errors) PrintErrorLine("エラー: " + error);
+    if (!report.errors.empty()) return Code::kErrors;
+    PrintLine("ファイル " + std::to_string(report.files) + " 個、" + std::to_string(report.expanded) + " バイト → " +
+              std::to_string(report.payload) + " バイト(" + Ratio(report.payload, report.expanded) +
+              ")、プログラム " + std::to_string(report.stub) + " バイト: " + report.path);
+    return checked;
+}
+
 int Build(const std::vector<std::string>& args) {
     BuildOptions options;
     std::vector<std::string> folders;
+    bool oneFile = false;
+    std::string oneFileName;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string upper = MapString(args[i], LCMAP_UPPERCASE);
         if (upper == "/LZ") {
@@ -108,6 +140,11 @@ int Build(const std::vector<std::string>& args) {
         } else if (upper.rfind("/DISK=", 0) == 0) {
             if (!ParseDiskSize(args[i].substr(6), options.diskSize))
                 return BadCommandLine("/DISK= の大きさ「" + args[i].substr(6) + "」が読めません(例: /DISK=1440K)。");
+        } else if (upper == "/ONEFILE" || upper.rfind("/ONEFILE=", 0) == 0) {
+            oneFile = true;
+            oneFileName = upper.size() > 9 ? args[i].substr(9) : std::string();
+            if (upper.size() > 9 && (oneFileName.find_first_of("\\/:") != std::string::npos || IPos(".EXE", oneFileName) == 0))
+                return BadCommandLine("/ONEFILE= には「.EXE」で終わるファイル名だけを指定します: " + oneFileName);
         } else if (!args[i].empty() && args[i][0] == '/') {
             return BadCommandLine("知らないスイッチです: " + args[i]);
         } else {
@@ -115,6 +152,10 @@ int Build(const std::vector<std::string>& args) {
         }
     }
     if (folders.size() != 2) return BadCommandLine("build にはプロジェクトと出力先のフォルダを渡します。");
+    // One program holds one medium, compressed whole.
+    if (oneFile && options.diskSize) return BadCommandLine("/ONEFILE と /DISK= は一緒に使えません。");
+    if (oneFile && options.compress)
+        return BadCommandLine("/ONEFILE は全体をまとめて圧縮するため、/LZ は使えません。");
     options.project = folders[0];
     options.out = folders[1];
     // The program the tool came with, else one the project holds.
@@ -132,6 +173,7 @@ int Build(const std::vector<std::string>& args) {
         PrintErrorLine("エラーがあるため、配布用のフォルダは作りませんでした。");
         return Code::kErrors;
     }
+    if (oneFile) return BuildOne(options, script, oneFileName, checked);
     BuildReport report;
     {
         ProgressLine progress;

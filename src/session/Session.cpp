@@ -34,6 +34,7 @@ StartUpResult Session::Start(const std::string& programPath, const std::string& 
             LogBlock("失敗ログ", finished->failureLog);
         } else {
             LogBlock("致命的エラー", result.fatal);
+            if (result.fatal.find(kDamagedDownload) != std::string::npos) result.exitCode = ExitCode::kPackageDamaged;
         }
         return result;
     }
@@ -70,6 +71,9 @@ int Session::Run(RunView& view, const std::string& who) {
 }
 
 void Session::End(bool changed, bool onlyOwnFolder) {
+    // A one-file's plain program lies in the working folder: let it go.
+    s_.ProgramImage.reset();
+    s_.OneFile.reset();
     if (!s_.TempFolder.empty()) RemoveWorkFolders(s_.TempFolder, s_.WorkFolder, onlyOwnFolder);
     if (!changed) return;
     if (ClassesMayHaveChanged()) syslib::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);

@@ -9,6 +9,7 @@
 #include "app/uUtils.h"
 #include "app/SystemChanges.h"
 #include "platform/ImageHeaders.h"
+#include "sysops/Payload.h"
 #include "platform/OSVersion.h"
 #include "platform/Win932.h"
 #include "record/RecordKeys.h"
@@ -147,6 +148,33 @@ std::string HoldProgramImage(SetupState& state) {
     return {};
 }
 
+void OpenOneFile(SetupState& state, std::string& fatal) {
+    unsigned long error = 0;
+    std::unique_ptr<Payload> payload = Payload::Find(state.ProgramImage, error);
+    if (!payload) {
+        if (error) fatal += kDamagedDownload;
+        return;
+    }
+    const std::string medium = state.WorkFolder + "MEDIUM\\";
+    const std::string plain = state.WorkFolder + RecordFiles::kProgramCopy;
+    unsigned long code = CreateDirectory932(medium, nullptr) ? 0 : GetLastError();
+    if (code == 0) code = payload->Extract(1, medium);
+    if (code == 0) code = payload->WritePlainProgram(plain);
+    if (code == ERROR_INVALID_DATA) {
+        fatal += kDamagedDownload;
+        return;
+    }
+    if (code != 0) {
+        fatal += "【致命的エラー → 作業フォルダに展開できません】\r\n";
+        return;
+    }
+    // The uninstaller is the plain program, held as the one-file was.
+    state.ProgramImage = MachineChanges().Open(plain, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
+    state.SourceFolder = medium;
+    state.SourceDrive = DriveRoot(medium);
+    state.OneFile = std::move(payload);
+}
+
 void CopyScript(SetupState& state, const std::string& firstArgument, std::string& fatal) {
     std::string source;
     if (state.Mode == "UNSETUP") {
@@ -187,6 +215,9 @@ std::string StartSession(SetupState& state, const std::string& programPath, cons
     state.Mode = ModeFromArgument(firstArgument);
     state.WorkFolder = MakeWorkFolder(state.TempFolder);
     if (state.WorkFolder.empty()) fatal += "【致命的エラー → 作業フォルダを作成できません】\r\n";
+    // A one-file download carries its medium inside: an install reads it
+    // from there (a record's uninstall needs none of it).
+    if (!state.WorkFolder.empty() && state.Mode == "SETUP" && state.ProgramImage) OpenOneFile(state, fatal);
     CopyScript(state, firstArgument, fatal);
     return fatal;
 }

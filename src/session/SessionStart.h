@@ -45,6 +45,19 @@ std::string ModeFromArgument(const std::string& firstArgument);
 // fatal line when it cannot be held or is another file.
 std::string HoldProgramImage(SetupState& state);
 
+// The fatal line of a one-file download that is cut short or damaged (the
+// program's exit code is then ExitCode::kPackageDamaged).
+inline constexpr const char* kDamagedDownload =
+    "【致命的エラー → このプログラムのファイルが壊れているか、途中までしかありません。もう一度ダウンロードしてください】\r\n";
+
+// A one-file download (the held program carries a payload): its script,
+// licence, readme and checker are extracted into WorkFolder + "MEDIUM\",
+// which becomes SourceFolder, and the plain program (the uninstaller) into
+// WorkFolder + "SETUPB.EXE", held as ProgramImage in place of the one-file.
+// Appends kDamagedDownload when the payload is not whole and sound, another
+// fatal line when it cannot be extracted.
+void OpenOneFile(SetupState& state, std::string& fatal);
+
 // Reads the script (the record named by the argument in uninstall mode,
 // else SourceFolder + "SETUP.INI") once, through a handle nobody may write
 // while it is read, keeps those bytes as the script's one content for the

@@ -34,6 +34,10 @@ std::vector<Entry> ListFolder(const std::string& folder) {
 
 bool HoldsOnlyOwnFiles(const std::string& folder) {
     for (const Entry& e : ListFolder(folder)) {
+        // A one-file's medium, extracted by a start that was killed, is ours too.
+        const bool medium = (e.attributes & FILE_ATTRIBUTE_DIRECTORY) && !(e.attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                            MapString(e.name, LCMAP_UPPERCASE) == "MEDIUM";
+        if (medium) continue;
         if ((e.attributes & FILE_ATTRIBUTE_DIRECTORY) || !IsOwnWorkFile(e.name)) return false;
     }
     return true;

@@ -9,6 +9,8 @@
 
 #include <shlobj.h>
 
+#include <cstdlib>
+
 #include "Driver.h"
 #include "SampleKit.h"
 #include "TestSupport.h"
@@ -80,6 +82,20 @@ DWORD Pack(const std::string& arguments, std::string& out, const std::string& fo
     file.reset();
     out = ReadFileBytes(log);
     return code;
+}
+
+// A command of the Linux machine under Wine, in folder (a Linux path below
+// /tmp, which Windows sees on drive Z:); its exit status. Wine does not
+// wait for a Linux program it starts: the shell leaves the status in a file.
+int RunUnix(const std::string& command, const std::string& folder) {
+    std::string status = "Z:" + folder + "/rc";
+    for (char& c : status) c = c == '/' ? '\\' : c;
+    DeleteFileA(status.c_str());
+    const std::string script = "cd " + folder + " && " + command + " >out.txt 2>&1; echo $? >rc.tmp; mv rc.tmp rc";
+    SetupProcess process("Z:\\bin\\sh", "-c " + Quoted(script));
+    for (int waited = 0; waited < 120000 && !FileExistsAt(status); waited += 100) Sleep(100);
+    const std::string rc = ReadFileBytes(status);
+    return rc.empty() ? -1 : std::atoi(rc.c_str());
 }
 
 }  // namespace
@@ -170,4 +186,72 @@ TEST(PackE2E, TreeToCompressedDisksInstalledFromOneFolderAndRemoved) {
     EXPECT_FALSE(FolderExistsAt(app));
     EXPECT_FALSE(FolderExistsAt(menu));
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, entry.put()));
+}
+
+// The one-file: a tree to one program, installed unattended from an
+// otherwise empty folder, the tree back byte for byte, the uninstaller the
+// plain program, and the uninstall as clean as from a medium. A copy cut
+// short ends with its own code and nothing written.
+TEST(PackE2E, TreeToOneFileInstalledFromItselfAndRemoved) {
+    ScratchFolder work;
+    const std::string name = std::string(kName) + "One";
+    const std::string tree = work / (name + "\\");
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"TOOL.EXE", "MZ" + Noise(5000)},          {"LICENSE.TXT", "使用許諾\r\n"},
+        {"EMPTY.DAT", ""},                        {"NOISE.BIN", Noise(300 * 1024)},
+        {"データ\\表示設定.INI", Text(3000)},       {"データ\\深い\\LOG.TXT", Text(40 * 1024)},
+    };
+    for (const auto& [file, bytes] : files) work.Write(name + "\\" + file, bytes);
+    const std::string pack = BinFolder() + "RVPACK.EXE";
+    ASSERT_EQ(0u, RunToEnd(pack, "init " + Quoted(tree)));
+    EXPECT_EQ(87u, RunToEnd(pack, "build " + Quoted(tree) + " " + Quoted(work / "x") + " /ONEFILE /DISK=1400K"));
+    EXPECT_EQ(87u, RunToEnd(pack, "build " + Quoted(tree) + " " + Quoted(work / "x") + " /ONEFILE /LZ"));
+    ASSERT_EQ(0u, RunToEnd(pack, "build " + Quoted(tree) + " " + Quoted(work / "dist") + " /ONEFILE=ONE.EXE"));
+    CreateDirectoryA((work / "download").c_str(), nullptr);
+    const std::string one = work / "download\\ONE.EXE";
+    ASSERT_TRUE(CopyFileA((work / "dist\\ONE.EXE").c_str(), one.c_str(), FALSE));
+
+    const std::string cut = work / "download\\CUT.EXE";
+    const std::string whole = ReadFileBytes(one);
+    ASSERT_TRUE(WriteFileBytes(cut, whole.substr(0, whole.size() - 4096)));
+    const std::string app = work / "インストール先\\";
+    EXPECT_EQ(1620u, RunToEnd(cut, "/S " + Quoted("/D=" + app)));
+    EXPECT_FALSE(FolderExistsAt(app));
+
+    ASSERT_EQ(0u, RunToEnd(one, "/S " + Quoted("/D=" + app)));
+    for (const auto& [file, bytes] : files)
+        EXPECT_TRUE(ReadFileBytes(app + file) == bytes) << ToUtf8(file) << " did not come back as it was";
+    EXPECT_TRUE(ReadFileBytes(WindowsFolder() + "UNRAVEL.EXE") == ReadFileBytes(BinFolder() + "SETUP.EXE"))
+        << "the uninstaller is the plain program, never the one-file";
+    EXPECT_EQ(0u, RunToEnd(WindowsFolder() + "UNRAVEL.EXE", Quoted(app + "UNSETUP.INI") + " /S"));
+    EXPECT_FALSE(FolderExistsAt(app));
+    const std::string key = std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + name;
+    RegKey entry;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, entry.put()));
+    EXPECT_FALSE(FolderExistsAt(TempFolder() + "RVTMP1\\MEDIUM")) << "the working folder goes at the end";
+
+    // Signed after the build with the platform's tool (Debian's osslsigncode
+    // and a test certificate): the signature covers the whole download, it
+    // verifies, and the signed file installs the same.
+    const std::string unix = "/tmp/rvsign" + std::to_string(GetCurrentProcessId());
+    const std::string here = "Z:" + unix + "\\";
+    for (char& c : const_cast<std::string&>(here)) c = c == '/' ? '\\' : c;
+    CreateDirectoryA(here.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(one.c_str(), (here + "ONE.EXE").c_str(), FALSE));
+    if (!FileExistsAt("Z:\\usr\\bin\\osslsigncode") || !FileExistsAt("Z:\\usr\\bin\\openssl"))
+        GTEST_SKIP() << "osslsigncode and openssl are installed by scripts/setup-machine.sh";
+    ASSERT_EQ(0, RunUnix("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=RavelinTest -addext "
+                         "extendedKeyUsage=codeSigning -keyout key.pem -out cert.pem",
+                         unix));
+    ASSERT_EQ(0, RunUnix("osslsigncode sign -certs cert.pem -key key.pem -n RavelinTest -in ONE.EXE -out SIGNED.EXE", unix));
+    EXPECT_EQ(0, RunUnix("osslsigncode verify -CAfile cert.pem -in SIGNED.EXE", unix)) << ReadFileBytes(here + "out.txt");
+    ASSERT_GT(ReadFileBytes(here + "SIGNED.EXE").size(), whole.size()) << "the signature follows the payload";
+    DeleteFileA((WindowsFolder() + "UNRAVEL.EXE").c_str());
+    ASSERT_EQ(0u, RunToEnd(here + "SIGNED.EXE", "/S " + Quoted("/D=" + app)));
+    for (const auto& [file, bytes] : files) EXPECT_TRUE(ReadFileBytes(app + file) == bytes) << ToUtf8(file);
+    EXPECT_TRUE(ReadFileBytes(WindowsFolder() + "UNRAVEL.EXE") == ReadFileBytes(BinFolder() + "SETUP.EXE"));
+    EXPECT_EQ(0u, RunToEnd(WindowsFolder() + "UNRAVEL.EXE", Quoted(app + "UNSETUP.INI") + " /S"));
+    EXPECT_FALSE(FolderExistsAt(app));
+    for (const char* file : {"ONE.EXE", "SIGNED.EXE", "key.pem", "cert.pem", "out.txt", "rc"}) DeleteFileA((here + file).c_str());
+    RemoveDirectoryA(here.c_str());
 }

@@ -111,7 +111,7 @@ TEST_F(CopyUninstallerTest, OneInUseIsReplacedAtTheRestartByTheWholeCopyBesideIt
                                        nullptr));
         ASSERT_TRUE(running);
         EXPECT_EQ(static_cast<unsigned long>(ERROR_SUCCESS_REBOOT_REQUIRED),
-                  CopyUninstaller(work_.path(), windows_.path(), false));
+                  CopyUninstaller(Image().get(), windows_.path(), false));
     }
     EXPECT_EQ("installed program", InstalledBytes());
     EXPECT_EQ("this run's program", ReadFileBytes(uninstaller_ + ".RVNEW"));
