@@ -140,12 +140,16 @@ bool ExtractPackedFiles(InstallContext& run) {
     if (!s.OneFile) return true;
     run.StepBegin("ファイルを展開しています．．．");
     run.view.ShowGauge(true);
+    // A large download takes a while: the person may stop it, as a copy.
+    run.view.SetAbortEnabled(true);
+    const auto megabytes = [](unsigned long long bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20); };
     const unsigned long code = s.OneFile->Extract(2, s.SourceFolder, [&](unsigned long long done, unsigned long long total) {
         const int percent = total ? static_cast<int>(done * 100 / total) : 100;
-        run.view.SetGauge(percent, std::to_string(percent) + "%");
+        run.view.SetGauge(percent, "(" + megabytes(done) + "/" + megabytes(total) + " MB)");
         run.view.ProcessMessages();
         return !run.Aborted();
     });
+    run.view.SetAbortEnabled(false);
     run.view.ShowGauge(false);
     if (code == 0) {
         run.StepEnd();

@@ -255,3 +255,26 @@ TEST(PackE2E, TreeToOneFileInstalledFromItselfAndRemoved) {
     for (const char* file : {"ONE.EXE", "SIGNED.EXE", "key.pem", "cert.pem", "out.txt", "rc"}) DeleteFileA((here + file).c_str());
     RemoveDirectoryA(here.c_str());
 }
+
+// The wizard from a one-file: the pages read the licence and readme out of
+// the program's own file, the files are extracted after the space check
+// (the progress window shows it), and the install is the sample's.
+TEST(PackE2E, TheSampleAsOneFileThroughTheWizard) {
+    Distribution dist;
+    CopySample(dist);
+    ScratchFolder work;
+    ASSERT_EQ(0u, RunToEnd(BinFolder() + "RVPACK.EXE",
+                           "build " + Quoted(dist.path()) + " " + Quoted(work / "out") + " /ONEFILE=SAMPLE1.EXE"));
+    const std::string app = work / "Ravelin Sample\\";
+    SampleLeftovers leftovers(app);
+    DeleteFileA((WindowsFolder() + "UNRAVEL.EXE").c_str());
+    {
+        SetupProcess setup(work / "out\\SAMPLE1.EXE", "");
+        const std::string summary = InstallSample(setup, app);
+        EXPECT_NE(std::string::npos, summary.find("ファイルを展開しています．．．完了")) << ToUtf8(summary);
+    }
+    for (const char* name : {"SAMPLE.EXE", "RVSAMPLE.DLL", "README.TXT"})
+        EXPECT_TRUE(ReadFileBytes(app + name) == ReadFileBytes(dist.path() + name)) << name;
+    EXPECT_TRUE(ReadFileBytes(WindowsFolder() + "UNRAVEL.EXE") == ReadFileBytes(BinFolder() + "SETUP.EXE"));
+    EXPECT_EQ(0u, RunToEnd(WindowsFolder() + "UNRAVEL.EXE", Quoted(app + "UNSETUP.INI") + " /S"));
+}
