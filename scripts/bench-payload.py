@@ -61,7 +61,9 @@ def generated(folder, name, count, size):
             f.write(block)
 
     key = "RavelinBench" + name
+    # The folder /D= overrides; RVPACK (the one-file figures) checks it.
     ours = ["[Title]", "Setup=Bench " + name, "UnSetupKey=" + key, "UnSetupDisplay=Bench " + name,
+            "[DefaultFolder]", "Folder=(Prg)\\Ravelin Bench " + name,
             "[MakeFolder]", "Folder1=(App)\\data"]
     if count:
         ours.append("[CopyFile]")

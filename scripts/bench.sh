@@ -18,7 +18,8 @@
 # (1,000 x 4 KiB; 20 x 8 MiB; 10,000 x 1 KiB), so 0.1 gives a quick run; the
 # empty package and the sample package are the same at every scale. runs
 # (default 5) is how many times each is timed; payloads (default all) names
-# the ones to run, e.g. "empty sample", and then leaves out the record,
+# the ones to run, e.g. "empty sample" ("onefile" adds the one-file figures of
+# the payloads named), and then leaves out the record,
 # wizard and package tool figures. The payloads and a prefix of
 # their own, made fresh each run (a virtual desktop, as in the demo), live
 # under build/benchprefix. Installs Debian's nsis package when makensis is
@@ -212,6 +213,84 @@ echo
 bash scripts/size-map.sh --sizes "$BUILD" "$ROOT/src-empty/nsis-setup.exe"
 echo
 bash scripts/size-map.sh "$BUILD"
+# The one-file (RVPACK build /ONEFILE, deflate through zlib) beside makensis
+# with SetCompressor zlib and, for reference, /SOLID lzma, on the same
+# payloads: the payload's bytes (the program before it, the stub, apart),
+# the time to build it, and the silent install from the single file; for
+# large files the extraction's share of the install, from the program's own
+# log times.
+bench_onefile() {
+    local name src stub nsis_empty_zlib nsis_empty_lzma
+    stub=$(stat -c %s "$BUILD/bin/SETUP.EXE")
+    printf '\n%-8s | %10s %10s %10s %6s | %8s %8s %6s | %8s %8s %6s %s\n' onefile "ours B" "zlib B" "lzma B" ratio \
+        build makensis ratio install "NSIS zlib" ratio "extraction"
+    for name in small4k tiny1k large8m sample; do
+        src="$ROOT/src-$name"
+        [ -f "$src/nsis.nsi" ] || continue
+        # The NSIS twins, compressed; and each compressor's empty installer,
+        # so that its own stub is left out of the payload's bytes.
+        local kind
+        for kind in zlib lzma; do
+            local line="SetCompressor zlib"
+            [ "$kind" = lzma ] && line="SetCompressor /SOLID lzma"
+            sed -e "s|^SetCompress off|$line|" -e "s|nsis-setup.exe|nsis-$kind.exe|" "$src/nsis.nsi" >"$src/nsis-$kind.nsi"
+            if [ ! -f "$ROOT/empty-$kind.exe" ]; then
+                printf 'Unicode true\n%s\nOutFile "%s"\nSection\nSectionEnd\n' "$line" "$ROOT/empty-$kind.exe" >"$ROOT/empty-$kind.nsi"
+                makensis -V1 "$ROOT/empty-$kind.nsi" >/dev/null
+            fi
+        done
+        nsis_empty_zlib=$(stat -c %s "$ROOT/empty-zlib.exe")
+        nsis_empty_lzma=$(stat -c %s "$ROOT/empty-lzma.exe")
+        local builds=() makes=() ins=() nis=() shares=()
+        for _ in $(seq "$RUNS"); do
+            rm -rf "$ROOT/one-$name"
+            timed "$W" "$BUILD/bin/RVPACK.EXE" build "C:\\rvbench\\src-$name" "C:\\rvbench\\one-$name" /ONEFILE=ONE.EXE
+            [ "$LAST_RC" -le 1 ] || echo "RVPACK /ONEFILE of $name ended with $LAST_RC" >&2
+            builds+=("$MS")
+            local start end
+            start=$(now_ms)
+            (cd "$src" && makensis -INPUTCHARSET UTF8 -V1 nsis-zlib.nsi >/dev/null)
+            end=$(now_ms)
+            makes+=("$(( end - start ))")
+            sync
+            timed "$W" "C:\\rvbench\\one-$name\\ONE.EXE" /S "/LOG=C:\\rvbench\\one-$name.log" "/D=C:\\rvbench\\oapp-$name"
+            ins+=("$MS")
+            [ "$LAST_RC" = 0 ] || echo "one-file install of $name ended with $LAST_RC" >&2
+            shares+=("$(python3 - "$ROOT/one-$name.log" <<'PY'
+import re, sys
+times = []
+for line in open(sys.argv[1], 'rb').read().decode('cp932', 'replace').splitlines():
+    m = re.match(r'(\d+):(\d+):(\d+)\.(\d+) ', line)
+    if m:
+        t = ((int(m[1]) * 60 + int(m[2])) * 60 + int(m[3])) * 1000 + int(m[4])
+        times.append((t, line))
+begin = next((t for t, l in times if '空き容量' in l), None)
+end = next((t for t, l in times if 'ファイルを展開しています' in l), None)
+print(end - begin if begin is not None and end is not None else 0)
+PY
+)")
+            "$W" 'C:\windows\UNRAVEL.EXE' "C:\\rvbench\\oapp-$name\\UNSETUP.INI" /S >/dev/null 2>&1 || true
+            rm -rf "$ROOT/oapp-$name"
+            timed "$W" "C:\\rvbench\\src-$name\\nsis-zlib.exe" /S "/D=C:\\rvbench\\nzapp-$name"
+            nis+=("$MS")
+            "$W" "C:\\rvbench\\nzapp-$name\\uninst.exe" /S "_?=C:\\rvbench\\nzapp-$name" >/dev/null 2>&1 || true
+            rm -rf "$ROOT/nzapp-$name"
+        done
+        (cd "$src" && makensis -INPUTCHARSET UTF8 -V1 nsis-lzma.nsi >/dev/null)
+        local ours zlib lzma
+        ours=$(( $(stat -c %s "$ROOT/one-$name/ONE.EXE") - stub ))
+        zlib=$(( $(stat -c %s "$src/nsis-zlib.exe") - nsis_empty_zlib ))
+        lzma=$(( $(stat -c %s "$src/nsis-lzma.exe") - nsis_empty_lzma ))
+        awk -v n="$name" -v o="$ours" -v z="$zlib" -v l="$lzma" -v b="$(median "${builds[@]}")" \
+            -v m="$(median "${makes[@]}")" -v i="$(median "${ins[@]}")" -v ni="$(median "${nis[@]}")" \
+            -v x="$(median "${shares[@]}")" 'function r(a, b) { return b > 0 ? a / b : 0 } BEGIN {
+            printf "%-8s | %10d %10d %10d %5.2fx | %5d ms %5d ms %5.2fx | %5d ms %6d ms %5.2fx %5d ms (%d%%)\n",
+                n, o, z, l, r(o, z), b, m, r(b, m), i, ni, r(i, ni), x, 100 * r(x, i) }'
+    done
+    echo "(stub: SETUP.EXE, $stub bytes, not in the payload's bytes; NSIS's bytes are its installer less its empty one;"
+    echo " build: RVPACK's whole build (check, lay out, compress) against makensis; extraction: the install's time to extract)"
+}
+if [[ " $ONLY " == *" onefile "* ]]; then bench_onefile; fi
 [ -z "$ONLY" ] || exit 0
 
 # The record: written with 10,000 entries, then read back key by key.
@@ -284,3 +363,4 @@ PY
     echo "(ratio: bytes laid out / bytes of the files; RVPACK's time is the whole build: check, compress, lay out, check again)"
 }
 bench_pack
+bench_onefile
