@@ -146,8 +146,26 @@ void CreateShortcut(const std::string& target, const std::string& linkName, cons
     }
     // A link that was not saved must not be recorded for removal.
     const std::string what = "リンク " + linkPath + " -> " + target + (arguments.empty() ? "" : " " + arguments);
-    if (!Changes().Outside(what, linkPath, [&] { return SUCCEEDED(file->Save(win932::Wide(linkPath).c_str(), FALSE)); }))
+    if (win932::WideSystem()) {
+        // The shell opens the name it saves to: it saves into a new file of
+        // ours, held so that nobody can put a link in its place (no delete
+        // sharing), which then takes the shortcut's name.
+        const std::string saving = CopyTemporaryName(linkPath);
+        Changes().DeleteFile(saving);  // a killed run's, or nothing
+        OpenedFilePtr hold =
+            Changes().Open(saving, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+        if (!hold) return;
+        const bool saved =
+            Changes().Outside(what, saving, [&] { return SUCCEEDED(file->Save(win932::Wide(saving).c_str(), FALSE)); });
+        hold.reset();
+        if (!saved || PutInPlace(saving, linkPath) != 0) {
+            Changes().DeleteFile(saving);
+            return;
+        }
+    } else if (!Changes().Outside(what, linkPath,
+                                  [&] { return SUCCEEDED(file->Save(win932::Wide(linkPath).c_str(), FALSE)); })) {
         return;
+    }
 
     if (!FileExists(linkPath)) {
         // Windows 95/98/Me saves links to MS-DOS programs as ".pif" files.
