@@ -124,3 +124,12 @@ TEST(OneFileNames, OnlyNamesThatStayInTheirFolder) {
     EXPECT_FALSE(onefile::AreSafeNames({{"A.TXT", 2, 0, 0}, {"a.txt", 2, 0, 0}})) << "two names for one file";
     EXPECT_FALSE(onefile::AreSafeNames({{"A", 2, 0, 0}, {"A\\B", 2, 0, 0}})) << "a file that is a folder";
 }
+
+TEST(OneFileFindings, WhatAOneFileCannotDoIsWarned) {
+    ScratchFolder project;
+    project.Write("SETUP.INI", "[Extend]\r\nInstallChecker=check\\CHK.EXE\r\n[CopyFile]\r\nFile1=(App)\\A.TXT|(Edr)A.TXT\r\n"
+                               "File2=(Dch)(App)\\B.TXT\r\n");
+    std::vector<std::string> codes;
+    for (const Finding& f : OneFileFindings(project / "SETUP.INI")) codes.push_back(f.code + "@" + std::to_string(f.line));
+    EXPECT_EQ((std::vector<std::string>{"RV308@2", "RV307@4", "RV307@5"}), codes);
+}
