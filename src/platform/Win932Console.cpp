@@ -1,6 +1,5 @@
 #include "platform/Win932.h"
 
-#include <cstdio>
 
 #include "platform/Handles.h"
 #include "platform/StrictWindows.h"
@@ -122,9 +121,14 @@ void TellCodePage932Missing(const std::wstring& commandLine, int exitCode) {
         if (log) {
             SYSTEMTIME now;
             GetLocalTime(&now);
-            char stamp[32];
-            std::snprintf(stamp, sizeof stamp, "%02u:%02u:%02u.%03u ", now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
-            WriteBytes(log.get(), stamp + std::string("[エラー] ") + bytes + "\r\n" + stamp + "[終了コード] " +
+            // By hand: a printf would bring the C runtime's whole formatter in.
+            const auto padded = [](unsigned value, size_t width) {
+                std::string text = std::to_string(value);
+                return std::string(text.size() < width ? width - text.size() : 0, '0') + text;
+            };
+            const std::string stamp = padded(now.wHour, 2) + ":" + padded(now.wMinute, 2) + ":" + padded(now.wSecond, 2) +
+                                      "." + padded(now.wMilliseconds, 3) + " ";
+            WriteBytes(log.get(), stamp + "[エラー] " + bytes + "\r\n" + stamp + "[終了コード] " +
                                       std::to_string(exitCode) + "\r\n");
         }
     }
