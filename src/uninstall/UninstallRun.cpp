@@ -19,6 +19,7 @@
 #include "app/uUtils.h"
 #include "platform/Win932.h"
 #include "record/Digests.h"
+#include "record/EntryFlags.h"
 #include "sysops/Deletion.h"
 #include "sysops/HeldFile.h"
 #include "sysops/PathNames.h"
@@ -211,7 +212,7 @@ private:
     void RunBeforeProgram();
     void DeleteFiles();
     void DeleteFileEntry(const std::string& value, bool listed, const std::string& entry);
-    bool MayUnregister(const HeldFile& library, const std::string& flags);
+    bool MayUnregister(const HeldFile& library, const EntryFlags& flags);
     // The warning for a program or library that is not what the install
     // kept the digest of; true when the person chose to use it anyway.
     bool GoOnWithChangedFile(const std::string& path, const std::string& consequence, const std::string& safe);
@@ -398,8 +399,8 @@ void TUninstallRun::RunBeforeProgram() {
 
 // A library is loaded to undo a registration only when the install made
 // that registration ("/R") and the library is still what it registered.
-bool TUninstallRun::MayUnregister(const HeldFile& library, const std::string& flags) {
-    if (IPos("/R", flags) == 0) return false;
+bool TUninstallRun::MayUnregister(const HeldFile& library, const EntryFlags& flags) {
+    if (!flags.registered) return false;
     const std::string consequence =
         "登録を解除するために読み込むと、その中のプログラムが" + s_.UnSetupString + "と同じ権限で実行されます。";
     if (!FileDigestMatches(library) && !GoOnWithChangedFile(library.path(), consequence, "読み込まずに続行")) {
@@ -450,7 +451,7 @@ void TUninstallRun::DeleteFiles() {
 // writes it; everything else uses the one form ReadRecordPath gives.
 void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const std::string& entry) {
     const std::string written = GetField(value, ',', 1);
-    const std::string flags = GetField(value, ',', 2);
+    const EntryFlags flags = EntryFlags::Read(GetField(value, ',', 2));
     const std::string tag = "<File> ";
     if (!IsFullyQualified(written)) return Log(tag, written, kNotQualified);
     const RecordPath read = ReadRecordPath(written, &forms_);
@@ -484,7 +485,7 @@ void TUninstallRun::DeleteFileEntry(const std::string& value, bool listed, const
     }
     // One count per file and run, however often and however spelt the
     // record lists it.
-    const bool shared = !read.pattern && IPos("/S", flags) > 0;
+    const bool shared = !read.pattern && flags.shared;
     if (shared && std::find(lowered_.begin(), lowered_.end(), Upper(path)) != lowered_.end())
         return LogItem("削除", "", path, kRepeatedShared, 0);
     if (shared) lowered_.push_back(Upper(path));
