@@ -144,8 +144,6 @@ std::string CopyLeftovers() { return std::string("*") + kCopyTemporarySuffix + "
 // What a run cut short has already taken away.
 bool IsGone(unsigned long code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
 
-std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
-
 const char* RefusalText(KeyRefusal refusal) {
     switch (refusal) {
     case KeyRefusal::UninstallEntry: return kUninstallEntryKey;
