@@ -30,6 +30,7 @@
 #include "uninstall/Associations.h"
 #include "uninstall/KeyGuards.h"
 #include "uninstall/PathGuards.h"
+#include "uninstall/RefusalTexts.h"
 #include "uninstall/RecordEntries.h"
 #include "uninstall/SharedFilePolicy.h"
 #include "uninstall/UninstallProgress.h"
@@ -40,61 +41,6 @@ const char kCrLf[] = "\r\n";
 const char kDone[] = "完了";
 const char kPartlyFailed[] = "一部失敗";
 const char kFailed[] = "失敗";
-
-// Why an entry was left alone; each is the second line of its log entry.
-const char kNotQualified[] =
-    "ドライブ名(C:\\など)かネットワーク共有(\\\\サーバー名\\共有名)から始まる完全なパスではないため、"
-    "処理しませんでした。\r\n";
-const char kWildcardEntry[] = "ワイルドカード(*・?)を含むため、処理しませんでした。この項目ではワイルドカードは使えません。\r\n";
-const char kWildcardInFolderPart[] = "フォルダ名の部分にワイルドカード(*・?)を含むため、処理しませんでした。\r\n";
-const char kWildcardInProtected[] =
-    "システムや他のプログラムのファイルがあるフォルダのため、ワイルドカード(*・?)による削除は行いませんでした。\r\n";
-const char kWildcardOutside[] =
-    "インストールフォルダの外のため、ワイルドカードによる削除は行いませんでした"
-    "(インストールフォルダの外では、記録の[DeleteFolder]にあるフォルダの中で、「*」「?」の前に3文字以上ある名前だけを使います)。\r\n";
-const char kProtectedFolder[] =
-    "ドライブやネットワーク共有のルート、またはシステムのフォルダ(Windows・Program Files・ユーザーのフォルダなど)か、"
-    "それを含むフォルダのため、削除しませんでした。\r\n";
-const char kPatternRefused[] =
-    "ファイル名だけのパターンではない(「\\」「/」「:」「..」のいずれかを含む)ため、追加削除に使用しませんでした。\r\n";
-const char kSharedKey[] = "レジストリの最上位のキー、またはWindowsや他のプログラムと共用のキーのため、削除しませんでした。\r\n";
-const char kNotUninstallEntry[] =
-    "「プログラム(アプリケーション)の追加と削除」の登録キーではないため、削除しませんでした。\r\n";
-const char kOtherProgramsEntry[] =
-    "この登録は他のプログラムのもの(アンインストールのコマンドがこのフォルダの「UNSETUP.INI」を指していない)のため、"
-    "削除しませんでした。\r\n";
-const char kNotTheRecordsFolder[] =
-    "起動時に指定された「UNSETUP.INI」のあるフォルダではないため、記録にないファイル・フォルダの削除は行いませんでした。\r\n";
-const char kKeyRemains[] = "キーを削除できませんでした。\r\n";
-const char kUnusablePath[] = "ファイル名に「:」を含むなど、ファイルの名前として使えない形のため、処理しませんでした。\r\n";
-const char kOwnFile[] =
-    "アンインストーラ(UNRAVEL.EXE)・プログラムIDの一覧(RVSET98.INI)・記録(UNSETUP.INI)・"
-    "進行状況(UNSETUP.RUN)のいずれかのため、削除しませんでした。\r\n";
-const char kThroughLink[] =
-    "リンク(ジャンクション・シンボリックリンク)を通る場所のため、処理しませんでした。"
-    "リンク：";
-const char kUnheldFolder[] =
-    "途中のフォルダを開けず、リンクでないことを確かめられない場所のため、処理しませんでした。フォルダ：";
-const char kIsLink[] =
-    "リンク(ジャンクション・シンボリックリンク)のため、リンク先を含めて削除しませんでした。\r\n";
-const char kCountNotLowered[] = "(追加情報)共有ファイルの参照カウントを減らせなかったため、このファイルは残しました。\r\n";
-const char kRepeatedShared[] = "同じ共有ファイルの参照カウントはすでに減らしたため、省略";
-const char kUninstallEntryKey[] =
-    "「プログラム(アプリケーション)の追加と削除」の登録は、この項目では削除しません"
-    "(アンインストールを開始した「UNSETUP.INI」を指す登録だけが、登録の処理で削除されます)。\r\n";
-const char kOtherClassKey[] =
-    "記録の関連付けにない拡張子が使うクラス、またはURLプロトコルのクラスのため、削除しませんでした。\r\n";
-const char kOtherUsersKey[] = "他のユーザーの設定のため、削除しませんでした。\r\n";
-const char kWindowsClassKey[] = "Windowsが使うファイルの種類・クラスの登録のため、削除しませんでした。\r\n";
-const char kUntrustedClassKey[] =
-    "記録(UNSETUP.INI)がインストール時のものと確かめられないため、クラスの登録は削除しませんでした。\r\n";
-const char kNotShortcut[] = "ショートカット(.LNK・.PIF・.URL)ではないため、削除しませんでした。\r\n";
-const char kProgramOutside[] = "インストールフォルダの外のプログラムのため、実行しませんでした。\r\n";
-const char kProgramNotRun[] =
-    "インストールの後に書き換えられたか、このインストーラがインストールしたものではないため、実行しませんでした。\r\n";
-const char kNotUnregistered[] =
-    "インストールの後に書き換えられたか、このインストーラが登録したものではないため、登録の解除"
-    "(DllUnregisterServer)を行いませんでした。\r\n";
 
 // A question whose safe answer is "no": the second button is the default.
 constexpr unsigned kWarnYesNo = MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2;
@@ -143,17 +89,6 @@ std::string CopyLeftovers() { return std::string("*") + kCopyTemporarySuffix + "
 
 // What a run cut short has already taken away.
 bool IsGone(unsigned long code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
-
-const char* RefusalText(KeyRefusal refusal) {
-    switch (refusal) {
-    case KeyRefusal::UninstallEntry: return kUninstallEntryKey;
-    case KeyRefusal::OtherUser: return kOtherUsersKey;
-    case KeyRefusal::WindowsClass: return kWindowsClassKey;
-    case KeyRefusal::NotTrusted: return kUntrustedClassKey;
-    case KeyRefusal::OtherClass: return kOtherClassKey;
-    default: return kSharedKey;
-    }
-}
 
 // A shortcut file by its name: only such a file may be named as a shortcut
 // (a library named there would go without the shared-file decision).
