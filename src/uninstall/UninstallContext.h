@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/PathMacros.h"
+#include "app/RunContext.h"
 #include "app/RunLog.h"
 #include "app/RunView.h"
 #include "app/SystemChanges.h"
@@ -41,7 +42,6 @@ namespace uninstall_run {
 
 const char kCrLf[] = "\r\n";
 const char kDone[] = "完了";
-const char kPartlyFailed[] = "一部失敗";
 const char kFailed[] = "失敗";
 
 // A question whose safe answer is "no": the second button is the default.
@@ -110,11 +110,10 @@ inline std::string InstallFolderForm(const std::string& text) {
     return canonical.empty() ? text : canonical;
 }
 
-class TUninstallRun {
+class TUninstallRun : private RunContext {
 public:
     TUninstallRun(RunView& view, const RunOptions& options, const std::string& installFolder)
-        : view_(view),
-          s_(State()),
+        : RunContext(view, State()),
           record_(State().ScriptFile),
           options_(options),
           installFolderText_(installFolder),
@@ -124,15 +123,15 @@ public:
           progress_(State().RecordFile),
           resumed_(progress_.Exists()),
           userSid_(CurrentUserSid()),
-          recordUpper_(s_.RecordFile.empty() ? std::string() : Upper(CanonicalPath(s_.RecordFile))),
+          recordUpper_(s.RecordFile.empty() ? std::string() : Upper(CanonicalPath(s.RecordFile))),
           installUpper_(IsFullyQualified(installFolder_) ? Upper(ProtectedFolders::Canonical(installFolder_))
                                                           : std::string()) {
         // What no entry and no pattern may take: the uninstaller every
         // package shares, the program-ID list, this run's record (it goes
         // last, DeleteRecord), its working copy and its progress file.
-        const std::string windows = AddPathDelimiter(s_.WindowsFolder, "B");
+        const std::string windows = AddPathDelimiter(s.WindowsFolder, "B");
         for (const std::string& file : {windows + RecordFiles::kUninstaller,
-                                        windows + Script::ProgramIDList::kFileName, s_.RecordFile, record_,
+                                        windows + Script::ProgramIDList::kFileName, s.RecordFile, record_,
                                         progress_.path()}) {
             const std::string canonical = file.empty() ? file : CanonicalPath(file);
             if (!canonical.empty()) ownFiles_.push_back(Upper(canonical));
@@ -182,10 +181,7 @@ private:
     void BeginStage(const std::string& line);
     void Log(const std::string& tag, const std::string& subject, const std::string& lines,
              const char* result = kPartlyFailed);
-    void Show() { view_.ShowStatus(s_.StatusText); }
 
-    RunView& view_;
-    SetupState& s_;
     const std::string record_;
     const RunOptions options_;
     const std::string installFolderText_;  // as the folder field shows it, for the log
@@ -214,8 +210,6 @@ private:
     bool deleteAll_ = false;
     bool recordsFolder_ = false;  // the record run lies in the install folder
     bool installFolderDeletable_ = false;
-    std::string log_;
-    int failures_ = 0;
     int completedAtRestart_ = 0;  // of the failures, deletions the restart makes
     bool restart_ = false;
     std::vector<std::string> keptFiles_;  // kept on purpose, upper case

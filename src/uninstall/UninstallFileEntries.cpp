@@ -9,7 +9,7 @@ namespace uninstall_run {
 bool TUninstallRun::MayUnregister(const HeldFile& library, const EntryFlags& flags) {
     if (!flags.registered) return false;
     const std::string consequence =
-        "登録を解除するために読み込むと、その中のプログラムが" + s_.UnSetupString + "と同じ権限で実行されます。";
+        "登録を解除するために読み込むと、その中のプログラムが" + s.UnSetupString + "と同じ権限で実行されます。";
     if (!FileDigestMatches(library) && !GoOnWithChangedFile(library.path(), consequence, "読み込まずに続行")) {
         Log("<File> ", library.path(), kNotUnregistered);
         return false;
@@ -32,11 +32,11 @@ bool TUninstallRun::GoOnWithChangedFile(const std::string& path, const std::stri
                              "このファイルは、インストールの後に書き換えられたか、このインストーラが"
                              "インストールしたものではありません。" + kCrLf + consequence + kCrLf + kCrLf + safe +
                              "することをお勧めします。このファイルを使いますか？";
-    return view_.Ask({text, "警告", kWarnYesNo, IDNO}) == IDYES;
+    return view.Ask({text, "警告", kWarnYesNo, IDNO}) == IDYES;
 }
 
 void TUninstallRun::DeleteFiles() {
-    BeginStage("ファイルの" + s_.UnSetupString + "処理．．．");
+    BeginStage("ファイルの" + s.UnSetupString + "処理．．．");
     const std::vector<std::string> listed =
         ReadNumbered(Script::DeleteFiles::kSection, Script::DeleteFiles::kFilePrefix, record_);
     for (size_t n = 0; n < listed.size(); ++n)

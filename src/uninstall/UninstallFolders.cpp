@@ -4,7 +4,7 @@
 namespace uninstall_run {
 
 void TUninstallRun::DeleteShortcuts() {
-    BeginStage("ショートカットの" + s_.UnSetupString + "処理．．．");
+    BeginStage("ショートカットの" + s.UnSetupString + "処理．．．");
     const std::string tag = "<ShortCut> ";
     for (const std::string& written :
          ReadNumbered(Script::DeleteShortCut::kSection, Script::DeleteShortCut::kFilePrefix, record_)) {
@@ -48,7 +48,7 @@ void TUninstallRun::DeleteShortcuts() {
 }
 
 void TUninstallRun::DeleteFolders() {
-    BeginStage("フォルダの" + s_.UnSetupString + "処理．．．");
+    BeginStage("フォルダの" + s.UnSetupString + "処理．．．");
     for (const std::string& pattern : refusedPatterns_) Log("<Option> ", pattern, kPatternRefused);
 
     const std::string tag = "<Folder> ";

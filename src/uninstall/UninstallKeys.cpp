@@ -5,7 +5,7 @@
 namespace uninstall_run {
 
 void TUninstallRun::DeleteKeys() {
-    BeginStage("レジストリの" + s_.UnSetupString + "処理．．．");
+    BeginStage("レジストリの" + s.UnSetupString + "処理．．．");
     for (const std::string& value :
          ReadNumbered(Script::DeleteRegistry::kSection, Script::DeleteRegistry::kKeyPrefix, record_)) {
         std::string rootMacro, keyPath;
@@ -23,7 +23,7 @@ void TUninstallRun::DeleteKeys() {
 }
 
 void TUninstallRun::RestoreAssociations() {
-    BeginStage("関連付けの" + s_.UnSetupString + "処理．．．");
+    BeginStage("関連付けの" + s.UnSetupString + "処理．．．");
     for (int n = 1; n <= Script::RestoreRelate::kCount; ++n) {
         const std::string value = IniRead(Script::RestoreRelate::kSection,
                                           Script::NumberedKey(Script::RestoreRelate::kKeyPrefix, n), "", record_);
@@ -40,11 +40,11 @@ void TUninstallRun::RemoveRegistration() {
     BeginStage("「プログラム(アプリケーション)の追加と削除」の処理．．．");
     // The entry must go on starting the uninstall while the record is there.
     if (!DeleteRecord()) return;
-    if (!FileExists(s_.RecordFile)) DropRecordDigest(s_.RecordFile);
+    if (!FileExists(s.RecordFile)) DropRecordDigest(s.RecordFile);
     // Ours are the entries whose command starts the uninstall of the record
     // this run was started with; the key the record names only tells which
     // one it expects.
-    const std::vector<std::string> entries = EntriesOfRecord(s_.RecordFile);
+    const std::vector<std::string> entries = EntriesOfRecord(s.RecordFile);
     const std::string key = IniRead(Script::UnSetupRegistryKey::kSection, Script::UnSetupRegistryKey::kKey, "", record_);
     const std::string shown = "HKEY_LOCAL_MACHINE\\" + TrimKeyPath(key);
     // An empty key: the install run had no key name, so nothing was registered.

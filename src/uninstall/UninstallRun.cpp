@@ -9,11 +9,11 @@ RunOutcome TUninstallRun::Run() {
     // Before the first change: a run cut short from here on leaves the
     // progress file, and the next run knows what it took already.
     progress_.Begin(IniRead(Script::UnSetupRegistryKey::kSection, Script::UnSetupRegistryKey::kKey, "", record_));
-    if (resumed_) LogLine("状況", "中断された" + s_.UnSetupString + "の続きを行います: " + progress_.path());
+    if (resumed_) LogLine("状況", "中断された" + s.UnSetupString + "の続きを行います: " + progress_.path());
     RemoveProgramID();
     RunBeforeProgram();
     // The run's own current folder must not keep the install folder in use.
-    SetCurrentFolder(s_.TempFolder);
+    SetCurrentFolder(s.TempFolder);
     DeleteFiles();
     DeleteShortcuts();
     DeleteFolders();
@@ -23,7 +23,7 @@ RunOutcome TUninstallRun::Run() {
     // Last but the install folder: until here the record and the entry
     // still start this run again. While the record is there, the next run
     // from it must know which counts this one took.
-    if (!FileExists(s_.RecordFile)) {
+    if (!FileExists(s.RecordFile)) {
         const unsigned long progressCode = progress_.Remove();
         LogItem("削除", "", progress_.path(), progressCode == 0 ? "完了" : "失敗", progressCode);
     } else if (progress_.Exists()) {
@@ -36,8 +36,8 @@ RunOutcome TUninstallRun::Run() {
     Summarize();
     Complete();
     RunOutcome outcome;
-    outcome.failures = failures_;
-    outcome.failureLog = log_;
+    outcome.failures = failures;
+    outcome.failureLog = failureLog;
     outcome.restartNeeded = restart_;
     outcome.failuresFromKeptFiles = folderHeldByKeptFiles_ ? 1 : 0;
     outcome.failuresTheRestartCompletes = completedAtRestart_;
@@ -45,11 +45,11 @@ RunOutcome TUninstallRun::Run() {
 }
 
 void TUninstallRun::Prepare() {
-    const std::string& u = s_.UnSetupString;
-    s_.StatusText = u + "を行っています。" + kCrLf + kCrLf + "【処理状況】" + kCrLf;
-    s_.StepResult = kDone;
+    const std::string& u = s.UnSetupString;
+    s.StatusText = u + "を行っています。" + kCrLf + kCrLf + "【処理状況】" + kCrLf;
+    s.StepResult = kDone;
 
-    view_.DisableOptions();
+    view.DisableOptions();
     const RunOptions::Box* box = options_.boxes;
     deleteAll_ = box[0].checked && !box[1].visible && !box[2].visible && !box[3].visible;
     if (!deleteAll_) {
@@ -65,35 +65,35 @@ void TUninstallRun::Prepare() {
     // Whatever a record names as its folder, only the folder it was found
     // in can be its own: the option patterns and delete-all, which take
     // files the record does not list, stay out of any other.
-    recordsFolder_ = !s_.RecordFile.empty() && IsFullyQualified(installFolder_) &&
-                     SamePath(ExtractFilePath(s_.RecordFile), installFolder_);
+    recordsFolder_ = !s.RecordFile.empty() && IsFullyQualified(installFolder_) &&
+                     SamePath(ExtractFilePath(s.RecordFile), installFolder_);
     installFolderDeletable_ =
         recordsFolder_ && IsFullyQualified(installFolder_) && !protected_.IsProtected(installFolder_);
 
-    view_.HideWizard();
-    view_.ShowProgress();
+    view.HideWizard();
+    view.ShowProgress();
     Show();
 }
 
 void TUninstallRun::RemoveProgramID() {
     const std::string id = IniRead(Script::ProgramID::kSection, Script::ProgramID::kID, "", record_);
     if (id.empty()) return;
-    const std::string list = RemovePathDelimiter(s_.WindowsFolder, "B") + "\\" + Script::ProgramIDList::kFileName;
+    const std::string list = RemovePathDelimiter(s.WindowsFolder, "B") + "\\" + Script::ProgramIDList::kFileName;
     // The line of a package installed into another folder since (or of
     // another package by that name) is not this record's to remove.
     const std::string folder = IniRead(id, Script::ProgramIDList::kFolder, "", list);
-    if (!folder.empty() && !SamePath(folder, ExtractFilePath(s_.RecordFile)))
+    if (!folder.empty() && !SamePath(folder, ExtractFilePath(s.RecordFile)))
         return LogItem("プログラムIDの削除", "", id, "残す(" + folder + "のもの)", 0);
     DeleteIniSection(list, id);
 }
 
 void TUninstallRun::RunBeforeProgram() {
-    s_.StatusText += s_.UnSetupString + "処理前のプログラム実行．．．";
-    stageLine_ = s_.UnSetupString + "処理前のプログラム実行．．．";
+    s.StatusText += s.UnSetupString + "処理前のプログラム実行．．．";
+    stageLine_ = s.UnSetupString + "処理前のプログラム実行．．．";
     Show();
     const std::string file = IniRead(Script::BeforeUnInstall::kSection, Script::BeforeUnInstall::kFile, "", record_);
     if (file.empty()) {
-        s_.StepResult = "なし";
+        s.StepResult = "なし";
         return;
     }
     const BeforeProgram before = BeforeUninstallProgram(installFolder_, file);
@@ -106,11 +106,11 @@ void TUninstallRun::RunBeforeProgram() {
     // is the one whose digest the install kept.
     const HeldFile program(before.program);
     if (!FileDigestMatches(program) &&
-        !GoOnWithChangedFile(program.path(), "実行すると、このプログラムは" + s_.UnSetupString + "と同じ権限で動作します。",
+        !GoOnWithChangedFile(program.path(), "実行すると、このプログラムは" + s.UnSetupString + "と同じ権限で動作します。",
                              "実行せずに続行"))
         return Log(tag, program.path(), kProgramNotRun, kFailed);
     // The author's program reports nothing to the log; only its start counts.
-    s_.StepResult = RunAndWait(before.program, before.parameters) == -1 ? kDone : kFailed;
+    s.StepResult = RunAndWait(before.program, before.parameters) == -1 ? kDone : kFailed;
 }
 
 // The record is deleted after everything it lists, and the Add/Remove
@@ -120,15 +120,15 @@ void TUninstallRun::RunBeforeProgram() {
 // (FinishCutShortUninstall). False when the record is still there.
 bool TUninstallRun::DeleteRecord() {
     if (!recordListed_) return true;
-    const unsigned long code = DeletePath(s_.RecordFile);
-    LogItem("削除", "", s_.RecordFile, code == 0 ? "完了" : "失敗", code);
-    if (code != 0) Log("<File> ", s_.RecordFile, SysErrorText(code));
-    return !FileExists(s_.RecordFile);
+    const unsigned long code = DeletePath(s.RecordFile);
+    LogItem("削除", "", s.RecordFile, code == 0 ? "完了" : "失敗", code);
+    if (code != 0) Log("<File> ", s.RecordFile, SysErrorText(code));
+    return !FileExists(s.RecordFile);
 }
 
 void TUninstallRun::DeleteInstallFolder() {
-    const std::string& u = s_.UnSetupString;
-    const std::string& i = s_.SetupString;
+    const std::string& u = s.UnSetupString;
+    const std::string& i = s.SetupString;
     BeginStage(i + "フォルダの" + u + "処理．．．");
     const std::string tag = "<SetupFolder> ";
     const std::string& shown = installFolderText_;
@@ -161,23 +161,23 @@ void TUninstallRun::DeleteInstallFolder() {
 }
 
 void TUninstallRun::Summarize() {
-    const std::string& u = s_.UnSetupString;
-    LogLine("状況", stageLine_ + s_.StepResult);
-    s_.StatusText += s_.StepResult + kCrLf;
-    if (failures_ == 0) return Show();
-    s_.StatusText += "《情報》" + u + "の過程で、一部の処理が失敗しました。" + kCrLf;
+    const std::string& u = s.UnSetupString;
+    LogLine("状況", stageLine_ + s.StepResult);
+    s.StatusText += s.StepResult + kCrLf;
+    if (failures == 0) return Show();
+    s.StatusText += "《情報》" + u + "の過程で、一部の処理が失敗しました。" + kCrLf;
     Show();
     const std::string question = u + "の過程で、一部の処理が失敗しました。" + kCrLf + "詳細を表示しますか？";
-    if (view_.Ask({question, "情報", 52, IDNO}) == IDYES) view_.ShowDetails("削除処理失敗　詳細表示", log_);
+    if (view.Ask({question, "情報", 52, IDNO}) == IDYES) view.ShowDetails("削除処理失敗　詳細表示", failureLog);
 }
 
 void TUninstallRun::Complete() {
-    const std::string& u = s_.UnSetupString;
-    s_.StatusText += std::string(kCrLf) + "【処理完了】" + kCrLf + "　「次へ(N)」をクリックして、" + u + "を完了してください。" + kCrLf;
+    const std::string& u = s.UnSetupString;
+    s.StatusText += std::string(kCrLf) + "【処理完了】" + kCrLf + "　「次へ(N)」をクリックして、" + u + "を完了してください。" + kCrLf;
     Show();
-    view_.WaitForNext();
+    view.WaitForNext();
 
-    s_.RebootRequired = restart_;
+    s.RebootRequired = restart_;
     CompletionPage page;
     if (restart_) {
         page.message = "　" + u + "を完了するには、Windowsを再起動する必要があります。" + kCrLf + kCrLf +
@@ -190,9 +190,9 @@ void TUninstallRun::Complete() {
         page.choice1 = "アンインストーラを終了します。(&Y)";
     }
     page.finishCaption = u + "完了(&E)";
-    const RunView::Choice choice = view_.ShowCompletion(page);
+    const RunView::Choice choice = view.ShowCompletion(page);
     if (restart_ && choice == RunView::Choice::First) TWinReboot().RebootWindows(EWX_REBOOT);
-    view_.EndRun();
+    view.EndRun();
 }
 
 // A program that has just ended (the one run before uninstalling) can hold
@@ -202,7 +202,7 @@ unsigned long TUninstallRun::RemoveFolder(const std::string& folder, const std::
     const WalkRules rules = Rules(!(installFolderDeletable_ && ProtectedFolders::IsInside(folder, installFolder_)));
     unsigned long code = DeleteFolderPatterns(folder, patterns, rules);
     for (int attempt = 0; attempt < kFolderInUseRetries && code == ERROR_SHARING_VIOLATION; ++attempt) {
-        view_.ProcessMessages();
+        view.ProcessMessages();
         Sleep(kFolderInUseWaitMs);
         code = DeleteFolderPatterns(folder, patterns, rules);
     }
@@ -262,22 +262,20 @@ std::string TUninstallRun::ThroughLink(const std::string& folder, std::optional<
 }
 
 void TUninstallRun::BeginStage(const std::string& line) {
-    LogLine("状況", stageLine_ + s_.StepResult);
+    LogLine("状況", stageLine_ + s.StepResult);
     stageLine_ = line;
-    s_.StatusText += s_.StepResult + kCrLf + line;
-    s_.StepResult = kDone;
+    s.StatusText += s.StepResult + kCrLf + line;
+    s.StepResult = kDone;
     Show();
 }
 
 void TUninstallRun::Log(const std::string& tag, const std::string& subject, const std::string& lines,
                         const char* result) {
-    log_ += tag + subject + kCrLf + lines + kCrLf;
     // Why it stays (refused by a guard, a protected folder, not found, ...).
     const size_t end = lines.find_first_of("\r\n");
     Changes().Note("そのまま " + tag + subject + " : " + lines.substr(0, end));
-    LogLine("失敗", tag + subject + " " + lines);
-    ++failures_;
-    s_.StepResult = result;
+    AddFailure(tag, subject, lines);
+    s.StepResult = result;
 }
 
 }  // namespace uninstall_run
