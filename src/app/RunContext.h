@@ -10,6 +10,11 @@
 // The result word of a step in which an item failed.
 inline constexpr const char* kPartlyFailed = "一部失敗";
 
+// The completion page of a run that needs Windows restarted to finish
+// (word: the install or the uninstall word), and its choice to restart.
+std::string RestartNeededText(const std::string& word);
+inline constexpr const char* kRestartChoice = "はい、Windowsを再起動します。(&Y)";
+
 class RunContext {
 public:
     RunContext(RunView& view, SetupState& state) : view(view), s(state) {}

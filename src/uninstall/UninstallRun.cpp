@@ -180,10 +180,8 @@ void TUninstallRun::Complete() {
     s.RebootRequired = restart_;
     CompletionPage page;
     if (restart_) {
-        page.message = "　" + u + "を完了するには、Windowsを再起動する必要があります。" + kCrLf + kCrLf +
-                       "　Windowsの再起動を選択した場合、現在稼動している他のプログラムは強制的に終了され、" +
-                       "かつ、終了後プログラムは実行されませんので、十分にご注意ください。";
-        page.choice1 = "はい、Windowsを再起動します。(&Y)";
+        page.message = RestartNeededText(u);
+        page.choice1 = kRestartChoice;
         page.choice2 = "いいえ、Windowsは再起動せずに、アンインストーラーを終了します。(&N)";
     } else {
         page.message = u + "を完了しました。";
