@@ -18,8 +18,6 @@ DryTraceHook& Hook() {
     return hook;
 }
 
-std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
-
 // The name without a final "\", upper case: one item per file or folder.
 std::string ItemKey(const std::string& path) { return Upper(RemovePathDelimiter(path, "B")); }
 
@@ -47,19 +45,6 @@ const char* HiveName(HKEY hive) {
 std::string KeyName(HKEY hive, const std::string& subkey) { return std::string(HiveName(hive)) + "\\" + subkey; }
 std::string KeyKey(HKEY hive, const std::string& subkey) {
     return std::string(HiveName(hive)) + "\\" + Upper(RemovePathDelimiter(RemovePathDelimiter(subkey, "B"), "T"));
-}
-
-// "*" and "?" against a name, without regard to case ("x.*" also takes "x").
-bool Glob(const std::string& pattern, const std::string& name) {
-    const std::string p = Upper(pattern), n = Upper(name);
-    std::function<bool(size_t, size_t)> match = [&](size_t i, size_t j) -> bool {
-        if (i == p.size()) return j == n.size();
-        if (p[i] == '*') return match(i + 1, j) || (j < n.size() && match(i, j + 1));
-        return j < n.size() && (p[i] == '?' || p[i] == n[j]) && match(i + 1, j + 1);
-    };
-    if (match(0, 0)) return true;
-    return p.size() >= 2 && p.compare(p.size() - 2, 2, ".*") == 0 && n.find('.') == std::string::npos &&
-           Glob(pattern.substr(0, pattern.size() - 2), name);
 }
 
 std::string TypeName(DWORD type) {
@@ -352,7 +337,7 @@ bool DryChanges::Find(const std::string& pattern, std::vector<WIN32_FIND_DATAA>&
     for (const auto& [key, item] : items_) {
         if (!item.exists || key.size() <= prefix.size() || key.compare(0, prefix.size(), prefix) != 0) continue;
         const std::string rest = item.path.substr(item.path.size() - (key.size() - prefix.size()));
-        if (rest.find('\\') != std::string::npos || seen.count(Upper(rest)) || !Glob(name, rest)) continue;
+        if (rest.find('\\') != std::string::npos || seen.count(Upper(rest)) || !MatchesWildcard(name, rest)) continue;
         WIN32_FIND_DATAA data = {};
         data.dwFileAttributes = item.attributes;
         data.ftLastWriteTime = item.written;

@@ -49,6 +49,51 @@ std::string MapString(const std::string& text, unsigned long mapFlags) {
     return LCMapString932(text, mapFlags);
 }
 
+std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
+
+namespace {
+
+// One character of a code page 932 text: its length in bytes.
+size_t CharLength(const std::string& text, size_t at) {
+    return at + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[at])) ? 2 : 1;
+}
+
+// "*" and "?" against a name, a character at a time; a mismatch goes back
+// to the last "*" only, so no pattern can make the match take long.
+bool Glob(const std::string& pattern, const std::string& name) {
+    size_t p = 0, n = 0, star = std::string::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+            continue;
+        }
+        const size_t pl = p < pattern.size() ? CharLength(pattern, p) : 0, nl = CharLength(name, n);
+        if (p < pattern.size() && (pattern[p] == '?' || (pl == nl && pattern.compare(p, pl, name, n, nl) == 0))) {
+            p += pattern[p] == '?' ? 1 : pl;
+            n += nl;
+            continue;
+        }
+        if (star == std::string::npos) return false;
+        p = star + 1;
+        resume += CharLength(name, resume);
+        n = resume;
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+}  // namespace
+
+// As the system matches a long name, but never through the short (8.3)
+// alias a name may have.
+bool MatchesWildcard(const std::string& pattern, const std::string& name) {
+    const std::string p = Upper(pattern), n = Upper(name);
+    if (Glob(p, n)) return true;
+    return p.size() >= 2 && p.compare(p.size() - 2, 2, ".*") == 0 && n.find('.') == std::string::npos &&
+           Glob(p, n + ".");
+}
+
 std::string GetField(const std::string& text, char delimiter, int index) {
     std::string out;
     int field = 1;

@@ -16,6 +16,15 @@ std::string RemovePathDelimiter(const std::string& path, const std::string& endF
 // LCMapString with the Japanese locale, whatever the system's (on 95/98/Me the
 // system default, which is Japanese there); the input unchanged on failure.
 std::string MapString(const std::string& text, unsigned long mapFlags);
+// MapString upper case: how names, paths and keys are compared without case.
+// Byte lengths stay, so positions found in it hold in the text.
+std::string Upper(const std::string& text);
+
+// "*" and "?" against a name, one character each (never half of a
+// double-byte character), without case, as the system matches a long name
+// ("x.*" also takes "x"). Linear: a mismatch goes back to the last "*" only,
+// so no pattern can make a match take long.
+bool MatchesWildcard(const std::string& pattern, const std::string& name);
 
 // The index-th field (from 1) of a delimited text; empty past the last field.
 std::string GetField(const std::string& text, char delimiter, int index);

@@ -48,9 +48,7 @@ bool CompleteInstall(InstallContext& run) {
     s.RebootRequired = restart;
     run.restartNeeded = restart;
     if (restart) {
-        s.ItemText = "　" + S + "を完了するには、Windowsを再起動する必要があります。\r\n\r\n"
-                     "　Windowsの再起動を選択した場合、現在稼動している他のプログラムは強制的に終了され、"
-                     "かつ、終了後プログラムは実行されませんので、十分にご注意ください。";
+        s.ItemText = RestartNeededText(S);
     } else {
         s.ItemText = S + "を完了しました。";
     }
@@ -76,7 +74,7 @@ bool CompleteInstall(InstallContext& run) {
     page.message = s.ItemText;
     page.finishCaption = S + "完了(&E)";
     if (restart) {
-        page.choice1 = "はい、Windowsを再起動します。(&Y)";
+        page.choice1 = kRestartChoice;
         page.choice2 = program.empty() ? "いいえ、Windowsは再起動せずに、インストーラーを終了します。(&N)"
                                        : "いいえ、Windowsは再起動せずに、プログラムを実行します。(&N)";
     } else {

@@ -16,6 +16,7 @@
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"
 #include "record/Digests.h"
+#include "record/EntryFlags.h"
 #include "sysops/Deletion.h"
 #include "sysops/FileInfo.h"
 #include "sysops/FileOps.h"
@@ -120,8 +121,8 @@ std::string RegisterLibrary(InstallContext& run, const std::string& path) {
 
 // Whether the entry's file gets a digest: a library to register, or the
 // program run before uninstalling.
-bool NeedsDigest(const InstallContext& run, const CopyEntry& entry) {
-    if (IPos("/R", entry.flags)) return true;
+bool NeedsDigest(const InstallContext& run, const CopyEntry& entry, const EntryFlags& flags) {
+    if (flags.registered) return true;
     if (run.beforeProgram.empty()) return false;
     // By name first: a canonical form costs a look at each level.
     return MapString(ExtractFileName(entry.destination), LCMAP_UPPERCASE) ==
@@ -206,9 +207,10 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
     // there before the copy, so it looks first; so does a re-install, where
     // most names are taken and a copy made before the look (to a temporary
     // name) would be made twice.
-    const bool shared = IPos("/S", entry.flags) > 0;
+    const EntryFlags flags = EntryFlags::Read(entry.flags);
+    const bool shared = flags.shared;
     const bool lookFirst = shared || !run.previous.files.empty();
-    const bool digested = NeedsDigest(run, entry);
+    const bool digested = NeedsDigest(run, entry, flags);
     Sha256 hash;
     std::string inUse;
     unsigned long long copied = 0;
@@ -231,7 +233,7 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
         const bool exists = FileExists(entry.destination);
         copy = DecideOverwrite(run, entry.source, entry.destination, exists);
         if (shared) AdjustSharedDllCount(entry.destination, true);
-        if (IPos("/W", entry.flags)) copy = true;
+        if (flags.overwrite) copy = true;
         if (!copy)
             Changes().Note(std::string(run.options.overWrite ? "そのまま(コピー先が同じか新しい) " : "そのまま(上書きしない) ") +
                            entry.destination);
@@ -252,7 +254,7 @@ bool CopyOne(InstallContext& run, CopyEntry entry, unsigned long long& sourceSiz
     }
     // A library that did not register is installed but does not work.
     std::string unregistered;
-    if (IPos("/R", entry.flags) && result == 0 && FileExists(entry.destination))
+    if (flags.registered && result == 0 && FileExists(entry.destination))
         unregistered = RegisterLibrary(run, entry.destination);
 
     if (result == 0) {

@@ -4,8 +4,6 @@
 
 #include "app/RunLog.h"
 
-void InstallContext::Show() { view.ShowStatus(s.StatusText); }
-
 void InstallContext::ShowItem() { view.ShowStatus(s.StatusText + "\r\n" + s.ItemText); }
 
 void InstallContext::StepBegin(const std::string& text, const char* initialResult) {
@@ -29,11 +27,3 @@ void InstallContext::Stop() {
     s.LastAnswer = view.Ask({s.SetupString + "を続行できませんでした。", s.SetupString + "中止", 16, IDOK});
     view.EndRun();
 }
-
-void InstallContext::AddFailure(const std::string& tag, const std::string& path, const std::string& reason) {
-    failureLog += tag + path + "\r\n" + reason + "\r\n";
-    LogLine("失敗", tag + path + " " + reason);
-    ++failures;
-}
-
-void InstallContext::AddNote(const std::string& line) { failureLog += line + "\r\n\r\n"; }

@@ -7,37 +7,29 @@
 #include <string>
 #include <vector>
 
+#include "app/RunContext.h"
 #include "app/RunOutcome.h"
-#include "app/RunView.h"
-#include "app/SetupState.h"
 #include "record/UninstallRecord.h"
 #include "sysops/NoFollow.h"
-
-// The result word of a step in which an item failed.
-inline constexpr const char* kPartlyFailed = "一部失敗";
 
 struct Association {
     std::string name;  // [Relate] Name<n>: extension[,description]
     std::string file;  // [Relate] File<n>: verb,program,arg1,arg2,icon
 };
 
-class InstallContext {
+class InstallContext : public RunContext {
 public:
-    InstallContext(RunView& view, SetupState& state) : view(view), s(state) {}
+    InstallContext(RunView& view, SetupState& state) : RunContext(view, state) {}
 
-    RunView& view;
-    SetupState& s;
     RunOptions options;
     std::string installFolder;  // canonical form of the folder box text
 
     int copyEntries = 0;  // m of the counter "(n/m)"
     int processed = 0;    // n
-    int failures = 0;
     int disk = 1;
     unsigned long long requiredBytes = 0;
     unsigned long long copiedBytes = 0;
     bool byteProgress = true;
-    std::string failureLog;
     std::vector<Association> relate;
     RecordLists fresh;
     RecordLists previous;
@@ -55,8 +47,7 @@ public:
     bool packageDamaged = false;   // a one-file's files did not extract whole
     unsigned long long installedBytes = 0;  // sizes of the files copied (after expansion)  // set by the completion stage
 
-    // The status label shows StatusText, or StatusText and the item line.
-    void Show();
+    // The status label shows StatusText and the item line.
     void ShowItem();
     // A step's line: begin appends the text, end appends the result word.
     void StepBegin(const std::string& text, const char* initialResult = "完了");
@@ -67,10 +58,6 @@ public:
     // The person declined to go on, or a fatal error: the stop message,
     // then the run's windows end.
     void Stop();
-    // One failure: tag line, reason lines (ending with CR LF), empty line.
-    void AddFailure(const std::string& tag, const std::string& path, const std::string& reason);
-    // A line in the log that is not a failure of its own.
-    void AddNote(const std::string& line);
 };
 
 // The stages in the order the run calls them; false when the run has ended

@@ -12,6 +12,7 @@
 #include "install/InstallContext.h"
 #include "install/ScriptEntries.h"
 #include "install/ShortcutBoxes.h"
+#include "platform/Win932.h"
 #include "sysops/PathNames.h"
 #include "sysops/Registry.h"
 #include "sysops/Shell.h"

@@ -19,8 +19,6 @@
 
 namespace {
 
-std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
-
 bool StartsWith(const std::string& text, const char* head) { return text.rfind(head, 0) == 0; }
 
 // True when text ends with name and the name starts on a character.

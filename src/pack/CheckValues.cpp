@@ -8,6 +8,7 @@
 #include "app/uUtils.h"
 #include "install/ScriptEntries.h"
 #include "pack/CheckContext.h"
+#include "record/EntryFlags.h"
 #include "uninstall/KeyGuards.h"
 
 namespace {
@@ -112,23 +113,17 @@ void CheckTokens(CheckContext& c, size_t line, const std::string& value, Use use
     }
 }
 
-// The second field of a [CopyFile] or [AddDeleteFile] entry: markers "/X"
-// ("/" is never the second byte of a double-byte character).
+// The second field of a [CopyFile] or [AddDeleteFile] entry: markers "/X".
 void CheckFlags(CheckContext& c, size_t line, const std::string& flags, const std::string& allowed) {
     std::string list;
     for (char a : allowed) list += std::string(list.empty() ? "" : " ") + "/" + a;
-    if (flags[0] != '/') {
+    const EntryFlags read = EntryFlags::Read(flags, allowed.c_str());
+    if (!read.lead.empty()) {
         c.Warning(line, "RV203", "フラグ「" + flags + "」は「/」で始めます(使えるのは " + list + ")。");
         return;
     }
-    for (size_t start = 1; start <= flags.size();) {
-        size_t end = flags.find('/', start);
-        if (end == std::string::npos) end = flags.size();
-        const std::string part = FoldName(flags.substr(start, end - start));
-        if (part.size() != 1 || allowed.find(part[0]) == std::string::npos)
-            c.Warning(line, "RV203", "フラグ「/" + flags.substr(start, end - start) + "」には意味がありません(使えるのは " + list + ")。");
-        start = end + 1;
-    }
+    for (const std::string& part : read.unknown)
+        c.Warning(line, "RV203", "フラグ「/" + part + "」には意味がありません(使えるのは " + list + ")。");
 }
 
 void CheckCopyEntries(CheckContext& c) {
@@ -136,7 +131,7 @@ void CheckCopyEntries(CheckContext& c) {
         const size_t line = copy.item.line;
         CheckTokens(c, line, copy.item.value, Use::CopyEntry);
         const std::string value = copy.entry.diskChange ? copy.item.value.substr(5) : copy.item.value;
-        if (!copy.entry.flags.empty()) CheckFlags(c, line, copy.entry.flags.substr(1), "SCFLWR");
+        if (!copy.entry.flags.empty()) CheckFlags(c, line, copy.entry.flags.substr(1), EntryFlags::kAllMarkers);
         if (!GetField(value, ',', 3).empty())
             c.Warning(line, "RV203", "2 つ目の「,」から後は読まれません。パスに「,」は使えません。");
     }

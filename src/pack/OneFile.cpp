@@ -21,8 +21,6 @@
 
 namespace {
 
-std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
-
 constexpr DWORD kChunk = 256 * 1024;
 
 // A file of the staged distribution, by its name as the medium holds it.

@@ -12,8 +12,6 @@
 
 namespace {
 
-std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
-
 struct Tree {
     std::vector<std::string> folders;  // relative, parents first
     std::vector<std::string> files;    // relative: the root's first, then each folder's

@@ -94,6 +94,10 @@ bool IsValidText(std::string_view text);
 }  // namespace win932
 
 // --- Files and folders -------------------------------------------------------
+// True when the text holds "*" or "?". Neither is ever the trail byte of a
+// double-byte character, so a byte search never finds one inside a character.
+inline bool HasWildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
+
 namespace win932 {
 // The share mode and flags CreateFile932 hands to 95/98/Me: without
 // FILE_SHARE_DELETE and the NT-only flags, which fail the open there.

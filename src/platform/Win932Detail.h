@@ -16,8 +16,6 @@ bool ToCodePage(UINT codePage, std::wstring_view text, std::string& out);
 // A path the system gave: its CP932 form, or empty with kNoCp932Form.
 std::string FromSystem(const std::wstring& path);
 
-inline bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
-
 // Calls a path function with a buffer grown until the result fits; the
 // function returns the length written, or the size needed when it did not fit.
 template <typename Char, typename Call>

@@ -46,7 +46,6 @@ BOOL SetFileAttributes932(const std::string& name, DWORD attributes) {
 
 namespace {
 
-using win932::detail::HasWildcard;
 
 // A folder named with its trailing separator is found without it; a root
 // folder ("C:\", "\\server\share\") is found by no search at all.

@@ -39,7 +39,6 @@ std::string GetFullPathName932(const std::string& path) {
 
 namespace {
 
-using win932::detail::HasWildcard;
 
 // The long form of each name in the path, found one by one. The root ("C:\",
 // "\\server\share\") and "." and ".." stay as they are; a missing name fails

@@ -11,6 +11,7 @@
 #include "app/ScriptKeys.h"
 #include "app/uStrOp.h"
 #include "app/uUtils.h"
+#include "record/EntryFlags.h"
 #include "record/RecordKeys.h"
 
 namespace {
@@ -26,7 +27,7 @@ std::string Header(const char* section) { return std::string("[") + section + "]
 // 'C:/sys/a.dll' is not shared.
 bool CarriesSharedMark(const std::string& entry) {
     const size_t comma = entry.find(',');
-    return comma != std::string::npos && IPos("/S", entry.substr(comma + 1)) != 0;
+    return comma != std::string::npos && EntryFlags::Read(entry.substr(comma + 1)).shared;
 }
 
 // Calls take(entry) for every entry of a list in order. An entry ends at the

@@ -6,13 +6,14 @@
 #include "app/uUtils.h"
 #include "install/ShortcutBoxes.h"
 #include "platform/Win932.h"
+#include "record/EntryFlags.h"
 #include "session/SessionStart.h"
 
 namespace {
 
 bool AnyRegistration(const char* section, const char* prefix, const std::string& file) {
     for (const std::string& value : IniReadList(section, prefix, file))
-        if (IPos("/R", GetField(value, ',', 2)) > 0) return true;
+        if (EntryFlags::Read(GetField(value, ',', 2)).registered) return true;
     return false;
 }
 

@@ -3,14 +3,9 @@
 #include <windows.h>
 
 #include "app/RunLog.h"
+#include "platform/Win932.h"
 
-void WriteStandardError(const std::string& text) {
-    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-    if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
-    const std::string line = text + "\r\n";
-    DWORD written = 0;
-    WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-}
+void WriteStandardError(const std::string& text) { WriteStandard932(STD_ERROR_HANDLE, text + "\r\n"); }
 
 int TSilentView::Ask(const Question& question) {
     WriteStandardError("[" + question.caption + "] " + question.text);

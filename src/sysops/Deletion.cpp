@@ -21,26 +21,17 @@
 
 namespace {
 
-bool HasWildcard(const std::string& path) { return IPos("*", path) > 0 || IPos("?", path) > 0; }
-
 constexpr int kKeyDeletionAttempts = 99;
-
-// The folder part (up to its last "\\") and the name of a path.
-void SplitAtLastSeparator(const std::string& path, std::string& folder, std::string& name) {
-    size_t last = std::string::npos;
-    for (size_t i = 0; i < path.size(); ++i)
-        if (IsPathDelimiterAt(path, static_cast<int>(i + 1))) last = i;
-    folder = last == std::string::npos ? std::string() : path.substr(0, last + 1);
-    name = last == std::string::npos ? path : path.substr(last + 1);
-}
 
 }  // namespace
 
 unsigned long DeletePath(const std::string& path, const WalkRules& rules, const UnregisterGate& unregister) {
     if (HasWildcard(path)) {
-        std::string folder, name;
-        SplitAtLastSeparator(path, folder, name);
-        return folder.empty() ? ERROR_INVALID_NAME : DeleteMatches(folder, name, rules);
+        // Only a folder that ends with "\": "C:*.TMP" would walk the drive's
+        // current folder.
+        const std::string folder = ExtractFilePath(path);
+        if (folder.empty() || folder.back() != '\\') return ERROR_INVALID_NAME;
+        return DeleteMatches(folder, ExtractFileName(path), rules);
     }
     if (!FileExists(path)) return ERROR_FILE_NOT_FOUND;
     // Only the file's own name tells a library (not ".DLL" in a folder name

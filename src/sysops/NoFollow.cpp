@@ -40,46 +40,6 @@ std::vector<Found> ListNamed(const std::string& folder) {
     return found;
 }
 
-// One character of a code page 932 text: its length in bytes.
-size_t CharLength(const std::string& text, size_t at) {
-    return at + 1 < text.size() && IsDBCSLeadByteEx(932, static_cast<BYTE>(text[at])) ? 2 : 1;
-}
-
-// "*" and "?" against a name, a character at a time; a mismatch goes back
-// to the last "*" only, so no pattern can make the match take long.
-bool Glob(const std::string& pattern, const std::string& name) {
-    size_t p = 0, n = 0, star = std::string::npos, resume = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            resume = n;
-            continue;
-        }
-        const size_t pl = p < pattern.size() ? CharLength(pattern, p) : 0, nl = CharLength(name, n);
-        if (p < pattern.size() && (pattern[p] == '?' || (pl == nl && pattern.compare(p, pl, name, n, nl) == 0))) {
-            p += pattern[p] == '?' ? 1 : pl;
-            n += nl;
-            continue;
-        }
-        if (star == std::string::npos) return false;
-        p = star + 1;
-        resume += CharLength(name, resume);
-        n = resume;
-    }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
-}
-
-// The long name against the pattern, as the system matches it ("*" and
-// "?" one character each, no case; "x.*" also takes "x"), but never
-// through the short (8.3) alias a name may have.
-bool Matches(const std::string& pattern, const std::string& name) {
-    const std::string p = MapString(pattern, LCMAP_UPPERCASE), n = MapString(name, LCMAP_UPPERCASE);
-    if (Glob(p, n)) return true;
-    return p.size() >= 2 && p.compare(p.size() - 2, 2, ".*") == 0 && n.find('.') == std::string::npos &&
-           Glob(p, n + ".");
-}
-
 unsigned long RemoveTree(const std::string& folder, const WalkRules& rules);
 
 // One match of a walk; 0 or its code.
@@ -110,7 +70,7 @@ unsigned long WalkPatterns(OpenedFile* held, const std::string& folder, const st
     for (const std::string& pattern : patterns) {
         if (pattern.empty()) continue;  // never the folder itself
         for (const Found& found : held ? held->List() : ListNamed(folder)) {
-            if (!Matches(pattern, found.name)) continue;
+            if (!MatchesWildcard(pattern, found.name)) continue;
             const unsigned long code = DeleteFound(folder, found, rules);
             if (first == 0) first = code;
         }

@@ -121,4 +121,3 @@ bool IsFullyQualified(const std::string& path) {
     return (shareEnd == std::string::npos ? path.size() : shareEnd) > serverEnd + 1;
 }
 
-bool HasWildcard(const std::string& path) { return MBPos("*", path) > 0 || MBPos("?", path) > 0; }

@@ -11,9 +11,6 @@
 // the install may record.
 bool IsFullyQualified(const std::string& path);
 
-// True when the text holds "*" or "?" (never inside a double-byte character).
-bool HasWildcard(const std::string& path);
-
 // The path as the file system resolves it: made absolute (relative to the
 // current folder), "." and ".." resolved, every short (8.3) name of an
 // existing part expanded to its long form. A trailing "\" of the input is

@@ -217,8 +217,6 @@ namespace {
 constexpr std::uint32_t kChunk = 256 * 1024;
 constexpr std::uint64_t kLargestIndex = 64ull << 20;
 
-std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
-
 bool Within(const Piece& piece, std::uint64_t payloadLength) {
     return piece.offset <= payloadLength && piece.length <= payloadLength - piece.offset;
 }

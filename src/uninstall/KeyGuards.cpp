@@ -33,8 +33,6 @@ const char* const kWindowsClasses[] = {"EXEFILE", "BATFILE", "CMDFILE", "COMFILE
                                        "DIRECTORY", "DRIVE", "FOLDER", "*", "ALLFILESYSTEMOBJECTS"};
 const char* const kComLists[] = {"CLSID", "INTERFACE", "TYPELIB", "APPID"};
 
-std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
-
 // The parts between "\" (never split inside a double-byte character).
 std::vector<std::string> Parts(const std::string& path) {
     std::vector<std::string> parts;

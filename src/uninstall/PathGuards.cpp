@@ -14,8 +14,6 @@
 
 namespace {
 
-std::string Upper(const std::string& text) { return MapString(text, LCMAP_UPPERCASE); }
-
 bool StartsWith(const std::string& text, const std::string& head) {
     return text.size() >= head.size() && text.compare(0, head.size(), head) == 0;
 }
@@ -45,14 +43,6 @@ bool OnAdministrativeShare(const std::string& canonical) {
     return shareEnd > 0 && canonical[shareEnd - 1] == '$';
 }
 
-// Position (0-based) of the last "\" that is not a trail byte; 0 if none.
-size_t LastSeparator(const std::string& path) {
-    size_t last = 0;
-    for (size_t i = 0; i < path.size(); ++i)
-        if (IsPathDelimiterAt(path, static_cast<int>(i + 1))) last = i;
-    return last;
-}
-
 }  // namespace
 
 RecordPath ReadRecordPath(const std::string& text, CanonicalPaths* forms) {
@@ -62,18 +52,19 @@ RecordPath ReadRecordPath(const std::string& text, CanonicalPaths* forms) {
     for (char& c : path)
         if (c == '/') c = '\\';
     if (!IsFullyQualified(path) || MBPos(":", StrMid(path, 3)) > 0) return read;  // "x:stream"
-    const size_t last = LastSeparator(path);
-    read.name = path.substr(last + 1);
+    // Fully qualified, and no ":" past the drive: split after the last "\".
+    const std::string folder = ExtractFilePath(path);
+    read.name = ExtractFileName(path);
     read.pattern = HasWildcard(read.name);
-    read.wildcardInFolder = HasWildcard(path.substr(0, last + 1));
+    read.wildcardInFolder = HasWildcard(folder);
     if (read.wildcardInFolder) return read;
     if (read.pattern) {
-        read.folder = ProtectedFolders::Canonical(path.substr(0, last + 1));
+        read.folder = ProtectedFolders::Canonical(folder);
         if (!read.folder.empty()) read.path = read.folder + read.name;
         return read;
     }
     read.path = forms ? forms->Of(path) : CanonicalPath(path);
-    if (!read.path.empty()) read.folder = read.path.substr(0, LastSeparator(read.path) + 1);
+    if (!read.path.empty()) read.folder = ExtractFilePath(read.path);
     return read;
 }
 

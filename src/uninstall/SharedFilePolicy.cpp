@@ -19,8 +19,6 @@ namespace {
 
 const char kCaption[] = "ファイル削除の確認";
 
-bool Has(const std::string& flags, const char* flag) { return IPos(flag, flags) > 0; }
-
 // A library (".DLL" or ".OCX" anywhere in the path) in the Windows or system
 // folder: by the path as written, and by where it really lies.
 bool IsSystemLibrary(const std::string& path) {
@@ -36,14 +34,13 @@ bool IsSystemLibrary(const std::string& path) {
 
 }  // namespace
 
-FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard,
+FileOutcome SharedFilePolicy::Decide(const std::string& path, EntryFlags flags, const DecrementGuard& guard,
                                      const EntryForm& form) {
     FileOutcome outcome;
-    std::string flagText = flags;
     const std::string& countName = form.countName.empty() ? path : form.countName;
     const long count = SharedDllCount(countName);
     auto keep = [&](const std::string& why) {
-        flagText += "/L";
+        flags.leave = true;  // in this decision only, never in the record
         outcome.code = 0;
         Changes().Note("残す " + path + " (" + why + ")");
     };
@@ -58,10 +55,10 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
     };
     // Taken down by a run that was cut short: the count may be 0 by now,
     // and the file is still decided as a shared one.
-    const bool decremented = Has(flagText, "/S") && guard.alreadyDone && guard.alreadyDone(count);
+    const bool decremented = flags.shared && guard.alreadyDone && guard.alreadyDone(count);
 
     long lowered = count;
-    if (!decremented && count != 0 && Has(flagText, "/S")) {
+    if (!decremented && count != 0 && flags.shared) {
         if (guard.before && !guard.before(count)) return heldBack(ERROR_WRITE_FAULT);
         try {
             lowered = AdjustSharedDllCount(countName, false);
@@ -69,7 +66,7 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
             return heldBack(static_cast<unsigned long>(error.code()));
         }
     }
-    if (decremented || (count != 0 && Has(flagText, "/S"))) {
+    if (decremented || (count != 0 && flags.shared)) {
         if (lowered != 0) {
             keep("共有カウント " + std::to_string(lowered) + ": ほかのプログラムも使う");  // other programs still count on it
         } else {
@@ -81,14 +78,14 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
         }
     } else if (count != 0) {
         keep("共有カウント " + std::to_string(count) + ": ほかのインストーラが数えた");  // another installer counted it, this one did not
-    } else if (Has(flagText, "/C")) {
+    } else if (flags.confirm) {
         if (AskYesNo(path + "\r\n\r\n" + "このファイルを削除してもよろしいですか？" + "\r\n\r\n" + "<<　注意　>>" +
                      "\r\n" + "DLL/OCXなどは他のプログラムでも使用される可能性があります。" + "\r\n" +
                      "確実に使用されないことがわかっている場合のみ削除してください。"))
             remove();
         else
             keep("/C: 残すと答えた");
-    } else if (Has(flagText, "/L")) {
+    } else if (flags.leave) {
         outcome.code = 0;
         Changes().Note("残す " + path + " (/L: 意図して残す)");
     } else if (IsSystemLibrary(path)) {
@@ -102,7 +99,7 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
         remove();
     }
 
-    outcome.kept = Has(flagText, "/L");
+    outcome.kept = flags.leave;
     // A deletion that gave 0 left nothing, and 2 or 3 found nothing: only
     // another code needs the look (a look for a name that is not there
     // reads the whole folder).
@@ -111,7 +108,7 @@ FileOutcome SharedFilePolicy::Decide(const std::string& path, const std::string&
     if (!outcome.kept && !nothingThere && FileExists(path)) {
         if (outcome.code == 0) outcome.code = ERROR_ACCESS_DENIED;
         // A link is never handed to the restart either.
-        if (Has(flagText, "/F") && outcome.code != kLinkLeft && DeleteOnRestart(path)) {
+        if (flags.force && outcome.code != kLinkLeft && DeleteOnRestart(path)) {
             outcome.scheduled = true;
             outcome.note = kRestartNote;
         }

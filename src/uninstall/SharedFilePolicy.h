@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "record/EntryFlags.h"
 #include "sysops/Deletion.h"
 #include "sysops/NoFollow.h"
 
@@ -48,15 +49,19 @@ class SharedFilePolicy {
 public:
     explicit SharedFilePolicy(RunView& view) : view_(view) {}
 
-    // Decides and acts for one entry (path, flag text). A "/S" entry's count
+    // Decides and acts for one entry (path, its flags). A "/S" entry's count
     // is decremented exactly once, before any question. A file that
     // survives an attempt to delete it gives 5 when no other code was
     // reported and, with "/F", is scheduled for deletion at the next restart
     // (the note is set only when that succeeded). A count that cannot be
     // lowered, or whose decrement the guard holds back, keeps the file and
     // is reported (countFailed), never raised.
-    FileOutcome Decide(const std::string& path, const std::string& flags, const DecrementGuard& guard = {},
+    FileOutcome Decide(const std::string& path, EntryFlags flags, const DecrementGuard& guard = {},
                        const EntryForm& form = {});
+    FileOutcome Decide(const std::string& path, const std::string& flagText, const DecrementGuard& guard = {},
+                       const EntryForm& form = {}) {
+        return Decide(path, EntryFlags::Read(flagText), guard, form);
+    }
 
     // "Can't Delete" until the shared-file dialog was answered; "Delete" and
     // "Save" then answer every later shared-file question of the run.
