@@ -251,11 +251,14 @@ SetupProcess::SetupProcess(const std::string& exe, const std::string& arguments,
     if (!arguments.empty()) commandLine += " " + arguments;
     const std::string folder = exe.substr(0, exe.find_last_of('\\') + 1);
     std::string env = environment.empty() ? std::string() : EnvironmentBlock(environment);
-    STARTUPINFOA si = {};
+    // Wide, converted from code page 932: on a Western system the ANSI call
+    // would read a Japanese folder in the command line as code page 1252.
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        env.empty() ? nullptr : env.data(), folder.c_str(), &si, &pi)) {
+    std::wstring wideLine = win932::Wide(commandLine);
+    if (!CreateProcessW(win932::Wide(exe).c_str(), wideLine.data(), nullptr, nullptr, FALSE, 0,
+                        env.empty() ? nullptr : env.data(), win932::Wide(folder).c_str(), &si, &pi)) {
         ADD_FAILURE() << "cannot start " << ToUtf8(commandLine) << ": error " << GetLastError();
         return;
     }

@@ -128,30 +128,6 @@ void SetOld(const std::string& path) {
     SetFileTime(file.get(), nullptr, nullptr, &ft);
 }
 
-// The strict test build in the distribution's place, its rules and its
-// refusal log named in the environment its processes inherit, while the
-// object lives.
-class StrictProgram {
-public:
-    explicit StrictProgram(const Distribution& dist) : log_(logFolder_.path() + "refused.log") {
-        EXPECT_TRUE(CopyFileA((BinFolder() + "SETUP_STRICT.EXE").c_str(), dist.exe().c_str(), FALSE));
-        SetEnvironmentVariableA("RV_STRICT_RULES", (BinFolder() + "OldWindows.tsv").c_str());
-        SetEnvironmentVariableA("RV_STRICT_LOG", log_.c_str());
-    }
-    // Every refusal fails the case, also one that stopped it early.
-    ~StrictProgram() {
-        EXPECT_EQ("", ReadFileBytes(log_)) << "what this Windows refuses";
-        SetEnvironmentVariableA("RV_STRICT_RULES", nullptr);
-        SetEnvironmentVariableA("RV_STRICT_LOG", nullptr);
-    }
-    StrictProgram(const StrictProgram&) = delete;
-    StrictProgram& operator=(const StrictProgram&) = delete;
-
-private:
-    ScratchFolder logFolder_;
-    std::string log_;
-};
-
 class VersionsE2E : public ::testing::TestWithParam<Version> {};
 
 TEST_P(VersionsE2E, TitleNamesTheSystemAndEachFamilyReplacesAFileInUseItsOwnWay) {
