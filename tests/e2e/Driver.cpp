@@ -220,12 +220,15 @@ DWORD RunningProcessId(const std::string& exeName) {
     return 0;
 }
 
-Distribution::Distribution() {
+Distribution::Distribution(const std::string& subfolder)
+    : subfolder_(subfolder), path_(folder_.path() + subfolder) {
+    if (!subfolder.empty()) CreateDirectoryW(win932::Wide(path_).c_str(), nullptr);
     const std::string program = BinFolder() + "SETUP.EXE";
-    EXPECT_TRUE(CopyFileA(program.c_str(), exe().c_str(), FALSE)) << "SETUP.EXE not beside the test: " << program;
+    EXPECT_TRUE(CopyFileW(win932::Wide(program).c_str(), win932::Wide(exe()).c_str(), FALSE))
+        << "SETUP.EXE not beside the test: " << program;
 }
 
-void Distribution::WriteScript(const std::string& cp932) const { folder_.Write("SETUP.INI", cp932); }
+void Distribution::WriteScript(const std::string& cp932) const { Write("SETUP.INI", cp932); }
 
 unsigned MessageBoxView::Flags() const {
     const std::set<int> set(buttons.begin(), buttons.end());

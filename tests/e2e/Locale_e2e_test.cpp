@@ -61,11 +61,12 @@ bool WideExists(const std::string& folder, const wchar_t* name) {
 }  // namespace
 
 TEST(LocaleE2E, TheSampleLooksInstallsAndUninstallsAsOnAJapaneseSystem) {
-    Distribution dist;
+    // The medium and the install folder Japanese-named: where the volume has
+    // no short names (the entry e2e-en-noshort, under the strict build's
+    // personality) LZ32 cannot name MANUAL.TX_ on this code page and the
+    // program expands it with its own decoder.
+    Distribution dist("配布\\");
     CopySample(dist);
-    // Under a personality of the strict build (the entry e2e-en-noshort: a
-    // volume without short names, where LZ32 cannot name the Japanese folder
-    // MANUAL.TX_ expands into on this code page) the strict build runs.
     const char* personality = std::getenv("RV_STRICT_PERSONALITY");
     std::optional<StrictProgram> strict;
     if (personality && *personality) strict.emplace(dist);

@@ -31,7 +31,8 @@ void CopySample(const Distribution& dist) {
 }
 
 StrictProgram::StrictProgram(const Distribution& dist) : log_(logFolder_.path() + "refused.log") {
-    EXPECT_TRUE(CopyFileA((BinFolder() + "SETUP_STRICT.EXE").c_str(), dist.exe().c_str(), FALSE));
+    EXPECT_TRUE(CopyFileW(win932::Wide(BinFolder() + "SETUP_STRICT.EXE").c_str(), win932::Wide(dist.exe()).c_str(),
+                          FALSE));
     SetEnvironmentVariableA("RV_STRICT_RULES", (BinFolder() + "OldWindows.tsv").c_str());
     SetEnvironmentVariableA("RV_STRICT_LOG", log_.c_str());
 }
