@@ -10,6 +10,9 @@
 # of them; this runs all nine. The build must exist (scripts/test.sh or
 # cmake --build build).
 #   bash scripts/versions.sh [VERSION,...]     (default: all)
+# A personality of the strict build on top of the version's, and the
+# prefix's locale, come from the environment, for instance:
+#   RV_STRICT_PERSONALITY=noshort RV_LOCALE=en bash scripts/versions.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD="${BUILD:-build}"

@@ -18,7 +18,9 @@ bool Allows(const char* call, unsigned long value);
 // True when the running Windows does not export this function.
 bool Lacks(const char* library, const char* function);
 // True when the test asked for this personality besides the version's
-// (RV_STRICT_PERSONALITY): "no932", a system without code page 932.
+// (RV_STRICT_PERSONALITY): "no932", a system without code page 932;
+// "noshort", a volume with 8.3 names off (GetShortPathName gives the long
+// path back).
 bool Personality(const char* name);
 #else
 inline bool Allows(const char*, unsigned long) { return true; }

@@ -136,13 +136,8 @@ std::string NarrowForDisplay(std::wstring_view text) {
 
 bool PathFromSystem(const std::wstring& path, std::string& out) {
     if (Narrow(path, out)) return true;
-    const DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
-    if (n == 0) return false;
-    std::wstring shortPath(n, L'\0');
-    const DWORD got = GetShortPathNameW(path.c_str(), shortPath.data(), n);
-    if (got == 0 || got >= n) return false;
-    shortPath.resize(got);
-    return Narrow(shortPath, out);
+    const std::wstring shortPath = detail::ShortPath(path);
+    return !shortPath.empty() && Narrow(shortPath, out);
 }
 
 }  // namespace win932

@@ -16,6 +16,11 @@ bool ToCodePage(UINT codePage, std::wstring_view text, std::string& out);
 // A path the system gave: its CP932 form, or empty with kNoCp932Form.
 std::string FromSystem(const std::wstring& path);
 
+// The path's short form, as GetShortPathNameW gives it, or empty with its
+// error. On a volume that makes no 8.3 names (and in the test personality
+// of one) the call succeeds and gives the path back as asked.
+std::wstring ShortPath(const std::wstring& path);
+
 // Calls a path function with a buffer grown until the result fits; the
 // function returns the length written, or the size needed when it did not fit.
 template <typename Char, typename Call>

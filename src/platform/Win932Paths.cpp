@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Handles.h"
+#include "platform/StrictWindows.h"
 #include "platform/SystemLibraries.h"
 #include "platform/SzddExpand.h"
 #include "platform/Win932Detail.h"
@@ -17,7 +18,23 @@ using win932::Wide;
 using win932::detail::FromSystem;
 using win932::detail::Grown;
 
+namespace win932 {
+namespace {
+int noShortNames = 0;
+}  // namespace
+
+NoShortNamesForTest::NoShortNamesForTest() { ++noShortNames; }
+NoShortNamesForTest::~NoShortNamesForTest() { --noShortNames; }
+}  // namespace win932
+
 namespace win932::detail {
+
+std::wstring ShortPath(const std::wstring& path) {
+    const std::wstring shortPath =
+        Grown<wchar_t>([&](wchar_t* out, DWORD size) { return GetShortPathNameW(path.c_str(), out, size); });
+    if (!shortPath.empty() && (win932::noShortNames || strict::Personality("noshort"))) return path;
+    return shortPath;
+}
 
 std::string FromSystem(const std::wstring& path) {
     if (path.empty()) return {};
@@ -103,9 +120,7 @@ std::string GetLongPathName932(const std::string& path) {
 std::string GetShortPathName932(const std::string& path) {
     if (!WideSystem())
         return Grown<char>([&](char* out, DWORD size) { return GetShortPathNameA(path.c_str(), out, size); });
-    const std::wstring wide = Wide(path);
-    const std::wstring shortPath =
-        Grown<wchar_t>([&](wchar_t* out, DWORD size) { return GetShortPathNameW(wide.c_str(), out, size); });
+    const std::wstring shortPath = win932::detail::ShortPath(Wide(path));
     if (shortPath.empty()) return {};
     std::string out;
     if (win932::Narrow(shortPath, out)) return out;
@@ -152,21 +167,11 @@ BOOL GetDiskFreeSpaceEx932(const std::string& root, ULARGE_INTEGER* available, U
 
 namespace win932 {
 
-namespace {
-int noShortNames = 0;
-}  // namespace
-
-NoShortNamesForTest::NoShortNamesForTest() { ++noShortNames; }
-NoShortNamesForTest::~NoShortNamesForTest() { --noShortNames; }
-
 bool AnsiPathForSystem(const std::string& path, std::string& out) {
     out = path;
     if (!WideSystem() || std::all_of(path.begin(), path.end(), [](char c) { return (c & 0x80) == 0; })) return true;
-    const std::wstring wide = Wide(path);
     // Where the volume makes no short names, the call gives the path back.
-    const std::wstring shortPath =
-        noShortNames ? wide
-                     : Grown<wchar_t>([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(wide.c_str(), buffer, size); });
+    const std::wstring shortPath = detail::ShortPath(Wide(path));
     if (shortPath.empty()) return false;
     // The ANSI function reads its argument in the system's code page.
     return detail::ToCodePage(CP_ACP, shortPath, out);

@@ -109,8 +109,7 @@ bool GetCommandLine932(std::string& text) {
         const bool quoted = argument.size() >= 2 && argument.front() == L'"' && argument.back() == L'"';
         if (quoted) argument = argument.substr(1, argument.size() - 2);
         std::string shortPath;
-        std::wstring shortWide = Grown<wchar_t>(
-            [&](wchar_t* out, DWORD size) { return GetShortPathNameW(argument.c_str(), out, size); });
+        const std::wstring shortWide = win932::detail::ShortPath(argument);
         if (shortWide.empty() || !win932::Narrow(shortWide, shortPath)) {
             ok = false;
             result += win932::NarrowForDisplay(piece);

@@ -220,12 +220,15 @@ DWORD RunningProcessId(const std::string& exeName) {
     return 0;
 }
 
-Distribution::Distribution() {
+Distribution::Distribution(const std::string& subfolder)
+    : subfolder_(subfolder), path_(folder_.path() + subfolder) {
+    if (!subfolder.empty()) CreateDirectoryW(win932::Wide(path_).c_str(), nullptr);
     const std::string program = BinFolder() + "SETUP.EXE";
-    EXPECT_TRUE(CopyFileA(program.c_str(), exe().c_str(), FALSE)) << "SETUP.EXE not beside the test: " << program;
+    EXPECT_TRUE(CopyFileW(win932::Wide(program).c_str(), win932::Wide(exe()).c_str(), FALSE))
+        << "SETUP.EXE not beside the test: " << program;
 }
 
-void Distribution::WriteScript(const std::string& cp932) const { folder_.Write("SETUP.INI", cp932); }
+void Distribution::WriteScript(const std::string& cp932) const { Write("SETUP.INI", cp932); }
 
 unsigned MessageBoxView::Flags() const {
     const std::set<int> set(buttons.begin(), buttons.end());
@@ -251,11 +254,14 @@ SetupProcess::SetupProcess(const std::string& exe, const std::string& arguments,
     if (!arguments.empty()) commandLine += " " + arguments;
     const std::string folder = exe.substr(0, exe.find_last_of('\\') + 1);
     std::string env = environment.empty() ? std::string() : EnvironmentBlock(environment);
-    STARTUPINFOA si = {};
+    // Wide, converted from code page 932: on a Western system the ANSI call
+    // would read a Japanese folder in the command line as code page 1252.
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        env.empty() ? nullptr : env.data(), folder.c_str(), &si, &pi)) {
+    std::wstring wideLine = win932::Wide(commandLine);
+    if (!CreateProcessW(win932::Wide(exe).c_str(), wideLine.data(), nullptr, nullptr, FALSE, 0,
+                        env.empty() ? nullptr : env.data(), win932::Wide(folder).c_str(), &si, &pi)) {
         ADD_FAILURE() << "cannot start " << ToUtf8(commandLine) << ": error " << GetLastError();
         return;
     }

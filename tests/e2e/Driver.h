@@ -32,14 +32,19 @@ DWORD RunningProcessId(const std::string& exeName);
 // A distribution medium: SETUP.EXE beside an optional SETUP.INI (CP932 bytes).
 class Distribution {
 public:
-    Distribution();
+    Distribution() : Distribution("") {}
+    // The medium in a folder of that name ("配布\") inside the scratch folder.
+    explicit Distribution(const std::string& subfolder);
     void WriteScript(const std::string& cp932) const;
-    void Write(const std::string& relative, const std::string& bytes) const { folder_.Write(relative, bytes); }
-    const std::string& path() const { return folder_.path(); }
-    std::string exe() const { return folder_.path() + "SETUP.EXE"; }
+    void Write(const std::string& relative, const std::string& bytes) const {
+        folder_.Write(subfolder_ + relative, bytes);
+    }
+    const std::string& path() const { return path_; }
+    std::string exe() const { return path_ + "SETUP.EXE"; }
 
 private:
     ScratchFolder folder_;
+    std::string subfolder_, path_;
 };
 
 // A real message box of the program, as a person sees it.

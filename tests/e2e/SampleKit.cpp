@@ -30,6 +30,20 @@ void CopySample(const Distribution& dist) {
     }
 }
 
+StrictProgram::StrictProgram(const Distribution& dist) : log_(logFolder_.path() + "refused.log") {
+    EXPECT_TRUE(CopyFileW(win932::Wide(BinFolder() + "SETUP_STRICT.EXE").c_str(), win932::Wide(dist.exe()).c_str(),
+                          FALSE));
+    SetEnvironmentVariableA("RV_STRICT_RULES", (BinFolder() + "OldWindows.tsv").c_str());
+    SetEnvironmentVariableA("RV_STRICT_LOG", log_.c_str());
+}
+
+// Every refusal fails the test, also one that stopped it early.
+StrictProgram::~StrictProgram() {
+    EXPECT_EQ("", ReadFileBytes(log_)) << "what this Windows refuses";
+    SetEnvironmentVariableA("RV_STRICT_RULES", nullptr);
+    SetEnvironmentVariableA("RV_STRICT_LOG", nullptr);
+}
+
 std::string ShellFolder(int csidl) {
     char path[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
@@ -50,11 +64,12 @@ SampleLeftovers::~SampleLeftovers() {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", 0,
                       KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, shared_.c_str());
+        // Wide: the install folder may be Japanese on a Western system.
+        RegDeleteValueW(key, win932::Wide(shared_).c_str());
         RegCloseKey(key);
     }
     RemoveTree(ShellFolder(CSIDL_PROGRAMS) + "Ravelin サンプル");
-    DeleteFileA((ShellFolder(CSIDL_DESKTOPDIRECTORY) + "Ravelin サンプル.lnk").c_str());
+    DeleteFileW(win932::Wide(ShellFolder(CSIDL_DESKTOPDIRECTORY) + "Ravelin サンプル.lnk").c_str());
 }
 
 std::string InstallSample(SetupProcess& setup, const std::string& app) {

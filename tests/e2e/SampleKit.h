@@ -26,6 +26,22 @@ private:
     RestoredFile unravel_, list_, ini_;
 };
 
+// The strict test build SETUP_STRICT.EXE in the distribution's place, its
+// rules and its refusal log named in the environment its processes inherit
+// while the object lives; any refusal logged fails the test. The personality
+// (RV_STRICT_PERSONALITY, such as "noshort") is the one the test runs under.
+class StrictProgram {
+public:
+    explicit StrictProgram(const Distribution& dist);
+    ~StrictProgram();
+    StrictProgram(const StrictProgram&) = delete;
+    StrictProgram& operator=(const StrictProgram&) = delete;
+
+private:
+    ScratchFolder logFolder_;
+    std::string log_;
+};
+
 // Walks the install wizard like a person accepting the defaults: licence
 // ticked and accepted, readme read, the folder typed in and created, the
 // association accepted, the summary's "次へ(&N)", the completion page's
