@@ -317,7 +317,9 @@ bench_pack() {
         mkdir -p "$src"
         if [ "$name" = large8m ]; then
             [ -d "$ROOT/src-large8m/files" ] || continue
-            ln -s "$ROOT/src-large8m/files" "$src/files"
+            # Hard links: RVPACK refuses a tree that reaches outside itself
+            # through a directory link.
+            cp -rl "$ROOT/src-large8m/files" "$src/files"
         else
             mkdir -p "$src/files"
             local f
